@@ -1,0 +1,3 @@
+tests/quarrelby_testsupport_autogen/timestamp: \
+  /work/main/tests/CMakeLists.txt \
+  /usr/bin/cmake

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Quarrelby need.
+# Idempotent: packages that are already present are not touched.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libxlsxwriter-dev libbenchmark-dev
+  fonts-liberation2 xdg-utils python3-openpyxl
+  xvfb xauth xdotool xclip imagemagick
+)
+if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

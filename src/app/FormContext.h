@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+namespace quarrelby {
+
+class AutomationFactory;
+class MousePointer;
+class ResultList;
+class Shell;
+
+// What the actions behind the window's buttons use of the window and the
+// platform. Form1 hands its own; tests build one from stand-ins.
+struct FormContext {
+    Shell &shell;
+    AutomationFactory &automation;
+    ResultList &list;      // ListView1
+    MousePointer &pointer; // Form1.MousePointer
+    // chkData(n).Value: 1 ticked, 0 not.
+    std::function<int(int n)> chkData;
+};
+
+} // namespace quarrelby

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+namespace quarrelby {
+
+// The one store of results, and the model of the list on the window.
+// The named accessors are 1-based, like the list control they stand for
+// (ColumnHeaders(k), ListItems(i), SubItems(j)); an index out of range throws
+// AutomationError, since exports yield and the list may change under them.
+class ResultList : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit ResultList(QObject *parent = nullptr);
+
+    // ColumnHeaders
+    void addColumn(const QString &text);
+    [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }
+    [[nodiscard]] QString columnText(int k) const;
+    [[nodiscard]] float columnWidth(int k) const;
+    void setColumnWidth(int k, float twips);
+
+    // ListItems
+    [[nodiscard]] int itemCount() const { return static_cast<int>(m_rows.size()); }
+    void clearRows();
+    // Appends a row with the text of column 1; returns its index.
+    int addRow(const QString &text);
+    void setSubItem(int i, int j, const QString &text);
+    // Sets the cell of row i, column k (k = 1 is the row's own text).
+    void setCell(int i, int k, const QString &text);
+    [[nodiscard]] QString text(int i) const;
+    [[nodiscard]] QString subItem(int i, int j) const;
+    // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
+    [[nodiscard]] QString cell(int i, int k) const;
+    [[nodiscard]] bool checked(int i) const;
+    void setChecked(int i, bool checked);
+    void removeRow(int i);
+
+    // While a batch is open, appended rows are announced to the views only
+    // when the batch closes (or the list is cleared), in one insertion.
+    // Extraction of a large address book would otherwise spend its time in
+    // view bookkeeping. The views always see a consistent model, also when a
+    // message box runs the event loop in the middle of a batch.
+    class Batch {
+    public:
+        explicit Batch(ResultList &list);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        ResultList &m_list;
+    };
+
+    // QAbstractItemModel: what the views see (rows announced so far).
+    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role = Qt::DisplayRole) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+signals:
+    // Column k (1-based) has a new width in twips.
+    void columnWidthChanged(int k, float twips);
+
+private:
+    struct Column {
+        QString text;
+        float width = 0;
+    };
+    struct Row {
+        QList<QString> cells;
+        bool checked = false;
+    };
+
+    void announceRows();
+    void cellChanged(int i, int k, int role);
+    void checkColumn(int k) const;
+    void checkRow(int i) const;
+
+    std::vector<Column> m_columns;
+    std::vector<Row> m_rows;
+    int m_batchDepth = 0;
+    // Rows the views know of; less than m_rows.size() only inside a batch.
+    int m_shownRows = 0;
+};
+
+} // namespace quarrelby

@@ -1,0 +1,160 @@
+#include "outlook/Extraction.h"
+
+#include "app/ErrorTrap.h"
+#include "app/FormContext.h"
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+#include "outlook/FieldCatalogue.h"
+#include "platform/Outlook.h"
+#include "platform/Shell.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <memory>
+
+namespace quarrelby {
+
+namespace {
+
+const QString kOutlookProgId = QStringLiteral("Outlook.Application");
+
+// What automation says when a call is made through an empty reference.
+template <class T>
+T &object(const std::unique_ptr<T> &reference)
+{
+    if (!reference)
+        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
+    return *reference;
+}
+
+QString dateFormatWithFullYear(const QLocale &locale)
+{
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    // A two-digit year loses the century of every birthday.
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+QString timeText(const QLocale &locale, QTime time)
+{
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    if (time.second() != 0 && !format.contains(QLatin1String("ss")))
+        format.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    return locale.toString(time, format);
+}
+
+} // namespace
+
+QString cellText(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+    case QMetaType::QDate: {
+        const QLocale locale;
+        const QDateTime when = value.toDateTime();
+        QString text = locale.toString(when.date(), dateFormatWithFullYear(locale));
+        if (when.time().isValid() && when.time() != QTime(0, 0))
+            text += QLatin1Char(' ') + timeText(locale, when.time());
+        return text;
+    }
+    default:
+        return value.toString();
+    }
+}
+
+bool IsOutlookInstalled(const AutomationFactory &automation)
+{
+    try {
+        return automation.create<OutlookApplication>(kOutlookProgId) != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+void PushButton2_Click(FormContext &form)
+{
+    ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton2_Click"));
+    if (trap.test(100, [&] { return !IsOutlookInstalled(form.automation); })) {
+        trap(102, [&] { form.shell.message(QStringLiteral("MS Outlook does not appear to be installed on this computer.")); });
+        return;
+    }
+    trap(104, [&] { form.shell.sleep(100); });
+    trap(106, [&] { form.pointer.setValue(MousePointer::Hourglass); });
+    trap(108, [&] { GetAllContactsOutlook(form); });
+    trap(110, [&] { form.shell.message(QStringLiteral("Done.")); });
+    trap(112, [&] { form.pointer.setValue(MousePointer::Default); });
+}
+
+void GetAllContactsOutlook(FormContext &form)
+{
+    ErrorTrap trap(form.shell, QStringLiteral("Form1.GetAllContactsOutlook"));
+    ResultList &list = form.list;
+
+    std::unique_ptr<OutlookApplication> application;
+    std::unique_ptr<OutlookNamespace> mapi;
+    std::unique_ptr<OutlookFolder> folder;
+    std::unique_ptr<OutlookItems> items;
+
+    trap(100, [&] { form.pointer.setValue(MousePointer::Hourglass); });
+    trap(102, [&] { application = form.automation.create<OutlookApplication>(kOutlookProgId); });
+    trap(104, [&] { mapi = object(application).getNamespace(QStringLiteral("MAPI")); });
+    trap(106, [&] { folder = object(mapi).getDefaultFolder(olFolderContacts); });
+    trap(108, [&] { items = object(folder).items(); });
+
+    for (int n = 0; n < kFieldCount; ++n) {
+        if (trap.test(112, [&] { return form.chkData(n) == 1; }))
+            trap(114, [&] { list.setColumnWidth(n + 1, 1000); });
+        else
+            trap(116, [&] { list.setColumnWidth(n + 1, 1); });
+    }
+
+    trap(120, [&] { list.clearRows(); });
+
+    {
+        ResultList::Batch batch(list);
+        int line = 122;
+        while (true) {
+            std::unique_ptr<OutlookItem> item;
+            const bool advanced = trap(line, [&] { item = object(items).next(); });
+            line = 192;
+            if (!advanced) {
+                // An item that could not be read has been reported; the store
+                // has moved past it. Without a collection there is no walk.
+                if (!items)
+                    break;
+                continue;
+            }
+            if (!item)
+                break;
+
+            if (!trap.test(124, [&] { return item->isContactItem(); }))
+                continue;
+
+            int row = 0;
+            trap(126, [&] {
+                // The row is added even when the name cannot be read: that
+                // costs one cell, not the contact's other 32.
+                row = list.addRow({});
+                list.setCell(row, 1, cellText(item->property(QStringLiteral("FullName"))));
+            });
+            for (int n = 1; n < kFieldCount; ++n) {
+                trap(126 + 2 * n, [&] {
+                    const ContactField &f = field(n);
+                    QString value = cellText(item->property(QLatin1String(f.property)));
+                    if (f.secondProperty)
+                        value += QLatin1String(" - ") + cellText(item->property(QLatin1String(f.secondProperty)));
+                    list.setSubItem(row, n, value);
+                });
+            }
+        }
+    }
+
+    trap(194, [&] { object(application).quit(); });
+    trap(196, [&] { mapi.reset(); });
+    trap(198, [&] { application.reset(); });
+    trap(200, [&] { form.pointer.setValue(MousePointer::Default); });
+}
+
+} // namespace quarrelby

@@ -1,0 +1,34 @@
+#include "outlook/StartupCheck.h"
+
+#include "app/ErrorReport.h"
+#include "outlook/Extraction.h"
+#include "platform/Shell.h"
+
+namespace quarrelby {
+
+QString outlookMissingText()
+{
+    const QString paragraph = QStringLiteral("\r\n\r\n");
+    return QStringLiteral("Error 6631. A normal instance of Outlook could not be created.") + paragraph
+        + QStringLiteral("1. Please make sure Outlook is installed on this computer.") + paragraph
+        + QStringLiteral("2. Please make sure that you have properly configured Outlook such that the 'Getting "
+                         "Started' wizard does not show.")
+        + paragraph
+        + QStringLiteral("3. Please open Outlook normally and make sure a clean inbox opens immediately without any "
+                         "interrupting window (popups, messages).")
+        + paragraph + QStringLiteral("Please email a screenshot of this message to ") + QLatin1String(kSupportAddress)
+        + QStringLiteral(" if you have done all of above and are still having problems.");
+}
+
+void RequireOutlookInstance(Shell &shell, const AutomationFactory &automation)
+{
+    if (IsOutlookInstalled(automation))
+        return;
+    try {
+        shell.message(outlookMissingText());
+    } catch (...) {
+    }
+    shell.endProgram();
+}
+
+} // namespace quarrelby

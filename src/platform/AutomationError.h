@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+namespace quarrelby {
+
+// A failure of a platform or automation call. The description is the text the
+// user sees in the error report, so it must be readable on its own.
+class AutomationError : public std::exception {
+public:
+    explicit AutomationError(QString description)
+        : m_description(std::move(description)), m_utf8(m_description.toUtf8())
+    {
+    }
+
+    [[nodiscard]] const QString &description() const noexcept { return m_description; }
+    [[nodiscard]] const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_description;
+    QByteArray m_utf8;
+};
+
+} // namespace quarrelby

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace quarrelby {
+
+class AutomationFactory;
+class Shell;
+
+// Registers the product's stand-ins for "Outlook.Application",
+// "Excel.Application" and "Scripting.FileSystemObject".
+void registerPlatformClasses(AutomationFactory &automation, Shell &shell);
+
+} // namespace quarrelby

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+class QWidget;
+
+namespace quarrelby {
+
+// The Shell of the running program, on Qt's widgets, clipboard and processes.
+class QtShell : public Shell {
+public:
+    QtShell();
+
+    // Message boxes and the save dialog are modal to this window.
+    void setMainWindow(QWidget *window) { m_mainWindow = window; }
+
+    MessageAnswer messageBox(const MessageRequest &request) override;
+    [[nodiscard]] QString showSave(const SaveDialogSettings &settings) override;
+    [[nodiscard]] bool clipboardClear() override;
+    [[nodiscard]] bool clipboardSetText(const QString &text, int format) override;
+    void yield() override;
+    void sleep(int milliseconds) override;
+    bool startDetached(const QString &program, const QStringList &arguments) override;
+    [[nodiscard]] QString programFolder() const override;
+    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[noreturn]] void endProgram() override;
+
+    // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
+    [[nodiscard]] static QStringList dialogFilters(const QString &filter);
+    // CR LF and bare CR as the line feeds that a label shows.
+    [[nodiscard]] static QString displayText(const QString &text);
+
+private:
+    QPointer<QWidget> m_mainWindow;
+    QElapsedTimer m_sinceYield;
+};
+
+} // namespace quarrelby

@@ -1,0 +1,48 @@
+#include "platform/Shell.h"
+
+namespace quarrelby {
+
+void Shell::message(const QString &text)
+{
+    messageBox({text, m_applicationTitle, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok});
+}
+
+MessageAnswer Shell::question(const QString &text)
+{
+    return messageBox({text, m_applicationTitle, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::Yes});
+}
+
+int Shell::addEndHook(std::function<void()> hook)
+{
+    const int handle = ++m_nextEndHook;
+    m_endHooks.emplace(handle, std::move(hook));
+    return handle;
+}
+
+void Shell::removeEndHook(int handle)
+{
+    m_endHooks.erase(handle);
+}
+
+void Shell::runEndHooks()
+{
+    auto hooks = std::move(m_endHooks);
+    m_endHooks.clear();
+    for (auto &[handle, hook] : hooks) {
+        try {
+            hook();
+        } catch (...) {
+        }
+    }
+}
+
+bool FileExists(const Shell &shell, const QString &path)
+{
+    try {
+        return shell.lastModified(path).has_value();
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace quarrelby

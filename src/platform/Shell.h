@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace quarrelby {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Exclamation };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct MessageRequest {
+    QString text;
+    QString caption;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+    MessageAnswer defaultButton = MessageAnswer::Ok;
+};
+
+// What the handlers set on the save dialog before showing it.
+struct SaveDialogSettings {
+    QString fileName;
+    quint32 flags = 0;
+    QString title;
+    QString filter; // "Description|pattern|Description|pattern|"
+};
+
+// The operating-system services the handlers use. The product implements it
+// with Qt (QtShell); tests use a scripted stand-in.
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    // A modal message box with the text exactly as the program built it.
+    virtual MessageAnswer messageBox(const MessageRequest &request) = 0;
+    // The save dialog; an empty path when the user cancelled.
+    [[nodiscard]] virtual QString showSave(const SaveDialogSettings &settings) = 0;
+
+    // False when the clipboard refused.
+    [[nodiscard]] virtual bool clipboardClear() = 0;
+    [[nodiscard]] virtual bool clipboardSetText(const QString &text, int format) = 0;
+
+    // Lets pending window messages run (time-sliced by the implementation).
+    virtual void yield() = 0;
+    virtual void sleep(int milliseconds) = 0;
+
+    // Starts a program without waiting for it; false when it could not start.
+    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+    [[nodiscard]] virtual QString programFolder() const = 0;
+    // The last-modified time of a path, or nothing when it cannot be read.
+    [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
+    // Ends the program at once: runs the end hooks, then does not return.
+    [[noreturn]] virtual void endProgram() = 0;
+
+    // Work that must still happen when the program ends at once, such as
+    // removing the temporary file of an unfinished save. Returns a handle for
+    // removeEndHook.
+    int addEndHook(std::function<void()> hook);
+    void removeEndHook(int handle);
+
+    // The caption of every message box that has none of its own.
+    [[nodiscard]] const QString &applicationTitle() const { return m_applicationTitle; }
+    void setApplicationTitle(const QString &title) { m_applicationTitle = title; }
+
+    // A plain message: OK only, no icon, the application title as caption.
+    void message(const QString &text);
+    // A Yes/No question: no icon, Yes the default, the application title.
+    [[nodiscard]] MessageAnswer question(const QString &text);
+
+protected:
+    void runEndHooks();
+
+private:
+    std::map<int, std::function<void()>> m_endHooks;
+    int m_nextEndHook = 0;
+    QString m_applicationTitle = QStringLiteral("Quarrelby");
+};
+
+// True when the last-modified time of path can be read; never throws.
+[[nodiscard]] bool FileExists(const Shell &shell, const QString &path);
+
+} // namespace quarrelby
