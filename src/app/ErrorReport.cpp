@@ -14,7 +14,7 @@ QString errorReportText(const QString &location, int line, const QString &descri
 void ErrorReport(Shell &shell, const QString &location, int line, const QString &description)
 {
     shell.messageBox({errorReportText(location, line, description), QStringLiteral("Application Error"),
-                      MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
+        MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
 }
 
 } // namespace quarrelby

@@ -24,13 +24,13 @@ class Shell;
 class ErrorTrap {
 public:
     ErrorTrap(Shell &shell, QString location)
-        : m_shell(shell), m_location(std::move(location))
+        : m_shell(shell)
+        , m_location(std::move(location))
     {
     }
 
     // Runs one statement; false when it failed (and was reported).
-    template <class F>
-    bool operator()(int line, F &&statement)
+    template <class F> bool operator()(int line, F &&statement)
     {
         try {
             std::forward<F>(statement)();
@@ -46,8 +46,7 @@ public:
     }
 
     // A numbered test. A failing test takes the then-branch: it answers true.
-    template <class F>
-    bool test(int line, F &&condition)
+    template <class F> bool test(int line, F &&condition)
     {
         bool result = true;
         (*this)(line, [&] { result = static_cast<bool>(std::forward<F>(condition)()); });

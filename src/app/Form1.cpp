@@ -37,9 +37,8 @@ QRect twipsRect(int left, int top, int width, int height)
 Form1::Form1(Shell &shell, AutomationFactory &automation, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)
-    , m_context{shell, automation, m_list, m_pointer, [this](int n) {
-                    return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0;
-                }}
+    , m_context {shell, automation, m_list, m_pointer,
+          [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }}
 {
     buildControls();
 }

@@ -48,7 +48,7 @@ private:
     ResultList m_list;
     MousePointer m_pointer;
     FormContext m_context;
-    std::array<QCheckBox *, 33> m_chkData{};
+    std::array<QCheckBox *, 33> m_chkData {};
     QGroupBox *m_frame1 = nullptr;
     QGroupBox *m_frame2 = nullptr;
     QTreeView *m_listView1 = nullptr;

@@ -14,7 +14,7 @@ class Shell;
 struct FormContext {
     Shell &shell;
     AutomationFactory &automation;
-    ResultList &list;      // ListView1
+    ResultList &list; // ListView1
     MousePointer &pointer; // Form1.MousePointer
     // chkData(n).Value: 1 ticked, 0 not.
     std::function<int(int n)> chkData;

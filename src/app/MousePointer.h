@@ -9,9 +9,9 @@ class MousePointer : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int Default = 0;   // the arrow
+    static constexpr int Default = 0; // the arrow
     static constexpr int Hourglass = 11; // busy
-    static constexpr int Custom = 99;    // the hand picture
+    static constexpr int Custom = 99; // the hand picture
 
     using QObject::QObject;
 

@@ -225,8 +225,7 @@ bool ResultList::setData(const QModelIndex &index, const QVariant &value, int ro
     if (role != Qt::CheckStateRole || index.column() != 0
         || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
-    m_rows[static_cast<size_t>(index.row())].checked =
-        static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
+    m_rows[static_cast<size_t>(index.row())].checked = static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }

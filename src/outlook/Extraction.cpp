@@ -20,8 +20,7 @@ namespace {
 const QString kOutlookProgId = QStringLiteral("Outlook.Application");
 
 // What automation says when a call is made through an empty reference.
-template <class T>
-T &object(const std::unique_ptr<T> &reference)
+template <class T> T &object(const std::unique_ptr<T> &reference)
 {
     if (!reference)
         throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
@@ -77,7 +76,9 @@ void PushButton2_Click(FormContext &form)
 {
     ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton2_Click"));
     if (trap.test(100, [&] { return !IsOutlookInstalled(form.automation); })) {
-        trap(102, [&] { form.shell.message(QStringLiteral("MS Outlook does not appear to be installed on this computer.")); });
+        trap(102, [&] {
+            form.shell.message(QStringLiteral("MS Outlook does not appear to be installed on this computer."));
+        });
         return;
     }
     trap(104, [&] { form.shell.sleep(100); });

@@ -8,7 +8,7 @@ constexpr FieldFrame F2 = FieldFrame::Frame2;
 constexpr int W = 1680;
 constexpr int H = 285;
 
-constexpr std::array<ContactField, kFieldCount> kCatalogue{{
+constexpr std::array<ContactField, kFieldCount> kCatalogue {{
     {0, "Fullname", F1, "FullName", nullptr, true, 225, 270, W, H},
     {1, "Birthday", F1, "Birthday", nullptr, true, 225, 630, W, H},
     {2, "Job Title", F1, "JobTitle", nullptr, true, 225, 990, W, H},

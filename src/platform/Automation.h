@@ -30,8 +30,7 @@ public:
     // creator itself fails.
     [[nodiscard]] std::unique_ptr<AutomationObject> createObject(const QString &progId) const;
 
-    template <class T>
-    [[nodiscard]] std::unique_ptr<T> create(const QString &progId) const
+    template <class T> [[nodiscard]] std::unique_ptr<T> create(const QString &progId) const
     {
         auto object = createObject(progId);
         auto *typed = dynamic_cast<T *>(object.get());

@@ -11,7 +11,8 @@ namespace quarrelby {
 class AutomationError : public std::exception {
 public:
     explicit AutomationError(QString description)
-        : m_description(std::move(description)), m_utf8(m_description.toUtf8())
+        : m_description(std::move(description))
+        , m_utf8(m_description.toUtf8())
     {
     }
 

@@ -8,7 +8,11 @@ namespace {
 
 class Item : public OutlookItem {
 public:
-    Item(const ScriptedItem &item, OutlookLog &log) : m_item(item), m_log(log) {}
+    Item(const ScriptedItem &item, OutlookLog &log)
+        : m_item(item)
+        , m_log(log)
+    {
+    }
     bool isContactItem() override
     {
         if (m_item.failTypeTest)
@@ -30,7 +34,10 @@ private:
 
 class Items : public OutlookItems {
 public:
-    explicit Items(ScriptedOutlookData &data) : m_data(data) {}
+    explicit Items(ScriptedOutlookData &data)
+        : m_data(data)
+    {
+    }
     std::unique_ptr<OutlookItem> next() override
     {
         if (m_next >= m_data.items.size())
@@ -48,7 +55,10 @@ private:
 
 class Folder : public OutlookFolder {
 public:
-    explicit Folder(ScriptedOutlookData &data) : m_data(data) {}
+    explicit Folder(ScriptedOutlookData &data)
+        : m_data(data)
+    {
+    }
     std::unique_ptr<OutlookItems> items() override
     {
         if (m_data.failItems)
@@ -62,7 +72,10 @@ private:
 
 class Namespace : public OutlookNamespace {
 public:
-    explicit Namespace(ScriptedOutlookData &data) : m_data(data) {}
+    explicit Namespace(ScriptedOutlookData &data)
+        : m_data(data)
+    {
+    }
     std::unique_ptr<OutlookFolder> getDefaultFolder(int folderType) override
     {
         if (m_data.failFolder || folderType != olFolderContacts)
@@ -76,7 +89,10 @@ private:
 
 class Application : public OutlookApplication {
 public:
-    explicit Application(ScriptedOutlookData &data) : m_data(data) {}
+    explicit Application(ScriptedOutlookData &data)
+        : m_data(data)
+    {
+    }
     std::unique_ptr<OutlookNamespace> getNamespace(const QString &type) override
     {
         if (m_data.failNamespace || type != QLatin1String("MAPI"))
@@ -110,10 +126,11 @@ ScriptedItem fullContact(int n)
 {
     ScriptedItem item;
     for (const ContactField &f : fieldCatalogue()) {
-        item.properties.insert(QLatin1String(f.property), QStringLiteral("%1 %2").arg(QLatin1String(f.property)).arg(n));
+        item.properties.insert(
+            QLatin1String(f.property), QStringLiteral("%1 %2").arg(QLatin1String(f.property)).arg(n));
         if (f.secondProperty)
-            item.properties.insert(QLatin1String(f.secondProperty),
-                                   QStringLiteral("%1 %2").arg(QLatin1String(f.secondProperty)).arg(n));
+            item.properties.insert(
+                QLatin1String(f.secondProperty), QStringLiteral("%1 %2").arg(QLatin1String(f.secondProperty)).arg(n));
     }
     return item;
 }

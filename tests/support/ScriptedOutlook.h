@@ -16,7 +16,7 @@ namespace quarrelby::test {
 struct ScriptedItem {
     bool contact = true;
     QHash<QString, QVariant> properties; // missing names read as empty text
-    QSet<QString> failingProperties;     // reads of these throw
+    QSet<QString> failingProperties; // reads of these throw
     bool failTypeTest = false;
     bool failToRead = false; // the collection cannot hand out this item
 };

@@ -55,7 +55,7 @@ void ScriptedShell::sleep(int milliseconds)
 
 bool ScriptedShell::startDetached(const QString &program, const QStringList &arguments)
 {
-    started.append(QStringList{program} + arguments);
+    started.append(QStringList {program} + arguments);
     return startSucceeds;
 }
 

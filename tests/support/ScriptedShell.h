@@ -14,7 +14,10 @@ namespace quarrelby::test {
 // Thrown by ScriptedShell::endProgram so that a test sees the end without the
 // test runner ending.
 struct ProgramEnded : std::runtime_error {
-    ProgramEnded() : std::runtime_error("program ended") {}
+    ProgramEnded()
+        : std::runtime_error("program ended")
+    {
+    }
 };
 
 // A Shell that records what the user would see and answers from a script.
