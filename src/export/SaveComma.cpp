@@ -1,12 +1,104 @@
 #include "export/SaveComma.h"
 
+#include "app/ErrorTrap.h"
 #include "app/FormContext.h"
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+#include "export/SaveList.h"
+#include "platform/Automation.h"
+#include "platform/FileSystemObject.h"
+#include "platform/Shell.h"
 
 namespace quarrelby {
 
+namespace {
+
+bool needsQuotes(const QString &value)
+{
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == u',' || u == u'"' || u == u'\r' || u == u'\n')
+            return true;
+    }
+    return false;
+}
+
+void appendField(QString &line, const QString &value)
+{
+    if (!needsQuotes(value)) {
+        line += value;
+        return;
+    }
+    line += QLatin1Char('"');
+    for (const QChar c : value) {
+        if (c == QLatin1Char('"'))
+            line += QLatin1Char('"');
+        line += c;
+    }
+    line += QLatin1Char('"');
+}
+
+} // namespace
+
+QString commaField(const QString &value)
+{
+    QString field;
+    appendField(field, value);
+    return field;
+}
+
+void writeCommaLines(const ResultList &list, TextStream &stream, Shell &shell)
+{
+    QString line;
+    const int headers = list.headerCount();
+    if (headers > 1) {
+        for (int k = 1; k <= headers; ++k) {
+            appendField(line, list.columnText(k));
+            line += QLatin1Char(',');
+        }
+        stream.WriteLine(line);
+    }
+
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        shell.yield();
+        line.resize(0); // keeps the capacity for the next line
+        const int columns = list.headerCount();
+        for (int k = 1; k <= columns; ++k) {
+            appendField(line, list.cell(r, k));
+            if (k != list.headerCount())
+                line += QLatin1Char(',');
+        }
+        // With one column there is no header, and every line but the last
+        // carries a separator.
+        if (list.headerCount() <= 1 && r != rows)
+            line += QLatin1Char(',');
+        stream.WriteLine(line);
+    }
+}
+
+void SaveListAsCommaDelimited(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)
+{
+    MessageAnswer answer = MessageAnswer::Yes;
+    if (FileExists(shell, path))
+        answer = shell.question(overwriteQuestion(path));
+    if (answer != MessageAnswer::Yes)
+        return;
+    auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
+    auto stream = files->CreateTextFile(path, true);
+    writeCommaLines(list, *stream, shell);
+    stream->Close();
+}
+
 void PushButton4_Click(FormContext &form)
 {
-    (void)form; // not yet built
+    ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton4_Click"));
+    const QString path = askForTextFileName(form.shell, trap);
+    if (trap.test(118, [&] { return path.isEmpty(); }))
+        return;
+    trap(120, [&] { form.pointer.setValue(MousePointer::Hourglass); });
+    trap(122, [&] { SaveListAsCommaDelimited(form.shell, form.automation, form.list, path); });
+    trap(124, [&] { form.pointer.setValue(MousePointer::Default); });
 }
 
 } // namespace quarrelby

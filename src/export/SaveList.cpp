@@ -1,12 +1,120 @@
 #include "export/SaveList.h"
 
+#include "app/ErrorTrap.h"
 #include "app/FormContext.h"
+#include "app/ResultList.h"
+#include "platform/Automation.h"
+#include "platform/FileSystemObject.h"
+#include "platform/Shell.h"
 
 namespace quarrelby {
 
+namespace {
+
+constexpr quint32 kSaveFlags = 0x280201;
+
+// The widths were measured before the first yield; a list that grew columns
+// since then has no width for them.
+int widthOf(const std::vector<int> &widths, int k)
+{
+    if (k < 1 || static_cast<size_t>(k) > widths.size())
+        throw AutomationError(QStringLiteral("Subscript out of range"));
+    return widths[static_cast<size_t>(k - 1)];
+}
+
+void appendPadded(QString &line, const QString &text, int width)
+{
+    line += text;
+    if (width > text.size())
+        line.resize(line.size() + (width - text.size()), QLatin1Char(' '));
+    line += QLatin1Char('\t');
+}
+
+} // namespace
+
+QString overwriteQuestion(const QString &path)
+{
+    return QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?");
+}
+
+QString askForTextFileName(Shell &shell, ErrorTrap &trap)
+{
+    SaveDialogSettings dialog;
+    QString path;
+    trap(106, [&] { dialog.fileName.clear(); });
+    trap(108, [&] { dialog.flags = kSaveFlags; });
+    trap(110, [&] { dialog.title = QStringLiteral("Save"); });
+    trap(112, [&] { dialog.filter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"); });
+    trap(114, [&] { dialog.fileName = shell.showSave(dialog); });
+    trap(116, [&] { path = dialog.fileName; });
+    return path;
+}
+
+std::vector<int> textColumnWidths(const ResultList &list, Shell &shell)
+{
+    std::vector<int> widths;
+    const int columns = list.headerCount();
+    widths.reserve(static_cast<size_t>(std::max(columns, 0)));
+    for (int k = 1; k <= columns; ++k) {
+        int width = static_cast<int>(list.columnText(k).size());
+        const int rows = list.itemCount();
+        for (int r = 1; r <= rows; ++r) {
+            shell.yield();
+            width = std::max(width, static_cast<int>(list.cell(r, k).size()));
+        }
+        widths.push_back(width);
+    }
+    return widths;
+}
+
+void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, Shell &shell)
+{
+    QString line;
+    const int headers = list.headerCount();
+    for (int k = 1; k <= headers; ++k) {
+        shell.yield();
+        appendPadded(line, list.columnText(k), widthOf(widths, k));
+    }
+    stream.WriteLine(line);
+
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        shell.yield();
+        line.resize(0); // keeps the capacity for the next line
+        if (!list.checked(r))
+            continue;
+        const int columns = list.headerCount();
+        for (int k = 1; k <= columns; ++k) {
+            shell.yield();
+            appendPadded(line, list.cell(r, k), widthOf(widths, k));
+        }
+        stream.WriteLine(line);
+    }
+}
+
+void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)
+{
+    const std::vector<int> widths = textColumnWidths(list, shell);
+    auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
+    auto stream = files->CreateTextFile(path, true);
+    writeTextLines(list, widths, *stream, shell);
+    stream->Close();
+}
+
 void PushButton6_Click(FormContext &form)
 {
-    (void)form; // not yet built
+    ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton6_Click"));
+    const QString path = askForTextFileName(form.shell, trap);
+    if (trap.test(118, [&] { return path.isEmpty(); }))
+        return;
+    MessageAnswer answer = MessageAnswer::No;
+    if (trap.test(120, [&] { return FileExists(form.shell, path); }))
+        trap(122, [&] { answer = form.shell.question(overwriteQuestion(path)); });
+    else
+        trap(124, [&] { answer = MessageAnswer::Yes; });
+    if (trap.test(126, [&] { return answer != MessageAnswer::Yes; }))
+        return;
+    trap(128, [&] { SaveListAsText(form.shell, form.automation, form.list, path); });
 }
 
 } // namespace quarrelby
