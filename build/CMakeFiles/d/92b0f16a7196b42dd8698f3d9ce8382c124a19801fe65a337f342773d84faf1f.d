@@ -1,3 +1,0 @@
-tests/quarrelby_testsupport_autogen/timestamp: \
-  /work/main/tests/CMakeLists.txt \
-  /usr/bin/cmake
