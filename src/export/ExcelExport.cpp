@@ -1,12 +1,139 @@
 #include "export/ExcelExport.h"
 
+#include "app/ErrorTrap.h"
 #include "app/FormContext.h"
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+#include "platform/ExcelObject.h"
+#include "platform/Shell.h"
+
+#include <memory>
 
 namespace quarrelby {
 
+namespace {
+
+const QString kExcelProgId = QStringLiteral("Excel.Application");
+
+// What automation says when a call is made through an empty reference.
+template <class T> T &object(T *reference)
+{
+    if (!reference)
+        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
+    return *reference;
+}
+
+ExcelObject &object(const std::unique_ptr<ExcelObject> &reference)
+{
+    return object<ExcelObject>(reference.get());
+}
+
+ExcelObject &object(const ExcelObject::Ref &reference)
+{
+    return object<ExcelObject>(reference.get());
+}
+
+} // namespace
+
+bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form)
+{
+    bool result = true;
+    bool failed = false;
+    bool obtained = false;
+    try {
+        // Released at once: the probe only asks whether one can be made.
+        obtained = form.automation.create<ExcelObject>(kExcelProgId) != nullptr;
+    } catch (...) {
+        failed = true;
+    }
+    if (!obtained) {
+        try {
+            form.shell.message(QString::fromLatin1(kExcelMissingProbeMessage));
+        } catch (...) {
+            failed = true;
+        }
+    }
+    if (failed)
+        result = false;
+    return result;
+}
+
 void PushButton1_Click(FormContext &form)
 {
-    (void)form; // not yet built
+    ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton1_Click"));
+    ResultList &list = form.list;
+
+    // The references are released when the handler ends, the application
+    // last; the workbook stays open in the user's hands.
+    std::unique_ptr<ExcelObject> application;
+    ExcelObject::Ref workbook;
+    // Asked for afresh at every use: the user may switch sheets meanwhile.
+    auto activeSheet = [&] { return object(workbook).invoke(u"ActiveSheet"); };
+
+    if (trap.test(100, [&] { return !SaveResultsAsExcelFileIsExcelInstalled(form); })) {
+        trap(172, [&] { form.shell.message(QString::fromLatin1(kExcelMissingMessage)); });
+        return;
+    }
+
+    trap(108, [&] { form.pointer.setValue(MousePointer::Hourglass); });
+    if (!trap.test(110, [&] { return list.itemCount() <= 0; })) {
+        trap(112, [&] { application = form.automation.create<ExcelObject>(kExcelProgId); });
+        trap(114, [&] { workbook = object(object(application).invoke(u"Workbooks")).invoke(u"add"); });
+        // Shown before the first cell, so that the user watches the sheet fill.
+        trap(116, [&] { object(application).put(u"Visible", {}, true); });
+
+        int column = 0;
+        trap(118, [&] { column = 1; });
+        int headers = 0;
+        trap(120, [&] { headers = list.headerCount(); });
+        for (int c = 1; c <= headers; ++c) {
+            trap(122, [&] { form.shell.yield(); });
+            if (trap.test(124, [&] { return c == 1; })) {
+                trap(126, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
+                trap(128, [&] { ++column; });
+            } else {
+                trap(130, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
+                trap(132, [&] { ++column; });
+            }
+            trap(134, [&] { object(object(activeSheet()).invoke(u"Columns", {c})).invoke(u"Autofit"); });
+        }
+
+        int row = 0;
+        trap(138, [&] { row = 2; });
+        int rows = 0;
+        trap(140, [&] { rows = list.itemCount(); });
+        for (int r = 1; r <= rows; ++r) {
+            trap(142, [&] { form.shell.yield(); });
+            if (trap.test(144, [&] { return list.checked(r); })) {
+                trap(146, [&] { column = 1; });
+                int cells = 0;
+                trap(148, [&] { cells = list.headerCount(); });
+                for (int c = 1; c <= cells; ++c) {
+                    trap(150, [&] { form.shell.yield(); });
+                    if (trap.test(152, [&] { return c == 1; })) {
+                        trap(154, [&] {
+                            object(object(activeSheet()).invoke(u"cells", {row, column}))
+                                .put(u"Value", {}, list.text(r));
+                        });
+                        trap(156, [&] { ++column; });
+                    } else {
+                        trap(158, [&] {
+                            QString value = list.subItem(r, c - 1);
+                            // Keeps the sheet from taking a contact's text for a formula.
+                            if (value.contains(u'='))
+                                value.remove(u'=');
+                            object(object(activeSheet()).invoke(u"cells", {row, column})).put(u"Value", {}, value);
+                        });
+                        trap(160, [&] { ++column; });
+                    }
+                }
+            }
+            trap(164, [&] { ++row; });
+        }
+
+        trap(168, [&] { object(object(activeSheet()).invoke(u"Columns")).invoke(u"Autofit"); });
+    }
+    trap(170, [&] { form.pointer.setValue(MousePointer::Default); });
 }
 
 } // namespace quarrelby

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include <map>
+#include <vector>
+
+namespace quarrelby {
+
+// What a spreadsheet cell can hold, in UTF-16 code units. Counting code units
+// rather than characters keeps every accepted value within the file format's
+// own limit, which counts characters.
+inline constexpr qsizetype kMaxCellLength = 32767;
+inline constexpr int kMaxSheetRows = 1048576;
+inline constexpr int kMaxSheetColumns = 16384;
+inline constexpr double kMaxColumnWidth = 255;
+
+// One sheet of text cells. rows[r - 1][c - 1] is the cell at row r, column c;
+// short or missing rows are empty cells.
+struct ExcelSheet {
+    std::vector<std::vector<QString>> rows;
+    // Column (1-based) to width in characters, for the columns that were fitted.
+    std::map<int, double> columnWidths;
+};
+
+// Writes the sheet as a new .xlsx file. Every value becomes a text cell, so
+// nothing is read back as a formula, number or date. Throws AutomationError,
+// naming the file, when the workbook cannot be written; no partial file is
+// left behind.
+void writeWorkbook(const QString &path, const ExcelSheet &sheet);
+
+// The width in characters that fits the text on one line.
+[[nodiscard]] double fittedWidth(const QString &text);
+
+} // namespace quarrelby
