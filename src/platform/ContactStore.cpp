@@ -1,0 +1,243 @@
+#include "platform/ContactStore.h"
+
+#include "platform/VCardContact.h"
+#include "platform/VCardReader.h"
+#include "platform/VCardText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quarrelby {
+
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool isVCardName(std::string_view name)
+{
+    auto endsWith = [&](std::string_view suffix) {
+        return name.size() > suffix.size() && vcard::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+    };
+    return endsWith(".vcf") || endsWith(".vcard");
+}
+
+// The whole file in one read: a folder of 100,000 small cards would spend
+// more time in buffered streams than in parsing.
+int readWholeFile(const std::string &path, std::string &out)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat info { };
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
+    size_t filled = 0;
+    while (true) {
+        if (filled == out.size())
+            out.resize(out.size() + 4096);
+        const ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    out.resize(filled);
+    return 0;
+}
+
+class ContactItem : public OutlookItem {
+public:
+    explicit ContactItem(vcard::Contact contact)
+        : m_contact(std::move(contact))
+    {
+    }
+
+    bool isContactItem() override { return !m_contact.distributionList; }
+
+    QVariant property(const QString &name) override
+    {
+        const int index = vcard::contactPropertyIndex(name);
+        if (index < 0)
+            throw AutomationError(QStringLiteral("The contact has no property named \"%1\".").arg(name));
+        return m_contact.value(index);
+    }
+
+private:
+    vcard::Contact m_contact;
+};
+
+class ContactItems : public OutlookItems {
+public:
+    explicit ContactItems(std::vector<std::string> files)
+        : m_files(std::move(files))
+    {
+    }
+
+    std::unique_ptr<OutlookItem> next() override
+    {
+        while (true) {
+            if (m_reader && m_reader->next(m_card))
+                return std::make_unique<ContactItem>(vcard::readContact(m_card, m_decoder));
+            m_reader.reset();
+            if (m_nextFile >= m_files.size())
+                return nullptr;
+            const std::string &path = m_files[m_nextFile++];
+            if (const int error = readWholeFile(path, m_data)) {
+                throw AutomationError(QStringLiteral("The contact file \"%1\" could not be read: %2")
+                                          .arg(QFile::decodeName(path.c_str()), systemError(error)));
+            }
+            const QByteArray converted = vcard::utf8FromUtf16(m_data);
+            if (!converted.isEmpty())
+                m_data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+            m_reader.emplace(m_data);
+        }
+    }
+
+private:
+    std::vector<std::string> m_files;
+    size_t m_nextFile = 0;
+    std::string m_data;
+    std::optional<vcard::Reader> m_reader;
+    vcard::Card m_card;
+    vcard::TextDecoder m_decoder;
+};
+
+class ContactsFolder : public OutlookFolder {
+public:
+    explicit ContactsFolder(QString location)
+        : m_location(std::move(location))
+    {
+    }
+
+    std::unique_ptr<OutlookItems> items() override
+    {
+        const std::string path = QFile::encodeName(m_location).toStdString();
+        struct stat info { };
+        if (::stat(path.c_str(), &info) != 0) {
+            throw AutomationError(
+                QStringLiteral("The address book \"%1\" cannot be read: %2").arg(m_location, systemError(errno)));
+        }
+        if (!S_ISDIR(info.st_mode))
+            return std::make_unique<ContactItems>(std::vector<std::string> {path});
+
+        DIR *dir = ::opendir(path.c_str());
+        if (!dir) {
+            throw AutomationError(
+                QStringLiteral("The address book \"%1\" cannot be read: %2").arg(m_location, systemError(errno)));
+        }
+        std::vector<std::string> names;
+        while (const dirent *entry = ::readdir(dir)) {
+            if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
+                names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        const std::string prefix = path.ends_with('/') ? path : path + '/';
+        for (std::string &name : names)
+            name.insert(0, prefix);
+        return std::make_unique<ContactItems>(std::move(names));
+    }
+
+private:
+    QString m_location;
+};
+
+class ContactsNamespace : public OutlookNamespace {
+public:
+    explicit ContactsNamespace(QString location)
+        : m_location(std::move(location))
+    {
+    }
+
+    std::unique_ptr<OutlookFolder> getDefaultFolder(int folderType) override
+    {
+        if (folderType != olFolderContacts)
+            throw AutomationError(QStringLiteral("The address book has no folder of type %1.").arg(folderType));
+        return std::make_unique<ContactsFolder>(m_location);
+    }
+
+private:
+    QString m_location;
+};
+
+} // namespace
+
+QString contactStoreLocation()
+{
+    const QString configured = qEnvironmentVariable("QUARRELBY_CONTACTS");
+    if (!configured.isEmpty())
+        return configured;
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    // The base directory specification ignores a relative XDG_DATA_HOME.
+    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
+        dataHome = QDir::homePath() + QLatin1String("/.local/share");
+    return dataHome + QLatin1String("/contacts");
+}
+
+ContactStoreApplication::ContactStoreApplication(QString location)
+    : m_location(std::move(location))
+{
+    const std::string path = QFile::encodeName(m_location).toStdString();
+    struct stat info { };
+    if (m_location.isEmpty() || ::stat(path.c_str(), &info) != 0) {
+        throw AutomationError(QStringLiteral("The address book \"%1\" does not exist.").arg(m_location));
+    }
+    const bool readable
+        = S_ISDIR(info.st_mode) ? ::access(path.c_str(), R_OK | X_OK) == 0 : ::access(path.c_str(), R_OK) == 0;
+    if (!readable) {
+        throw AutomationError(
+            QStringLiteral("The address book \"%1\" cannot be read: %2").arg(m_location, systemError(errno)));
+    }
+}
+
+std::unique_ptr<OutlookNamespace> ContactStoreApplication::getNamespace(const QString &type)
+{
+    if (m_quit)
+        throw AutomationError(QStringLiteral("The address book has been closed."));
+    if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
+        throw AutomationError(QStringLiteral("The address book has no namespace \"%1\".").arg(type));
+    return std::make_unique<ContactsNamespace>(m_location);
+}
+
+void ContactStoreApplication::quit()
+{
+    m_quit = true;
+}
+
+void registerContactStore(AutomationFactory &automation)
+{
+    automation.registerClass(QStringLiteral("Outlook.Application"),
+        [] { return std::make_unique<ContactStoreApplication>(contactStoreLocation()); });
+}
+
+} // namespace quarrelby

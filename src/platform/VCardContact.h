@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/VCardReader.h"
+
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <array>
+
+namespace quarrelby::vcard {
+
+class TextDecoder;
+
+// The Outlook contact properties a card answers, in the extraction's order.
+inline constexpr int kContactPropertyCount = 34;
+enum ContactProperty : int {
+    FullName,
+    Birthday,
+    JobTitle,
+    CompanyName,
+    FileAs,
+    Email1Address,
+    Email2Address,
+    Email3Address,
+    WebPage,
+    IMAddress,
+    TTYTDDTelephoneNumber,
+    AssistantName,
+    AssistantTelephoneNumber,
+    BusinessTelephoneNumber,
+    Business2TelephoneNumber,
+    BusinessFaxNumber,
+    CallbackTelephoneNumber,
+    CarTelephoneNumber,
+    CompanyMainTelephoneNumber,
+    HomeTelephoneNumber,
+    Home2TelephoneNumber,
+    HomeFaxNumber,
+    ISDNNumber,
+    MobileTelephoneNumber,
+    OtherTelephoneNumber,
+    OtherFaxNumber,
+    PagerNumber,
+    PrimaryTelephoneNumber,
+    RadioTelephoneNumber,
+    TelexNumber,
+    BusinessAddress,
+    HomeAddress,
+    OtherAddress,
+    Body,
+};
+
+// The index of an Outlook property name, or -1 for a name no card answers.
+[[nodiscard]] int contactPropertyIndex(QStringView name);
+[[nodiscard]] QString contactPropertyName(int index);
+
+// One card resolved into what Outlook would show: the only thing kept of a
+// card once it has been read.
+struct Contact {
+    bool distributionList = false;
+    // Every property but Birthday, as text.
+    std::array<QString, kContactPropertyCount> text;
+    // Empty, a QDate, a QDateTime (a time was given), or text such as
+    // "--03-15" for a birthday without a year.
+    QVariant birthday;
+
+    [[nodiscard]] QVariant value(int index) const { return index == Birthday ? birthday : QVariant(text[index]); }
+};
+
+[[nodiscard]] Contact readContact(const Card &card, TextDecoder &decoder);
+
+// A BDAY value as Outlook would hold it (see Contact::birthday).
+[[nodiscard]] QVariant birthdayValue(const QString &text, const QString &omitYear);
+
+} // namespace quarrelby::vcard

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <deque>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarrelby::vcard {
+
+enum class Version { V21, V30, V40 };
+
+// One parameter as written. A bare vCard 2.1 parameter (TEL;WORK;FAX) has an
+// empty name. The value keeps its quotes and commas: TYPE="work,voice".
+struct Parameter {
+    std::string_view name;
+    std::string_view value;
+};
+
+// One content line: group, name and value as written, the value still encoded
+// (quoted-printable, escapes, charset) until someone asks for its text.
+struct Property {
+    std::string_view group;
+    std::string_view name;
+    std::string_view value;
+    unsigned firstParameter = 0;
+    unsigned parameterCount = 0;
+};
+
+// The properties of one card in file order. The views point into the
+// reader's input or into the card's own line buffers, so they stay valid
+// until the card is read into again and while the input lives.
+class Card {
+public:
+    [[nodiscard]] const std::vector<Property> &properties() const { return m_properties; }
+    [[nodiscard]] std::span<const Parameter> parameters(const Property &property) const
+    {
+        return {m_parameters.data() + property.firstParameter, property.parameterCount};
+    }
+    [[nodiscard]] Version version() const { return m_version; }
+
+    void clear();
+
+private:
+    friend class Reader;
+
+    // A buffer for a line that had to be joined from several physical lines.
+    std::string &lineBuffer();
+
+    std::vector<Property> m_properties;
+    std::vector<Parameter> m_parameters;
+    // A deque never moves its elements, so views into them survive growth.
+    std::deque<std::string> m_lines;
+    size_t m_linesUsed = 0;
+    Version m_version = Version::V30;
+};
+
+// Splits vCard text into cards. Lenient by design: a line it cannot read is
+// skipped, a card without END ends at the next BEGIN or at the end of the
+// input, and a card without BEGIN starts at its VERSION, FN or N line.
+class Reader {
+public:
+    // data must outlive the reader and every card read from it.
+    explicit Reader(std::string_view data);
+
+    // Reads the next card; false when the input holds no further card.
+    bool next(Card &card);
+
+private:
+    bool physicalLine(std::string_view &line);
+    [[nodiscard]] bool peekLine(std::string_view &line, size_t &after) const;
+    bool logicalLine(Card &card, std::string_view &line);
+
+    std::string_view m_data;
+    size_t m_pos = 0;
+};
+
+// Caseless ASCII comparison, the rule for every vCard name and parameter.
+[[nodiscard]] bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// Input that starts with a UTF-16 byte-order mark, as some Windows programs
+// write it, converted to UTF-8; any other input is returned empty.
+[[nodiscard]] QByteArray utf8FromUtf16(std::string_view data);
+
+} // namespace quarrelby::vcard

@@ -1,0 +1,260 @@
+#include "platform/VCardText.h"
+
+#include <QByteArrayView>
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace quarrelby::vcard {
+
+namespace {
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool isAscii(std::string_view bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+std::string_view unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    if (!value.empty() && value.front() == '"')
+        return value.substr(1);
+    return value;
+}
+
+} // namespace
+
+TextDecoder::~TextDecoder()
+{
+    for (auto &[name, converter] : m_converters) {
+        if (converter != kNoConverter)
+            iconv_close(static_cast<iconv_t>(converter));
+    }
+}
+
+bool TextDecoder::convert(std::string_view bytes, const std::string &charset, QString &out)
+{
+    auto found = m_converters.find(charset);
+    if (found == m_converters.end())
+        found = m_converters.emplace(charset, iconv_open("UTF-8", charset.c_str())).first;
+    auto *converter = static_cast<iconv_t>(found->second);
+    if (converter == kNoConverter)
+        return false;
+
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    m_buffer.resize(bytes.size() * 4 + 16);
+    char *in = const_cast<char *>(bytes.data());
+    size_t inLeft = bytes.size();
+    char *outStart = m_buffer.data();
+    char *outPtr = outStart;
+    size_t outLeft = m_buffer.size();
+    while (inLeft > 0) {
+        if (iconv(converter, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            const size_t used = static_cast<size_t>(outPtr - outStart);
+            m_buffer.resize(m_buffer.size() * 2);
+            outStart = m_buffer.data();
+            outPtr = outStart + used;
+            outLeft = m_buffer.size() - used;
+            continue;
+        }
+        // A byte the charset does not define, or a sequence cut short:
+        // mark it and go on with the next byte.
+        if (outLeft < 3) {
+            const size_t used = static_cast<size_t>(outPtr - outStart);
+            m_buffer.resize(m_buffer.size() * 2);
+            outStart = m_buffer.data();
+            outPtr = outStart + used;
+            outLeft = m_buffer.size() - used;
+        }
+        *outPtr++ = '\xEF';
+        *outPtr++ = '\xBF';
+        *outPtr++ = '\xBD';
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    }
+    out = QString::fromUtf8(outStart, static_cast<qsizetype>(outPtr - outStart));
+    return true;
+}
+
+QString TextDecoder::decode(std::string_view bytes, std::string_view charset)
+{
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8())
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString text;
+    if (!charset.empty() && convert(bytes, std::string(charset), text))
+        return text;
+    if (convert(bytes, "WINDOWS-1252", text))
+        return text;
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void decodeQuotedPrintable(std::string_view in, std::string &out)
+{
+    out.clear();
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '=' && i + 2 < in.size()) {
+            const int hi = hexDigit(in[i + 1]);
+            const int lo = hexDigit(in[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out.push_back(static_cast<char>(hi << 4 | lo));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(c);
+    }
+}
+
+QString unescape(const QString &text, Version version)
+{
+    if (!text.contains(QLatin1Char('\\')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            out.append(c);
+            continue;
+        }
+        const QChar n = text.at(i + 1);
+        if (n == QLatin1Char('\\') || n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char(':')) {
+            out.append(n);
+            ++i;
+        } else if ((n == QLatin1Char('n') || n == QLatin1Char('N')) && version != Version::V21) {
+            out.append(QLatin1Char('\n'));
+            ++i;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QString withCrLf(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+            out.append(QLatin1String("\r\n"));
+        } else if (c == QLatin1Char('\n')) {
+            out.append(QLatin1String("\r\n"));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+std::string_view ValueReader::parameter(const Property &property, std::string_view name) const
+{
+    for (const Parameter &p : m_card.parameters(property)) {
+        if (equalsIgnoreCase(p.name, name))
+            return unquoted(p.value);
+    }
+    return {};
+}
+
+bool ValueReader::hasParameter(const Property &property, std::string_view name) const
+{
+    for (const Parameter &p : m_card.parameters(property)) {
+        if (equalsIgnoreCase(p.name, name))
+            return true;
+    }
+    return false;
+}
+
+Encoding ValueReader::encoding(const Property &property) const
+{
+    for (const Parameter &p : m_card.parameters(property)) {
+        std::string_view token;
+        if (p.name.empty())
+            token = p.value;
+        else if (equalsIgnoreCase(p.name, "ENCODING"))
+            token = unquoted(p.value);
+        else if (equalsIgnoreCase(p.name, "VALUE") && equalsIgnoreCase(unquoted(p.value), "BINARY"))
+            return Encoding::Binary;
+        else
+            continue;
+        if (equalsIgnoreCase(token, "QUOTED-PRINTABLE"))
+            return Encoding::QuotedPrintable;
+        if (equalsIgnoreCase(token, "BASE64") || equalsIgnoreCase(token, "B"))
+            return Encoding::Binary;
+    }
+    if (property.value.starts_with("data:"))
+        return Encoding::Binary;
+    return Encoding::Plain;
+}
+
+QString ValueReader::decodePart(const Property &property, std::string_view raw)
+{
+    std::string_view bytes = raw;
+    const Encoding how = encoding(property);
+    if (how == Encoding::Binary)
+        return {};
+    if (how == Encoding::QuotedPrintable) {
+        decodeQuotedPrintable(raw, m_bytes);
+        bytes = m_bytes;
+    }
+    const std::string_view charset = isAscii(bytes) ? std::string_view() : parameter(property, "CHARSET");
+    return withCrLf(unescape(m_decoder.decode(bytes, charset), m_card.version()));
+}
+
+QString ValueReader::text(const Property &property)
+{
+    return decodePart(property, property.value);
+}
+
+std::vector<QString> ValueReader::components(const Property &property, size_t count)
+{
+    std::vector<QString> parts;
+    parts.reserve(count);
+    const std::string_view value = property.value;
+    size_t start = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\') {
+            ++i;
+        } else if (value[i] == ';') {
+            parts.push_back(decodePart(property, value.substr(start, i - start)));
+            start = i + 1;
+        }
+    }
+    parts.push_back(decodePart(property, value.substr(std::min(start, value.size()))));
+    while (parts.size() < count)
+        parts.emplace_back();
+    return parts;
+}
+
+} // namespace quarrelby::vcard
