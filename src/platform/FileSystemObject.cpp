@@ -41,7 +41,8 @@ public:
 
     void WriteLine(const QString &line) override
     {
-        if (m_closed)
+        // Closed, or discarded by the end hook.
+        if (m_closed || !m_file.isOpen())
             throw AutomationError(QStringLiteral("Bad file mode"));
         m_lines->WriteLine(line);
     }

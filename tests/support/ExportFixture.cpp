@@ -1,0 +1,52 @@
+#include "ExportFixture.h"
+
+#include "platform/PlatformClasses.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace quarrelby::test {
+
+void fillList(ResultList &list, const QStringList &headers, const QList<QStringList> &rows)
+{
+    for (const QString &header : headers)
+        list.addColumn(header);
+    for (const QStringList &row : rows) {
+        const int i = list.addRow(row.value(1));
+        for (qsizetype k = 2; k < row.size(); ++k)
+            list.setCell(i, static_cast<int>(k), row[k]);
+        list.setChecked(i, row.value(0) == QLatin1String("x"));
+    }
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+ExportHarness::ExportHarness()
+    : form {shell, automation, list, pointer, [](int) { return 1; }}
+{
+    shell.realFileSystem = true;
+    registerPlatformClasses(automation, shell);
+    QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
+        pointerHistory.append({value, shell.messages.size()});
+    });
+}
+
+} // namespace quarrelby::test

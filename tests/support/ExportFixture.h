@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ScriptedShell.h"
+#include "app/FormContext.h"
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+#include "platform/Automation.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace quarrelby::test {
+
+// A list described by rows of strings: the first entry of a row is "x" when
+// the row is ticked and "" when not, the cells follow.
+void fillList(ResultList &list, const QStringList &headers, const QList<QStringList> &rows);
+
+[[nodiscard]] QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
+// The names in a folder, hidden ones included, sorted.
+[[nodiscard]] QStringList folderEntries(const QString &folder);
+
+// The window's side of an export: a scripted shell that asks the real file
+// system, the product's automation classes, an empty list and the pointer.
+struct ExportHarness {
+    ExportHarness();
+
+    ScriptedShell shell;
+    AutomationFactory automation;
+    ResultList list;
+    MousePointer pointer;
+    FormContext form;
+    // Values the pointer took, with the number of messages shown by then.
+    QList<std::pair<int, qsizetype>> pointerHistory;
+};
+
+} // namespace quarrelby::test
