@@ -48,6 +48,9 @@ QString timeText(const QLocale &locale, QTime time)
 
 QString cellText(const QVariant &value)
 {
+    // Nearly every value is text: take it without the conversion machinery.
+    if (value.metaType() == QMetaType::fromType<QString>())
+        return *static_cast<const QString *>(value.constData());
     switch (value.typeId()) {
     case QMetaType::QDateTime:
     case QMetaType::QDate: {
@@ -133,19 +136,20 @@ void GetAllContactsOutlook(FormContext &form)
             if (!trap.test(124, [&] { return item->isContactItem(); }))
                 continue;
 
+            const auto &names = fieldProperties();
             int row = 0;
             trap(126, [&] {
                 // The row is added even when the name cannot be read: that
                 // costs one cell, not the contact's other 32.
                 row = list.addRow({});
-                list.setCell(row, 1, cellText(item->property(QStringLiteral("FullName"))));
+                list.setCell(row, 1, cellText(item->property(names[0].property)));
             });
             for (int n = 1; n < kFieldCount; ++n) {
                 trap(126 + 2 * n, [&] {
-                    const ContactField &f = field(n);
-                    QString value = cellText(item->property(QLatin1String(f.property)));
-                    if (f.secondProperty)
-                        value += QLatin1String(" - ") + cellText(item->property(QLatin1String(f.secondProperty)));
+                    const FieldProperties &f = names.at(static_cast<size_t>(n));
+                    QString value = cellText(item->property(f.property));
+                    if (!f.secondProperty.isEmpty())
+                        value += QLatin1String(" - ") + cellText(item->property(f.secondProperty));
                     list.setSubItem(row, n, value);
                 });
             }

@@ -55,6 +55,21 @@ const ContactField &field(int index)
     return kCatalogue.at(static_cast<size_t>(index));
 }
 
+const std::array<FieldProperties, kFieldCount> &fieldProperties()
+{
+    static const std::array<FieldProperties, kFieldCount> names = [] {
+        std::array<FieldProperties, kFieldCount> result;
+        for (const ContactField &f : kCatalogue) {
+            auto &entry = result.at(static_cast<size_t>(f.index));
+            entry.property = QLatin1String(f.property);
+            if (f.secondProperty)
+                entry.secondProperty = QLatin1String(f.secondProperty);
+        }
+        return result;
+    }();
+    return names;
+}
+
 QString frameCaption(FieldFrame frame)
 {
     return frame == FieldFrame::Frame1 ? QStringLiteral("Contacts Info to extract")

@@ -32,4 +32,12 @@ inline constexpr int kFieldCount = 33;
 
 [[nodiscard]] QString frameCaption(FieldFrame frame);
 
+// The Outlook property names as QStrings, made once: the extraction reads 34
+// properties per contact and should not build the names every time.
+struct FieldProperties {
+    QString property;
+    QString secondProperty; // empty unless the field joins two properties
+};
+[[nodiscard]] const std::array<FieldProperties, kFieldCount> &fieldProperties();
+
 } // namespace quarrelby
