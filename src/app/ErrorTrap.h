@@ -41,6 +41,9 @@ public:
             report(line, QStringLiteral("Out of memory"));
         } catch (const std::exception &error) {
             report(line, QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            // Nothing may escape a handler into the event loop.
+            report(line, QStringLiteral("Unexpected failure"));
         }
         return false;
     }
