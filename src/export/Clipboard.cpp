@@ -16,20 +16,32 @@ namespace {
 // within a few attempts, and an endless loop must not freeze the window.
 constexpr int kClipboardAttempts = 1000;
 
+// Cheaper than growing with a fill character: the text grows by a copy.
+void appendSpaces(QString &text, qsizetype count)
+{
+    static const QString spaces(256, QLatin1Char(' '));
+    while (count > 0) {
+        const qsizetype n = std::min(count, spaces.size());
+        text.append(QStringView(spaces).first(n));
+        count -= n;
+    }
+}
+
 } // namespace
 
 std::vector<int> clipboardColumnWidths(const ResultList &list, Shell &shell)
 {
-    std::vector<int> widths;
     const int columns = list.headerCount();
-    for (int c = 1; c <= columns; ++c) {
-        int width = 0;
-        const int rows = list.itemCount();
-        for (int r = 1; r <= rows; ++r) {
+    std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
+    // Row by row rather than column by column: the same widths and the same
+    // yields, but a large list is read in the order it lies in memory.
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 1; c <= columns; ++c) {
             shell.yield();
+            int &width = widths[static_cast<size_t>(c - 1)];
             width = std::max(width, static_cast<int>(list.cell(r, c).size()));
         }
-        widths.push_back(width);
     }
     return widths;
 }
@@ -63,7 +75,7 @@ QString clipboardText(const ResultList &list, const std::vector<int> &widths, Sh
             // A cell longer than its width (the list changed since it was
             // measured) goes without filling.
             if (width > cell.size())
-                text.resize(text.size() + (width - cell.size()), QLatin1Char(' '));
+                appendSpaces(text, width - cell.size());
             text += QLatin1Char('\t');
         }
         if (columns >= 1)

@@ -9,15 +9,17 @@
 #include "platform/FileSystemObject.h"
 #include "platform/Shell.h"
 
+#include <string_view>
+
 namespace quarrelby {
 
 namespace {
 
-bool needsQuotes(const QString &value)
+bool needsQuotes(QStringView value)
 {
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
-        if (u == u',' || u == u'"' || u == u'\r' || u == u'\n')
+    for (const char16_t u : std::u16string_view(value.utf16(), static_cast<size_t>(value.size()))) {
+        // All four lie at or below ','; most characters of a value do not.
+        if (u <= u',' && (u == u',' || u == u'"' || u == u'\r' || u == u'\n'))
             return true;
     }
     return false;
@@ -30,11 +32,13 @@ void appendField(QString &line, const QString &value)
         return;
     }
     line += QLatin1Char('"');
-    for (const QChar c : value) {
-        if (c == QLatin1Char('"'))
-            line += QLatin1Char('"');
-        line += c;
+    QStringView rest(value);
+    for (qsizetype quote = rest.indexOf(u'"'); quote >= 0; quote = rest.indexOf(u'"')) {
+        line += rest.first(quote + 1);
+        line += QLatin1Char('"');
+        rest = rest.sliced(quote + 1);
     }
+    line += rest;
     line += QLatin1Char('"');
 }
 

@@ -22,11 +22,22 @@ int widthOf(const std::vector<int> &widths, int k)
     return widths[static_cast<size_t>(k - 1)];
 }
 
+// Cheaper than growing with a fill character: the text grows by a copy.
+void appendSpaces(QString &text, qsizetype count)
+{
+    static const QString spaces(256, QLatin1Char(' '));
+    while (count > 0) {
+        const qsizetype n = std::min(count, spaces.size());
+        text.append(QStringView(spaces).first(n));
+        count -= n;
+    }
+}
+
 void appendPadded(QString &line, const QString &text, int width)
 {
     line += text;
     if (width > text.size())
-        line.resize(line.size() + (width - text.size()), QLatin1Char(' '));
+        appendSpaces(line, width - text.size());
     line += QLatin1Char('\t');
 }
 
@@ -54,15 +65,17 @@ std::vector<int> textColumnWidths(const ResultList &list, Shell &shell)
 {
     std::vector<int> widths;
     const int columns = list.headerCount();
-    widths.reserve(static_cast<size_t>(std::max(columns, 0)));
-    for (int k = 1; k <= columns; ++k) {
-        int width = static_cast<int>(list.columnText(k).size());
-        const int rows = list.itemCount();
-        for (int r = 1; r <= rows; ++r) {
+    for (int k = 1; k <= columns; ++k)
+        widths.push_back(static_cast<int>(list.columnText(k).size()));
+    // Row by row rather than column by column: the same widths and the same
+    // yields, but a large list is read in the order it lies in memory.
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        for (int k = 1; k <= columns; ++k) {
             shell.yield();
+            int &width = widths[static_cast<size_t>(k - 1)];
             width = std::max(width, static_cast<int>(list.cell(r, k).size()));
         }
-        widths.push_back(width);
     }
     return widths;
 }
