@@ -238,12 +238,13 @@ bool Reader::logicalLine(Card &card, std::string_view &line)
     std::string_view next;
     size_t after = 0;
     while (peekLine(next, after)) {
-        if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
+        if (!line.empty() && line.back() == '=' && !isBegin(next) && !isEnd(next) && isQuotedPrintable(line)) {
+            // A quoted-printable soft line break; a blank that starts the
+            // next line belongs to the text.
+            join(next, 1, {});
+        } else if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
             // Folding: the line break and one blank are not part of the value.
             join(next.substr(1), 0, {});
-        } else if (!line.empty() && line.back() == '=' && !isBegin(next) && !isEnd(next) && isQuotedPrintable(line)) {
-            // A quoted-printable soft line break.
-            join(next, 1, {});
         } else if (!next.empty() && endsWithOddBackslashes(line) && !startsProperty(next)) {
             // Some phones end a line with a backslash to continue a value
             // on the next line, unfolded.
