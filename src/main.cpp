@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Startup.h"
 #include "platform/Automation.h"
 #include "platform/PlatformClasses.h"
 #include "platform/QtShell.h"
@@ -8,13 +9,16 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("quarrelby"));
+    QGuiApplication::setWindowIcon(quarrelby::applicationIcon());
+
     quarrelby::QtShell shell;
     quarrelby::AutomationFactory automation;
     quarrelby::registerPlatformClasses(automation, shell);
 
     quarrelby::Form1 window(shell, automation);
     shell.setMainWindow(&window);
-    window.setWindowTitle(QStringLiteral("Quarrelby"));
-    window.show();
+    quarrelby::Form_Load(window);
+    quarrelby::showCentred(window);
     return QApplication::exec();
 }

@@ -1,5 +1,9 @@
 #include "app/Form1.h"
 
+#include "app/FormStyle.h"
+#include "app/PointerFeedback.h"
+#include "app/ResultView.h"
+#include "app/Startup.h"
 #include "export/ClearList.h"
 #include "export/Clipboard.h"
 #include "export/ExcelExport.h"
@@ -8,31 +12,50 @@
 #include "outlook/Extraction.h"
 #include "outlook/FieldCatalogue.h"
 #include "outlook/Help.h"
+#include "platform/AutomationError.h"
 #include "platform/Shell.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTreeView>
 
 #include <cmath>
 
 namespace quarrelby {
 
 namespace {
-constexpr double kTwipsPerPixel = 15.0;
+const QString kListToolTip
+    = QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names.");
 
-int px(int twips)
+QFont arial(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+} // namespace
+
+void setBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    // Buttons and check boxes paint with the Button role, the rest with Window.
+    QPalette palette = widget->palette();
+    palette.setColor(widget->backgroundRole(), colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+int Form1::px(int twips)
 {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));
 }
 
-QRect twipsRect(int left, int top, int width, int height)
+QRect Form1::twipsRect(int left, int top, int width, int height)
 {
     return {px(left), px(top), px(width), px(height)};
 }
-} // namespace
 
 Form1::Form1(Shell &shell, AutomationFactory &automation, QWidget *parent)
     : QWidget(parent)
@@ -41,46 +64,80 @@ Form1::Form1(Shell &shell, AutomationFactory &automation, QWidget *parent)
           [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }}
 {
     buildControls();
+    wireActions();
+    setUpTabOrder();
+    connect(&m_pointer, &MousePointer::changed, this, &Form1::showPointer);
 }
 
 void Form1::buildControls()
 {
+    setObjectName(QStringLiteral("Form1"));
+    // Fixed single border: minimise, no maximise, no resizing.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(px(10560), px(6975));
-    auto button = [this](const char *caption, int left, int top, int width, int height) {
+    setFont(arial(9));
+    setBackgroundColour(this, Qt::white);
+    m_feedback = new PointerFeedback(m_pointer, this);
+    m_feedback->watchSurface(this);
+
+    auto button = [this](const char *name, const char *caption, int left, int top, int width, int height) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(twipsRect(left, top, width, height));
+        b->setFont(arial(11.25));
+        QPalette palette = b->palette();
+        palette.setColor(QPalette::Button, Qt::white);
+        b->setPalette(palette);
+        b->setAutoDefault(false);
+        m_feedback->watchButton(b);
         return b;
     };
-    PushButton2 = button("Extract Contacts From Outlook", 120, 120, 10320, 400);
+    PushButton2 = button("PushButton2", "Extract Contacts From Outlook", 120, 120, 10320, 400);
 
-    m_frame1 = new QGroupBox(frameCaption(FieldFrame::Frame1), this);
-    m_frame1->setGeometry(twipsRect(135, 630, 4470, 2850));
-    m_frame2 = new QGroupBox(frameCaption(FieldFrame::Frame2), this);
-    m_frame2->setGeometry(twipsRect(4725, 630, 5720, 2850));
+    auto frame = [this](const char *name, FieldFrame which, QRect geometry) {
+        auto *f = new QGroupBox(frameCaption(which), this);
+        f->setObjectName(QString::fromLatin1(name));
+        f->setGeometry(geometry);
+        setBackgroundColour(f, Qt::white);
+        m_feedback->watchSurface(f);
+        return f;
+    };
+    m_frame1 = frame("Frame1", FieldFrame::Frame1, twipsRect(135, 630, 4470, 2850));
+    m_frame2 = frame("Frame2", FieldFrame::Frame2, twipsRect(4725, 630, 5720, 2850));
     for (const ContactField &f : fieldCatalogue()) {
         auto *box = new QCheckBox(QString::fromLatin1(f.caption), f.frame == FieldFrame::Frame1 ? m_frame1 : m_frame2);
+        box->setObjectName(QStringLiteral("chkData(%1)").arg(f.index));
         box->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
         box->setChecked(f.tickedAtStart);
         box->setEnabled(f.index != 0);
+        setBackgroundColour(box, Qt::white);
         m_chkData.at(static_cast<size_t>(f.index)) = box;
     }
 
-    m_listView1 = new QTreeView(this);
+    m_listView1 = new ResultView(m_list, this);
+    m_listView1->setObjectName(QStringLiteral("ListView1"));
     m_listView1->setGeometry(twipsRect(120, 3615, 10320, 2310));
-    m_listView1->setRootIsDecorated(false);
-    m_listView1->setUniformRowHeights(true);
-    m_listView1->setModel(&m_list);
-    m_listView1->header()->setMinimumSectionSize(0);
-    m_listView1->header()->setStretchLastSection(false);
-    connect(&m_list, &ResultList::columnWidthChanged, this, &Form1::syncColumnWidth);
+    m_listView1->setToolTip(kListToolTip);
+    m_feedback->watchSurface(m_listView1);
+    m_feedback->watchSurface(m_listView1->viewport());
+    m_feedback->watchSurface(m_listView1->header()->viewport());
 
-    PushButton6 = button("Save Results As Text File", 120, 6000, 3375, 400);
-    PushButton4 = button("Save As Comma Delimited", 3600, 6000, 3375, 400);
-    PushButton1 = button("Save Results As Excel File", 7080, 6000, 3360, 400);
-    PushButton3 = button("Copy Results To Clipboard", 120, 6480, 3375, 405);
-    PushButton7 = button("Clear List", 3600, 6480, 3375, 405);
-    PushButton13 = button("Help", 7080, 6480, 3360, 405);
+    PushButton6 = button("PushButton6", "Save Results As Text File", 120, 6000, 3375, 400);
+    PushButton4 = button("PushButton4", "Save As Comma Delimited", 3600, 6000, 3375, 400);
+    PushButton1 = button("PushButton1", "Save Results As Excel File", 7080, 6000, 3360, 400);
+    PushButton3 = button("PushButton3", "Copy Results To Clipboard", 120, 6480, 3375, 405);
+    PushButton7 = button("PushButton7", "Clear List", 3600, 6480, 3375, 405);
+    PushButton13 = button("PushButton13", "Help", 7080, 6480, 3360, 405);
 
+    QStyle *style = formStyle();
+    setStyle(style);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->setStyle(style);
+}
+
+void Form1::wireActions()
+{
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(m_context); });
     connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(m_context); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(m_context); });
@@ -88,16 +145,49 @@ void Form1::buildControls()
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(m_context); });
     connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(m_context); });
     connect(PushButton13, &QPushButton::clicked, this, [this] { PushButton13_Click(m_shell); });
-
-    for (const ContactField &f : fieldCatalogue())
-        m_list.addColumn(QString::fromLatin1(f.caption));
-    for (int k = 1; k <= m_list.headerCount(); ++k)
-        m_list.setColumnWidth(k, 2000);
+    connect(m_listView1, &ResultView::itemDoubleClicked, this, [this] {
+        // Nothing may escape into the event loop; the routine checks its
+        // bounds, so a failure here would be the list changing under it.
+        try {
+            RemoveSelectedItem(m_list, m_pointer, m_listView1->selectedItem());
+        } catch (const AutomationError &) {
+        }
+    });
 }
 
-void Form1::syncColumnWidth(int k, float twips)
+void Form1::setUpTabOrder()
 {
-    m_listView1->header()->resizeSection(k - 1, static_cast<int>(std::lround(twips / kTwipsPerPixel)));
+    // The frames take no focus; the disabled Fullname box is passed over.
+    static constexpr int kBoxes[] = {0, 2, 3, 9, 5, 6, 7, 8, 4, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 25, 24,
+        23, 22, 28, 27, 26, 1, 30, 32, 31, 29};
+    QList<QWidget *> order {m_listView1};
+    for (int n : kBoxes)
+        order << chkData(n);
+    order << PushButton2 << PushButton6 << PushButton4 << PushButton1 << PushButton7 << PushButton13 << PushButton3;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Form1::setMouseIcon(std::optional<QCursor> icon)
+{
+    m_mouseIcon = std::move(icon);
+    showPointer(m_pointer.value());
+}
+
+void Form1::showPointer(int value)
+{
+    // The window's cursor is inherited by every control that has none of its
+    // own, so the hourglass covers the buttons and the list as well.
+    if (value == MousePointer::Default)
+        unsetCursor();
+    else
+        setCursor(cursorFor(value, m_mouseIcon));
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload(m_shell);
 }
 
 } // namespace quarrelby

@@ -4,33 +4,50 @@
 #include "app/MousePointer.h"
 #include "app/ResultList.h"
 
+#include <QCursor>
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
-class QTreeView;
 
 namespace quarrelby {
 
 class AutomationFactory;
+class PointerFeedback;
+class ResultView;
 class Shell;
 
-// The main window: its controls and their wiring. The actions live in their
-// modules and reach the window through a FormContext.
+// The main window: its controls, their places and their wiring. The actions
+// behind the buttons live in their modules and reach the window through a
+// FormContext; start-up (Form_Load) lives in Startup.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr double kTwipsPerPixel = 15.0;
+
     Form1(Shell &shell, AutomationFactory &automation, QWidget *parent = nullptr);
 
     [[nodiscard]] ResultList &list() { return m_list; }
     [[nodiscard]] MousePointer &pointer() { return m_pointer; }
     [[nodiscard]] FormContext &context() { return m_context; }
+    [[nodiscard]] Shell &shell() { return m_shell; }
     [[nodiscard]] QCheckBox *chkData(int n) const { return m_chkData.at(static_cast<size_t>(n)); }
-    [[nodiscard]] QTreeView *listView() const { return m_listView1; }
+    [[nodiscard]] ResultView *listView() const { return m_listView1; }
+    [[nodiscard]] QGroupBox *frame1() const { return m_frame1; }
+    [[nodiscard]] QGroupBox *frame2() const { return m_frame2; }
+
+    // MouseIcon: the picture that pointer value 99 shows; none by default.
+    void setMouseIcon(std::optional<QCursor> icon);
+    [[nodiscard]] const std::optional<QCursor> &mouseIcon() const { return m_mouseIcon; }
+
+    // Pixels for twips at 96 dpi.
+    [[nodiscard]] static int px(int twips);
+    [[nodiscard]] static QRect twipsRect(int left, int top, int width, int height);
 
     QPushButton *PushButton2 = nullptr;
     QPushButton *PushButton6 = nullptr;
@@ -40,9 +57,14 @@ public:
     QPushButton *PushButton7 = nullptr;
     QPushButton *PushButton13 = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void buildControls();
-    void syncColumnWidth(int k, float twips);
+    void wireActions();
+    void setUpTabOrder();
+    void showPointer(int value);
 
     Shell &m_shell;
     ResultList m_list;
@@ -51,7 +73,12 @@ private:
     std::array<QCheckBox *, 33> m_chkData {};
     QGroupBox *m_frame1 = nullptr;
     QGroupBox *m_frame2 = nullptr;
-    QTreeView *m_listView1 = nullptr;
+    ResultView *m_listView1 = nullptr;
+    PointerFeedback *m_feedback = nullptr;
+    std::optional<QCursor> m_mouseIcon;
 };
+
+// Sets the colour that a control paints behind itself.
+void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 } // namespace quarrelby

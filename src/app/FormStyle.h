@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QProxyStyle>
+
+namespace quarrelby {
+
+// The window is laid out in fixed twips, as its captions were measured against
+// the classic 13-pixel check box with a narrow gap. Fusion draws a larger box
+// with a wider gap, which would cut the longer captions ("Company Tel No") at
+// their 112-pixel width; this style keeps Fusion's look with the classic
+// measures, whatever style the desktop prefers.
+class FormStyle : public QProxyStyle {
+    Q_OBJECT
+
+public:
+    FormStyle();
+
+    int pixelMetric(
+        PixelMetric metric, const QStyleOption *option = nullptr, const QWidget *widget = nullptr) const override;
+};
+
+// The one instance, owned by the application.
+[[nodiscard]] FormStyle *formStyle();
+
+} // namespace quarrelby

@@ -1,0 +1,98 @@
+#include "app/PointerFeedback.h"
+
+#include "app/MousePointer.h"
+#include "platform/AutomationError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QWidget>
+#include <QtEndian>
+
+namespace quarrelby {
+
+namespace {
+constexpr char kRoleProperty[] = "quarrelbyPointerValue";
+} // namespace
+
+PointerFeedback::PointerFeedback(MousePointer &pointer, QObject *parent)
+    : QObject(parent)
+    , m_pointer(pointer)
+{
+}
+
+void PointerFeedback::watchButton(QWidget *button)
+{
+    button->setProperty(kRoleProperty, MousePointer::Custom);
+    button->setMouseTracking(true);
+    button->installEventFilter(this);
+}
+
+void PointerFeedback::watchSurface(QWidget *surface)
+{
+    surface->setProperty(kRoleProperty, MousePointer::Default);
+    surface->setMouseTracking(true);
+    surface->installEventFilter(this);
+}
+
+bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::MouseMove)
+        return false;
+    auto *widget = static_cast<QWidget *>(watched);
+    // A move that a child ignored travels on to its parent; only the control
+    // that is really under the pointer counts (a button's move must not reach
+    // the window's background handler).
+    const auto *move = static_cast<QMouseEvent *>(event);
+    if (widget->childAt(move->position().toPoint()))
+        return false;
+    if (!m_pointer.busy())
+        m_pointer.setValue(widget->property(kRoleProperty).toInt());
+    return false;
+}
+
+QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
+{
+    switch (pointerValue) {
+    case MousePointer::Hourglass:
+        return QCursor(Qt::WaitCursor);
+    case MousePointer::Custom:
+        return mouseIcon ? *mouseIcon : QCursor(Qt::PointingHandCursor);
+    default:
+        return QCursor(Qt::ArrowCursor);
+    }
+}
+
+QCursor loadCursorFile(const QString &path)
+{
+    const AutomationError invalid(QStringLiteral("Invalid picture"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw invalid;
+    // A cursor file is far smaller than this; anything larger is no cursor.
+    const QByteArray bytes = file.read(1 << 20);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // Qt reads .cur through its icon reader, which skips the hotspot.
+    QImageReader reader(&buffer, "ico");
+    const QImage image = reader.read();
+    if (image.isNull() || bytes.size() < 14)
+        throw invalid;
+
+    // Header: reserved, type (1 icon, 2 cursor), count; then the first
+    // directory entry, whose planes and bit count hold a cursor's hotspot.
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const quint16 type = qFromLittleEndian<quint16>(data + 2);
+    int x = image.width() / 2;
+    int y = image.height() / 2;
+    if (type == 2) {
+        x = qBound(0, int(qFromLittleEndian<quint16>(data + 10)), image.width() - 1);
+        y = qBound(0, int(qFromLittleEndian<quint16>(data + 12)), image.height() - 1);
+    }
+    return QCursor(QPixmap::fromImage(image), x, y);
+}
+
+} // namespace quarrelby

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QCursor>
+#include <QObject>
+
+#include <optional>
+
+class QWidget;
+
+namespace quarrelby {
+
+class MousePointer;
+
+// The hover handlers of the window: a move over a button asks for the hand
+// (99), a move over the background, the list or a frame for the arrow (0),
+// and neither replaces the hourglass (11). Moves over the check boxes are not
+// watched, so the pointer keeps its value there.
+class PointerFeedback : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PointerFeedback(MousePointer &pointer, QObject *parent = nullptr);
+
+    void watchButton(QWidget *button);
+    void watchSurface(QWidget *surface);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    MousePointer &m_pointer;
+};
+
+// What the window shows for a pointer value: the arrow for 0, the busy cursor
+// for 11, the custom picture for 99 (a pointing hand when none was loaded).
+[[nodiscard]] QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon);
+
+// A Windows cursor file (.cur) as a cursor with the file's hotspot. Throws
+// AutomationError("Invalid picture") when the file is not a picture.
+[[nodiscard]] QCursor loadCursorFile(const QString &path);
+
+} // namespace quarrelby

@@ -1,0 +1,130 @@
+#include "app/ResultView.h"
+
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QToolTip>
+
+#include <cmath>
+
+namespace quarrelby {
+
+namespace {
+constexpr float kTwipsPerPixel = 15.0F;
+} // namespace
+
+ResultView::ResultView(ResultList &list, QWidget *parent)
+    : QTreeView(parent)
+    , m_list(list)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setModel(&m_list);
+
+    QHeaderView *columns = header();
+    columns->setMinimumSectionSize(0);
+    columns->setStretchLastSection(false);
+    // Column k is field k - 1 of every export; the view must not reorder it.
+    columns->setSectionsMovable(false);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+
+    connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
+    connect(&m_list, &QAbstractItemModel::modelReset, this, &ResultView::showAllWidths);
+    connect(columns, &QHeaderView::sectionResized, this,
+        [this](int section, int, int newSize) { takeWidth(section, newSize); });
+}
+
+int ResultView::sectionPixels(float twips)
+{
+    return static_cast<int>(std::lround(std::max(0.0F, twips) / kTwipsPerPixel));
+}
+
+int ResultView::selectedItem() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : rows.constFirst().row() + 1;
+}
+
+void ResultView::showWidth(int k, float twips)
+{
+    if (k < 1 || k > header()->count())
+        return;
+    m_showingWidth = true;
+    header()->resizeSection(k - 1, sectionPixels(twips));
+    m_showingWidth = false;
+}
+
+void ResultView::showAllWidths()
+{
+    for (int k = 1; k <= m_list.headerCount(); ++k)
+        showWidth(k, m_list.columnWidth(k));
+}
+
+void ResultView::takeWidth(int section, int newSize)
+{
+    const int k = section + 1;
+    if (m_showingWidth || k > m_list.headerCount())
+        return;
+    // The width in twips is finer than a pixel: keep it while it still shows
+    // as this many pixels.
+    if (sectionPixels(m_list.columnWidth(k)) == newSize)
+        return;
+    m_list.setColumnWidth(k, static_cast<float>(newSize) * kTwipsPerPixel);
+}
+
+bool ResultView::onTickBox(const QModelIndex &index, const QPoint &position) const
+{
+    if (index.column() != 0)
+        return false;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect tick = style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this);
+    // The margin around the box belongs to it: a quick second click there
+    // is a user ticking, not removing.
+    return tick.adjusted(-3, -3, 3, 3).contains(position);
+}
+
+void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint position = event->position().toPoint();
+    const QModelIndex index = indexAt(position);
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && index.isValid() && !onTickBox(index, position))
+        emit itemDoubleClicked();
+}
+
+bool ResultView::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTreeView::viewportEvent(event);
+    // A cell with text shows its whole text (cut columns, multi-line
+    // addresses); everywhere else the list tells how it is used.
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString cell = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+    if (cell.isEmpty())
+        QToolTip::showText(help->globalPos(), toolTip(), viewport());
+    else
+        QToolTip::showText(help->globalPos(), cell, viewport(), visualRect(index));
+    return true;
+}
+
+void RemoveSelectedItem(ResultList &list, const MousePointer &pointer, int selected)
+{
+    if (pointer.busy() || list.itemCount() < 1 || selected < 1 || selected > list.itemCount())
+        return;
+    list.removeRow(selected);
+}
+
+} // namespace quarrelby

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTreeView>
+
+namespace quarrelby {
+
+class MousePointer;
+class ResultList;
+
+// ListView1: the report view of the result list. Header sections follow the
+// column widths in twips both ways: the program sets a width and the section
+// follows; the user drags a divider and the width follows.
+class ResultView : public QTreeView {
+    Q_OBJECT
+
+public:
+    explicit ResultView(ResultList &list, QWidget *parent = nullptr);
+
+    // The 1-based index of the selected row, 0 when none.
+    [[nodiscard]] int selectedItem() const;
+
+    // Screen pixels for a width in twips (96 dpi: 15 twips a pixel). A
+    // one-twip column collapses to nothing.
+    [[nodiscard]] static int sectionPixels(float twips);
+
+signals:
+    // A double-click on a row, not on its tick box.
+    void itemDoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    void showWidth(int k, float twips);
+    void showAllWidths();
+    void takeWidth(int section, int newSize);
+    [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
+
+    ResultList &m_list;
+    bool m_showingWidth = false;
+};
+
+// The removal routine of the list's tool tip: when no long action shows the
+// hourglass and the list has rows, removes the selected row (1-based; 0 for
+// none does nothing).
+void RemoveSelectedItem(ResultList &list, const MousePointer &pointer, int selected);
+
+} // namespace quarrelby

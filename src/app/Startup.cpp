@@ -1,0 +1,172 @@
+#include "app/Startup.h"
+
+#include "app/ErrorTrap.h"
+#include "app/Form1.h"
+#include "app/PointerFeedback.h"
+#include "outlook/StartupCheck.h"
+#include "platform/AutomationError.h"
+#include "platform/Shell.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QTime>
+
+#include <cmath>
+
+namespace quarrelby {
+
+namespace {
+constexpr qsizetype kTitleLimit = 40;
+// A skin is a style sheet of a few kilobytes; refuse to read a huge file.
+constexpr qint64 kSkinLimit = 1 << 20;
+
+// Qt reports a style sheet that it cannot parse only as a warning, at the
+// moment it first polishes a widget with it.
+QtMessageHandler g_previousHandler = nullptr;
+bool g_sheetRejected = false;
+
+void watchSheetWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("Could not parse stylesheet"))) {
+        g_sheetRejected = true;
+        return;
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+QString readSkin(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kSkinLimit)
+        throw AutomationError(QStringLiteral("The skin file could not be read"));
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString sheet = utf8(bytes);
+    if (utf8.hasError())
+        throw AutomationError(QStringLiteral("The skin file is not a style sheet"));
+    return sheet;
+}
+
+void applyStyleSheet(QWidget &window, const QString &sheet)
+{
+    g_sheetRejected = false;
+    g_previousHandler = qInstallMessageHandler(watchSheetWarnings);
+    window.setStyleSheet(sheet);
+    window.ensurePolished();
+    qInstallMessageHandler(g_previousHandler);
+    g_previousHandler = nullptr;
+    if (g_sheetRejected) {
+        window.setStyleSheet(QString());
+        throw AutomationError(QStringLiteral("The skin file is not a style sheet"));
+    }
+}
+
+bool takesSkinBackground(QWidget *widget)
+{
+    return qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget)
+        || qobject_cast<QGroupBox *>(widget) || qobject_cast<QLabel *>(widget);
+}
+} // namespace
+
+double timerDraw()
+{
+    QRandomGenerator generator(static_cast<quint32>(QTime::currentTime().msecsSinceStartOfDay()));
+    return generator.generateDouble();
+}
+
+QString applicationTitleFor(const QString &displayName)
+{
+    QString title = displayName;
+    do {
+        const qsizetype space = title.lastIndexOf(QLatin1Char(' '));
+        if (space < 0)
+            break;
+        title.truncate(space);
+    } while (title.size() > kTitleLimit);
+    return title;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {32, 48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/quarrelby.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+void ApplySkin(Form1 &form)
+{
+    const QString path = form.shell().programFolder() + QLatin1String(kSkinFile);
+    if (!QFileInfo(path).isFile())
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    setBackgroundColour(&form, buttonFace);
+    for (QWidget *control : form.findChildren<QWidget *>()) {
+        if (takesSkinBackground(control))
+            setBackgroundColour(control, buttonFace);
+    }
+    applyStyleSheet(form, readSkin(path));
+}
+
+void SetAppTitle(Shell &shell)
+{
+    shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
+}
+
+void MaybeOpenHomePage(Shell &shell, const RandomDraw &draw)
+{
+    const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
+    if (number != 7)
+        return;
+    if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
+        throw AutomationError(QStringLiteral("File not found: xdg-open"));
+}
+
+void Form_Load(Form1 &form, const RandomDraw &draw)
+{
+    Shell &shell = form.shell();
+    ErrorTrap trap(shell, QStringLiteral("Form1.Form_Load"));
+    trap(100, [&] { ApplySkin(form); });
+    const QString cursorPath = shell.programFolder() + QLatin1String(kCursorFile);
+    if (trap.test(104, [&] { return FileExists(shell, cursorPath); }))
+        trap(106, [&] { form.setMouseIcon(loadCursorFile(cursorPath)); });
+    trap(108, [&] { MaybeOpenHomePage(shell, draw); });
+    trap(126, [&] { form.setWindowTitle(QLatin1String(kProductName)); });
+    trap(126, [&] { form.setWindowIcon(applicationIcon()); });
+    trap(126, [&] { SetAppTitle(shell); });
+    for (int i = 0; i <= 32; ++i) {
+        trap(130, [&] { form.list().addColumn(form.chkData(i)->text()); });
+        trap(132, [&] { form.list().setColumnWidth(i + 1, 2000); });
+    }
+    // Line 134. Outside the trap: the check answers every failure itself, and
+    // ending the program is no failure to report.
+    RequireOutlookInstance(shell, form.context().automation);
+}
+
+void Form_Unload(Shell &shell)
+{
+    shell.endProgram();
+    Q_UNREACHABLE();
+}
+
+void showCentred(QWidget &window)
+{
+    const QScreen *screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect placed = window.frameGeometry();
+        placed.moveCenter(screen->availableGeometry().center());
+        window.move(placed.topLeft());
+    }
+    window.show();
+}
+
+} // namespace quarrelby

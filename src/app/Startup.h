@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace quarrelby {
+
+class Form1;
+class Shell;
+
+// The product display name: the window caption and the source of the
+// application title.
+inline constexpr char kProductName[] = "Quarrelby";
+inline constexpr char kHomePageAddress[] = "https://quarrelby.org/";
+
+// Files that start-up looks for in the program folder; both may be missing.
+inline constexpr char kSkinFile[] = "/x/o.cjs";
+inline constexpr char kCursorFile[] = "/HAND-M.CUR";
+
+// A number in [0, 1): the draw that decides whether the home page opens.
+using RandomDraw = std::function<double()>;
+// The product's draw, from a generator seeded with the time of day.
+[[nodiscard]] double timerDraw();
+
+// The title rule: cut the last word at least once, and again while the text
+// is longer than 40 characters; a text without a space stays whole.
+[[nodiscard]] QString applicationTitleFor(const QString &displayName);
+
+// The application's icon: 32, 48, 128 and 256 pixels.
+[[nodiscard]] QIcon applicationIcon();
+
+// Start-up of the window, before it is shown: skin, hand cursor, the
+// occasional home page, caption, icon, title, the 33 columns, and last the
+// check that the contact store opens (which ends the program when it does
+// not).
+void Form_Load(Form1 &form, const RandomDraw &draw = timerDraw);
+
+// The skin: with x/o.cjs in the program folder, the window, its frames and
+// its check boxes take the button-face colour and the file, a Qt style sheet,
+// styles the window. Throws AutomationError when the file cannot be used.
+void ApplySkin(Form1 &form);
+
+// Sets the application title from the product name by the title rule.
+void SetAppTitle(Shell &shell);
+
+// One start in a hundred opens the home page, without waiting for it.
+void MaybeOpenHomePage(Shell &shell, const RandomDraw &draw);
+
+// Closing the window ends the program at once.
+[[noreturn]] void Form_Unload(Shell &shell);
+
+// Shows the window centred on its screen.
+void showCentred(QWidget &window);
+
+} // namespace quarrelby
