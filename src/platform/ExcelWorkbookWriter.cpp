@@ -26,7 +26,7 @@ bool isHex(QChar c)
 // as "_x005F_". (Control characters are escaped by libxlsxwriter itself.)
 QString escapeLiteralEscapes(const QString &text)
 {
-    if (!text.contains(QLatin1String("_x")))
+    if (!text.contains(u'_') || !text.contains(QLatin1String("_x")))
         return text;
     QString escaped;
     escaped.reserve(text.size() + 12);
