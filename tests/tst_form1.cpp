@@ -86,6 +86,7 @@ private slots:
     void geometry();
     void checkBoxes_data();
     void checkBoxes();
+    void captionsFit_data();
     void captionsFit();
     void tabOrder();
 
@@ -238,10 +239,24 @@ void TestForm1::checkBoxes()
     QCOMPARE(form.list().columnText(n + 1), caption);
 }
 
+void TestForm1::captionsFit_data()
+{
+    QTest::addColumn<bool>("sampleSkin");
+    QTest::newRow("plain") << false;
+    QTest::newRow("sample skin") << true;
+}
+
 void TestForm1::captionsFit()
 {
+    QFETCH(bool, sampleSkin);
     test::TestWindow t;
-    Form1 &form = t.load();
+    if (sampleSkin) {
+        QFile skin(QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/skin/x/o.cjs"));
+        QVERIFY(skin.open(QIODevice::ReadOnly));
+        t.writeProgramFile(QStringLiteral("x/o.cjs"), skin.readAll());
+    }
+    Form1 &form = t.show();
+    QVERIFY(t.shell.messages.isEmpty());
     for (QCheckBox *box : form.findChildren<QCheckBox *>()) {
         QStyleOptionButton option;
         option.initFrom(box);
