@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libxlsxwriter-dev libbenchmark-dev
-  fonts-liberation2 xdg-utils python3-openpyxl
+  fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   xvfb xauth xdotool xclip imagemagick
 )
 if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then

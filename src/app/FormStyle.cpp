@@ -1,8 +1,11 @@
 #include "app/FormStyle.h"
 
 #include <QCoreApplication>
+#include <QPainter>
 #include <QPointer>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
+#include <QWidget>
 
 namespace quarrelby {
 
@@ -24,9 +27,34 @@ int FormStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, const
     }
 }
 
-} // namespace quarrelby
+void FormStyle::drawComplexControl(
+    ComplexControl control, const QStyleOptionComplex *option, QPainter *painter, const QWidget *widget) const
+{
+    const auto *box = qstyleoption_cast<const QStyleOptionGroupBox *>(option);
+    if (control != CC_GroupBox || !box || (box->subControls & SC_GroupBoxCheckBox)) {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        return;
+    }
+    constexpr int kIndent = 8;
+    constexpr int kPadding = 3;
+    const QFontMetrics metrics(widget ? widget->font() : painter->font());
+    const QRect title(box->rect.left() + kIndent, box->rect.top(),
+        box->text.isEmpty() ? 0 : metrics.horizontalAdvance(box->text) + 2 * kPadding, metrics.height());
+    const QRect frame = box->rect.adjusted(0, title.center().y(), -1, -1);
 
-namespace quarrelby {
+    painter->save();
+    QRegion outside(box->rect);
+    outside -= title;
+    painter->setClipRegion(outside);
+    painter->setPen(box->palette.color(QPalette::Mid));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(frame);
+    painter->restore();
+    if (!box->text.isEmpty()) {
+        drawItemText(painter, title.adjusted(kPadding, 0, -kPadding, 0), Qt::AlignLeft | Qt::AlignVCenter, box->palette,
+            box->state & State_Enabled, box->text, QPalette::WindowText);
+    }
+}
 
 FormStyle *formStyle()
 {

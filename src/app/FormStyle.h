@@ -8,7 +8,9 @@ namespace quarrelby {
 // the classic 13-pixel check box with a narrow gap. Fusion draws a larger box
 // with a wider gap, which would cut the longer captions ("Company Tel No") at
 // their 112-pixel width; this style keeps Fusion's look with the classic
-// measures, whatever style the desktop prefers.
+// measures, whatever style the desktop prefers. Frames are drawn the classic
+// way too: a plain line through the middle of the caption, no tinted panel,
+// so that the boxes inside sit on the window's own colour.
 class FormStyle : public QProxyStyle {
     Q_OBJECT
 
@@ -17,6 +19,8 @@ public:
 
     int pixelMetric(
         PixelMetric metric, const QStyleOption *option = nullptr, const QWidget *widget = nullptr) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+        const QWidget *widget = nullptr) const override;
 };
 
 // The one instance, owned by the application.
