@@ -321,9 +321,9 @@ private slots:
 
     void unknownPropertyName()
     {
-        QCOMPARE(contactPropertyIndex(u"FullName"), 0);
-        QCOMPARE(contactPropertyIndex(u"Body"), kContactPropertyCount - 1);
-        QCOMPARE(contactPropertyIndex(u"NoSuchProperty"), -1);
+        QCOMPARE(contactPropertyIndex(QStringLiteral("FullName")), 0);
+        QCOMPARE(contactPropertyIndex(QStringLiteral("Body")), kContactPropertyCount - 1);
+        QCOMPARE(contactPropertyIndex(QStringLiteral("NoSuchProperty")), -1);
     }
 };
 

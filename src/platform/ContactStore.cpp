@@ -86,14 +86,20 @@ public:
 
     QVariant property(const QString &name) override
     {
-        const int index = vcard::contactPropertyIndex(name);
+        // The extraction asks for the properties in one fixed order, so the
+        // one after the last is nearly always the one asked for.
+        const int index = m_next < vcard::kContactPropertyCount && name == vcard::contactPropertyLatin1(m_next)
+            ? m_next
+            : vcard::contactPropertyIndex(name);
         if (index < 0)
             throw AutomationError(QStringLiteral("The contact has no property named \"%1\".").arg(name));
+        m_next = index + 1;
         return m_contact.value(index);
     }
 
 private:
     vcard::Contact m_contact;
+    int m_next = 0;
 };
 
 class ContactItems : public OutlookItems {

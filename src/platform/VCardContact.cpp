@@ -7,7 +7,6 @@
 #include <QHash>
 
 #include <optional>
-#include <unordered_map>
 
 namespace quarrelby::vcard {
 
@@ -44,9 +43,37 @@ enum class Kind {
     AppleLabel,
 };
 
+// A few dozen short names, looked up by length first: only a handful share
+// one, so this beats hashing the name.
+template <class T> class NameTable {
+public:
+    NameTable(std::initializer_list<std::pair<std::string_view, T>> entries)
+    {
+        for (const auto &entry : entries) {
+            if (entry.first.size() < kLongest)
+                m_byLength[entry.first.size()].push_back(entry);
+        }
+    }
+
+    [[nodiscard]] T find(std::string_view key, T missing) const
+    {
+        if (key.size() >= kLongest)
+            return missing;
+        for (const auto &[name, value] : m_byLength[key.size()]) {
+            if (name == key)
+                return value;
+        }
+        return missing;
+    }
+
+private:
+    static constexpr size_t kLongest = 40;
+    std::array<std::vector<std::pair<std::string_view, T>>, kLongest> m_byLength;
+};
+
 Kind kindOf(std::string_view name)
 {
-    static const std::unordered_map<std::string_view, Kind> kinds = {
+    static const NameTable<Kind> kinds({
         {"FN", Kind::Fn},
         {"N", Kind::N},
         {"X-EVOLUTION-FILE-AS", Kind::FileAs},
@@ -78,7 +105,7 @@ Kind kindOf(std::string_view name)
         {"X-ADDRESSBOOKSERVER-KIND", Kind::GroupKind},
         {"X-EVOLUTION-LIST", Kind::EvolutionList},
         {"X-ABLABEL", Kind::AppleLabel},
-    };
+    });
     char buffer[32];
     if (name.size() > sizeof buffer)
         return Kind::Unknown;
@@ -86,8 +113,7 @@ Kind kindOf(std::string_view name)
         const char c = name[i];
         buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    const auto found = kinds.find(std::string_view(buffer, name.size()));
-    return found == kinds.end() ? Kind::Unknown : found->second;
+    return kinds.find(std::string_view(buffer, name.size()), Kind::Unknown);
 }
 
 // Types of a telephone, address, e-mail or web address.
@@ -114,7 +140,7 @@ enum Type : unsigned {
 
 unsigned typeOfToken(std::string_view token)
 {
-    static const std::unordered_map<std::string_view, unsigned> types = {
+    static const NameTable<unsigned> types({
         {"WORK", Work},
         {"HOME", Home},
         {"OTHER", Other},
@@ -147,7 +173,7 @@ unsigned typeOfToken(std::string_view token)
         {"B", 0},
         {"8BIT", 0},
         {"7BIT", 0},
-    };
+    });
     while (!token.empty() && (token.front() == ' ' || token.front() == '"'))
         token.remove_prefix(1);
     while (!token.empty() && (token.back() == ' ' || token.back() == '"'))
@@ -168,8 +194,7 @@ unsigned typeOfToken(std::string_view token)
             break;
         }
     }
-    const auto found = types.find(upper);
-    return found == types.end() ? Unnamed : found->second;
+    return types.find(upper, static_cast<unsigned>(Unnamed));
 }
 
 unsigned typesOfList(std::string_view list)
@@ -347,7 +372,13 @@ void ContactBuilder::addTelephone(const Property &property)
 // gets a line of its own after the street rather than being lost.
 QString formatAddress(const std::vector<QString> &parts)
 {
-    auto present = [](const QString &s) { return !s.trimmed().isEmpty(); };
+    auto present = [](const QString &part) {
+        for (const QChar c : part) {
+            if (!c.isSpace())
+                return true;
+        }
+        return false;
+    };
     const QString &poBox = parts[0];
     const QString &extended = parts[1];
     const QString &street = parts[2];
@@ -356,21 +387,35 @@ QString formatAddress(const std::vector<QString> &parts)
     const QString &postalCode = parts[5];
     const QString &country = parts[6];
 
-    QString cityLine;
-    if (present(city))
-        cityLine = city;
-    if (present(region))
-        cityLine += (cityLine.isEmpty() ? QString() : QStringLiteral(", ")) + region;
-    if (present(postalCode))
-        cityLine += (cityLine.isEmpty() ? QString() : QStringLiteral("  ")) + postalCode;
+    QString text;
+    text.reserve(poBox.size() + extended.size() + street.size() + city.size() + region.size() + postalCode.size()
+        + country.size() + 16);
+    auto line = [&](const QString &part) {
+        if (!present(part))
+            return;
+        if (!text.isEmpty())
+            text += QLatin1String("\r\n");
+        text += part;
+    };
+    line(extended);
+    line(street);
+    line(poBox);
 
-    QStringList lines;
-    for (const QString *line :
-        std::initializer_list<const QString *> {&extended, &street, &poBox, &cityLine, &country}) {
-        if (present(*line))
-            lines.append(*line);
+    const bool hasCity = present(city);
+    const bool hasRegion = present(region);
+    const bool hasCode = present(postalCode);
+    if (hasCity || hasRegion || hasCode) {
+        if (!text.isEmpty())
+            text += QLatin1String("\r\n");
+        if (hasCity)
+            text += city;
+        if (hasRegion)
+            text += (hasCity ? QLatin1String(", ") : QLatin1String()) + region;
+        if (hasCode)
+            text += (hasCity || hasRegion ? QLatin1String("  ") : QLatin1String()) + postalCode;
     }
-    return lines.join(QLatin1String("\r\n"));
+    line(country);
+    return text;
 }
 
 void ContactBuilder::addAddress(const Property &property)
@@ -625,7 +670,7 @@ int digits(QStringView s, qsizetype at, qsizetype count)
 
 } // namespace
 
-int contactPropertyIndex(QStringView name)
+int contactPropertyIndex(const QString &name)
 {
     static const QHash<QString, int> indexes = [] {
         QHash<QString, int> map;
@@ -633,12 +678,17 @@ int contactPropertyIndex(QStringView name)
             map.insert(QLatin1String(kPropertyNames[i]), i);
         return map;
     }();
-    return indexes.value(name.toString(), -1);
+    return indexes.value(name, -1);
 }
 
 QString contactPropertyName(int index)
 {
-    return QLatin1String(kPropertyNames[index]);
+    return contactPropertyLatin1(index);
+}
+
+QLatin1StringView contactPropertyLatin1(int index)
+{
+    return QLatin1StringView(kPropertyNames[index]);
 }
 
 QVariant birthdayValue(const QString &text, const QString &omitYear)
@@ -649,7 +699,9 @@ QVariant birthdayValue(const QString &text, const QString &omitYear)
     auto monthDay = [](int month, int day) -> QVariant {
         if (month < 1 || month > 12 || day < 1 || day > 31)
             return {};
-        return QStringLiteral("--%1-%2").arg(month, 2, 10, QLatin1Char('0')).arg(day, 2, 10, QLatin1Char('0'));
+        const char mmdd[] = {'-', '-', static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '-',
+            static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
+        return QString::fromLatin1(mmdd, sizeof mmdd);
     };
     if (value.startsWith(QLatin1String("--"))) {
         const bool dashed = value.size() == 7 && value[4] == QLatin1Char('-');

@@ -52,8 +52,9 @@ enum ContactProperty : int {
 };
 
 // The index of an Outlook property name, or -1 for a name no card answers.
-[[nodiscard]] int contactPropertyIndex(QStringView name);
+[[nodiscard]] int contactPropertyIndex(const QString &name);
 [[nodiscard]] QString contactPropertyName(int index);
+[[nodiscard]] QLatin1StringView contactPropertyLatin1(int index);
 
 // One card resolved into what Outlook would show: the only thing kept of a
 // card once it has been read.

@@ -190,10 +190,15 @@ Reader::Reader(std::string_view data)
         m_pos = 3;
 }
 
-bool Reader::peekLine(std::string_view &line, size_t &after) const
+bool Reader::peekLine(std::string_view &line, size_t &after)
 {
     if (m_pos >= m_data.size())
         return false;
+    if (m_peekedPos == m_pos) {
+        line = m_peekedLine;
+        after = m_peekedAfter;
+        return true;
+    }
     const char *begin = m_data.data() + m_pos;
     const size_t rest = m_data.size() - m_pos;
     const void *newline = std::memchr(begin, '\n', rest);
@@ -207,6 +212,9 @@ bool Reader::peekLine(std::string_view &line, size_t &after) const
         length = at;
     }
     line = std::string_view(begin, length);
+    m_peekedPos = m_pos;
+    m_peekedLine = line;
+    m_peekedAfter = after;
     return true;
 }
 

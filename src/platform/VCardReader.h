@@ -70,11 +70,15 @@ public:
 
 private:
     bool physicalLine(std::string_view &line);
-    [[nodiscard]] bool peekLine(std::string_view &line, size_t &after) const;
+    [[nodiscard]] bool peekLine(std::string_view &line, size_t &after);
     bool logicalLine(Card &card, std::string_view &line);
 
     std::string_view m_data;
     size_t m_pos = 0;
+    // The line last looked ahead at: every line is looked at before it is read.
+    size_t m_peekedPos = std::string_view::npos;
+    std::string_view m_peekedLine;
+    size_t m_peekedAfter = 0;
 };
 
 // Caseless ASCII comparison, the rule for every vCard name and parameter.

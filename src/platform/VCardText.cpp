@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 
+#include <array>
 #include <cerrno>
 #include <iconv.h>
 
@@ -21,6 +22,18 @@ int hexDigit(char c)
         return c - 'a' + 10;
     return -1;
 }
+
+constexpr unsigned char kHigh = 1;
+constexpr unsigned char kSpecial = 2;
+// What a value's bytes need: a charset decision (kHigh), escapes or line
+// breaks (kSpecial). One table lookup a byte keeps the common case cheap.
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+    std::array<unsigned char, 256> table {};
+    for (int c = 0x80; c < 0x100; ++c)
+        table[static_cast<size_t>(c)] = kHigh;
+    table['\\'] = table['\r'] = table['\n'] = kSpecial;
+    return table;
+}();
 
 bool isAscii(std::string_view bytes)
 {
@@ -157,6 +170,44 @@ QString unescape(const QString &text, Version version)
     return out;
 }
 
+void resolveEscapes(std::string_view in, Version version, std::string &out)
+{
+    out.clear();
+    out.reserve(in.size() + 8);
+    size_t i = 0;
+    while (i < in.size()) {
+        size_t plain = i;
+        while (plain < in.size() && !(kByteClass[static_cast<unsigned char>(in[plain])] & kSpecial))
+            ++plain;
+        out.append(in.data() + i, plain - i);
+        i = plain;
+        if (i == in.size())
+            break;
+        const char c = in[i];
+        if (c == '\r') {
+            if (i + 1 < in.size() && in[i + 1] == '\n')
+                ++i;
+            out += "\r\n";
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else if (i + 1 < in.size()) {
+            const char n = in[i + 1];
+            if (n == '\\' || n == ';' || n == ',' || n == ':') {
+                out.push_back(n);
+                ++i;
+            } else if ((n == 'n' || n == 'N') && version != Version::V21) {
+                out += "\r\n";
+                ++i;
+            } else {
+                out.push_back(c);
+            }
+        } else {
+            out.push_back(c);
+        }
+        ++i;
+    }
+}
+
 QString withCrLf(const QString &text)
 {
     if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
@@ -218,27 +269,41 @@ Encoding ValueReader::encoding(const Property &property) const
     return Encoding::Plain;
 }
 
-QString ValueReader::decodePart(const Property &property, std::string_view raw)
+QString ValueReader::decodePart(const Property &property, std::string_view raw, Encoding how)
 {
-    std::string_view bytes = raw;
-    const Encoding how = encoding(property);
     if (how == Encoding::Binary)
         return {};
+    std::string_view bytes = raw;
     if (how == Encoding::QuotedPrintable) {
         decodeQuotedPrintable(raw, m_bytes);
         bytes = m_bytes;
     }
-    const std::string_view charset = isAscii(bytes) ? std::string_view() : parameter(property, "CHARSET");
-    return withCrLf(unescape(m_decoder.decode(bytes, charset), m_card.version()));
+    unsigned found = 0;
+    for (const char c : bytes)
+        found |= kByteClass[static_cast<unsigned char>(c)];
+    const bool high = found & kHigh;
+    const bool special = found & kSpecial;
+    const auto size = [](std::string_view v) { return static_cast<qsizetype>(v.size()); };
+    if (!high || QByteArrayView(bytes.data(), size(bytes)).isValidUtf8()) {
+        // UTF-8 never uses the bytes of a backslash, CR or LF inside a character, so
+        // the escapes can be resolved on the bytes in one pass.
+        if (special) {
+            resolveEscapes(bytes, m_card.version(), m_clean);
+            bytes = m_clean;
+        }
+        return high ? QString::fromUtf8(bytes.data(), size(bytes)) : QString::fromLatin1(bytes.data(), size(bytes));
+    }
+    return withCrLf(unescape(m_decoder.decode(bytes, parameter(property, "CHARSET")), m_card.version()));
 }
 
 QString ValueReader::text(const Property &property)
 {
-    return decodePart(property, property.value);
+    return decodePart(property, property.value, encoding(property));
 }
 
 std::vector<QString> ValueReader::components(const Property &property, size_t count)
 {
+    const Encoding how = encoding(property);
     std::vector<QString> parts;
     parts.reserve(count);
     const std::string_view value = property.value;
@@ -247,11 +312,11 @@ std::vector<QString> ValueReader::components(const Property &property, size_t co
         if (value[i] == '\\') {
             ++i;
         } else if (value[i] == ';') {
-            parts.push_back(decodePart(property, value.substr(start, i - start)));
+            parts.push_back(decodePart(property, value.substr(start, i - start), how));
             start = i + 1;
         }
     }
-    parts.push_back(decodePart(property, value.substr(std::min(start, value.size()))));
+    parts.push_back(decodePart(property, value.substr(std::min(start, value.size())), how));
     while (parts.size() < count)
         parts.emplace_back();
     return parts;

@@ -55,11 +55,12 @@ public:
     [[nodiscard]] bool hasParameter(const Property &property, std::string_view name) const;
 
 private:
-    QString decodePart(const Property &property, std::string_view raw);
+    QString decodePart(const Property &property, std::string_view raw, Encoding how);
 
     const Card &m_card;
     TextDecoder &m_decoder;
     std::string m_bytes;
+    std::string m_clean;
 };
 
 // Quoted-printable bytes decoded; a broken escape is kept as written.
@@ -67,6 +68,10 @@ void decodeQuotedPrintable(std::string_view in, std::string &out);
 
 // Backslash escapes resolved. vCard 2.1 knows no \n; later versions do.
 [[nodiscard]] QString unescape(const QString &text, Version version);
+
+// Escapes resolved and line breaks made CR LF, on bytes of an ASCII-based
+// text (UTF-8), in one pass: what unescape and withCrLf do together.
+void resolveEscapes(std::string_view in, Version version, std::string &out);
 
 // Every line break (CR LF, LF or CR) as CR LF, the way Outlook keeps them.
 [[nodiscard]] QString withCrLf(const QString &text);

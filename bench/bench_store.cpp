@@ -1,0 +1,147 @@
+// The contact store under the real extraction: 100,000 generated contacts
+// from one file and from a folder of one file per contact, into a ResultList,
+// against only reading and parsing them. Run one benchmark per process
+// (--benchmark_filter) when the peak memory figure matters.
+
+#include "ContactGenerator.h"
+#include "PeakMemory.h"
+#include "ScriptedShell.h"
+#include "app/FormContext.h"
+#include "app/MousePointer.h"
+#include "app/ResultList.h"
+#include "outlook/Extraction.h"
+#include "outlook/FieldCatalogue.h"
+#include "platform/Automation.h"
+#include "platform/ContactStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace quarrelby;
+
+namespace {
+
+constexpr int kContacts = 100000;
+
+// Generated once per process, into a temporary folder that goes with it.
+struct AddressBooks {
+    QTemporaryDir dir;
+    QString file;
+    QString folder;
+    bool fileReady = false;
+    bool folderReady = false;
+
+    static AddressBooks &instance()
+    {
+        static AddressBooks books;
+        return books;
+    }
+
+    const QString &singleFile()
+    {
+        if (!fileReady) {
+            file = dir.filePath(QStringLiteral("contacts.vcf"));
+            fileReady = bench::writeAddressBookFile(file, kContacts);
+        }
+        return file;
+    }
+
+    const QString &manyFiles()
+    {
+        if (!folderReady) {
+            folder = dir.filePath(QStringLiteral("contacts"));
+            folderReady = QDir().mkpath(folder) && bench::writeAddressBookFolder(folder, kContacts);
+        }
+        return folder;
+    }
+};
+
+void extract(benchmark::State &state, const QString &location)
+{
+    if (location.isEmpty()) {
+        state.SkipWithError("could not generate the address book");
+        return;
+    }
+    qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
+    test::ScriptedShell shell;
+    AutomationFactory automation;
+    registerContactStore(automation);
+    MousePointer pointer;
+    int rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto list = std::make_unique<ResultList>();
+        for (const ContactField &f : fieldCatalogue())
+            list->addColumn(QLatin1String(f.caption));
+        FormContext form {shell, automation, *list, pointer, [](int) { return 1; }};
+        state.ResumeTiming();
+
+        GetAllContactsOutlook(form);
+
+        state.PauseTiming();
+        rows = list->itemCount();
+        list.reset();
+        state.ResumeTiming();
+    }
+    if (rows != kContacts || !shell.messages.isEmpty())
+        state.SkipWithError("the extraction did not list every contact cleanly");
+    state.counters["contacts"] = rows;
+    bench::reportPeakMemory(state);
+}
+
+void parseOnly(benchmark::State &state, const QString &location)
+{
+    if (location.isEmpty()) {
+        state.SkipWithError("could not generate the address book");
+        return;
+    }
+    int count = 0;
+    for (auto _ : state) {
+        count = 0;
+        ContactStoreApplication application(location);
+        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
+        while (auto item = items->next()) {
+            benchmark::DoNotOptimize(item->isContactItem());
+            ++count;
+        }
+    }
+    if (count != kContacts)
+        state.SkipWithError("the walk did not see every contact");
+    state.counters["contacts"] = count;
+    bench::reportPeakMemory(state);
+}
+
+void BM_ExtractOneFile(benchmark::State &state)
+{
+    extract(state, AddressBooks::instance().singleFile());
+}
+
+void BM_ExtractFolder(benchmark::State &state)
+{
+    extract(state, AddressBooks::instance().manyFiles());
+}
+
+void BM_ParseOnlyOneFile(benchmark::State &state)
+{
+    parseOnly(state, AddressBooks::instance().singleFile());
+}
+
+void BM_ParseOnlyFolder(benchmark::State &state)
+{
+    parseOnly(state, AddressBooks::instance().manyFiles());
+}
+
+} // namespace
+
+BENCHMARK(BM_ParseOnlyOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ExtractOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ParseOnlyFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ExtractFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,132 @@
+#include "ContactGenerator.h"
+
+#include <QFile>
+
+#include <array>
+#include <cstdio>
+
+namespace quarrelby::bench {
+
+namespace {
+
+constexpr std::array kGiven {"Anna", "José", "Zoë", "Łukasz", "Chen", "Yuki", "Olivia", "Dmitri", "Fatima", "Sean",
+    "Ngozi", "Björn", "Priya", "Aroha", "Jürgen", "Hanna"};
+constexpr std::array kFamily {"Lindqvist", "García", "Dubois-Lefèvre", "Wiśniewski", "陈", "田中", "Bennett", "Волков",
+    "العمراني", "O'Brien", "Okonkwo", "Ek", "Raghavan", "Ngata", "Müller", "Virtanen"};
+constexpr std::array kCompany {"Nordvik Kemi AB", "Peñalara S.L.", "Harbor & Finch Ltd.", "星辰科技",
+    "Claddagh Software", "Fjord Logistics AS", "Atlas Conseil SARL", "Lotus Works"};
+constexpr std::array kCity {"Stockholm", "Madrid", "London", "上海", "Dublin", "Köln", "Auckland", "Москва"};
+constexpr std::array kStreet {"Kemivägen", "Calle de Alcalá", "Wharf Road", "世纪大道", "Docklands Park",
+    "Betzdorfer Straße", "Ponsonby Road", "Тверская"};
+
+template <class Array> const char *pick(const Array &values, int index, int salt)
+{
+    const unsigned mixed = static_cast<unsigned>(index) * 2654435761u + static_cast<unsigned>(salt) * 40503u;
+    return values[(mixed >> 7) % values.size()];
+}
+
+std::string number(int index, int kind)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "+%d %03d %04d", 30 + kind, index % 1000, (index * 7 + kind) % 10000);
+    return buffer;
+}
+
+} // namespace
+
+std::string generatedCard(int index)
+{
+    const std::string given = pick(kGiven, index, 1);
+    const std::string family = pick(kFamily, index, 2);
+    const std::string company = pick(kCompany, index, 3);
+    const std::string city = pick(kCity, index, 4);
+    const std::string street = pick(kStreet, index, 5);
+    const std::string n = std::to_string(index);
+    std::string c;
+    c.reserve(1024);
+    switch (index % 3) {
+    case 0: // vCard 3.0, as desktop address books write it
+        c += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+        c += "N:" + family + ";" + given + ";;;\r\nFN:" + given + " " + family + " " + n + "\r\n";
+        c += "ORG:" + company + ";Sales\r\nTITLE:Account Manager\r\n";
+        c += "BDAY:19" + std::to_string(50 + index % 50) + "-0" + std::to_string(1 + index % 9) + "-1"
+            + std::to_string(index % 10) + "\r\n";
+        c += "EMAIL;TYPE=INTERNET,WORK:contact" + n + "@example.com\r\n";
+        c += "EMAIL;TYPE=INTERNET,HOME,PREF:home" + n + "@mail.example\r\n";
+        c += "TEL;TYPE=WORK,VOICE:" + number(index, 1) + "\r\nTEL;TYPE=CELL:" + number(index, 2) + "\r\n";
+        c += "TEL;TYPE=HOME:" + number(index, 3) + "\r\nTEL;TYPE=WORK,FAX:" + number(index, 4) + "\r\n";
+        c += "item1.TEL:" + number(index, 5) + "\r\nitem1.X-ABLabel:_$!<AssistantPhone>!$_\r\n";
+        c += "ADR;TYPE=WORK:;Floor " + std::to_string(index % 20) + ";" + std::to_string(index % 200) + " " + street
+            + "\\nBuilding B;" + city + ";;" + std::to_string(10000 + index % 90000) + ";Country\r\n";
+        c += "URL;TYPE=WORK:https://www.example.com/people/" + n + "\r\n";
+        c += "NOTE:Met at the \"Spring\" fair\\, booth " + n
+            + "\\; follow up\\, maybe.\\nSecond line of the"
+              " note\\, which is long enough that a writer\r\n  folds it.\r\n";
+        c += "END:VCARD\r\n";
+        break;
+    case 1: // vCard 2.1, as Outlook writes it
+        c += "BEGIN:VCARD\r\nVERSION:2.1\r\n";
+        c += "N;CHARSET=utf-8:" + family + ";" + given + "\r\nFN;CHARSET=utf-8:" + given + " " + family + " " + n
+            + "\r\n";
+        c += "ORG;CHARSET=utf-8:" + company + "\r\nTITLE:Director\r\n";
+        c += "TEL;WORK;VOICE:" + number(index, 1) + "\r\nTEL;WORK;VOICE:" + number(index, 6) + "\r\n";
+        c += "TEL;HOME;VOICE:" + number(index, 3) + "\r\nTEL;CELL;VOICE:" + number(index, 2) + "\r\n";
+        c += "X-MS-TEL;VOICE;CALLBACK:" + number(index, 7) + "\r\nX-MS-ASSISTANT:Assistant " + n + "\r\n";
+        c += "ADR;WORK;PREF;CHARSET=utf-8:;;" + std::to_string(index % 200) + " " + street + ";" + city + ";;"
+            + std::to_string(10000 + index % 90000) + ";Country\r\n";
+        c += "LABEL;WORK;PREF;ENCODING=QUOTED-PRINTABLE:" + std::to_string(index % 200) + " Main Street=0D=0A"
+            + "Suite " + n + "=0D=0AAustin, TX  78701\r\n";
+        c += "NOTE;ENCODING=QUOTED-PRINTABLE:Customer since 20" + std::to_string(10 + index % 15)
+            + ", \"gold\" level=0D=0APrefers calls, not e-mail; =\r\nsoft break here.\r\n";
+        c += "EMAIL;PREF;INTERNET:outlook" + n + "@example.org\r\nX-MS-IMADDRESS:im" + n + "@chat.example\r\n";
+        c += "END:VCARD\r\n";
+        break;
+    default: // vCard 4.0
+        c += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+        c += "FN:" + given + " " + family + " " + n + "\r\nN:" + family + ";" + given + ";;;\r\n";
+        c += "BDAY:--0" + std::to_string(1 + index % 9) + "1" + std::to_string(index % 10) + "\r\n";
+        c += "TEL;VALUE=uri;TYPE=\"work,voice\";PREF=1:tel:" + number(index, 1) + "\r\n";
+        c += "TEL;VALUE=uri;TYPE=\"home,voice\":tel:" + number(index, 3) + "\r\n";
+        c += "EMAIL;TYPE=work:v4-" + n + "@example.net\r\nIMPP:xmpp:user" + n + "@jabber.example\r\n";
+        c += "ADR;TYPE=home:;;" + std::to_string(index % 200) + " " + street + "\\nApartment "
+            + std::to_string(index % 50) + ";" + city + ";Region;" + std::to_string(10000 + index % 90000)
+            + ";Country\r\n";
+        c += "NOTE:Notes\\, with commas\\, and \"quotes\" for contact " + n + ".\r\n";
+        c += "END:VCARD\r\n";
+        break;
+    }
+    return c;
+}
+
+bool writeAddressBookFile(const QString &path, int count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    std::string chunk;
+    for (int i = 0; i < count; ++i) {
+        chunk += generatedCard(i);
+        if (chunk.size() > (1 << 20) || i + 1 == count) {
+            if (file.write(chunk.data(), static_cast<qint64>(chunk.size())) != static_cast<qint64>(chunk.size()))
+                return false;
+            chunk.clear();
+        }
+    }
+    return file.flush();
+}
+
+bool writeAddressBookFolder(const QString &path, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/contact-%06d.vcf", i);
+        QFile file(path + QLatin1String(name));
+        const std::string card = generatedCard(i);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write(card.data(), static_cast<qint64>(card.size())) != static_cast<qint64>(card.size()))
+            return false;
+    }
+    return true;
+}
+
+} // namespace quarrelby::bench

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+namespace quarrelby::bench {
+
+// Deterministic, varied vCards for benchmarks: non-ASCII names, multi-line
+// addresses, notes with commas and quotes, all three vCard versions. The
+// same index always gives the same card.
+[[nodiscard]] std::string generatedCard(int index);
+
+// Writes `count` cards into one .vcf file at `path`; false on a write error.
+bool writeAddressBookFile(const QString &path, int count);
+
+// Writes one file per card (contact-000001.vcf, ...) into the folder `path`,
+// which must exist; false on a write error.
+bool writeAddressBookFolder(const QString &path, int count);
+
+} // namespace quarrelby::bench
