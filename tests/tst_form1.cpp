@@ -6,10 +6,12 @@
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
+#include "platform/FileSystemObject.h"
 #include "platform/QtShell.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -44,9 +46,10 @@ void hover(QWidget *widget, QPoint at = {})
     QTest::mouseMove(widget, at.isNull() ? widget->rect().center() : at);
 }
 
-// Child mode: shows the real window with the real shell, registers an end
-// hook as an unfinished save does, and closes the window from inside a loop
-// that yields like an export. The program must end inside that loop.
+// Child mode: shows the real window with the real shell, starts replacing
+// save/contacts.txt through the real file-system object, and closes the
+// window from inside a loop that yields like an export does between lines.
+// The program must end inside that loop, leaving the old file as it was.
 int closeDuringExport(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -60,12 +63,17 @@ int closeDuringExport(int argc, char **argv)
         QFile marker(folder + QStringLiteral("/hook-ran"));
         marker.open(QIODevice::WriteOnly);
     });
+    FileSystemObject files(shell);
     QTimer::singleShot(0, &form, [&] {
+        auto stream = files.CreateTextFile(folder + QStringLiteral("/save/contacts.txt"), true);
         QTimer::singleShot(50, &form, [&] { form.close(); });
         QElapsedTimer running;
         running.start();
-        while (running.elapsed() < 10000)
+        while (running.elapsed() < 10000) {
+            stream->WriteLine(QStringLiteral("Ann\tBob\t"));
             shell.yield();
+        }
+        stream->Close();
         QFile marker(folder + QStringLiteral("/export-finished"));
         marker.open(QIODevice::WriteOnly);
     });
@@ -504,6 +512,10 @@ void TestForm1::buttonsReachTheirHandlers()
 void TestForm1::closingEndsTheProgramDuringAnExport()
 {
     QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("save")));
+    QFile old(folder.filePath(QStringLiteral("save/contacts.txt")));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the user's old file\r\n") > 0);
+    old.close();
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUARRELBY_TEST_CLOSE_DIR"), folder.path());
@@ -514,6 +526,10 @@ void TestForm1::closingEndsTheProgramDuringAnExport()
     QCOMPARE(child.exitCode(), 0);
     QVERIFY(QFile::exists(folder.filePath(QStringLiteral("hook-ran"))));
     QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("export-finished"))));
+    QDir save(folder.filePath(QStringLiteral("save")));
+    QCOMPARE(save.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList {"contacts.txt"});
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("the user's old file\r\n"));
 }
 
 int main(int argc, char **argv)

@@ -6,6 +6,12 @@ QWidget#Form1 {
     background-color: #e8edf3;
 }
 
+/* Start-up paints the frames and check boxes in the button-face colour
+   before it applies the skin; give them the window's colour instead. */
+QGroupBox, QCheckBox {
+    background-color: #e8edf3;
+}
+
 QGroupBox {
     border: 1px solid #a9b7c6;
     border-radius: 4px;
