@@ -18,13 +18,22 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/quarrelby.desktop DESTINATION ${CMAKE_INS
 
 # The program finds its cursor and skin beside itself, so it stays in its own
 # folder; a relative link puts it on PATH. Qt resolves the link to the real
-# folder (/proc/self/exe).
-file(RELATIVE_PATH QUARRELBY_LINK_TARGET
-  ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quarrelby/quarrelby)
+# folder (/proc/self/exe). The prefix is read at install time, so that
+# "cmake --install --prefix" and DESTDIR are honoured.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_LIBEXECDIR}")
+  set(QUARRELBY_LINK_TARGET ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quarrelby/quarrelby)
+else()
+  file(RELATIVE_PATH QUARRELBY_LINK_TARGET
+    /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBEXECDIR}/quarrelby/quarrelby)
+endif()
 install(CODE "
-  set(link \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}/quarrelby\")
-  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}${CMAKE_INSTALL_FULL_BINDIR}\")
-  file(REMOVE \"\${link}\")
-  file(CREATE_LINK \"${QUARRELBY_LINK_TARGET}\" \"\${link}\" SYMBOLIC)
-  message(STATUS \"Installing: \${link} -> ${QUARRELBY_LINK_TARGET}\")
+  if(IS_ABSOLUTE \"${CMAKE_INSTALL_BINDIR}\")
+    set(bindir \"\$ENV{DESTDIR}${CMAKE_INSTALL_BINDIR}\")
+  else()
+    set(bindir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  endif()
+  file(MAKE_DIRECTORY \"\${bindir}\")
+  file(REMOVE \"\${bindir}/quarrelby\")
+  file(CREATE_LINK \"${QUARRELBY_LINK_TARGET}\" \"\${bindir}/quarrelby\" SYMBOLIC)
+  message(STATUS \"Installing: \${bindir}/quarrelby -> ${QUARRELBY_LINK_TARGET}\")
 ")
