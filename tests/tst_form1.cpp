@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace quarrelby;
 
@@ -106,6 +107,7 @@ private slots:
     void columnWidthsFollowTheModel();
     void draggingADividerSetsTheWidth();
     void tickingARow();
+    void toolTips();
     void doubleClickRemovesARow_data();
     void doubleClickRemovesARow();
     void buttonsReachTheirHandlers();
@@ -453,6 +455,24 @@ void TestForm1::tickingARow()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, {option.rect.left() + 9, option.rect.center().y()});
     QCOMPARE(form.list().checked(1), false);
     QCOMPARE(form.list().checked(2), true);
+}
+
+void TestForm1::toolTips()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    form.list().addRow(QStringLiteral("Ann"));
+    form.list().setCell(1, 2, QStringLiteral("Main Street 1\r\nAustin"));
+    ResultView *view = form.listView();
+    auto tipAt = [view](QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &help);
+        return QToolTip::text();
+    };
+    const QString listTip = view->toolTip();
+    QCOMPARE(tipAt(view->visualRect(form.list().index(0, 1)).center()), QStringLiteral("Main Street 1\r\nAustin"));
+    QCOMPARE(tipAt(view->visualRect(form.list().index(0, 2)).center()), listTip); // an empty cell
+    QCOMPARE(tipAt({20, view->viewport()->height() - 5}), listTip); // below the rows
 }
 
 void TestForm1::doubleClickRemovesARow_data()
