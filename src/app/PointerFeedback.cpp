@@ -13,10 +13,6 @@
 
 namespace quarrelby {
 
-namespace {
-constexpr char kRoleProperty[] = "quarrelbyPointerValue";
-} // namespace
-
 PointerFeedback::PointerFeedback(MousePointer &pointer, QObject *parent)
     : QObject(parent)
     , m_pointer(pointer)
@@ -25,14 +21,14 @@ PointerFeedback::PointerFeedback(MousePointer &pointer, QObject *parent)
 
 void PointerFeedback::watchButton(QWidget *button)
 {
-    button->setProperty(kRoleProperty, MousePointer::Custom);
+    m_values.insert(button, MousePointer::Custom);
     button->setMouseTracking(true);
     button->installEventFilter(this);
 }
 
 void PointerFeedback::watchSurface(QWidget *surface)
 {
-    surface->setProperty(kRoleProperty, MousePointer::Default);
+    m_values.insert(surface, MousePointer::Default);
     surface->setMouseTracking(true);
     surface->installEventFilter(this);
 }
@@ -49,7 +45,7 @@ bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
     if (widget->childAt(move->position().toPoint()))
         return false;
     if (!m_pointer.busy())
-        m_pointer.setValue(widget->property(kRoleProperty).toInt());
+        m_pointer.setValue(m_values.value(watched, MousePointer::Default));
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QHash>
 #include <QObject>
 
 #include <optional>
@@ -29,6 +30,8 @@ protected:
 
 private:
     MousePointer &m_pointer;
+    // The value that a move over each watched control asks for.
+    QHash<const QObject *, int> m_values;
 };
 
 // What the window shows for a pointer value: the arrow for 0, the busy cursor
