@@ -189,6 +189,8 @@ unsigned typeOfToken(std::string_view token)
     }
     std::string_view upper(buffer, token.size());
     for (const std::string_view prefix : {"X-MS-", "X-EVOLUTION-", "X-"}) {
+        if (upper.size() < 2 || upper[0] != 'X' || upper[1] != '-')
+            break;
         if (upper.starts_with(prefix)) {
             upper.remove_prefix(prefix.size());
             break;

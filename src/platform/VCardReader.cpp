@@ -30,6 +30,9 @@ std::string_view trimmed(std::string_view s)
 // BEGIN:VCARD or END:VCARD, with the stray blanks some writers leave.
 bool isMarker(std::string_view line, std::string_view keyword)
 {
+    // Every line is asked twice; most start with a letter no marker has.
+    if (!line.empty() && upper(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
+        return false;
     line = trimmed(line);
     if (line.size() < keyword.size() + 1 || line[keyword.size()] != ':')
         return false;

@@ -271,7 +271,7 @@ Encoding ValueReader::encoding(const Property &property) const
 
 QString ValueReader::decodePart(const Property &property, std::string_view raw, Encoding how)
 {
-    if (how == Encoding::Binary)
+    if (how == Encoding::Binary || raw.empty())
         return {};
     std::string_view bytes = raw;
     if (how == Encoding::QuotedPrintable) {
