@@ -50,7 +50,7 @@ void ResultList::checkRow(int i) const
         throw outOfBounds();
 }
 
-QString ResultList::columnText(int k) const
+const QString &ResultList::columnText(int k) const
 {
     checkColumn(k);
     return m_columns[static_cast<size_t>(k - 1)].text;
@@ -128,26 +128,28 @@ void ResultList::setSubItem(int i, int j, const QString &text)
     setCell(i, j + 1, text);
 }
 
-QString ResultList::text(int i) const
+const QString &ResultList::text(int i) const
 {
     return cell(i, 1);
 }
 
-QString ResultList::subItem(int i, int j) const
+const QString &ResultList::subItem(int i, int j) const
 {
     if (j < 1)
         throw outOfBounds();
     return cell(i, j + 1);
 }
 
-QString ResultList::cell(int i, int k) const
+const QString &ResultList::cell(int i, int k) const
 {
     checkRow(i);
     const Row &row = m_rows[static_cast<size_t>(i - 1)];
     // A row always has a cell for the first column, as the list control does,
     // even in a list without columns.
-    if (k == 1 && row.cells.isEmpty())
-        return {};
+    if (k == 1 && row.cells.isEmpty()) {
+        static const QString empty;
+        return empty;
+    }
     checkColumn(k);
     return row.cells[k - 1];
 }

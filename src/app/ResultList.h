@@ -21,7 +21,7 @@ public:
     // ColumnHeaders
     void addColumn(const QString &text);
     [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }
-    [[nodiscard]] QString columnText(int k) const;
+    [[nodiscard]] const QString &columnText(int k) const;
     [[nodiscard]] float columnWidth(int k) const;
     void setColumnWidth(int k, float twips);
 
@@ -33,10 +33,11 @@ public:
     void setSubItem(int i, int j, const QString &text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, const QString &text);
-    [[nodiscard]] QString text(int i) const;
-    [[nodiscard]] QString subItem(int i, int j) const;
+    [[nodiscard]] const QString &text(int i) const;
+    [[nodiscard]] const QString &subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
-    [[nodiscard]] QString cell(int i, int k) const;
+    // The reference is valid until the list changes: copy it before yielding.
+    [[nodiscard]] const QString &cell(int i, int k) const;
     [[nodiscard]] bool checked(int i) const;
     void setChecked(int i, bool checked);
     void removeRow(int i);

@@ -36,6 +36,7 @@ public:
 private:
     QPointer<QWidget> m_mainWindow;
     QElapsedTimer m_sinceYield;
+    unsigned m_yieldCalls = 0;
 };
 
 } // namespace quarrelby
