@@ -102,9 +102,17 @@ void PushButton1_Click(FormContext &form)
         trap(138, [&] { row = 2; });
         int rows = 0;
         trap(140, [&] { rows = list.itemCount(); });
+        // A row that is gone means the list changed under the export (a
+        // nested extraction found fewer contacts): report that once and stop,
+        // rather than once for every cell that is left, which on a large
+        // list is more boxes than anyone can click away.
+        auto rowGone = [&](int r) { return r > list.itemCount(); };
         for (int r = 1; r <= rows; ++r) {
             trap(142, [&] { form.shell.yield(); });
-            if (trap.test(144, [&] { return list.checked(r); })) {
+            const bool ticked = trap.test(144, [&] { return list.checked(r); });
+            if (rowGone(r))
+                break;
+            if (ticked) {
                 trap(146, [&] { column = 1; });
                 int cells = 0;
                 trap(148, [&] { cells = list.headerCount(); });
@@ -126,7 +134,11 @@ void PushButton1_Click(FormContext &form)
                         });
                         trap(160, [&] { ++column; });
                     }
+                    if (rowGone(r))
+                        break;
                 }
+                if (rowGone(r))
+                    break;
             }
             trap(164, [&] { ++row; });
         }
