@@ -27,6 +27,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ListedContacts.h"
+
 #include <array>
 
 using namespace quarrelby;
@@ -35,70 +37,6 @@ using namespace quarrelby::test;
 namespace {
 
 constexpr int kContacts = 100000;
-
-const QStringList kGiven = {QStringLiteral("Ingrid"), QStringLiteral("José"), QStringLiteral("Zoë"),
-    QStringLiteral("Wei"), QStringLiteral("Małgorzata"), QStringLiteral("Aoife"), QStringLiteral("Kwame")};
-const QStringList kFamily = {QStringLiteral("Bergström"), QStringLiteral("García"), QStringLiteral("O'Neill"),
-    QStringLiteral("Schäfer-Wolff"), QStringLiteral("Johnson"), QStringLiteral("佐藤"), QStringLiteral("Novák")};
-const QStringList kNotes = {QString(), QStringLiteral("Met at the trade show, 2020; prefers \"tea, not coffee\"."),
-    QStringLiteral("Call mornings only.\r\nAssistant handles the calendar."), QString(),
-    QStringLiteral("Old address below, = moved in May")};
-
-QString phone(int n, int salt)
-{
-    return QStringLiteral("+44 20 7946 %1").arg((n * 13 + salt * 271) % 10000, 4, 10, QLatin1Char('0'));
-}
-
-QStringList contactCells(int n, bool everyField)
-{
-    QStringList cells(kFieldCount);
-    const QString given = kGiven[n % kGiven.size()];
-    const QString family = kFamily[(n / 7) % kFamily.size()];
-    cells[0] = given + QLatin1Char(' ') + family;
-    if (n % 3 == 0)
-        cells[1] = QStringLiteral("%1-%2-%3").arg(1950 + n % 60).arg(1 + n % 12).arg(1 + n % 28);
-    cells[2] = n % 2 ? QStringLiteral("Account Manager") : QString();
-    cells[3] = QStringLiteral("Harbour Trading %1 Ltd").arg(n % 911);
-    cells[4] = family + QStringLiteral(", ") + given;
-    cells[5] = QStringLiteral("contact%1@example.com").arg(n);
-    cells[6] = n % 4 ? QString() : QStringLiteral("c%1@mail.example.net").arg(n);
-    cells[8] = n % 5 ? QString() : QStringLiteral("https://example.com/people/%1").arg(n);
-    cells[12] = phone(n, 1);
-    cells[18] = n % 2 ? phone(n, 2) : QString();
-    cells[22] = phone(n, 3);
-    cells[29] = QStringLiteral("Floor %1\r\n%2 Fleet Street\r\nLondon  EC4Y 1AA\r\nUnited Kingdom")
-                    .arg(n % 12 + 1)
-                    .arg(n % 400 + 1);
-    if (n % 3 == 1)
-        cells[30] = QStringLiteral("Kungsgatan %1\r\nGöteborg  411 19\r\nSverige").arg(n % 90 + 1);
-    cells[32] = kNotes[n % kNotes.size()];
-    if (everyField) {
-        for (int k = 0; k < kFieldCount; ++k)
-            if (cells[k].isEmpty())
-                cells[k] = k >= 10 && k <= 28 ? phone(n, k) : QStringLiteral("Value %1 of contact %2").arg(k).arg(n);
-    }
-    return cells;
-}
-
-ResultList &bigList(bool everyField)
-{
-    static std::array<ResultList *, 2> lists {};
-    ResultList *&list = lists[everyField ? 1 : 0];
-    if (!list) {
-        list = new ResultList;
-        for (const ContactField &f : fieldCatalogue())
-            list->addColumn(QString::fromUtf8(f.caption));
-        for (int n = 0; n < kContacts; ++n) {
-            const QStringList cells = contactCells(n, everyField);
-            const int i = list->addRow(cells[0]);
-            for (int k = 2; k <= kFieldCount; ++k)
-                if (!cells[k - 1].isEmpty())
-                    list->setCell(i, k, cells[k - 1]);
-            list->setChecked(i, true);
-        }
-    }
-    return *list;
-}
 
 // xdg-mime that names a spreadsheet program and xdg-open that does nothing,
 // first on PATH; the workbooks go to a temporary folder of our own.
@@ -142,7 +80,7 @@ struct Desktop {
 
 void BM_ExcelWriter(benchmark::State &state)
 {
-    const ResultList &list = bigList(state.range(0) == 1);
+    const ResultList &list = bench::listedContacts(kContacts, state.range(0) == 1);
     ExcelSheet sheet;
     sheet.rows.resize(static_cast<size_t>(list.itemCount() + 1));
     for (int k = 1; k <= list.headerCount(); ++k) {
@@ -166,7 +104,7 @@ void BM_ExcelWriter(benchmark::State &state)
 
 void BM_ExcelExport(benchmark::State &state)
 {
-    ResultList &list = bigList(state.range(0) == 1);
+    ResultList &list = bench::listedContacts(kContacts, state.range(0) == 1);
     Desktop desktop;
     std::unique_ptr<Shell> shell;
     if (state.range(1) == 1)
@@ -193,11 +131,4 @@ BENCHMARK(BM_ExcelExport)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Unit(benchm
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUARRELBY_BENCHMARK_MAIN()

@@ -1,5 +1,6 @@
 // Extraction of a large in-memory address book into the result list: the
 // cost of the list and the error trap alone, without any vCard parsing.
+#include "ListedContacts.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
 #include "app/FormContext.h"
@@ -184,11 +185,4 @@ BENCHMARK(BM_ExtractIntoList)->Arg(100000)->Unit(benchmark::kMillisecond)->Itera
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUARRELBY_BENCHMARK_MAIN()
