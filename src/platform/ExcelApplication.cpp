@@ -4,6 +4,8 @@
 #include "platform/Shell.h"
 
 #include <QDir>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -73,6 +75,27 @@ void checkColumn(int column)
             QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
 }
 
+// The wait cursor over the whole program while it lives, where there is a GUI.
+class BusyCursor {
+public:
+    BusyCursor()
+        : m_gui(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_gui)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor()
+    {
+        if (m_gui)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    bool m_gui;
+};
+
 struct Workbook {
     ExcelSheet sheet;
 };
@@ -104,17 +127,25 @@ Session::~Session()
     // An application that was never shown has nothing the user could see.
     if (!visible)
         return;
-    for (size_t i = 0; i < workbooks.size(); ++i) {
-        try {
-            publish(*workbooks[i], static_cast<int>(i + 1));
-        } catch (const AutomationError &error) {
-            tell(error.description());
-        } catch (const std::bad_alloc &) {
-            tell(QStringLiteral("The workbook could not be written: out of memory."));
-        } catch (...) {
-            tell(QStringLiteral("The workbook could not be written."));
+    // Writing a large workbook takes seconds, after the export has already
+    // given the arrow back. The failures are told once the cursor is back.
+    QStringList failures;
+    {
+        BusyCursor busy;
+        for (size_t i = 0; i < workbooks.size(); ++i) {
+            try {
+                publish(*workbooks[i], static_cast<int>(i + 1));
+            } catch (const AutomationError &error) {
+                failures << error.description();
+            } catch (const std::bad_alloc &) {
+                failures << QStringLiteral("The workbook could not be written: out of memory.");
+            } catch (...) {
+                failures << QStringLiteral("The workbook could not be written.");
+            }
         }
     }
+    for (const QString &failure : failures)
+        tell(failure);
 }
 
 void Session::publish(const Workbook &workbook, int number)
