@@ -52,8 +52,13 @@ QString cellText(const QVariant &value)
     if (value.metaType() == QMetaType::fromType<QString>())
         return *static_cast<const QString *>(value.constData());
     switch (value.typeId()) {
-    case QMetaType::QDateTime:
     case QMetaType::QDate: {
+        // A date has no time of day; going through a QDateTime would ask the
+        // time zone database for the start of every birthday.
+        const QLocale locale;
+        return locale.toString(*static_cast<const QDate *>(value.constData()), dateFormatWithFullYear(locale));
+    }
+    case QMetaType::QDateTime: {
         const QLocale locale;
         const QDateTime when = value.toDateTime();
         QString text = locale.toString(when.date(), dateFormatWithFullYear(locale));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -88,7 +89,19 @@ public:
     {
         // The extraction asks for the properties in one fixed order, so the
         // one after the last is nearly always the one asked for.
-        const int index = m_next < vcard::kContactPropertyCount && name == vcard::contactPropertyLatin1(m_next)
+        // A size test and a memcmp: QString's own comparisons go through
+        // the general collation-free comparison, character by character.
+        static const std::array<QString, vcard::kContactPropertyCount> names = [] {
+            std::array<QString, vcard::kContactPropertyCount> all;
+            for (int i = 0; i < vcard::kContactPropertyCount; ++i)
+                all[static_cast<size_t>(i)] = vcard::contactPropertyName(i);
+            return all;
+        }();
+        const auto expected = [&](const QString &candidate) {
+            return name.size() == candidate.size()
+                && std::memcmp(name.constData(), candidate.constData(), static_cast<size_t>(name.size()) * 2) == 0;
+        };
+        const int index = m_next < vcard::kContactPropertyCount && expected(names[static_cast<size_t>(m_next)])
             ? m_next
             : vcard::contactPropertyIndex(name);
         if (index < 0)
