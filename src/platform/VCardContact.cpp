@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <cstring>
 #include <optional>
 
 namespace quarrelby::vcard {
@@ -73,39 +74,8 @@ private:
 
 Kind kindOf(std::string_view name)
 {
-    static const NameTable<Kind> kinds({
-        {"FN", Kind::Fn},
-        {"N", Kind::N},
-        {"X-EVOLUTION-FILE-AS", Kind::FileAs},
-        {"TITLE", Kind::Title},
-        {"ORG", Kind::Org},
-        {"BDAY", Kind::Bday},
-        {"EMAIL", Kind::Email},
-        {"URL", Kind::Url},
-        {"X-MS-IMADDRESS", Kind::OutlookIm},
-        {"IMPP", Kind::Impp},
-        {"X-AIM", Kind::OtherIm},
-        {"X-JABBER", Kind::OtherIm},
-        {"X-ICQ", Kind::OtherIm},
-        {"X-MSN", Kind::OtherIm},
-        {"X-YAHOO", Kind::OtherIm},
-        {"X-SKYPE", Kind::OtherIm},
-        {"X-GOOGLE-TALK", Kind::OtherIm},
-        {"X-GTALK", Kind::OtherIm},
-        {"X-MATRIX", Kind::OtherIm},
-        {"X-MS-ASSISTANT", Kind::Assistant},
-        {"X-EVOLUTION-ASSISTANT", Kind::Assistant},
-        {"X-ASSISTANT", Kind::Assistant},
-        {"TEL", Kind::Tel},
-        {"X-MS-TEL", Kind::Tel},
-        {"ADR", Kind::Adr},
-        {"LABEL", Kind::Label},
-        {"NOTE", Kind::Note},
-        {"KIND", Kind::GroupKind},
-        {"X-ADDRESSBOOKSERVER-KIND", Kind::GroupKind},
-        {"X-EVOLUTION-LIST", Kind::EvolutionList},
-        {"X-ABLABEL", Kind::AppleLabel},
-    });
+    // Called for every property of every card: a switch on the length and
+    // a fixed-size compare of the upper-cased name, no table walk.
     char buffer[32];
     if (name.size() > sizeof buffer)
         return Kind::Unknown;
@@ -113,7 +83,55 @@ Kind kindOf(std::string_view name)
         const char c = name[i];
         buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    return kinds.find(std::string_view(buffer, name.size()), Kind::Unknown);
+    const auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(buffer, literal, N - 1) == 0; };
+    switch (name.size()) {
+    case 1:
+        return buffer[0] == 'N' ? Kind::N : Kind::Unknown;
+    case 2:
+        return is("FN") ? Kind::Fn : Kind::Unknown;
+    case 3:
+        return is("TEL") ? Kind::Tel
+            : is("ADR")  ? Kind::Adr
+            : is("ORG")  ? Kind::Org
+            : is("URL")  ? Kind::Url
+                         : Kind::Unknown;
+    case 4:
+        return is("NOTE") ? Kind::Note
+            : is("BDAY")  ? Kind::Bday
+            : is("IMPP")  ? Kind::Impp
+            : is("KIND")  ? Kind::GroupKind
+                          : Kind::Unknown;
+    case 5:
+        if (is("EMAIL"))
+            return Kind::Email;
+        if (is("TITLE"))
+            return Kind::Title;
+        if (is("LABEL"))
+            return Kind::Label;
+        return is("X-AIM") || is("X-ICQ") || is("X-MSN") ? Kind::OtherIm : Kind::Unknown;
+    case 7:
+        return is("X-YAHOO") || is("X-SKYPE") || is("X-GTALK") ? Kind::OtherIm : Kind::Unknown;
+    case 8:
+        return is("X-MS-TEL") ? Kind::Tel : is("X-JABBER") || is("X-MATRIX") ? Kind::OtherIm : Kind::Unknown;
+    case 9:
+        return is("X-ABLABEL") ? Kind::AppleLabel : Kind::Unknown;
+    case 11:
+        return is("X-ASSISTANT") ? Kind::Assistant : Kind::Unknown;
+    case 13:
+        return is("X-GOOGLE-TALK") ? Kind::OtherIm : Kind::Unknown;
+    case 14:
+        return is("X-MS-IMADDRESS") ? Kind::OutlookIm : is("X-MS-ASSISTANT") ? Kind::Assistant : Kind::Unknown;
+    case 16:
+        return is("X-EVOLUTION-LIST") ? Kind::EvolutionList : Kind::Unknown;
+    case 19:
+        return is("X-EVOLUTION-FILE-AS") ? Kind::FileAs : Kind::Unknown;
+    case 21:
+        return is("X-EVOLUTION-ASSISTANT") ? Kind::Assistant : Kind::Unknown;
+    case 24:
+        return is("X-ADDRESSBOOKSERVER-KIND") ? Kind::GroupKind : Kind::Unknown;
+    default:
+        return Kind::Unknown;
+    }
 }
 
 // Types of a telephone, address, e-mail or web address.
