@@ -2,6 +2,8 @@
 
 #include "platform/AutomationError.h"
 
+#include <utility>
+
 namespace quarrelby {
 
 namespace {
@@ -126,6 +128,21 @@ void ResultList::setSubItem(int i, int j, const QString &text)
     if (j < 1)
         throw outOfBounds();
     setCell(i, j + 1, text);
+}
+
+void ResultList::setCell(int i, int k, QString &&text)
+{
+    checkRow(i);
+    checkColumn(k);
+    m_rows[static_cast<size_t>(i - 1)].cells[k - 1] = std::move(text);
+    cellChanged(i, k, Qt::DisplayRole);
+}
+
+void ResultList::setSubItem(int i, int j, QString &&text)
+{
+    if (j < 1)
+        throw outOfBounds();
+    setCell(i, j + 1, std::move(text));
 }
 
 const QString &ResultList::text(int i) const

@@ -31,8 +31,10 @@ public:
     // Appends a row with the text of column 1; returns its index.
     int addRow(const QString &text);
     void setSubItem(int i, int j, const QString &text);
+    void setSubItem(int i, int j, QString &&text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, const QString &text);
+    void setCell(int i, int k, QString &&text);
     [[nodiscard]] const QString &text(int i) const;
     [[nodiscard]] const QString &subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.

@@ -12,6 +12,7 @@
 #include <QLocale>
 
 #include <memory>
+#include <utility>
 
 namespace quarrelby {
 
@@ -155,7 +156,7 @@ void GetAllContactsOutlook(FormContext &form)
                     QString value = cellText(item->property(f.property));
                     if (!f.secondProperty.isEmpty())
                         value += QLatin1String(" - ") + cellText(item->property(f.secondProperty));
-                    list.setSubItem(row, n, value);
+                    list.setSubItem(row, n, std::move(value));
                 });
             }
         }
