@@ -44,34 +44,6 @@ enum class Kind {
     AppleLabel,
 };
 
-// A few dozen short names, looked up by length first: only a handful share
-// one, so this beats hashing the name.
-template <class T> class NameTable {
-public:
-    NameTable(std::initializer_list<std::pair<std::string_view, T>> entries)
-    {
-        for (const auto &entry : entries) {
-            if (entry.first.size() < kLongest)
-                m_byLength[entry.first.size()].push_back(entry);
-        }
-    }
-
-    [[nodiscard]] T find(std::string_view key, T missing) const
-    {
-        if (key.size() >= kLongest)
-            return missing;
-        for (const auto &[name, value] : m_byLength[key.size()]) {
-            if (name == key)
-                return value;
-        }
-        return missing;
-    }
-
-private:
-    static constexpr size_t kLongest = 40;
-    std::array<std::vector<std::pair<std::string_view, T>>, kLongest> m_byLength;
-};
-
 Kind kindOf(std::string_view name)
 {
     // Called for every property of every card: a switch on the length and
@@ -158,40 +130,6 @@ enum Type : unsigned {
 
 unsigned typeOfToken(std::string_view token)
 {
-    static const NameTable<unsigned> types({
-        {"WORK", Work},
-        {"HOME", Home},
-        {"OTHER", Other},
-        {"CELL", Cell},
-        {"MOBILE", Cell},
-        {"FAX", Fax},
-        {"VOICE", Voice},
-        {"MSG", Msg},
-        {"PAGER", Pager},
-        {"CAR", Car},
-        {"ISDN", Isdn},
-        {"PREF", Pref},
-        {"ASSISTANT", Assistant},
-        {"ASSISTANTPHONE", Assistant},
-        {"CALLBACK", Callback},
-        {"COMPANY", Company},
-        {"RADIO", Radio},
-        {"TTYTDD", Tty},
-        {"TTY-TDD", Tty},
-        {"TTY/TDD", Tty},
-        {"TEXTPHONE", Tty},
-        {"TELEX", Telex},
-        {"TLX", Telex},
-        {"HOMEFAX", Home | Fax},
-        {"WORKFAX", Work | Fax},
-        {"OTHERFAX", Other | Fax},
-        // Encodings written as bare vCard 2.1 parameters are no types.
-        {"QUOTED-PRINTABLE", 0},
-        {"BASE64", 0},
-        {"B", 0},
-        {"8BIT", 0},
-        {"7BIT", 0},
-    });
     while (!token.empty() && (token.front() == ' ' || token.front() == '"'))
         token.remove_prefix(1);
     while (!token.empty() && (token.back() == ' ' || token.back() == '"'))
@@ -214,7 +152,54 @@ unsigned typeOfToken(std::string_view token)
             break;
         }
     }
-    return types.find(upper, static_cast<unsigned>(Unnamed));
+    const auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(upper.data(), literal, N - 1) == 0; };
+    // Encodings written as bare vCard 2.1 parameters are no types.
+    switch (upper.size()) {
+    case 1:
+        return upper[0] == 'B' ? 0u : static_cast<unsigned>(Unnamed);
+    case 3:
+        return is("FAX") ? Fax : is("MSG") ? Msg : is("CAR") ? Car : is("TLX") ? Telex : Unnamed;
+    case 4:
+        if (is("WORK"))
+            return Work;
+        if (is("HOME"))
+            return Home;
+        if (is("CELL"))
+            return Cell;
+        if (is("PREF"))
+            return Pref;
+        if (is("ISDN"))
+            return Isdn;
+        return is("8BIT") || is("7BIT") ? 0u : static_cast<unsigned>(Unnamed);
+    case 5:
+        if (is("VOICE"))
+            return Voice;
+        if (is("OTHER"))
+            return Other;
+        if (is("PAGER"))
+            return Pager;
+        return is("RADIO") ? Radio : is("TELEX") ? Telex : Unnamed;
+    case 6:
+        return is("MOBILE") ? Cell : is("TTYTDD") ? Tty : is("BASE64") ? 0u : static_cast<unsigned>(Unnamed);
+    case 7:
+        if (is("COMPANY"))
+            return Company;
+        if (is("HOMEFAX"))
+            return Home | Fax;
+        if (is("WORKFAX"))
+            return Work | Fax;
+        return is("TTY-TDD") || is("TTY/TDD") ? Tty : Unnamed;
+    case 8:
+        return is("CALLBACK") ? Callback : is("OTHERFAX") ? Other | Fax : Unnamed;
+    case 9:
+        return is("ASSISTANT") ? Assistant : is("TEXTPHONE") ? Tty : Unnamed;
+    case 14:
+        return is("ASSISTANTPHONE") ? Assistant : Unnamed;
+    case 16:
+        return is("QUOTED-PRINTABLE") ? 0u : static_cast<unsigned>(Unnamed);
+    default:
+        return Unnamed;
+    }
 }
 
 unsigned typesOfList(std::string_view list)
