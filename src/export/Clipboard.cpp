@@ -3,6 +3,7 @@
 #include "app/ErrorTrap.h"
 #include "app/FormContext.h"
 #include "app/ResultList.h"
+#include "export/ColumnWidths.h"
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
 
@@ -16,35 +17,7 @@ namespace {
 // within a few attempts, and an endless loop must not freeze the window.
 constexpr int kClipboardAttempts = 1000;
 
-// Cheaper than growing with a fill character: the text grows by a copy.
-void appendSpaces(QString &text, qsizetype count)
-{
-    static const QString spaces(256, QLatin1Char(' '));
-    while (count > 0) {
-        const qsizetype n = std::min(count, spaces.size());
-        text.append(QStringView(spaces).first(n));
-        count -= n;
-    }
-}
-
 } // namespace
-
-std::vector<int> clipboardColumnWidths(const ResultList &list, Shell &shell)
-{
-    const int columns = list.headerCount();
-    std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
-    // Row by row rather than column by column: the same widths and the same
-    // yields, but a large list is read in the order it lies in memory.
-    const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
-        for (int c = 1; c <= columns; ++c) {
-            shell.yield();
-            int &width = widths[static_cast<size_t>(c - 1)];
-            width = std::max(width, static_cast<int>(list.cell(r, c).size()));
-        }
-    }
-    return widths;
-}
 
 QString clipboardText(const ResultList &list, const std::vector<int> &widths, Shell &shell)
 {
@@ -116,7 +89,7 @@ CopyOutcome CopyListToClipboard(Shell &shell, const ResultList &list)
 {
     if (list.itemCount() <= 0)
         return CopyOutcome::NoRows;
-    const std::vector<int> widths = clipboardColumnWidths(list, shell);
+    const std::vector<int> widths = measureColumnWidths(list, shell, CountHeaders::No);
     const QString text = clipboardText(list, widths, shell);
     ClearClipboardWithRetry(shell);
     return SetClipboardTextWithRetry(shell, text, 0) ? CopyOutcome::Copied : CopyOutcome::Refused;

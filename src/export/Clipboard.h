@@ -27,10 +27,6 @@ CopyOutcome CopyListToClipboard(Shell &shell, const ResultList &list);
 void ClearClipboardWithRetry(Shell &shell);
 [[nodiscard]] bool SetClipboardTextWithRetry(Shell &shell, const QString &text, int format);
 
-// The widest cell of each column over all rows, ticked or not (headers not
-// measured), in UTF-16 code units; entry c - 1 for column c.
-[[nodiscard]] std::vector<int> clipboardColumnWidths(const ResultList &list, Shell &shell);
-
 // One line per ticked row, cells padded to widths and TAB-separated, the last
 // cell bare and the line's trailing spaces removed, each line ended by CR LF.
 // Yields to the shell as it goes.

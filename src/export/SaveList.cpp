@@ -3,6 +3,7 @@
 #include "app/ErrorTrap.h"
 #include "app/FormContext.h"
 #include "app/ResultList.h"
+#include "export/ColumnWidths.h"
 #include "platform/Automation.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Shell.h"
@@ -20,17 +21,6 @@ int widthOf(const std::vector<int> &widths, int k)
     if (k < 1 || static_cast<size_t>(k) > widths.size())
         throw AutomationError(QStringLiteral("Subscript out of range"));
     return widths[static_cast<size_t>(k - 1)];
-}
-
-// Cheaper than growing with a fill character: the text grows by a copy.
-void appendSpaces(QString &text, qsizetype count)
-{
-    static const QString spaces(256, QLatin1Char(' '));
-    while (count > 0) {
-        const qsizetype n = std::min(count, spaces.size());
-        text.append(QStringView(spaces).first(n));
-        count -= n;
-    }
 }
 
 void appendPadded(QString &line, const QString &text, int width)
@@ -61,25 +51,6 @@ QString askForTextFileName(Shell &shell, ErrorTrap &trap)
     return path;
 }
 
-std::vector<int> textColumnWidths(const ResultList &list, Shell &shell)
-{
-    std::vector<int> widths;
-    const int columns = list.headerCount();
-    for (int k = 1; k <= columns; ++k)
-        widths.push_back(static_cast<int>(list.columnText(k).size()));
-    // Row by row rather than column by column: the same widths and the same
-    // yields, but a large list is read in the order it lies in memory.
-    const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
-        for (int k = 1; k <= columns; ++k) {
-            shell.yield();
-            int &width = widths[static_cast<size_t>(k - 1)];
-            width = std::max(width, static_cast<int>(list.cell(r, k).size()));
-        }
-    }
-    return widths;
-}
-
 void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, Shell &shell)
 {
     QString line;
@@ -107,7 +78,7 @@ void writeTextLines(const ResultList &list, const std::vector<int> &widths, Text
 
 void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)
 {
-    const std::vector<int> widths = textColumnWidths(list, shell);
+    const std::vector<int> widths = measureColumnWidths(list, shell, CountHeaders::Yes);
     auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
     auto stream = files->CreateTextFile(path, true);
     writeTextLines(list, widths, *stream, shell);

@@ -22,8 +22,6 @@ void PushButton6_Click(FormContext &form);
 // existing file without asking. Failures pass to the caller.
 void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path);
 
-// The width of each column (entry k - 1 for column k), in UTF-16 code units.
-[[nodiscard]] std::vector<int> textColumnWidths(const ResultList &list, Shell &shell);
 // The header line and the ticked rows, padded to widths.
 void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, Shell &shell);
 

@@ -1,0 +1,41 @@
+#include "export/ColumnWidths.h"
+
+#include "app/ResultList.h"
+#include "platform/Shell.h"
+
+#include <algorithm>
+
+namespace quarrelby {
+
+std::vector<int> measureColumnWidths(const ResultList &list, Shell &shell, CountHeaders headers)
+{
+    const int columns = list.headerCount();
+    std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
+    if (headers == CountHeaders::Yes) {
+        for (int k = 1; k <= columns; ++k)
+            widths[static_cast<size_t>(k - 1)] = static_cast<int>(list.columnText(k).size());
+    }
+    // Row by row rather than column by column: the same widths and the same
+    // yields, but a large list is read in the order it lies in memory.
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        for (int k = 1; k <= columns; ++k) {
+            shell.yield();
+            int &width = widths[static_cast<size_t>(k - 1)];
+            width = std::max(width, static_cast<int>(list.cell(r, k).size()));
+        }
+    }
+    return widths;
+}
+
+void appendSpaces(QString &text, qsizetype count)
+{
+    static const QString spaces(256, QLatin1Char(' '));
+    while (count > 0) {
+        const qsizetype n = std::min(count, spaces.size());
+        text.append(QStringView(spaces).first(n));
+        count -= n;
+    }
+}
+
+} // namespace quarrelby
