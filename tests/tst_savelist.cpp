@@ -191,20 +191,7 @@ private slots:
         fillList(h.list, kExampleHeaders, kExampleRows);
         const QByteArray old("the user's old list\r\n");
         writeFile(m_path, old);
-        QString path = m_path;
-        if (how == QLatin1String("device")) {
-            h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h, limit] {
-                return std::make_unique<FileSystemObject>(
-                    h.shell, [limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
-            });
-        } else if (how == QLatin1String("clear")) {
-            h.shell.onYield = [&h, limit](int n) {
-                if (n == limit)
-                    h.list.clearRows();
-            };
-        } else {
-            path = m_path + QStringLiteral("/inside.txt");
-        }
+        const QString path = arrangeFailedSave(h, how, limit, m_path);
         h.shell.saveNames = {path};
         PushButton6_Click(h.form);
 

@@ -1,5 +1,7 @@
 #include "ExportFixture.h"
 
+#include "FailDevice.h"
+#include "platform/FileSystemObject.h"
 #include "platform/PlatformClasses.h"
 
 #include <QDir>
@@ -47,6 +49,25 @@ ExportHarness::ExportHarness()
     QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
         pointerHistory.append({value, shell.messages.size()});
     });
+}
+
+QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path)
+{
+    if (how == QLatin1String("device")) {
+        h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h, limit] {
+            return std::make_unique<FileSystemObject>(
+                h.shell, [limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
+        });
+        return path;
+    }
+    if (how == QLatin1String("clear")) {
+        h.shell.onYield = [&h, limit](int n) {
+            if (n == limit)
+                h.list.clearRows();
+        };
+        return path;
+    }
+    return path + QStringLiteral("/inside") + path.mid(path.lastIndexOf(QLatin1Char('.')));
 }
 
 } // namespace quarrelby::test
