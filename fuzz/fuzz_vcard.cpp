@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         input.assign(converted.constData(), static_cast<size_t>(converted.size()));
 
     static TextDecoder decoder;
+    static ContactReader contacts;
+    static Components parts;
     Reader reader(input);
     Card card;
     size_t cards = 0;
@@ -27,12 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // A reader that returns cards without consuming input never ends.
         if (++cards > input.size() + 1)
             __builtin_trap();
-        const Contact contact = readContact(card, decoder);
+        const Contact contact = contacts.read(card);
         for (int i = 0; i < kContactPropertyCount; ++i)
             (void)contact.value(i).toString();
         ValueReader values(card, decoder);
         for (const Property &property : card.properties())
-            (void)values.components(property, 7);
+            values.components(property, parts);
     }
     return 0;
 }

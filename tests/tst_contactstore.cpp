@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -285,6 +286,43 @@ private slots:
         QCOMPARE(contactStoreLocation(), QStringLiteral("/elsewhere/book.vcf"));
         if (!saved.isNull())
             qputenv("XDG_DATA_HOME", saved);
+    }
+
+    // A large file is resolved ahead of the walk on a second thread: the
+    // rows must be exactly those of the same cards read one by one, in order,
+    // charsets and all.
+    void largeFileSameAsSmallFiles()
+    {
+        const Extraction reference(kSamples);
+        QVERIFY(reference.shell.texts().isEmpty());
+
+        QByteArray book;
+        for (const QFileInfo &info : QDir(kSamples).entryInfoList({"*.vcf", "*.vcard"}, QDir::Files, QDir::Name)) {
+            QFile file(info.filePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            book += file.readAll() + "\r\n";
+        }
+        constexpr int kCopies = 40; // well past the size read on a thread of its own
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.vcf"));
+        writeFile(path, book.repeated(kCopies));
+
+        const Extraction large(path);
+        QVERIFY(large.shell.texts().isEmpty());
+        QCOMPARE(large.list.itemCount(), reference.list.itemCount() * kCopies);
+        for (int i = 1; i <= large.list.itemCount(); ++i) {
+            const int j = (i - 1) % reference.list.itemCount() + 1;
+            for (int k = 1; k <= large.list.headerCount(); ++k) {
+                if (large.list.cell(i, k) != reference.list.cell(j, k))
+                    QFAIL(qPrintable(QStringLiteral("row %1, column %2 differs").arg(i).arg(k)));
+            }
+        }
+
+        // A walk given up early ends its reading thread with it.
+        ContactStoreApplication application(path);
+        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
+        QCOMPARE(items->next()->property(QStringLiteral("FullName")).toString(), reference.list.cell(1, 1));
+        items.reset();
     }
 
     // A file that cannot be read during the walk is reported under the

@@ -20,12 +20,12 @@ std::vector<Contact> readAll(const QByteArray &text)
     const QByteArray converted = utf8FromUtf16(data);
     if (!converted.isEmpty())
         data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-    TextDecoder decoder;
+    ContactReader contactReader;
     Reader reader(data);
     Card card;
     std::vector<Contact> contacts;
     while (reader.next(card))
-        contacts.push_back(readContact(card, decoder));
+        contacts.push_back(contactReader.read(card));
     return contacts;
 }
 

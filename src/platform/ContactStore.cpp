@@ -11,13 +11,19 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
+#include <exception>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quarrelby {
@@ -115,6 +121,127 @@ private:
     int m_next = 0;
 };
 
+// The contacts of one file's text, in order. A large file is resolved on a
+// thread of its own, some batches ahead of the walk, so that reading cards
+// and filling the caller's table overlap; the file itself has been read
+// whole before, so a failure to read it still shows at its place in the walk.
+class FileContacts {
+public:
+    // data must stay as it is until the object is gone; `shared` resolves
+    // the cards of a small file, and keeps its charset converters between
+    // files.
+    FileContacts(std::string_view data, vcard::ContactReader &shared)
+        : m_reader(data)
+        , m_resolver(&shared)
+    {
+        if (data.size() >= kThreadedSize) {
+            m_own = std::make_unique<vcard::ContactReader>();
+            m_resolver = m_own.get();
+            m_thread = std::thread([this] { resolveAhead(); });
+        }
+    }
+
+    ~FileContacts()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    FileContacts(const FileContacts &) = delete;
+    FileContacts &operator=(const FileContacts &) = delete;
+
+    // The next contact; false after the last.
+    bool next(vcard::Contact &contact)
+    {
+        if (!m_thread.joinable())
+            return resolve(contact);
+        if (m_taken == m_current.size()) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
+            if (m_ready.empty()) {
+                if (m_failure)
+                    std::rethrow_exception(std::exchange(m_failure, nullptr));
+                return false;
+            }
+            m_current = std::move(m_ready.front());
+            m_ready.pop_front();
+            m_taken = 0;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        contact = std::move(m_current[m_taken++]);
+        return true;
+    }
+
+private:
+    static constexpr size_t kThreadedSize = 256 * 1024;
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kQueuedBatches = 8;
+
+    bool resolve(vcard::Contact &contact)
+    {
+        if (!m_reader.next(m_card))
+            return false;
+        contact = m_resolver->read(m_card);
+        return true;
+    }
+
+    void resolveAhead()
+    {
+        bool more = true;
+        while (more) {
+            std::vector<vcard::Contact> batch;
+            std::exception_ptr failure;
+            try {
+                batch.reserve(kBatch);
+                vcard::Contact contact;
+                while (batch.size() < kBatch && (more = resolve(contact)))
+                    batch.push_back(std::move(contact));
+            } catch (...) {
+                failure = std::current_exception();
+                more = false;
+            }
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kQueuedBatches; });
+            if (m_stop)
+                return;
+            if (!batch.empty())
+                m_ready.push_back(std::move(batch));
+            if (!more) {
+                m_failure = failure;
+                m_done = true;
+            }
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    }
+
+    vcard::Reader m_reader;
+    vcard::Card m_card;
+    vcard::ContactReader *m_resolver;
+    std::unique_ptr<vcard::ContactReader> m_own;
+
+    // Shared with the thread that resolves ahead.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<vcard::Contact>> m_ready;
+    bool m_done = false;
+    bool m_stop = false;
+    std::exception_ptr m_failure;
+
+    // The batch the walk is taking contacts from.
+    std::vector<vcard::Contact> m_current;
+    size_t m_taken = 0;
+
+    std::thread m_thread;
+};
+
 class ContactItems : public OutlookItems {
 public:
     explicit ContactItems(std::vector<std::string> files)
@@ -125,9 +252,10 @@ public:
     std::unique_ptr<OutlookItem> next() override
     {
         while (true) {
-            if (m_reader && m_reader->next(m_card))
-                return std::make_unique<ContactItem>(vcard::readContact(m_card, m_decoder));
-            m_reader.reset();
+            vcard::Contact contact;
+            if (m_file && m_file->next(contact))
+                return std::make_unique<ContactItem>(std::move(contact));
+            m_file.reset();
             if (m_nextFile >= m_files.size())
                 return nullptr;
             const std::string &path = m_files[m_nextFile++];
@@ -138,7 +266,7 @@ public:
             const QByteArray converted = vcard::utf8FromUtf16(m_data);
             if (!converted.isEmpty())
                 m_data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-            m_reader.emplace(m_data);
+            m_file = std::make_unique<FileContacts>(m_data, m_contacts);
         }
     }
 
@@ -146,9 +274,9 @@ private:
     std::vector<std::string> m_files;
     size_t m_nextFile = 0;
     std::string m_data;
-    std::optional<vcard::Reader> m_reader;
-    vcard::Card m_card;
-    vcard::TextDecoder m_decoder;
+    vcard::ContactReader m_contacts;
+    // Declared last: it uses m_data and m_contacts until it is gone.
+    std::unique_ptr<FileContacts> m_file;
 };
 
 class ContactsFolder : public OutlookFolder {

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -248,17 +249,19 @@ struct GroupLabel {
     unsigned types;
 };
 
+} // namespace
+
 class ContactBuilder {
 public:
-    ContactBuilder(const Card &card, TextDecoder &decoder)
-        : m_card(card)
-        , m_values(card, decoder)
+    explicit ContactBuilder(TextDecoder &decoder)
+        : m_values(decoder)
     {
     }
 
-    Contact build();
+    Contact build(const Card &card);
 
 private:
+    void reset(const Card &card);
     unsigned typesOf(const Property &property) const;
     [[nodiscard]] bool preferred(const Property &property, unsigned types) const;
     void addTelephone(const Property &property);
@@ -266,16 +269,24 @@ private:
     void addLabel(const Property &property);
     void fill(int field, const QString &value);
     void finishAddresses();
-    [[nodiscard]] QString fullNameFromN() const;
-    [[nodiscard]] QString fileAs() const;
+    [[nodiscard]] QString fullNameFromN();
+    [[nodiscard]] QString fileAs();
+    [[nodiscard]] QString formatAddress(const Components &parts);
+    [[nodiscard]] QString lineText() const
+    {
+        return QString::fromUtf8(m_line.data(), static_cast<qsizetype>(m_line.size()));
+    }
 
-    const Card &m_card;
+    const Card *m_card = nullptr;
     ValueReader m_values;
     Contact m_contact;
-    std::vector<GroupLabel> m_labels;
 
+    // What one card has said so far; cleared for the next card, keeping the
+    // containers' storage.
+    std::vector<GroupLabel> m_labels;
     QString m_fn;
-    std::vector<QString> m_n;
+    bool m_hasN = false;
+    Components m_n;
     QString m_sortAs;
     QString m_evolutionFileAs;
     bool m_hasTitle = false;
@@ -296,12 +307,38 @@ private:
     };
     std::vector<Address> m_addresses;
     std::vector<std::pair<Slot, QString>> m_addressLabels;
+
+    // Scratch for structured values and the text made of them.
+    Components m_parts;
+    std::string m_line;
 };
+
+void ContactBuilder::reset(const Card &card)
+{
+    m_card = &card;
+    m_values.setCard(card);
+    m_contact = Contact();
+    m_labels.clear();
+    m_fn.clear();
+    m_hasN = false;
+    m_n.clear();
+    m_sortAs.clear();
+    m_evolutionFileAs.clear();
+    m_hasTitle = m_hasOrg = m_hasBday = false;
+    m_emails.clear();
+    m_preferredEmailSeen = false;
+    m_url.clear();
+    m_urlIsWork = false;
+    m_imRank = 99;
+    m_notes.clear();
+    m_addresses.clear();
+    m_addressLabels.clear();
+}
 
 unsigned ContactBuilder::typesOf(const Property &property) const
 {
     unsigned types = 0;
-    for (const Parameter &p : m_card.parameters(property)) {
+    for (const Parameter &p : m_card->parameters(property)) {
         if (p.name.empty() || equalsIgnoreCase(p.name, "TYPE"))
             types |= typesOfList(p.value);
     }
@@ -372,35 +409,46 @@ void ContactBuilder::addTelephone(const Property &property)
         one(OtherTelephoneNumber);
 }
 
+namespace {
+
+// True when the text has a character that is not white space.
+bool present(std::string_view part)
+{
+    for (const char c : part) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80) {
+            // Unicode knows more blanks than ASCII; such text is rare.
+            const QString text = QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+            return std::any_of(text.begin(), text.end(), [](QChar ch) { return !ch.isSpace(); });
+        }
+        if (b != ' ' && (b < '\t' || b > '\r'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 // An address laid out as Outlook shows it: office line, street, city line,
 // country. The post-office box, which Outlook keeps in a field of its own,
 // gets a line of its own after the street rather than being lost.
-QString formatAddress(const std::vector<QString> &parts)
+QString ContactBuilder::formatAddress(const Components &parts)
 {
-    auto present = [](const QString &part) {
-        for (const QChar c : part) {
-            if (!c.isSpace())
-                return true;
-        }
-        return false;
-    };
-    const QString &poBox = parts[0];
-    const QString &extended = parts[1];
-    const QString &street = parts[2];
-    const QString &city = parts[3];
-    const QString &region = parts[4];
-    const QString &postalCode = parts[5];
-    const QString &country = parts[6];
+    const std::string_view poBox = parts[0];
+    const std::string_view extended = parts[1];
+    const std::string_view street = parts[2];
+    const std::string_view city = parts[3];
+    const std::string_view region = parts[4];
+    const std::string_view postalCode = parts[5];
+    const std::string_view country = parts[6];
 
-    QString text;
-    text.reserve(poBox.size() + extended.size() + street.size() + city.size() + region.size() + postalCode.size()
-        + country.size() + 16);
-    auto line = [&](const QString &part) {
+    m_line.clear();
+    auto line = [&](std::string_view part) {
         if (!present(part))
             return;
-        if (!text.isEmpty())
-            text += QLatin1String("\r\n");
-        text += part;
+        if (!m_line.empty())
+            m_line += "\r\n";
+        m_line += part;
     };
     line(extended);
     line(street);
@@ -410,24 +458,31 @@ QString formatAddress(const std::vector<QString> &parts)
     const bool hasRegion = present(region);
     const bool hasCode = present(postalCode);
     if (hasCity || hasRegion || hasCode) {
-        if (!text.isEmpty())
-            text += QLatin1String("\r\n");
+        if (!m_line.empty())
+            m_line += "\r\n";
         if (hasCity)
-            text += city;
-        if (hasRegion)
-            text += (hasCity ? QLatin1String(", ") : QLatin1String()) + region;
-        if (hasCode)
-            text += (hasCity || hasRegion ? QLatin1String("  ") : QLatin1String()) + postalCode;
+            m_line += city;
+        if (hasRegion) {
+            if (hasCity)
+                m_line += ", ";
+            m_line += region;
+        }
+        if (hasCode) {
+            if (hasCity || hasRegion)
+                m_line += "  ";
+            m_line += postalCode;
+        }
     }
     line(country);
-    return text;
+    return lineText();
 }
 
 void ContactBuilder::addAddress(const Property &property)
 {
     const unsigned types = typesOf(property);
     const Slot slot = (types & Work) ? WorkSlot : (types & Home) ? HomeSlot : (types & Other) ? OtherSlot : Untyped;
-    Address address {slot, formatAddress(m_values.components(property, 7)), {}};
+    m_values.components(property, m_parts);
+    Address address {slot, formatAddress(m_parts), {}};
     const std::string_view label = m_values.parameter(property, "LABEL");
     if (!label.empty()) {
         // RFC 6868 writes a line break in a parameter as ^n; many writers
@@ -489,40 +544,47 @@ void ContactBuilder::finishAddresses()
         m_contact.text[fields[slot]] = labels[slot] ? *labels[slot] : addresses[slot].value_or(QString());
 }
 
-QString ContactBuilder::fullNameFromN() const
+QString ContactBuilder::fullNameFromN()
 {
-    if (m_n.empty())
+    if (!m_hasN)
         return {};
-    QStringList parts;
-    for (int i : {3, 1, 2, 0, 4}) {
-        if (!m_n[i].isEmpty())
-            parts.append(m_n[i]);
+    m_line.clear();
+    for (size_t i : {3, 1, 2, 0, 4}) {
+        if (m_n[i].empty())
+            continue;
+        if (!m_line.empty())
+            m_line += ' ';
+        m_line += m_n[i];
     }
-    return parts.join(QLatin1Char(' '));
+    return lineText();
 }
 
-QString ContactBuilder::fileAs() const
+QString ContactBuilder::fileAs()
 {
     if (!m_evolutionFileAs.isEmpty())
         return m_evolutionFileAs;
     if (!m_sortAs.isEmpty())
         return m_sortAs;
-    if (!m_n.empty()) {
-        const QString &family = m_n[0];
-        const QString &given = m_n[1];
-        if (!family.isEmpty() && !given.isEmpty())
-            return family + QLatin1String(", ") + given;
-        if (!family.isEmpty() || !given.isEmpty())
-            return family + given;
+    if (m_hasN) {
+        const std::string_view family = m_n[0];
+        const std::string_view given = m_n[1];
+        if (!family.empty() || !given.empty()) {
+            m_line.assign(family);
+            if (!family.empty() && !given.empty())
+                m_line += ", ";
+            m_line += given;
+            return lineText();
+        }
     }
     if (!m_contact.text[CompanyName].isEmpty())
         return m_contact.text[CompanyName];
     return m_contact.text[FullName];
 }
 
-Contact ContactBuilder::build()
+Contact ContactBuilder::build(const Card &card)
 {
-    const auto &properties = m_card.properties();
+    reset(card);
+    const auto &properties = card.properties();
     for (const Property &p : properties) {
         if (!p.group.empty() && kindOf(p.name) == Kind::AppleLabel)
             m_labels.push_back({p.group, typesOfAppleLabel(p.value)});
@@ -535,8 +597,9 @@ Contact ContactBuilder::build()
                 m_fn = m_values.text(p);
             break;
         case Kind::N:
-            if (m_n.empty()) {
-                m_n = m_values.components(p, 5);
+            if (!m_hasN) {
+                m_values.components(p, m_n);
+                m_hasN = true;
                 const std::string_view sortAs = m_values.parameter(p, "SORT-AS");
                 if (!sortAs.empty()) {
                     QStringList parts = QString::fromUtf8(sortAs.data(), static_cast<qsizetype>(sortAs.size()))
@@ -557,7 +620,9 @@ Contact ContactBuilder::build()
             break;
         case Kind::Org:
             if (!m_hasOrg) {
-                m_contact.text[CompanyName] = m_values.components(p, 1).front();
+                m_values.components(p, m_parts);
+                const std::string_view company = m_parts[0];
+                m_contact.text[CompanyName] = QString::fromUtf8(company.data(), static_cast<qsizetype>(company.size()));
                 m_hasOrg = true;
             }
             break;
@@ -645,19 +710,21 @@ Contact ContactBuilder::build()
     m_contact.text[FullName] = m_fn.isEmpty() ? fullNameFromN() : m_fn;
     m_contact.text[FileAs] = fileAs();
     for (size_t i = 0; i < m_emails.size() && i < 3; ++i)
-        m_contact.text[Email1Address + static_cast<int>(i)] = m_emails[i];
-    m_contact.text[WebPage] = m_url;
+        m_contact.text[Email1Address + static_cast<int>(i)] = std::move(m_emails[i]);
+    m_contact.text[WebPage] = std::move(m_url);
     finishAddresses();
     if (!m_notes.empty()) {
-        QString body = m_notes.front();
+        QString body = std::move(m_notes.front());
         for (size_t i = 1; i < m_notes.size(); ++i)
             body += QLatin1String("\r\n") + m_notes[i];
-        m_contact.text[Body] = body;
+        m_contact.text[Body] = std::move(body);
     }
     if (!m_contact.birthday.isValid())
         m_contact.birthday = QString();
     return std::move(m_contact);
 }
+
+namespace {
 
 int digits(QStringView s, qsizetype at, qsizetype count)
 {
@@ -751,9 +818,17 @@ QVariant birthdayValue(const QString &text, const QString &omitYear)
     return QDateTime(date, clock, Qt::UTC);
 }
 
-Contact readContact(const Card &card, TextDecoder &decoder)
+ContactReader::ContactReader()
+    : m_decoder(std::make_unique<TextDecoder>())
+    , m_builder(std::make_unique<ContactBuilder>(*m_decoder))
 {
-    return ContactBuilder(card, decoder).build();
+}
+
+ContactReader::~ContactReader() = default;
+
+Contact ContactReader::read(const Card &card)
+{
+    return m_builder->build(card);
 }
 
 } // namespace quarrelby::vcard

@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <array>
+#include <memory>
 
 namespace quarrelby::vcard {
 
@@ -69,7 +70,24 @@ struct Contact {
     [[nodiscard]] QVariant value(int index) const { return index == Birthday ? birthday : QVariant(text[index]); }
 };
 
-[[nodiscard]] Contact readContact(const Card &card, TextDecoder &decoder);
+class ContactBuilder;
+
+// Resolves cards into contacts, one after another. Keeps its buffers and
+// charset converters from card to card: a large address book reads
+// thousands of cards through one reader.
+class ContactReader {
+public:
+    ContactReader();
+    ~ContactReader();
+    ContactReader(const ContactReader &) = delete;
+    ContactReader &operator=(const ContactReader &) = delete;
+
+    [[nodiscard]] Contact read(const Card &card);
+
+private:
+    std::unique_ptr<TextDecoder> m_decoder;
+    std::unique_ptr<ContactBuilder> m_builder;
+};
 
 // A BDAY value as Outlook would hold it (see Contact::birthday).
 [[nodiscard]] QVariant birthdayValue(const QString &text, const QString &omitYear);

@@ -63,7 +63,7 @@ TextDecoder::~TextDecoder()
     }
 }
 
-bool TextDecoder::convert(std::string_view bytes, const std::string &charset, QString &out)
+bool TextDecoder::convert(std::string_view bytes, const std::string &charset, std::string &out)
 {
     auto found = m_converters.find(charset);
     if (found == m_converters.end())
@@ -73,32 +73,30 @@ bool TextDecoder::convert(std::string_view bytes, const std::string &charset, QS
         return false;
 
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    m_buffer.resize(bytes.size() * 4 + 16);
+    out.resize(bytes.size() * 4 + 16);
     char *in = const_cast<char *>(bytes.data());
     size_t inLeft = bytes.size();
-    char *outStart = m_buffer.data();
+    char *outStart = out.data();
     char *outPtr = outStart;
-    size_t outLeft = m_buffer.size();
+    size_t outLeft = out.size();
+    auto grow = [&] {
+        const size_t used = static_cast<size_t>(outPtr - outStart);
+        out.resize(out.size() * 2);
+        outStart = out.data();
+        outPtr = outStart + used;
+        outLeft = out.size() - used;
+    };
     while (inLeft > 0) {
         if (iconv(converter, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
             break;
         if (errno == E2BIG) {
-            const size_t used = static_cast<size_t>(outPtr - outStart);
-            m_buffer.resize(m_buffer.size() * 2);
-            outStart = m_buffer.data();
-            outPtr = outStart + used;
-            outLeft = m_buffer.size() - used;
+            grow();
             continue;
         }
         // A byte the charset does not define, or a sequence cut short:
         // mark it and go on with the next byte.
-        if (outLeft < 3) {
-            const size_t used = static_cast<size_t>(outPtr - outStart);
-            m_buffer.resize(m_buffer.size() * 2);
-            outStart = m_buffer.data();
-            outPtr = outStart + used;
-            outLeft = m_buffer.size() - used;
-        }
+        if (outLeft < 3)
+            grow();
         *outPtr++ = '\xEF';
         *outPtr++ = '\xBF';
         *outPtr++ = '\xBD';
@@ -107,22 +105,31 @@ bool TextDecoder::convert(std::string_view bytes, const std::string &charset, QS
         --inLeft;
         iconv(converter, nullptr, nullptr, nullptr, nullptr);
     }
-    out = QString::fromUtf8(outStart, static_cast<qsizetype>(outPtr - outStart));
+    out.resize(static_cast<size_t>(outPtr - outStart));
     return true;
 }
 
-QString TextDecoder::decode(std::string_view bytes, std::string_view charset)
+void TextDecoder::toUtf8(std::string_view bytes, std::string_view charset, std::string &out)
 {
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8())
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QString text;
-    if (!charset.empty() && convert(bytes, std::string(charset), text))
-        return text;
-    if (convert(bytes, "WINDOWS-1252", text))
-        return text;
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (isAscii(bytes) || QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8()) {
+        out.assign(bytes);
+        return;
+    }
+    if (!charset.empty() && convert(bytes, std::string(charset), out))
+        return;
+    if (convert(bytes, "WINDOWS-1252", out))
+        return;
+    // Latin-1, which any byte is.
+    out.clear();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        }
+    }
 }
 
 void decodeQuotedPrintable(std::string_view in, std::string &out)
@@ -170,10 +177,9 @@ QString unescape(const QString &text, Version version)
     return out;
 }
 
-void resolveEscapes(std::string_view in, Version version, std::string &out)
+void appendResolved(std::string_view in, Version version, std::string &out)
 {
-    out.clear();
-    out.reserve(in.size() + 8);
+    out.reserve(out.size() + in.size() + 8);
     size_t i = 0;
     while (i < in.size()) {
         size_t plain = i;
@@ -231,7 +237,7 @@ QString withCrLf(const QString &text)
 
 std::string_view ValueReader::parameter(const Property &property, std::string_view name) const
 {
-    for (const Parameter &p : m_card.parameters(property)) {
+    for (const Parameter &p : m_card->parameters(property)) {
         if (equalsIgnoreCase(p.name, name))
             return unquoted(p.value);
     }
@@ -240,7 +246,7 @@ std::string_view ValueReader::parameter(const Property &property, std::string_vi
 
 bool ValueReader::hasParameter(const Property &property, std::string_view name) const
 {
-    for (const Parameter &p : m_card.parameters(property)) {
+    for (const Parameter &p : m_card->parameters(property)) {
         if (equalsIgnoreCase(p.name, name))
             return true;
     }
@@ -249,7 +255,7 @@ bool ValueReader::hasParameter(const Property &property, std::string_view name) 
 
 Encoding ValueReader::encoding(const Property &property) const
 {
-    for (const Parameter &p : m_card.parameters(property)) {
+    for (const Parameter &p : m_card->parameters(property)) {
         std::string_view token;
         if (p.name.empty())
             token = p.value;
@@ -269,10 +275,10 @@ Encoding ValueReader::encoding(const Property &property) const
     return Encoding::Plain;
 }
 
-QString ValueReader::decodePart(const Property &property, std::string_view raw, Encoding how)
+void ValueReader::appendUtf8(const Property &property, std::string_view raw, Encoding how, std::string &out)
 {
     if (how == Encoding::Binary || raw.empty())
-        return {};
+        return;
     std::string_view bytes = raw;
     if (how == Encoding::QuotedPrintable) {
         decodeQuotedPrintable(raw, m_bytes);
@@ -281,45 +287,53 @@ QString ValueReader::decodePart(const Property &property, std::string_view raw, 
     unsigned found = 0;
     for (const char c : bytes)
         found |= kByteClass[static_cast<unsigned char>(c)];
-    const bool high = found & kHigh;
-    const bool special = found & kSpecial;
-    const auto size = [](std::string_view v) { return static_cast<qsizetype>(v.size()); };
-    if (!high || QByteArrayView(bytes.data(), size(bytes)).isValidUtf8()) {
-        // UTF-8 never uses the bytes of a backslash, CR or LF inside a character, so
-        // the escapes can be resolved on the bytes in one pass.
-        if (special) {
-            resolveEscapes(bytes, m_card.version(), m_clean);
-            bytes = m_clean;
-        }
-        return high ? QString::fromUtf8(bytes.data(), size(bytes)) : QString::fromLatin1(bytes.data(), size(bytes));
+    if ((found & kHigh) && !QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())).isValidUtf8()) {
+        m_decoder.toUtf8(bytes, parameter(property, "CHARSET"), m_converted);
+        bytes = m_converted;
+        found |= kSpecial;
     }
-    return withCrLf(unescape(m_decoder.decode(bytes, parameter(property, "CHARSET")), m_card.version()));
+    // UTF-8 never uses the bytes of a backslash, CR or LF inside a character,
+    // so the escapes can be resolved on the bytes in one pass.
+    if (found & kSpecial)
+        appendResolved(bytes, m_card->version(), out);
+    else
+        out.append(bytes);
 }
 
 QString ValueReader::text(const Property &property)
 {
-    return decodePart(property, property.value, encoding(property));
+    const Encoding how = encoding(property);
+    const std::string_view raw = property.value;
+    if (how == Encoding::Plain) {
+        // Most values are plain ASCII with nothing to resolve.
+        unsigned found = 0;
+        for (const char c : raw)
+            found |= kByteClass[static_cast<unsigned char>(c)];
+        if (found == 0)
+            return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+    }
+    m_text.clear();
+    appendUtf8(property, raw, how, m_text);
+    return QString::fromUtf8(m_text.data(), static_cast<qsizetype>(m_text.size()));
 }
 
-std::vector<QString> ValueReader::components(const Property &property, size_t count)
+void ValueReader::components(const Property &property, Components &out)
 {
+    out.clear();
     const Encoding how = encoding(property);
-    std::vector<QString> parts;
-    parts.reserve(count);
     const std::string_view value = property.value;
     size_t start = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\\') {
             ++i;
         } else if (value[i] == ';') {
-            parts.push_back(decodePart(property, value.substr(start, i - start), how));
+            appendUtf8(property, value.substr(start, i - start), how, out.m_bytes);
+            out.m_ends.push_back(out.m_bytes.size());
             start = i + 1;
         }
     }
-    parts.push_back(decodePart(property, value.substr(std::min(start, value.size())), how));
-    while (parts.size() < count)
-        parts.emplace_back();
-    return parts;
+    appendUtf8(property, value.substr(std::min(start, value.size())), how, out.m_bytes);
+    out.m_ends.push_back(out.m_bytes.size());
 }
 
 } // namespace quarrelby::vcard
