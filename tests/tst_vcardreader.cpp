@@ -257,7 +257,7 @@ private slots:
         QFETCH(QStringList, names);
         QStringList read;
         for (const Contact &contact : readAll(text))
-            read << contact.text[FullName];
+            read << contact.text(FullName);
         QCOMPARE(read, names);
     }
 

@@ -3,8 +3,8 @@
 #include "platform/ExcelWorkbookWriter.h"
 #include "platform/Shell.h"
 
-#include <QDir>
 #include <QCursor>
+#include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>

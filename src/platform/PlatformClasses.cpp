@@ -13,8 +13,8 @@ void registerPlatformClasses(AutomationFactory &automation, Shell &shell)
     (void)automation;
     (void)shell;
     registerContactStore(automation);
-    automation.registerClass(QStringLiteral("Scripting.FileSystemObject"),
-        [&shell] { return std::make_unique<FileSystemObject>(shell); });
+    automation.registerClass(
+        QStringLiteral("Scripting.FileSystemObject"), [&shell] { return std::make_unique<FileSystemObject>(shell); });
     automation.registerClass(QStringLiteral("Excel.Application"), [&shell] { return createExcelApplication(shell); });
 }
 

@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <optional>
 
@@ -228,20 +229,52 @@ unsigned typesOfAppleLabel(std::string_view label)
 }
 
 // The length of a leading "scheme:" (xmpp:, aim:, sip:), 0 if none.
-qsizetype schemeLength(const QString &uri)
+size_t schemeLength(std::string_view uri)
 {
-    for (qsizetype i = 0; i < uri.size(); ++i) {
-        const QChar c = uri.at(i);
-        if (c == QLatin1Char(':'))
+    for (size_t i = 0; i < uri.size(); ++i) {
+        const char c = uri[i];
+        if (c == ':')
             return i > 0 ? i + 1 : 0;
-        const bool letter
-            = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-        const bool other = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('+')
-            || c == QLatin1Char('.') || c == QLatin1Char('-');
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-';
         if (!letter && !(i > 0 && other))
             return 0;
     }
     return 0;
+}
+
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view trimmedAscii(std::string_view s)
+{
+    while (!s.empty() && isAsciiSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isAsciiSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// True when the text has a character that is not white space.
+bool present(std::string_view part)
+{
+    for (const char c : part) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // Unicode knows more blanks than ASCII; such text is rare.
+            const QString text = QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
+            return std::any_of(text.begin(), text.end(), [](QChar ch) { return !ch.isSpace(); });
+        }
+        if (!isAsciiSpace(c))
+            return true;
+    }
+    return false;
+}
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 struct GroupLabel {
@@ -251,6 +284,27 @@ struct GroupLabel {
 
 } // namespace
 
+std::string_view Contact::utf8(int index) const
+{
+    const auto i = static_cast<size_t>(index);
+    const size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(texts).substr(begin, ends[i] - begin);
+}
+
+QString Contact::text(int index) const
+{
+    return index == Birthday ? QString() : fromUtf8(utf8(index));
+}
+
+QVariant Contact::value(int index) const
+{
+    return index == Birthday ? birthday : QVariant(text(index));
+}
+
+// Resolves one card at a time into a Contact. Everything but the birthday is
+// gathered as UTF-8 in buffers that live from card to card, and handed out
+// packed into one string: resolving a card allocates next to nothing, and
+// the text is made into QStrings only where it is read.
 class ContactBuilder {
 public:
     explicit ContactBuilder(TextDecoder &decoder)
@@ -261,63 +315,67 @@ public:
     Contact build(const Card &card);
 
 private:
+    enum Slot { WorkSlot, HomeSlot, OtherSlot, Untyped };
+    struct Address {
+        Slot slot = Untyped;
+        std::string text;
+        std::string label; // the LABEL parameter of a vCard 4.0 ADR
+    };
+    struct AddressLabel {
+        Slot slot = Untyped;
+        std::string text;
+    };
+
     void reset(const Card &card);
     unsigned typesOf(const Property &property) const;
     [[nodiscard]] bool preferred(const Property &property, unsigned types) const;
+    [[nodiscard]] static Slot slotOf(unsigned types);
     void addTelephone(const Property &property);
     void addAddress(const Property &property);
     void addLabel(const Property &property);
-    void fill(int field, const QString &value);
+    void addBirthday(const Property &property);
+    void fill(int field, std::string_view value);
+    void formatAddress(const Components &parts, std::string &out) const;
     void finishAddresses();
-    [[nodiscard]] QString fullNameFromN();
-    [[nodiscard]] QString fileAs();
-    [[nodiscard]] QString formatAddress(const Components &parts);
-    [[nodiscard]] QString lineText() const
-    {
-        return QString::fromUtf8(m_line.data(), static_cast<qsizetype>(m_line.size()));
-    }
+    void finishNames();
+    Contact pack();
 
     const Card *m_card = nullptr;
     ValueReader m_values;
-    Contact m_contact;
 
     // What one card has said so far; cleared for the next card, keeping the
-    // containers' storage.
+    // storage.
+    std::array<std::string, kContactPropertyCount> m_fields;
     std::vector<GroupLabel> m_labels;
-    QString m_fn;
+    std::string m_fn;
     bool m_hasN = false;
     Components m_n;
-    QString m_sortAs;
-    QString m_evolutionFileAs;
+    std::string m_sortAs;
+    std::string m_evolutionFileAs;
     bool m_hasTitle = false;
     bool m_hasOrg = false;
     bool m_hasBday = false;
-    std::vector<QString> m_emails;
+    QVariant m_birthday;
+    std::string m_emailBytes;
+    std::vector<std::pair<size_t, size_t>> m_emails; // offset and size in m_emailBytes
     bool m_preferredEmailSeen = false;
-    QString m_url;
     bool m_urlIsWork = false;
     int m_imRank = 99;
-    std::vector<QString> m_notes;
-
-    enum Slot { WorkSlot, HomeSlot, OtherSlot, Untyped };
-    struct Address {
-        Slot slot;
-        QString text;
-        QString label; // the LABEL parameter of a vCard 4.0 ADR
-    };
+    bool m_distributionList = false;
     std::vector<Address> m_addresses;
-    std::vector<std::pair<Slot, QString>> m_addressLabels;
+    size_t m_addressCount = 0;
+    std::vector<AddressLabel> m_addressLabels;
+    size_t m_addressLabelCount = 0;
 
-    // Scratch for structured values and the text made of them.
     Components m_parts;
-    std::string m_line;
 };
 
 void ContactBuilder::reset(const Card &card)
 {
     m_card = &card;
     m_values.setCard(card);
-    m_contact = Contact();
+    for (std::string &field : m_fields)
+        field.clear();
     m_labels.clear();
     m_fn.clear();
     m_hasN = false;
@@ -325,14 +383,15 @@ void ContactBuilder::reset(const Card &card)
     m_sortAs.clear();
     m_evolutionFileAs.clear();
     m_hasTitle = m_hasOrg = m_hasBday = false;
+    m_birthday = QVariant();
+    m_emailBytes.clear();
     m_emails.clear();
     m_preferredEmailSeen = false;
-    m_url.clear();
     m_urlIsWork = false;
     m_imRank = 99;
-    m_notes.clear();
-    m_addresses.clear();
-    m_addressLabels.clear();
+    m_distributionList = false;
+    m_addressCount = 0;
+    m_addressLabelCount = 0;
 }
 
 unsigned ContactBuilder::typesOf(const Property &property) const
@@ -356,24 +415,29 @@ bool ContactBuilder::preferred(const Property &property, unsigned types) const
     return (types & Pref) || m_values.parameter(property, "PREF") == "1";
 }
 
-void ContactBuilder::fill(int field, const QString &value)
+ContactBuilder::Slot ContactBuilder::slotOf(unsigned types)
 {
-    if (m_contact.text[field].isEmpty())
-        m_contact.text[field] = value;
+    return (types & Work) ? WorkSlot : (types & Home) ? HomeSlot : (types & Other) ? OtherSlot : Untyped;
+}
+
+void ContactBuilder::fill(int field, std::string_view value)
+{
+    if (m_fields[field].empty())
+        m_fields[field].assign(value);
 }
 
 void ContactBuilder::addTelephone(const Property &property)
 {
-    QString number = m_values.text(property);
-    if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
-        number.remove(0, 4);
-    if (number.isEmpty())
+    std::string_view number = m_values.utf8(property);
+    if (number.size() >= 4 && equalsIgnoreCase(number.substr(0, 4), "tel:"))
+        number.remove_prefix(4);
+    if (number.empty())
         return;
     const unsigned types = typesOf(property);
     auto one = [&](int field) { fill(field, number); };
     auto two = [&](int first, int second) {
-        if (m_contact.text[first].isEmpty())
-            m_contact.text[first] = number;
+        if (m_fields[first].empty())
+            m_fields[first].assign(number);
         else
             fill(second, number);
     };
@@ -409,30 +473,10 @@ void ContactBuilder::addTelephone(const Property &property)
         one(OtherTelephoneNumber);
 }
 
-namespace {
-
-// True when the text has a character that is not white space.
-bool present(std::string_view part)
-{
-    for (const char c : part) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x80) {
-            // Unicode knows more blanks than ASCII; such text is rare.
-            const QString text = QString::fromUtf8(part.data(), static_cast<qsizetype>(part.size()));
-            return std::any_of(text.begin(), text.end(), [](QChar ch) { return !ch.isSpace(); });
-        }
-        if (b != ' ' && (b < '\t' || b > '\r'))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 // An address laid out as Outlook shows it: office line, street, city line,
 // country. The post-office box, which Outlook keeps in a field of its own,
 // gets a line of its own after the street rather than being lost.
-QString ContactBuilder::formatAddress(const Components &parts)
+void ContactBuilder::formatAddress(const Components &parts, std::string &out) const
 {
     const std::string_view poBox = parts[0];
     const std::string_view extended = parts[1];
@@ -442,13 +486,13 @@ QString ContactBuilder::formatAddress(const Components &parts)
     const std::string_view postalCode = parts[5];
     const std::string_view country = parts[6];
 
-    m_line.clear();
+    out.clear();
     auto line = [&](std::string_view part) {
         if (!present(part))
             return;
-        if (!m_line.empty())
-            m_line += "\r\n";
-        m_line += part;
+        if (!out.empty())
+            out += "\r\n";
+        out += part;
     };
     line(extended);
     line(street);
@@ -458,71 +502,74 @@ QString ContactBuilder::formatAddress(const Components &parts)
     const bool hasRegion = present(region);
     const bool hasCode = present(postalCode);
     if (hasCity || hasRegion || hasCode) {
-        if (!m_line.empty())
-            m_line += "\r\n";
+        if (!out.empty())
+            out += "\r\n";
         if (hasCity)
-            m_line += city;
+            out += city;
         if (hasRegion) {
             if (hasCity)
-                m_line += ", ";
-            m_line += region;
+                out += ", ";
+            out += region;
         }
         if (hasCode) {
             if (hasCity || hasRegion)
-                m_line += "  ";
-            m_line += postalCode;
+                out += "  ";
+            out += postalCode;
         }
     }
     line(country);
-    return lineText();
 }
 
 void ContactBuilder::addAddress(const Property &property)
 {
-    const unsigned types = typesOf(property);
-    const Slot slot = (types & Work) ? WorkSlot : (types & Home) ? HomeSlot : (types & Other) ? OtherSlot : Untyped;
+    if (m_addressCount == m_addresses.size())
+        m_addresses.emplace_back();
+    Address &address = m_addresses[m_addressCount++];
+    address.slot = slotOf(typesOf(property));
     m_values.components(property, m_parts);
-    Address address {slot, formatAddress(m_parts), {}};
+    formatAddress(m_parts, address.text);
+    address.label.clear();
     const std::string_view label = m_values.parameter(property, "LABEL");
     if (!label.empty()) {
         // RFC 6868 writes a line break in a parameter as ^n; many writers
         // use the value escape \n instead.
-        QString text = QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
+        QString text = fromUtf8(label);
         text.replace(QLatin1String("^n"), QLatin1String("\n"), Qt::CaseInsensitive);
         text.replace(QLatin1String("^'"), QLatin1String("\""));
         text.replace(QLatin1String("^^"), QLatin1String("^"));
-        address.label = withCrLf(unescape(text, Version::V40));
+        address.label = withCrLf(unescape(text, Version::V40)).toStdString();
     }
-    m_addresses.push_back(std::move(address));
 }
 
 void ContactBuilder::addLabel(const Property &property)
 {
-    const unsigned types = typesOf(property);
-    const Slot slot = (types & Work) ? WorkSlot : (types & Home) ? HomeSlot : (types & Other) ? OtherSlot : Untyped;
-    QString text = m_values.text(property);
-    if (!text.isEmpty())
-        m_addressLabels.emplace_back(slot, std::move(text));
+    const std::string_view text = m_values.utf8(property);
+    if (text.empty())
+        return;
+    if (m_addressLabelCount == m_addressLabels.size())
+        m_addressLabels.emplace_back();
+    AddressLabel &label = m_addressLabels[m_addressLabelCount++];
+    label.slot = slotOf(typesOf(property));
+    label.text.assign(text);
+}
+
+void ContactBuilder::addBirthday(const Property &property)
+{
+    const std::string_view omit = m_values.parameter(property, "X-APPLE-OMIT-YEAR");
+    const bool isText = equalsIgnoreCase(m_values.parameter(property, "VALUE"), "TEXT");
+    const std::string_view text = m_values.utf8(property);
+    m_birthday = isText ? QVariant(fromUtf8(text)) : birthdayValue(text, omit);
 }
 
 void ContactBuilder::finishAddresses()
 {
     // An untyped address is a work address (RFC 2426), or the other
     // address when the card has a work one already.
-    auto place = [](auto &table, Slot slot, QString text) {
-        if (slot != Untyped) {
-            if (!table[slot])
-                table[slot] = std::move(text);
-        } else if (!table[WorkSlot]) {
-            table[WorkSlot] = std::move(text);
-        } else if (!table[OtherSlot]) {
-            table[OtherSlot] = std::move(text);
-        }
-    };
-    std::array<std::optional<QString>, 3> addresses;
-    std::array<std::optional<QString>, 3> labels;
+    std::array<const std::string *, 3> addresses {};
+    std::array<const std::string *, 3> labels {};
     for (bool typed : {true, false}) {
-        for (Address &address : m_addresses) {
+        for (size_t i = 0; i < m_addressCount; ++i) {
+            const Address &address = m_addresses[i];
             if ((address.slot != Untyped) != typed)
                 continue;
             Slot slot = address.slot;
@@ -530,55 +577,79 @@ void ContactBuilder::finishAddresses()
                 slot = !addresses[WorkSlot] ? WorkSlot : !addresses[OtherSlot] ? OtherSlot : Untyped;
             if (slot == Untyped || addresses[slot])
                 continue;
-            addresses[slot] = address.text;
-            if (!address.label.isEmpty() && !labels[slot])
-                labels[slot] = address.label;
+            addresses[slot] = &address.text;
+            if (!address.label.empty() && !labels[slot])
+                labels[slot] = &address.label;
         }
-        for (auto &[slot, text] : m_addressLabels) {
-            if ((slot != Untyped) == typed)
-                place(labels, slot, text);
+        for (size_t i = 0; i < m_addressLabelCount; ++i) {
+            const AddressLabel &label = m_addressLabels[i];
+            if ((label.slot != Untyped) != typed)
+                continue;
+            if (label.slot != Untyped) {
+                if (!labels[label.slot])
+                    labels[label.slot] = &label.text;
+            } else if (!labels[WorkSlot]) {
+                labels[WorkSlot] = &label.text;
+            } else if (!labels[OtherSlot]) {
+                labels[OtherSlot] = &label.text;
+            }
         }
     }
     const int fields[3] = {BusinessAddress, HomeAddress, OtherAddress};
-    for (int slot = 0; slot < 3; ++slot)
-        m_contact.text[fields[slot]] = labels[slot] ? *labels[slot] : addresses[slot].value_or(QString());
-}
-
-QString ContactBuilder::fullNameFromN()
-{
-    if (!m_hasN)
-        return {};
-    m_line.clear();
-    for (size_t i : {3, 1, 2, 0, 4}) {
-        if (m_n[i].empty())
-            continue;
-        if (!m_line.empty())
-            m_line += ' ';
-        m_line += m_n[i];
+    for (int slot = 0; slot < 3; ++slot) {
+        if (const std::string *text = labels[slot] ? labels[slot] : addresses[slot])
+            m_fields[fields[slot]] = *text;
     }
-    return lineText();
 }
 
-QString ContactBuilder::fileAs()
+void ContactBuilder::finishNames()
 {
-    if (!m_evolutionFileAs.isEmpty())
-        return m_evolutionFileAs;
-    if (!m_sortAs.isEmpty())
-        return m_sortAs;
-    if (m_hasN) {
-        const std::string_view family = m_n[0];
-        const std::string_view given = m_n[1];
-        if (!family.empty() || !given.empty()) {
-            m_line.assign(family);
-            if (!family.empty() && !given.empty())
-                m_line += ", ";
-            m_line += given;
-            return lineText();
+    std::string &fullName = m_fields[FullName];
+    if (!m_fn.empty()) {
+        fullName = m_fn;
+    } else if (m_hasN) {
+        for (size_t i : {3, 1, 2, 0, 4}) {
+            if (m_n[i].empty())
+                continue;
+            if (!fullName.empty())
+                fullName += ' ';
+            fullName += m_n[i];
         }
     }
-    if (!m_contact.text[CompanyName].isEmpty())
-        return m_contact.text[CompanyName];
-    return m_contact.text[FullName];
+
+    std::string &fileAs = m_fields[FileAs];
+    if (!m_evolutionFileAs.empty()) {
+        fileAs = m_evolutionFileAs;
+    } else if (!m_sortAs.empty()) {
+        fileAs = m_sortAs;
+    } else if (m_hasN && (!m_n[0].empty() || !m_n[1].empty())) {
+        const std::string_view family = m_n[0];
+        const std::string_view given = m_n[1];
+        fileAs.assign(family);
+        if (!family.empty() && !given.empty())
+            fileAs += ", ";
+        fileAs += given;
+    } else if (!m_fields[CompanyName].empty()) {
+        fileAs = m_fields[CompanyName];
+    } else {
+        fileAs = fullName;
+    }
+}
+
+Contact ContactBuilder::pack()
+{
+    Contact contact;
+    contact.distributionList = m_distributionList;
+    contact.birthday = m_birthday.isValid() ? std::move(m_birthday) : QVariant(QString());
+    size_t total = 0;
+    for (const std::string &field : m_fields)
+        total += field.size();
+    contact.texts.reserve(total);
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        contact.texts += m_fields[i];
+        contact.ends[i] = contact.texts.size();
+    }
+    return contact;
 }
 
 Contact ContactBuilder::build(const Card &card)
@@ -591,70 +662,73 @@ Contact ContactBuilder::build(const Card &card)
     }
 
     for (const Property &p : properties) {
-        switch (kindOf(p.name)) {
+        const Kind kind = kindOf(p.name);
+        switch (kind) {
         case Kind::Fn:
-            if (m_fn.isEmpty())
-                m_fn = m_values.text(p);
+            if (m_fn.empty())
+                m_fn.assign(m_values.utf8(p));
             break;
         case Kind::N:
             if (!m_hasN) {
                 m_values.components(p, m_n);
                 m_hasN = true;
                 const std::string_view sortAs = m_values.parameter(p, "SORT-AS");
-                if (!sortAs.empty()) {
-                    QStringList parts = QString::fromUtf8(sortAs.data(), static_cast<qsizetype>(sortAs.size()))
-                                            .split(QLatin1Char(','), Qt::SkipEmptyParts);
-                    m_sortAs = parts.join(QLatin1String(", "));
+                size_t start = 0;
+                while (start <= sortAs.size()) {
+                    const size_t comma = std::min(sortAs.find(',', start), sortAs.size());
+                    if (comma > start) {
+                        if (!m_sortAs.empty())
+                            m_sortAs += ", ";
+                        m_sortAs += sortAs.substr(start, comma - start);
+                    }
+                    start = comma + 1;
                 }
             }
             break;
         case Kind::FileAs:
-            if (m_evolutionFileAs.isEmpty())
-                m_evolutionFileAs = m_values.text(p);
+            if (m_evolutionFileAs.empty())
+                m_evolutionFileAs.assign(m_values.utf8(p));
             break;
         case Kind::Title:
             if (!m_hasTitle) {
-                m_contact.text[JobTitle] = m_values.text(p);
+                m_fields[JobTitle].assign(m_values.utf8(p));
                 m_hasTitle = true;
             }
             break;
         case Kind::Org:
             if (!m_hasOrg) {
                 m_values.components(p, m_parts);
-                const std::string_view company = m_parts[0];
-                m_contact.text[CompanyName] = QString::fromUtf8(company.data(), static_cast<qsizetype>(company.size()));
+                m_fields[CompanyName].assign(m_parts[0]);
                 m_hasOrg = true;
             }
             break;
         case Kind::Bday:
             if (!m_hasBday) {
-                const std::string_view omit = m_values.parameter(p, "X-APPLE-OMIT-YEAR");
-                const std::string_view valueType = m_values.parameter(p, "VALUE");
-                const QString text = m_values.text(p);
-                m_contact.birthday = equalsIgnoreCase(valueType, "TEXT")
-                    ? QVariant(text)
-                    : birthdayValue(text, QString::fromLatin1(omit.data(), static_cast<qsizetype>(omit.size())));
+                addBirthday(p);
                 m_hasBday = true;
             }
             break;
         case Kind::Email: {
-            QString address = m_values.text(p);
-            if (address.isEmpty())
+            const std::string_view address = m_values.utf8(p);
+            if (address.empty())
                 break;
+            const std::pair<size_t, size_t> range {m_emailBytes.size(), address.size()};
+            m_emailBytes += address;
             if (!m_preferredEmailSeen && preferred(p, typesOf(p))) {
                 m_preferredEmailSeen = true;
-                m_emails.insert(m_emails.begin(), std::move(address));
+                m_emails.insert(m_emails.begin(), range);
             } else {
-                m_emails.push_back(std::move(address));
+                m_emails.push_back(range);
             }
             break;
         }
         case Kind::Url: {
             const bool work = typesOf(p) & Work;
-            if ((m_url.isEmpty() || (work && !m_urlIsWork))) {
-                QString url = m_values.text(p);
-                if (!url.isEmpty()) {
-                    m_url = std::move(url);
+            std::string &url = m_fields[WebPage];
+            if (url.empty() || (work && !m_urlIsWork)) {
+                const std::string_view text = m_values.utf8(p);
+                if (!text.empty()) {
+                    url.assign(text);
                     m_urlIsWork = work;
                 }
             }
@@ -663,20 +737,19 @@ Contact ContactBuilder::build(const Card &card)
         case Kind::OutlookIm:
         case Kind::Impp:
         case Kind::OtherIm: {
-            const Kind kind = kindOf(p.name);
             const int rank = kind == Kind::OutlookIm ? 0 : kind == Kind::Impp ? 1 : 2;
             if (rank >= m_imRank)
                 break;
-            QString address = m_values.text(p);
-            address.remove(0, schemeLength(address));
-            if (!address.isEmpty()) {
-                m_contact.text[IMAddress] = address;
+            std::string_view address = m_values.utf8(p);
+            address.remove_prefix(schemeLength(address));
+            if (!address.empty()) {
+                m_fields[IMAddress].assign(address);
                 m_imRank = rank;
             }
             break;
         }
         case Kind::Assistant:
-            fill(AssistantName, m_values.text(p));
+            fill(AssistantName, m_values.utf8(p));
             break;
         case Kind::Tel:
             addTelephone(p);
@@ -688,18 +761,22 @@ Contact ContactBuilder::build(const Card &card)
             addLabel(p);
             break;
         case Kind::Note: {
-            QString note = m_values.text(p);
-            if (!note.isEmpty())
-                m_notes.push_back(std::move(note));
+            const std::string_view note = m_values.utf8(p);
+            if (note.empty())
+                break;
+            std::string &body = m_fields[Body];
+            if (!body.empty())
+                body += "\r\n";
+            body += note;
             break;
         }
         case Kind::GroupKind:
-            if (m_values.text(p).trimmed().compare(QLatin1String("group"), Qt::CaseInsensitive) == 0)
-                m_contact.distributionList = true;
+            if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "group"))
+                m_distributionList = true;
             break;
         case Kind::EvolutionList:
-            if (m_values.text(p).trimmed().compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0)
-                m_contact.distributionList = true;
+            if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
+                m_distributionList = true;
             break;
         case Kind::AppleLabel:
         case Kind::Unknown:
@@ -707,35 +784,27 @@ Contact ContactBuilder::build(const Card &card)
         }
     }
 
-    m_contact.text[FullName] = m_fn.isEmpty() ? fullNameFromN() : m_fn;
-    m_contact.text[FileAs] = fileAs();
-    for (size_t i = 0; i < m_emails.size() && i < 3; ++i)
-        m_contact.text[Email1Address + static_cast<int>(i)] = std::move(m_emails[i]);
-    m_contact.text[WebPage] = std::move(m_url);
-    finishAddresses();
-    if (!m_notes.empty()) {
-        QString body = std::move(m_notes.front());
-        for (size_t i = 1; i < m_notes.size(); ++i)
-            body += QLatin1String("\r\n") + m_notes[i];
-        m_contact.text[Body] = std::move(body);
+    finishNames();
+    for (size_t i = 0; i < m_emails.size() && i < 3; ++i) {
+        const auto [offset, size] = m_emails[i];
+        m_fields[Email1Address + static_cast<int>(i)] = std::string_view(m_emailBytes).substr(offset, size);
     }
-    if (!m_contact.birthday.isValid())
-        m_contact.birthday = QString();
-    return std::move(m_contact);
+    finishAddresses();
+    return pack();
 }
 
 namespace {
 
-int digits(QStringView s, qsizetype at, qsizetype count)
+int digits(std::string_view s, size_t at, size_t count)
 {
     if (at + count > s.size())
         return -1;
     int value = 0;
-    for (qsizetype i = at; i < at + count; ++i) {
-        const char16_t c = s[i].unicode();
-        if (c < u'0' || c > u'9')
+    for (size_t i = at; i < at + count; ++i) {
+        const char c = s[i];
+        if (c < '0' || c > '9')
             return -1;
-        value = value * 10 + (c - u'0');
+        value = value * 10 + (c - '0');
     }
     return value;
 }
@@ -763,10 +832,15 @@ QLatin1StringView contactPropertyLatin1(int index)
     return QLatin1StringView(kPropertyNames[index]);
 }
 
-QVariant birthdayValue(const QString &text, const QString &omitYear)
+QVariant birthdayValue(std::string_view text, std::string_view omitYear)
 {
-    const QString value = text.trimmed();
-    if (value.isEmpty())
+    std::string_view value = trimmedAscii(text);
+    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        // No date has other letters than ASCII ones; keep the text, trimmed
+        // of every kind of blank.
+        return fromUtf8(value).trimmed();
+    }
+    if (value.empty())
         return QString();
     auto monthDay = [](int month, int day) -> QVariant {
         if (month < 1 || month > 12 || day < 1 || day > 31)
@@ -775,46 +849,53 @@ QVariant birthdayValue(const QString &text, const QString &omitYear)
             static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
         return QString::fromLatin1(mmdd, sizeof mmdd);
     };
-    if (value.startsWith(QLatin1String("--"))) {
-        const bool dashed = value.size() == 7 && value[4] == QLatin1Char('-');
+    const auto asText
+        = [&] { return QVariant(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()))); };
+    if (value.starts_with("--")) {
+        const bool dashed = value.size() == 7 && value[4] == '-';
         if (value.size() == 6 || dashed) {
             const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
             if (result.isValid())
                 return result;
         }
-        return value;
+        return asText();
     }
 
-    const bool extended = value.size() >= 10 && value[4] == QLatin1Char('-') && value[7] == QLatin1Char('-');
-    const qsizetype dateLength = extended ? 10 : 8;
+    const bool extended = value.size() >= 10 && value[4] == '-' && value[7] == '-';
+    const size_t dateLength = extended ? 10 : 8;
     const int year = digits(value, 0, 4);
     const int month = digits(value, extended ? 5 : 4, 2);
     const int day = digits(value, extended ? 8 : 6, 2);
     const QDate date(year, month, day);
     if (year < 0 || !date.isValid())
-        return value;
-    if (!omitYear.isEmpty() && omitYear.toInt() == year)
-        return monthDay(month, day);
+        return asText();
+    if (!omitYear.empty()) {
+        const std::string_view omit = trimmedAscii(omitYear);
+        int omitted = 0;
+        const auto [end, error] = std::from_chars(omit.data(), omit.data() + omit.size(), omitted);
+        if (error == std::errc() && end == omit.data() + omit.size() && omitted == year)
+            return monthDay(month, day);
+    }
     if (value.size() == dateLength)
         return date;
-    if (value[dateLength] != QLatin1Char('T') && value[dateLength] != QLatin1Char('t'))
-        return value;
+    if (value[dateLength] != 'T' && value[dateLength] != 't')
+        return asText();
 
     // The time of day as written; a zone after it does not move the date.
-    const QStringView time = QStringView(value).mid(dateLength + 1);
-    const bool colons = time.size() >= 5 && time[2] == QLatin1Char(':');
+    const std::string_view time = value.substr(dateLength + 1);
+    const bool colons = time.size() >= 5 && time[2] == ':';
     const int hour = digits(time, 0, 2);
     int minute = digits(time, colons ? 3 : 2, 2);
     int second = digits(time, colons ? 6 : 4, 2);
     if (hour < 0)
-        return value;
+        return asText();
     if (minute < 0)
         minute = second = 0;
     else if (second < 0)
         second = 0;
     const QTime clock(hour, minute, second);
     if (!clock.isValid())
-        return value;
+        return asText();
     return QDateTime(date, clock, Qt::UTC);
 }
 

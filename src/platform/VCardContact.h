@@ -8,6 +8,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace quarrelby::vcard {
 
@@ -61,13 +63,17 @@ enum ContactProperty : int {
 // card once it has been read.
 struct Contact {
     bool distributionList = false;
-    // Every property but Birthday, as text.
-    std::array<QString, kContactPropertyCount> text;
+    // Every property but Birthday as UTF-8, back to back: property i ends at
+    // ends[i] and starts where property i - 1 ends.
+    std::string texts;
+    std::array<size_t, kContactPropertyCount> ends {};
     // Empty, a QDate, a QDateTime (a time was given), or text such as
     // "--03-15" for a birthday without a year.
     QVariant birthday;
 
-    [[nodiscard]] QVariant value(int index) const { return index == Birthday ? birthday : QVariant(text[index]); }
+    [[nodiscard]] std::string_view utf8(int index) const;
+    [[nodiscard]] QString text(int index) const;
+    [[nodiscard]] QVariant value(int index) const;
 };
 
 class ContactBuilder;
@@ -90,6 +96,6 @@ private:
 };
 
 // A BDAY value as Outlook would hold it (see Contact::birthday).
-[[nodiscard]] QVariant birthdayValue(const QString &text, const QString &omitYear);
+[[nodiscard]] QVariant birthdayValue(std::string_view text, std::string_view omitYear);
 
 } // namespace quarrelby::vcard

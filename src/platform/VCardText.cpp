@@ -300,7 +300,7 @@ void ValueReader::appendUtf8(const Property &property, std::string_view raw, Enc
         out.append(bytes);
 }
 
-QString ValueReader::text(const Property &property)
+std::string_view ValueReader::utf8(const Property &property)
 {
     const Encoding how = encoding(property);
     const std::string_view raw = property.value;
@@ -310,11 +310,17 @@ QString ValueReader::text(const Property &property)
         for (const char c : raw)
             found |= kByteClass[static_cast<unsigned char>(c)];
         if (found == 0)
-            return QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+            return raw;
     }
     m_text.clear();
     appendUtf8(property, raw, how, m_text);
-    return QString::fromUtf8(m_text.data(), static_cast<qsizetype>(m_text.size()));
+    return m_text;
+}
+
+QString ValueReader::text(const Property &property)
+{
+    const std::string_view bytes = utf8(property);
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void ValueReader::components(const Property &property, Components &out)

@@ -81,6 +81,8 @@ public:
     [[nodiscard]] Encoding encoding(const Property &property) const;
     // The whole value as text; empty for binary data.
     [[nodiscard]] QString text(const Property &property);
+    // The same as UTF-8, valid until the reader is asked again.
+    [[nodiscard]] std::string_view utf8(const Property &property);
     // The components of a structured value, into out.
     void components(const Property &property, Components &out);
 
