@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libxlsxwriter-dev libbenchmark-dev
+  qt6-base-dev libxlsxwriter-dev libminizip-dev libbenchmark-dev
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   xvfb xauth xdotool xclip imagemagick
 )

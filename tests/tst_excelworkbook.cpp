@@ -120,6 +120,9 @@ private slots:
     void writeFailureIsTold();
     void openerFailureIsTold();
     void hiddenApplicationWritesNothing();
+    void rowsFilledOutOfOrder();
+    void hiddenAgainWritesNothing();
+    void folderGoneWhileFilling();
     void autofitUsesTextOfThatMoment();
     void membersIgnoreCase();
     void refusedCalls_data();
@@ -313,6 +316,76 @@ void TestExcelWorkbook::hiddenApplicationWritesNothing()
     }
     QVERIFY(shell.started.isEmpty());
     QVERIFY(shell.messages.isEmpty());
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+// A visible workbook is written while it is filled, row by row in order;
+// going back to a row already written must still give the sheet as it ends.
+void TestExcelWorkbook::rowsFilledOutOfOrder()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("first"));
+        sheet->put(u"Cells", {3, 1}, QStringLiteral("third"));
+        sheet->put(u"Cells", {5, 2}, QStringLiteral("fifth"));
+        sheet->put(u"Cells", {2, 2}, QStringLiteral("second, late"));
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("first, changed"));
+        sheet->put(u"Cells", {6, 1}, QStringLiteral("sixth"));
+    }
+    QVERIFY2(shell.messages.isEmpty(), qPrintable(shell.texts().join(QLatin1Char('|'))));
+    QCOMPARE(shell.started.size(), 1);
+    const QMap<std::pair<int, int>, QString> expected {
+        {{1, 1}, QStringLiteral("first, changed")},
+        {{2, 2}, QStringLiteral("second, late")},
+        {{3, 1}, QStringLiteral("third")},
+        {{5, 2}, QStringLiteral("fifth")},
+        {{6, 1}, QStringLiteral("sixth")},
+    };
+    QCOMPARE(readSheet(shell.started.first().at(1)).cells, expected);
+    // One folder with the one workbook: nothing left of the abandoned writing.
+    const QStringList folders = temporaryEntries();
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(QDir(m_temp + QLatin1Char('/') + folders.first()).entryList(QDir::Files),
+        QStringList {QStringLiteral("Book1.xlsx")});
+}
+
+void TestExcelWorkbook::hiddenAgainWritesNothing()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        for (int row = 1; row <= 50; ++row)
+            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
+        excel->put(u"Visible", {}, false);
+    }
+    QVERIFY(shell.started.isEmpty());
+    QVERIFY(shell.messages.isEmpty());
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+void TestExcelWorkbook::folderGoneWhileFilling()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        for (int row = 1; row <= 20; ++row)
+            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
+        const QStringList folders = temporaryEntries();
+        QCOMPARE(folders.size(), 1);
+        QVERIFY(QDir(m_temp + QLatin1Char('/') + folders.first()).removeRecursively());
+        sheet->put(u"Cells", {21, 1}, QStringLiteral("row 21"));
+    }
+    QVERIFY(shell.started.isEmpty());
+    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY2(shell.messages.first().text.contains(QLatin1String("could not be written")),
+        qPrintable(shell.messages.first().text));
     QVERIFY(temporaryEntries().isEmpty());
 }
 

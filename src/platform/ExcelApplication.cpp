@@ -97,7 +97,22 @@ private:
 };
 
 struct Workbook {
+    explicit Workbook(int n)
+        : number(n)
+    {
+    }
+
     ExcelSheet sheet;
+    int number; // the file is Book<number>.xlsx
+
+    // Once the application is visible the sheet is written while it is
+    // filled, as long as rows are filled in order; a row that changes after
+    // it was handed over sends the whole sheet back to being written at
+    // release. The folder is declared first so that it outlives the stream.
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<WorkbookStream> stream;
+    size_t handedOver = 0; // rows given to the stream
+    bool streamable = true;
 };
 
 // What one application holds. It lives as long as any object handed out by the
@@ -115,8 +130,14 @@ public:
     bool visible = false;
     std::vector<std::unique_ptr<Workbook>> workbooks;
 
+    // Called before a cell of the given row (1-based) changes.
+    void beforeWrite(Workbook &workbook, int row);
+
 private:
-    void publish(const Workbook &workbook, int number);
+    void startStream(Workbook &workbook);
+    static void abandonStream(Workbook &workbook);
+    void publish(Workbook &workbook);
+    void open(const QString &path);
     void tell(const QString &text) noexcept;
 
     Shell &m_shell;
@@ -134,7 +155,7 @@ Session::~Session()
         BusyCursor busy;
         for (size_t i = 0; i < workbooks.size(); ++i) {
             try {
-                publish(*workbooks[i], static_cast<int>(i + 1));
+                publish(*workbooks[i]);
             } catch (const AutomationError &error) {
                 failures << error.description();
             } catch (const std::bad_alloc &) {
@@ -148,17 +169,81 @@ Session::~Session()
         tell(failure);
 }
 
-void Session::publish(const Workbook &workbook, int number)
+std::unique_ptr<QTemporaryDir> newFolder()
 {
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quarrelby-XXXXXX"));
-    if (!folder.isValid())
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quarrelby-XXXXXX"));
+    if (!folder->isValid())
         throw AutomationError(
-            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder.errorString()));
-    const QString path = folder.filePath(QStringLiteral("Book%1.xlsx").arg(number));
-    writeWorkbook(path, workbook.sheet);
+            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
+    return folder;
+}
+
+QString bookPath(const QTemporaryDir &folder, int number)
+{
+    return folder.filePath(QStringLiteral("Book%1.xlsx").arg(number));
+}
+
+void Session::beforeWrite(Workbook &workbook, int row)
+{
+    if (!workbook.streamable)
+        return;
+    const auto r = static_cast<size_t>(row);
+    if (r <= workbook.handedOver) {
+        abandonStream(workbook);
+        return;
+    }
+    if (!workbook.stream) {
+        if (!visible)
+            return;
+        startStream(workbook);
+        if (!workbook.stream)
+            return;
+    }
+    // Rows are filled in order: every row before this one is complete.
+    const auto &rows = workbook.sheet.rows;
+    for (; workbook.handedOver + 1 < r; ++workbook.handedOver) {
+        const size_t index = workbook.handedOver;
+        workbook.stream->addRow(index < rows.size() ? rows[index] : std::vector<QString>());
+    }
+}
+
+void Session::startStream(Workbook &workbook)
+{
+    try {
+        workbook.folder = newFolder();
+        workbook.stream = std::make_unique<WorkbookStream>(bookPath(*workbook.folder, workbook.number));
+    } catch (...) {
+        // Written at release instead, where a failure is told to the user.
+        abandonStream(workbook);
+    }
+}
+
+void Session::abandonStream(Workbook &workbook)
+{
+    workbook.stream.reset();
+    workbook.folder.reset();
+    workbook.streamable = false;
+}
+
+void Session::publish(Workbook &workbook)
+{
+    if (workbook.stream) {
+        const auto &rows = workbook.sheet.rows;
+        for (; workbook.handedOver < rows.size(); ++workbook.handedOver)
+            workbook.stream->addRow(rows[workbook.handedOver]);
+        workbook.stream->finish(workbook.sheet.columnWidths);
+    } else {
+        workbook.folder = newFolder();
+        writeWorkbook(bookPath(*workbook.folder, workbook.number), workbook.sheet);
+    }
     // The spreadsheet program reads the file after this process has let go of
     // it, and the user saves it from there.
-    folder.setAutoRemove(false);
+    workbook.folder->setAutoRemove(false);
+    open(bookPath(*workbook.folder, workbook.number));
+}
+
+void Session::open(const QString &path)
+{
     if (!m_shell.startDetached(kOpener, {path}))
         throw AutomationError(
             QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
@@ -174,7 +259,7 @@ void Session::tell(const QString &text) noexcept
     }
 }
 
-void setCell(ExcelSheet &sheet, int row, int column, const QVariant &value)
+void setCell(Session &session, Workbook &workbook, int row, int column, const QVariant &value)
 {
     checkRow(row);
     checkColumn(column);
@@ -183,7 +268,8 @@ void setCell(ExcelSheet &sheet, int row, int column, const QVariant &value)
         throw AutomationError(
             QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
                 .arg(text.size()));
-    auto &rows = sheet.rows;
+    session.beforeWrite(workbook, row);
+    auto &rows = workbook.sheet.rows;
     if (rows.size() < static_cast<size_t>(row)) {
         if (text.isEmpty())
             return;
@@ -281,7 +367,7 @@ public:
             unsupported();
         if (args.size() != 0)
             wrongArguments();
-        setCell(m_workbook.sheet, m_row, m_column, value);
+        setCell(*m_session, m_workbook, m_row, m_column, value);
     }
 
 private:
@@ -333,7 +419,7 @@ public:
         if (!is(member, QLatin1StringView("Cells")))
             unsupported();
         const auto [row, column] = cellArguments(args);
-        setCell(m_workbook.sheet, row, column, value);
+        setCell(*m_session, m_workbook, row, column, value);
     }
 
 private:
@@ -388,7 +474,7 @@ public:
             unsupported();
         if (args.size() != 0)
             wrongArguments();
-        m_session->workbooks.push_back(std::make_unique<Workbook>());
+        m_session->workbooks.push_back(std::make_unique<Workbook>(static_cast<int>(m_session->workbooks.size() + 1)));
         return std::make_shared<WorkbookObject>(m_session, *m_session->workbooks.back());
     }
     QVariant get(QStringView member, ExcelArgs args) override

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <map>
+#include <memory>
+#include <thread>
 #include <vector>
 
 namespace quarrelby {
@@ -28,6 +30,35 @@ struct ExcelSheet {
 // naming the file, when the workbook cannot be written; no partial file is
 // left behind.
 void writeWorkbook(const QString &path, const ExcelSheet &sheet);
+
+class SheetWriter;
+
+// Writes a sheet into a new .xlsx file on a thread of its own while the
+// sheet is still being filled: rows are handed over in order as they are
+// complete, so that writing a large workbook overlaps with making it. The
+// file is the same as writeWorkbook's.
+class WorkbookStream {
+public:
+    explicit WorkbookStream(const QString &path);
+    // A stream that was not finished is abandoned: no file is left behind.
+    ~WorkbookStream();
+    WorkbookStream(const WorkbookStream &) = delete;
+    WorkbookStream &operator=(const WorkbookStream &) = delete;
+
+    // The next row of the sheet, rows counted from the first.
+    void addRow(std::vector<QString> cells);
+    // Gives the fitted columns their widths and completes the file. Throws
+    // AutomationError as writeWorkbook does.
+    void finish(const std::map<int, double> &columnWidths);
+
+private:
+    struct Shared;
+
+    void run();
+
+    std::unique_ptr<Shared> m_shared;
+    std::thread m_thread;
+};
 
 // The width in characters that fits the text on one line.
 [[nodiscard]] double fittedWidth(const QString &text);
