@@ -54,6 +54,9 @@ bool isValue(QStringView member)
 
 int integerArgument(const QVariant &value)
 {
+    // Row and column numbers nearly always arrive as integers.
+    if (value.metaType() == QMetaType::fromType<int>())
+        return *static_cast<const int *>(value.constData());
     bool ok = false;
     const int number = value.toInt(&ok);
     if (!ok)
@@ -263,7 +266,10 @@ void setCell(Session &session, Workbook &workbook, int row, int column, const QV
 {
     checkRow(row);
     checkColumn(column);
-    const QString text = value.toString();
+    // Nearly every value is text: take it without the conversion machinery.
+    const QString text = value.metaType() == QMetaType::fromType<QString>()
+        ? *static_cast<const QString *>(value.constData())
+        : value.toString();
     if (text.size() > kMaxCellLength)
         throw AutomationError(
             QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
@@ -370,6 +376,13 @@ public:
         setCell(*m_session, m_workbook, m_row, m_column, value);
     }
 
+    // Points the range at another cell; for a range nobody else holds.
+    void moveTo(int row, int column)
+    {
+        m_row = row;
+        m_column = column;
+    }
+
 private:
     std::shared_ptr<Session> m_session;
     Workbook &m_workbook;
@@ -390,7 +403,15 @@ public:
     {
         if (is(member, QLatin1StringView("Cells"))) {
             const auto [row, column] = cellArguments(args);
-            return std::make_shared<Range>(m_session, m_workbook, Range::Kind::Cell, row, column);
+            // An export asks for millions of cells, one at a time, and lets
+            // each go before it asks for the next: the range object that
+            // only this sheet still holds serves again.
+            if (m_spareCell && m_spareCell.use_count() == 1) {
+                m_spareCell->moveTo(row, column);
+                return m_spareCell;
+            }
+            m_spareCell = std::make_shared<Range>(m_session, m_workbook, Range::Kind::Cell, row, column);
+            return m_spareCell;
         }
         if (is(member, QLatin1StringView("Columns"))) {
             if (args.size() == 0)
@@ -436,6 +457,7 @@ private:
 
     std::shared_ptr<Session> m_session;
     Workbook &m_workbook;
+    std::shared_ptr<Range> m_spareCell;
 };
 
 class WorkbookObject : public ExcelObject {
