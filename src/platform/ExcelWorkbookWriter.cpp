@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -217,7 +218,9 @@ struct WorkbookStream::Shared {
     std::deque<std::vector<QString>> rows;
     std::map<int, double> columnWidths;
     bool finishing = false;
-    bool stopping = false;
+    // Also read without the mutex, so that an abandoned stream stops within
+    // a row rather than after its backlog.
+    std::atomic<bool> stopping = false;
     std::exception_ptr failure;
 };
 
@@ -281,7 +284,7 @@ void WorkbookStream::run()
                 rows.swap(shared.rows);
                 finishing = shared.finishing && rows.empty();
             }
-            for (; !rows.empty(); rows.pop_front())
+            for (; !rows.empty() && !shared.stopping; rows.pop_front())
                 writer.writeRow(written++, rows.front());
             if (finishing) {
                 writer.finish(shared.columnWidths);

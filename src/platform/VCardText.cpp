@@ -244,15 +244,6 @@ std::string_view ValueReader::parameter(const Property &property, std::string_vi
     return {};
 }
 
-bool ValueReader::hasParameter(const Property &property, std::string_view name) const
-{
-    for (const Parameter &p : m_card->parameters(property)) {
-        if (equalsIgnoreCase(p.name, name))
-            return true;
-    }
-    return false;
-}
-
 Encoding ValueReader::encoding(const Property &property) const
 {
     for (const Parameter &p : m_card->parameters(property)) {

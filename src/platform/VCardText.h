@@ -46,8 +46,6 @@ public:
         const size_t begin = index == 0 ? 0 : m_ends[index - 1];
         return std::string_view(m_bytes).substr(begin, m_ends[index] - begin);
     }
-    [[nodiscard]] size_t size() const { return m_ends.size(); }
-    [[nodiscard]] bool empty() const { return m_ends.empty(); }
     void clear()
     {
         m_bytes.clear();
@@ -88,7 +86,6 @@ public:
 
     // The first value of the named parameter, quotes removed; empty if absent.
     [[nodiscard]] std::string_view parameter(const Property &property, std::string_view name) const;
-    [[nodiscard]] bool hasParameter(const Property &property, std::string_view name) const;
 
 private:
     // Appends one encoded part of a value to out as UTF-8, decoded.
