@@ -149,6 +149,9 @@ private slots:
         row("4.0 adr label parameter", "4.0",
             "ADR;TYPE=work;LABEL=\"1 Main St\\nAustin, TX\":;;1 Main St;Austin;TX;;\r\n", "BusinessAddress",
             s("1 Main St\r\nAustin, TX"));
+        row("4.0 adr label with caret escapes", "4.0",
+            "ADR;TYPE=work;LABEL=\"1 Main St^NSuite ^'B^' ^^2\":;;1 Main St;Austin;TX;;\r\n", "BusinessAddress",
+            s("1 Main St\r\nSuite \"B\" ^2"));
 
         // Addresses laid out from their parts.
         row("address layout", "3.0", "ADR;TYPE=WORK:;Suite 5;1 Main St;Austin;TX;78701;USA\r\n", "BusinessAddress",

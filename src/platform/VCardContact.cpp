@@ -272,6 +272,24 @@ bool present(std::string_view part)
     return false;
 }
 
+// A parameter value with its RFC 6868 escapes resolved: ^n (or ^N) a line
+// break, ^' a double quote, ^^ a caret.
+std::string withoutCaretEscapes(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+        if (value[i] == '^' && (next == 'n' || next == 'N' || next == '\'' || next == '^')) {
+            out += next == '^' ? '^' : next == '\'' ? '"' : '\n';
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
 QString fromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -530,15 +548,10 @@ void ContactBuilder::addAddress(const Property &property)
     formatAddress(m_parts, address.text);
     address.label.clear();
     const std::string_view label = m_values.parameter(property, "LABEL");
-    if (!label.empty()) {
-        // RFC 6868 writes a line break in a parameter as ^n; many writers
-        // use the value escape \n instead.
-        QString text = fromUtf8(label);
-        text.replace(QLatin1String("^n"), QLatin1String("\n"), Qt::CaseInsensitive);
-        text.replace(QLatin1String("^'"), QLatin1String("\""));
-        text.replace(QLatin1String("^^"), QLatin1String("^"));
-        address.label = withCrLf(unescape(text, Version::V40)).toStdString();
-    }
+    // RFC 6868 writes a line break in a parameter as ^n; many writers use
+    // the value escape \n instead, so both are resolved.
+    if (!label.empty())
+        appendResolved(withoutCaretEscapes(label), Version::V40, address.label);
 }
 
 void ContactBuilder::addLabel(const Property &property)

@@ -151,32 +151,6 @@ void decodeQuotedPrintable(std::string_view in, std::string &out)
     }
 }
 
-QString unescape(const QString &text, Version version)
-{
-    if (!text.contains(QLatin1Char('\\')))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar n = text.at(i + 1);
-        if (n == QLatin1Char('\\') || n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char(':')) {
-            out.append(n);
-            ++i;
-        } else if ((n == QLatin1Char('n') || n == QLatin1Char('N')) && version != Version::V21) {
-            out.append(QLatin1Char('\n'));
-            ++i;
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
-}
-
 void appendResolved(std::string_view in, Version version, std::string &out)
 {
     out.reserve(out.size() + in.size() + 8);
@@ -212,27 +186,6 @@ void appendResolved(std::string_view in, Version version, std::string &out)
         }
         ++i;
     }
-}
-
-QString withCrLf(const QString &text)
-{
-    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString out;
-    out.reserve(text.size() + 8);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            out.append(QLatin1String("\r\n"));
-        } else if (c == QLatin1Char('\n')) {
-            out.append(QLatin1String("\r\n"));
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
 }
 
 std::string_view ValueReader::parameter(const Property &property, std::string_view name) const
@@ -306,12 +259,6 @@ std::string_view ValueReader::utf8(const Property &property)
     m_text.clear();
     appendUtf8(property, raw, how, m_text);
     return m_text;
-}
-
-QString ValueReader::text(const Property &property)
-{
-    const std::string_view bytes = utf8(property);
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void ValueReader::components(const Property &property, Components &out)

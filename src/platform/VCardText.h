@@ -2,8 +2,6 @@
 
 #include "platform/VCardReader.h"
 
-#include <QString>
-
 #include <map>
 #include <string>
 #include <string_view>
@@ -77,9 +75,8 @@ public:
     void setCard(const Card &card) { m_card = &card; }
 
     [[nodiscard]] Encoding encoding(const Property &property) const;
-    // The whole value as text; empty for binary data.
-    [[nodiscard]] QString text(const Property &property);
-    // The same as UTF-8, valid until the reader is asked again.
+    // The whole value as UTF-8 text, empty for binary data; valid until the
+    // reader is asked again.
     [[nodiscard]] std::string_view utf8(const Property &property);
     // The components of a structured value, into out.
     void components(const Property &property, Components &out);
@@ -101,15 +98,10 @@ private:
 // Quoted-printable bytes decoded; a broken escape is kept as written.
 void decodeQuotedPrintable(std::string_view in, std::string &out);
 
-// Backslash escapes resolved. vCard 2.1 knows no \n; later versions do.
-[[nodiscard]] QString unescape(const QString &text, Version version);
-
-// Escapes resolved and line breaks made CR LF, on bytes of an ASCII-based
-// text (UTF-8), in one pass: what unescape and withCrLf do together. The
-// result is appended to out.
+// Backslash escapes resolved (vCard 2.1 knows no \n; later versions do) and
+// every line break (CR LF, LF or CR) made CR LF, the way Outlook keeps them,
+// on bytes of an ASCII-based text (UTF-8), in one pass. The result is
+// appended to out.
 void appendResolved(std::string_view in, Version version, std::string &out);
-
-// Every line break (CR LF, LF or CR) as CR LF, the way Outlook keeps them.
-[[nodiscard]] QString withCrLf(const QString &text);
 
 } // namespace quarrelby::vcard
