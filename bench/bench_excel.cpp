@@ -8,15 +8,15 @@
 // of that benchmark alone.
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 #include "export/ExcelExport.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 #include "platform/Automation.h"
-#include "platform/ExcelApplication.h"
-#include "platform/ExcelWorkbookWriter.h"
-#include "platform/QtShell.h"
+#include "platform/excel/ExcelApplication.h"
+#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/qt/QtShell.h"
 
 #include <QCoreApplication>
 #include <QDir>

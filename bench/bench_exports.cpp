@@ -4,15 +4,15 @@
 // counter (arg 0) and with the program's time-sliced QtShell (arg 1).
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
-#include "app/ResultList.h"
+#include "core/ResultList.h"
 #include "export/Clipboard.h"
 #include "export/ColumnWidths.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 #include "platform/Automation.h"
-#include "platform/FileSystemObject.h"
-#include "platform/QtShell.h"
+#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/QtShell.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -43,7 +43,7 @@ void BM_TextFile(benchmark::State &state)
     auto shell = makeShell(state);
     AutomationFactory automation;
     automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<FileSystemObject>(*shell); });
+        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(*shell); });
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("contacts.txt"));
     for (auto _ : state)
@@ -58,7 +58,7 @@ void BM_CommaFile(benchmark::State &state)
     auto shell = makeShell(state);
     AutomationFactory automation;
     automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<FileSystemObject>(*shell); });
+        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(*shell); });
     QTemporaryDir dir;
     // A fresh name each time: an existing file would bring up the question,
     // which only the scripted shell answers.

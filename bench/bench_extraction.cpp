@@ -3,11 +3,11 @@
 #include "ListedContacts.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 #include "outlook/Extraction.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 #include "platform/Outlook.h"
 
 #include <QCoreApplication>

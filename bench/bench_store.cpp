@@ -6,13 +6,13 @@
 #include "ContactGenerator.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 #include "outlook/Extraction.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 #include "platform/Automation.h"
-#include "platform/ContactStore.h"
+#include "platform/contacts/ContactStore.h"
 
 #include <QDir>
 #include <QFile>

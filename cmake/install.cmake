@@ -5,7 +5,7 @@ set(QUARRELBY_ICON_FILES)
 foreach(size ${QUARRELBY_ICON_SIZES})
   list(APPEND QUARRELBY_ICON_FILES ${CMAKE_SOURCE_DIR}/data/icons/hicolor/${size}x${size}/apps/quarrelby.png)
 endforeach()
-qt_add_resources(quarrelby_core quarrelby_icons
+qt_add_resources(quarrelby_app quarrelby_icons
   PREFIX /icons
   BASE ${CMAKE_SOURCE_DIR}/data/icons
   FILES ${QUARRELBY_ICON_FILES})

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes through the whole vCard path the contact store uses:
 // splitting into cards, decoding every value, resolving the 34 properties.
 
-#include "platform/VCardContact.h"
-#include "platform/VCardReader.h"
-#include "platform/VCardText.h"
+#include "format/vcard/VCardContact.h"
+#include "format/vcard/VCardReader.h"
+#include "format/vcard/VCardText.h"
 
 #include <cstddef>
 #include <cstdint>

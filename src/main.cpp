@@ -1,8 +1,8 @@
 #include "app/Form1.h"
 #include "app/Startup.h"
 #include "platform/Automation.h"
-#include "platform/PlatformClasses.h"
-#include "platform/QtShell.h"
+#include "app/PlatformClasses.h"
+#include "platform/qt/QtShell.h"
 
 #include <QApplication>
 

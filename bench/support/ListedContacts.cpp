@@ -1,7 +1,7 @@
 #include "ListedContacts.h"
 
-#include "app/ResultList.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/ResultList.h"
+#include "core/FieldCatalogue.h"
 
 #include <map>
 #include <utility>

@@ -10,7 +10,7 @@
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
 #include "outlook/Extraction.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 #include "outlook/Help.h"
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"

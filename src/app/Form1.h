@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 
 #include <QCursor>
 #include <QWidget>

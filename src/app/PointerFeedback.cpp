@@ -1,6 +1,6 @@
 #include "app/PointerFeedback.h"
 
-#include "app/MousePointer.h"
+#include "core/MousePointer.h"
 #include "platform/AutomationError.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "app/ResultView.h"
 
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/PointerFeedback.h"
 #include "outlook/StartupCheck.h"

@@ -1,9 +1,9 @@
 #include "export/ClearList.h"
 
-#include "app/ErrorTrap.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/ErrorTrap.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 
 namespace quarrelby {
 

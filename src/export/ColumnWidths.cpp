@@ -1,6 +1,6 @@
 #include "export/ColumnWidths.h"
 
-#include "app/ResultList.h"
+#include "core/ResultList.h"
 #include "platform/Shell.h"
 
 #include <algorithm>

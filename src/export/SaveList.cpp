@@ -1,8 +1,8 @@
 #include "export/SaveList.h"
 
-#include "app/ErrorTrap.h"
-#include "app/FormContext.h"
-#include "app/ResultList.h"
+#include "core/ErrorTrap.h"
+#include "core/FormContext.h"
+#include "core/ResultList.h"
 #include "export/ColumnWidths.h"
 #include "platform/Automation.h"
 #include "platform/FileSystemObject.h"

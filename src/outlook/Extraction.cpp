@@ -1,10 +1,10 @@
 #include "outlook/Extraction.h"
 
-#include "app/ErrorTrap.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
-#include "outlook/FieldCatalogue.h"
+#include "core/ErrorTrap.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "core/FieldCatalogue.h"
 #include "platform/Outlook.h"
 #include "platform/Shell.h"
 

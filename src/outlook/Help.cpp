@@ -1,6 +1,6 @@
 #include "outlook/Help.h"
 
-#include "app/ErrorTrap.h"
+#include "core/ErrorTrap.h"
 #include "platform/Shell.h"
 
 namespace quarrelby {

@@ -1,6 +1,6 @@
 #include "outlook/StartupCheck.h"
 
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
 #include "outlook/Extraction.h"
 #include "platform/Shell.h"
 

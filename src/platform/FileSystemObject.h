@@ -2,18 +2,11 @@
 
 #include "platform/Automation.h"
 
-#include <QByteArray>
 #include <QString>
-#include <QStringEncoder>
 
-#include <functional>
 #include <memory>
 
-class QIODevice;
-
 namespace quarrelby {
-
-class Shell;
 
 // The stream that CreateTextFile hands out: each line as UTF-8 without a
 // byte-order mark, followed by CR LF. A failed write throws AutomationError.
@@ -24,48 +17,13 @@ public:
     virtual void Close() = 0;
 };
 
-// A TextStream over any open device. A short or failed write throws, and so
-// does every later call: the caller must not mistake a torn file for a saved
-// one.
-class DeviceTextStream : public TextStream {
-public:
-    DeviceTextStream(QIODevice &device, QString name);
-
-    void WriteLine(const QString &line) override;
-    // Only reports an earlier failure; the owner of the device closes it.
-    void Close() override;
-
-    [[nodiscard]] bool failed() const { return m_failed; }
-
-private:
-    [[noreturn]] void fail();
-
-    QIODevice &m_device;
-    QString m_name;
-    QStringEncoder m_encoder;
-    QByteArray m_buffer;
-    bool m_failed = false;
-};
-
-// "Scripting.FileSystemObject". Files are written through QSaveFile: the
-// lines go to a new file beside the target, and only Close puts it in the
-// target's place, in one step. Any failure before that, or a stream released
-// without Close, leaves the old file as it was and no partial file behind.
+// "Scripting.FileSystemObject": text files written so that a failure never
+// leaves a torn file in the target's place.
 class FileSystemObject : public AutomationObject {
 public:
-    // Puts a device of its own between the stream and the file being written
-    // (a test uses one that fails after some bytes). Null means none.
-    using DeviceFilter = std::function<std::unique_ptr<QIODevice>(QIODevice &file)>;
-
-    explicit FileSystemObject(Shell &shell, DeviceFilter filter = {});
-
     // Fails when overwrite is false and the file exists, or when the file
     // cannot be started (no such folder, no permission).
-    [[nodiscard]] std::unique_ptr<TextStream> CreateTextFile(const QString &path, bool overwrite = false);
-
-private:
-    Shell &m_shell;
-    DeviceFilter m_filter;
+    [[nodiscard]] virtual std::unique_ptr<TextStream> CreateTextFile(const QString &path, bool overwrite = false) = 0;
 };
 
 } // namespace quarrelby

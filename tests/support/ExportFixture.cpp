@@ -1,8 +1,8 @@
 #include "ExportFixture.h"
 
 #include "FailDevice.h"
-#include "platform/FileSystemObject.h"
-#include "platform/PlatformClasses.h"
+#include "platform/qt/SaveFileSystem.h"
+#include "app/PlatformClasses.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,7 +55,7 @@ QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const
 {
     if (how == QLatin1String("device")) {
         h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h, limit] {
-            return std::make_unique<FileSystemObject>(
+            return std::make_unique<SaveFileSystemObject>(
                 h.shell, [limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
         });
         return path;

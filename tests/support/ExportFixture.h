@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ScriptedShell.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 #include "platform/Automation.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "ScriptedOutlook.h"
 
-#include "outlook/FieldCatalogue.h"
+#include "core/FieldCatalogue.h"
 
 namespace quarrelby::test {
 

@@ -1,0 +1,20 @@
+#include "core/ErrorReport.h"
+
+#include "platform/Shell.h"
+
+namespace quarrelby {
+
+QString errorReportText(const QString &location, int line, const QString &description)
+{
+    return description + QLatin1String("\r\n") + QLatin1String("in QuarrelbyApp2021/08/31.") + location
+        + QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line) + QLatin1String("\r\r")
+        + QLatin1String("Please email screenshot of this message to ") + QLatin1String(kSupportAddress);
+}
+
+void ErrorReport(Shell &shell, const QString &location, int line, const QString &description)
+{
+    shell.messageBox({errorReportText(location, line, description), QStringLiteral("Application Error"),
+        MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
+}
+
+} // namespace quarrelby

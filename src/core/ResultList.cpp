@@ -1,0 +1,271 @@
+#include "core/ResultList.h"
+
+#include "platform/AutomationError.h"
+
+#include <utility>
+
+namespace quarrelby {
+
+namespace {
+AutomationError outOfBounds()
+{
+    return AutomationError(QStringLiteral("Index out of bounds"));
+}
+
+// Single-line display of a multi-line cell; the cell itself keeps its breaks.
+QString displayed(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String(" | "));
+    shown.replace(QLatin1Char('\r'), QLatin1String(" | "));
+    shown.replace(QLatin1Char('\n'), QLatin1String(" | "));
+    return shown;
+}
+} // namespace
+
+ResultList::ResultList(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void ResultList::addColumn(const QString &text)
+{
+    const int k = headerCount();
+    beginInsertColumns({}, k, k);
+    m_columns.push_back({text, 0});
+    for (Row &row : m_rows)
+        row.cells.resize(static_cast<qsizetype>(m_columns.size()));
+    endInsertColumns();
+}
+
+void ResultList::checkColumn(int k) const
+{
+    if (k < 1 || k > headerCount())
+        throw outOfBounds();
+}
+
+void ResultList::checkRow(int i) const
+{
+    if (i < 1 || i > itemCount())
+        throw outOfBounds();
+}
+
+const QString &ResultList::columnText(int k) const
+{
+    checkColumn(k);
+    return m_columns[static_cast<size_t>(k - 1)].text;
+}
+
+float ResultList::columnWidth(int k) const
+{
+    checkColumn(k);
+    return m_columns[static_cast<size_t>(k - 1)].width;
+}
+
+void ResultList::setColumnWidth(int k, float twips)
+{
+    checkColumn(k);
+    Column &column = m_columns[static_cast<size_t>(k - 1)];
+    if (column.width == twips)
+        return;
+    column.width = twips;
+    emit columnWidthChanged(k, twips);
+}
+
+void ResultList::clearRows()
+{
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_shownRows = 0;
+    endResetModel();
+}
+
+int ResultList::addRow(const QString &text)
+{
+    Row row;
+    row.cells.resize(headerCount());
+    if (!row.cells.isEmpty())
+        row.cells[0] = text;
+    m_rows.push_back(std::move(row));
+    if (m_batchDepth == 0)
+        announceRows();
+    return itemCount();
+}
+
+void ResultList::announceRows()
+{
+    const int count = itemCount();
+    if (count <= m_shownRows)
+        return;
+    beginInsertRows({}, m_shownRows, count - 1);
+    m_shownRows = count;
+    endInsertRows();
+}
+
+void ResultList::cellChanged(int i, int k, int role)
+{
+    if (i > m_shownRows || k < 1 || k > headerCount())
+        return;
+    const QModelIndex at = index(i - 1, k - 1);
+    emit dataChanged(at, at, {role});
+}
+
+void ResultList::setCell(int i, int k, const QString &text)
+{
+    checkRow(i);
+    checkColumn(k);
+    m_rows[static_cast<size_t>(i - 1)].cells[k - 1] = text;
+    cellChanged(i, k, Qt::DisplayRole);
+}
+
+void ResultList::setSubItem(int i, int j, const QString &text)
+{
+    if (j < 1)
+        throw outOfBounds();
+    setCell(i, j + 1, text);
+}
+
+void ResultList::setCell(int i, int k, QString &&text)
+{
+    checkRow(i);
+    checkColumn(k);
+    m_rows[static_cast<size_t>(i - 1)].cells[k - 1] = std::move(text);
+    cellChanged(i, k, Qt::DisplayRole);
+}
+
+void ResultList::setSubItem(int i, int j, QString &&text)
+{
+    if (j < 1)
+        throw outOfBounds();
+    setCell(i, j + 1, std::move(text));
+}
+
+const QString &ResultList::text(int i) const
+{
+    return cell(i, 1);
+}
+
+const QString &ResultList::subItem(int i, int j) const
+{
+    if (j < 1)
+        throw outOfBounds();
+    return cell(i, j + 1);
+}
+
+const QString &ResultList::cell(int i, int k) const
+{
+    checkRow(i);
+    const Row &row = m_rows[static_cast<size_t>(i - 1)];
+    // A row always has a cell for the first column, as the list control does,
+    // even in a list without columns.
+    if (k == 1 && row.cells.isEmpty()) {
+        static const QString empty;
+        return empty;
+    }
+    checkColumn(k);
+    return row.cells[k - 1];
+}
+
+bool ResultList::checked(int i) const
+{
+    checkRow(i);
+    return m_rows[static_cast<size_t>(i - 1)].checked;
+}
+
+void ResultList::setChecked(int i, bool checked)
+{
+    checkRow(i);
+    m_rows[static_cast<size_t>(i - 1)].checked = checked;
+    cellChanged(i, 1, Qt::CheckStateRole);
+}
+
+void ResultList::removeRow(int i)
+{
+    checkRow(i);
+    const bool shown = i <= m_shownRows;
+    if (shown)
+        beginRemoveRows({}, i - 1, i - 1);
+    m_rows.erase(m_rows.begin() + (i - 1));
+    if (shown) {
+        --m_shownRows;
+        endRemoveRows();
+    }
+}
+
+ResultList::Batch::Batch(ResultList &list)
+    : m_list(list)
+{
+    ++m_list.m_batchDepth;
+}
+
+ResultList::Batch::~Batch()
+{
+    if (--m_list.m_batchDepth == 0)
+        m_list.announceRows();
+}
+
+int ResultList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_shownRows;
+}
+
+int ResultList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : headerCount();
+}
+
+QVariant ResultList::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Row &row = m_rows[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayed(row.cells.value(index.column()));
+    case Qt::ToolTipRole:
+    case Qt::EditRole:
+        return row.cells.value(index.column());
+    case Qt::CheckStateRole:
+        if (index.column() == 0)
+            return row.checked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool ResultList::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != 0
+        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    m_rows[static_cast<size_t>(index.row())].checked = static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+QVariant ResultList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= headerCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_columns[static_cast<size_t>(section)].text;
+    return {};
+}
+
+Qt::ItemFlags ResultList::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+} // namespace quarrelby

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "format/Contact.h"
+#include "format/vcard/VCardReader.h"
+
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quarrelby::vcard {
+
+class TextDecoder;
+
+class ContactBuilder;
+
+// Resolves cards into contacts, one after another. Keeps its buffers and
+// charset converters from card to card: a large address book reads
+// thousands of cards through one reader.
+class ContactReader {
+public:
+    ContactReader();
+    ~ContactReader();
+    ContactReader(const ContactReader &) = delete;
+    ContactReader &operator=(const ContactReader &) = delete;
+
+    [[nodiscard]] Contact read(const Card &card);
+
+private:
+    std::unique_ptr<TextDecoder> m_decoder;
+    std::unique_ptr<ContactBuilder> m_builder;
+};
+
+// A BDAY value as Outlook would hold it (see Contact::birthday).
+[[nodiscard]] QVariant birthdayValue(std::string_view text, std::string_view omitYear);
+
+} // namespace quarrelby::vcard

@@ -1,0 +1,315 @@
+#include "format/vcard/VCardReader.h"
+
+#include <QString>
+
+#include <cstring>
+
+namespace quarrelby::vcard {
+
+namespace {
+
+char upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isNameChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// BEGIN:VCARD or END:VCARD, with the stray blanks some writers leave.
+bool isMarker(std::string_view line, std::string_view keyword)
+{
+    // Every line is asked twice; most start with a letter no marker has.
+    if (!line.empty() && upper(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
+        return false;
+    line = trimmed(line);
+    if (line.size() < keyword.size() + 1 || line[keyword.size()] != ':')
+        return false;
+    return equalsIgnoreCase(line.substr(0, keyword.size()), keyword)
+        && equalsIgnoreCase(trimmed(line.substr(keyword.size() + 1)), "VCARD");
+}
+
+bool isBegin(std::string_view line)
+{
+    return isMarker(line, "BEGIN");
+}
+
+bool isEnd(std::string_view line)
+{
+    return isMarker(line, "END");
+}
+
+// A line that starts a new property: NAME (or group.NAME) followed by ; or :.
+bool startsProperty(std::string_view line)
+{
+    size_t i = 0;
+    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+        ++i;
+    return i > 0 && i < line.size() && (line[i] == ';' || line[i] == ':');
+}
+
+bool isQuotedPrintable(std::string_view line)
+{
+    // Only the part before the value can declare the encoding.
+    bool quoted = false;
+    size_t end = 0;
+    for (; end < line.size(); ++end) {
+        if (line[end] == '"')
+            quoted = !quoted;
+        else if (line[end] == ':' && !quoted)
+            break;
+    }
+    constexpr std::string_view qp = "QUOTED-PRINTABLE";
+    for (size_t i = 0; i + qp.size() <= end; ++i) {
+        if (upper(line[i]) == 'Q' && equalsIgnoreCase(line.substr(i, qp.size()), qp))
+            return true;
+    }
+    return false;
+}
+
+bool endsWithOddBackslashes(std::string_view line)
+{
+    size_t count = 0;
+    while (count < line.size() && line[line.size() - 1 - count] == '\\')
+        ++count;
+    return count % 2 == 1;
+}
+
+// Parses one content line; false for a line that is not a property.
+bool parseProperty(std::string_view line, Property &property, std::vector<Parameter> &parameters)
+{
+    size_t i = 0;
+    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+        ++i;
+    if (i == 0 || i == line.size() || (line[i] != ';' && line[i] != ':'))
+        return false;
+    std::string_view name = line.substr(0, i);
+    const size_t dot = name.rfind('.');
+    property.group = dot == std::string_view::npos ? std::string_view() : name.substr(0, dot);
+    property.name = dot == std::string_view::npos ? name : name.substr(dot + 1);
+    if (property.name.empty())
+        return false;
+
+    const size_t firstParameter = parameters.size();
+    while (line[i] == ';') {
+        ++i;
+        const size_t start = i;
+        size_t equals = std::string_view::npos;
+        bool quoted = false;
+        while (i < line.size()) {
+            const char c = line[i];
+            if (c == '"')
+                quoted = !quoted;
+            else if (!quoted && (c == ';' || c == ':'))
+                break;
+            else if (!quoted && c == '=' && equals == std::string_view::npos)
+                equals = i;
+            ++i;
+        }
+        if (i == line.size()) {
+            parameters.resize(firstParameter);
+            return false;
+        }
+        const std::string_view token = line.substr(start, i - start);
+        if (token.empty())
+            continue;
+        if (equals == std::string_view::npos)
+            parameters.push_back({{}, trimmed(token)});
+        else
+            parameters.push_back(
+                {trimmed(line.substr(start, equals - start)), line.substr(equals + 1, i - equals - 1)});
+    }
+    property.value = line.substr(i + 1);
+    property.firstParameter = static_cast<unsigned>(firstParameter);
+    property.parameterCount = static_cast<unsigned>(parameters.size() - firstParameter);
+    return true;
+}
+
+} // namespace
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+QByteArray utf8FromUtf16(std::string_view data)
+{
+    if (data.size() < 2)
+        return {};
+    const auto b0 = static_cast<unsigned char>(data[0]);
+    const auto b1 = static_cast<unsigned char>(data[1]);
+    const bool little = b0 == 0xFF && b1 == 0xFE;
+    const bool big = b0 == 0xFE && b1 == 0xFF;
+    if (!little && !big)
+        return {};
+    QString text;
+    text.reserve(static_cast<qsizetype>(data.size() / 2));
+    for (size_t i = 2; i + 1 < data.size(); i += 2) {
+        const auto lo = static_cast<unsigned char>(data[little ? i : i + 1]);
+        const auto hi = static_cast<unsigned char>(data[little ? i + 1 : i]);
+        text.append(QChar(static_cast<char16_t>(hi << 8 | lo)));
+    }
+    return text.toUtf8();
+}
+
+void Card::clear()
+{
+    m_properties.clear();
+    m_parameters.clear();
+    m_linesUsed = 0;
+    m_version = Version::V30;
+}
+
+std::string &Card::lineBuffer()
+{
+    if (m_linesUsed == m_lines.size())
+        m_lines.emplace_back();
+    std::string &buffer = m_lines[m_linesUsed++];
+    buffer.clear();
+    return buffer;
+}
+
+Reader::Reader(std::string_view data)
+    : m_data(data)
+{
+    if (m_data.size() >= 3 && std::memcmp(m_data.data(), "\xEF\xBB\xBF", 3) == 0)
+        m_pos = 3;
+}
+
+bool Reader::peekLine(std::string_view &line, size_t &after)
+{
+    if (m_pos >= m_data.size())
+        return false;
+    if (m_peekedPos == m_pos) {
+        line = m_peekedLine;
+        after = m_peekedAfter;
+        return true;
+    }
+    const char *begin = m_data.data() + m_pos;
+    const size_t rest = m_data.size() - m_pos;
+    const void *newline = std::memchr(begin, '\n', rest);
+    size_t length = newline ? static_cast<size_t>(static_cast<const char *>(newline) - begin) : rest;
+    after = m_pos + length + (newline ? 1 : 0);
+    // A bare CR also ends a line (old Mac files); CR LF is one ending.
+    if (const void *cr = std::memchr(begin, '\r', length)) {
+        const size_t at = static_cast<size_t>(static_cast<const char *>(cr) - begin);
+        if (at + 1 != length)
+            after = m_pos + at + 1;
+        length = at;
+    }
+    line = std::string_view(begin, length);
+    m_peekedPos = m_pos;
+    m_peekedLine = line;
+    m_peekedAfter = after;
+    return true;
+}
+
+bool Reader::physicalLine(std::string_view &line)
+{
+    size_t after = 0;
+    if (!peekLine(line, after))
+        return false;
+    m_pos = after;
+    return true;
+}
+
+bool Reader::logicalLine(Card &card, std::string_view &line)
+{
+    if (!physicalLine(line))
+        return false;
+    std::string *joined = nullptr;
+    auto join = [&](std::string_view more, size_t dropFromEnd, std::string_view between) {
+        if (!joined) {
+            joined = &card.lineBuffer();
+            joined->assign(line);
+        }
+        joined->resize(joined->size() - dropFromEnd);
+        joined->append(between);
+        joined->append(more);
+        line = *joined;
+    };
+
+    std::string_view next;
+    size_t after = 0;
+    while (peekLine(next, after)) {
+        if (!line.empty() && line.back() == '=' && !isBegin(next) && !isEnd(next) && isQuotedPrintable(line)) {
+            // A quoted-printable soft line break; a blank that starts the
+            // next line belongs to the text.
+            join(next, 1, {});
+        } else if (!next.empty() && (next.front() == ' ' || next.front() == '\t')) {
+            // Folding: the line break and one blank are not part of the value.
+            join(next.substr(1), 0, {});
+        } else if (!next.empty() && endsWithOddBackslashes(line) && !startsProperty(next)) {
+            // Some phones end a line with a backslash to continue a value
+            // on the next line, unfolded.
+            join(next, 1, "\n");
+        } else {
+            break;
+        }
+        m_pos = after;
+    }
+    return true;
+}
+
+bool Reader::next(Card &card)
+{
+    card.clear();
+    bool inCard = false;
+    while (true) {
+        const size_t lineStart = m_pos;
+        std::string_view line;
+        if (!logicalLine(card, line))
+            return inCard;
+        if (isBegin(line)) {
+            if (inCard) {
+                // A BEGIN inside a card: the card lacked its END, or holds an
+                // agent's card. Either way no card is lost if it ends here.
+                m_pos = lineStart;
+                return true;
+            }
+            inCard = true;
+            continue;
+        }
+        if (isEnd(line)) {
+            if (inCard)
+                return true;
+            continue;
+        }
+        Property property;
+        if (!parseProperty(line, property, card.m_parameters))
+            continue;
+        if (!inCard) {
+            // A card whose BEGIN line was lost still starts somewhere.
+            if (!equalsIgnoreCase(property.name, "VERSION") && !equalsIgnoreCase(property.name, "FN")
+                && !equalsIgnoreCase(property.name, "N")) {
+                card.m_parameters.resize(property.firstParameter);
+                continue;
+            }
+            inCard = true;
+        }
+        if (equalsIgnoreCase(property.name, "VERSION")) {
+            const std::string_view v = trimmed(property.value);
+            card.m_version = v.starts_with("2.") ? Version::V21 : v.starts_with("4.") ? Version::V40 : Version::V30;
+        }
+        card.m_properties.push_back(property);
+    }
+}
+
+} // namespace quarrelby::vcard

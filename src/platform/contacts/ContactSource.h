@@ -1,0 +1,19 @@
+#pragma once
+
+#include "format/Contact.h"
+
+namespace quarrelby {
+
+// One address book, walked once from its first contact to its last. Opening
+// is lazy: the first next() opens the book, so that a book that cannot be
+// read is reported at its place in the walk.
+class ContactSource {
+public:
+    virtual ~ContactSource() = default;
+    // The next contact; false after the last. Throws AutomationError, naming
+    // the file, for a book or an item that cannot be read; the source has
+    // then moved past it, and the next call goes on from there.
+    virtual bool next(Contact &contact) = 0;
+};
+
+} // namespace quarrelby

@@ -1,0 +1,585 @@
+#include "platform/excel/ExcelApplication.h"
+
+#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/Shell.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <vector>
+
+namespace quarrelby {
+
+namespace {
+
+const QString kOpener = QStringLiteral("xdg-open");
+
+[[noreturn]] void unsupported()
+{
+    throw AutomationError(QStringLiteral("Object doesn't support this property or method"));
+}
+
+[[noreturn]] void wrongArguments()
+{
+    throw AutomationError(QStringLiteral("Wrong number of arguments or invalid property assignment"));
+}
+
+// Member names are ASCII, so folding ASCII letters is all the case
+// insensitivity needed; it runs for every cell of a large export.
+bool is(QStringView member, QLatin1StringView name)
+{
+    if (member.size() != name.size())
+        return false;
+    for (qsizetype i = 0; i < member.size(); ++i) {
+        const char16_t a = member[i].unicode();
+        const char16_t b = name[i].unicode();
+        if (a == b)
+            continue;
+        const auto folded = static_cast<char16_t>(b | 0x20);
+        if (folded < u'a' || folded > u'z' || (a | 0x20) != folded)
+            return false;
+    }
+    return true;
+}
+
+// The default property of a range is its value.
+bool isValue(QStringView member)
+{
+    return member.isEmpty() || is(member, QLatin1StringView("Value")) || is(member, QLatin1StringView("_Default"));
+}
+
+int integerArgument(const QVariant &value)
+{
+    // Row and column numbers nearly always arrive as integers.
+    if (value.metaType() == QMetaType::fromType<int>())
+        return *static_cast<const int *>(value.constData());
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok)
+        throw AutomationError(QStringLiteral("Type mismatch"));
+    return number;
+}
+
+void checkRow(int row)
+{
+    if (row < 1 || row > kMaxSheetRows)
+        throw AutomationError(
+            QStringLiteral("Row %1 lies outside the sheet (rows 1 to %2)").arg(row).arg(kMaxSheetRows));
+}
+
+void checkColumn(int column)
+{
+    if (column < 1 || column > kMaxSheetColumns)
+        throw AutomationError(
+            QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
+}
+
+// The wait cursor over the whole program while it lives, where there is a GUI.
+class BusyCursor {
+public:
+    BusyCursor()
+        : m_gui(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_gui)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~BusyCursor()
+    {
+        if (m_gui)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+
+private:
+    bool m_gui;
+};
+
+struct Workbook {
+    explicit Workbook(int n)
+        : number(n)
+    {
+    }
+
+    ExcelSheet sheet;
+    int number; // the file is Book<number>.xlsx
+
+    // Once the application is visible the sheet is written while it is
+    // filled, as long as rows are filled in order; a row that changes after
+    // it was handed over sends the whole sheet back to being written at
+    // release. The folder is declared first so that it outlives the stream.
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<WorkbookStream> stream;
+    size_t handedOver = 0; // rows given to the stream
+    bool streamable = true;
+};
+
+// What one application holds. It lives as long as any object handed out by the
+// application, and publishes the workbooks when the last one is released.
+class Session {
+public:
+    explicit Session(Shell &shell)
+        : m_shell(shell)
+    {
+    }
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    bool visible = false;
+    std::vector<std::unique_ptr<Workbook>> workbooks;
+
+    // Called before a cell of the given row (1-based) changes.
+    void beforeWrite(Workbook &workbook, int row);
+
+private:
+    void startStream(Workbook &workbook);
+    static void abandonStream(Workbook &workbook);
+    void publish(Workbook &workbook);
+    void open(const QString &path);
+    void tell(const QString &text) noexcept;
+
+    Shell &m_shell;
+};
+
+Session::~Session()
+{
+    // An application that was never shown has nothing the user could see.
+    if (!visible)
+        return;
+    // Writing a large workbook takes seconds, after the export has already
+    // given the arrow back. The failures are told once the cursor is back.
+    QStringList failures;
+    {
+        BusyCursor busy;
+        for (size_t i = 0; i < workbooks.size(); ++i) {
+            try {
+                publish(*workbooks[i]);
+            } catch (const AutomationError &error) {
+                failures << error.description();
+            } catch (const std::bad_alloc &) {
+                failures << QStringLiteral("The workbook could not be written: out of memory.");
+            } catch (...) {
+                failures << QStringLiteral("The workbook could not be written.");
+            }
+        }
+    }
+    for (const QString &failure : failures)
+        tell(failure);
+}
+
+std::unique_ptr<QTemporaryDir> newFolder()
+{
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quarrelby-XXXXXX"));
+    if (!folder->isValid())
+        throw AutomationError(
+            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
+    return folder;
+}
+
+QString bookPath(const QTemporaryDir &folder, int number)
+{
+    return folder.filePath(QStringLiteral("Book%1.xlsx").arg(number));
+}
+
+void Session::beforeWrite(Workbook &workbook, int row)
+{
+    if (!workbook.streamable)
+        return;
+    const auto r = static_cast<size_t>(row);
+    if (r <= workbook.handedOver) {
+        abandonStream(workbook);
+        return;
+    }
+    if (!workbook.stream) {
+        if (!visible)
+            return;
+        startStream(workbook);
+        if (!workbook.stream)
+            return;
+    }
+    // Rows are filled in order: every row before this one is complete.
+    const auto &rows = workbook.sheet.rows;
+    for (; workbook.handedOver + 1 < r; ++workbook.handedOver) {
+        const size_t index = workbook.handedOver;
+        workbook.stream->addRow(index < rows.size() ? rows[index] : std::vector<QString>());
+    }
+}
+
+void Session::startStream(Workbook &workbook)
+{
+    try {
+        workbook.folder = newFolder();
+        workbook.stream = std::make_unique<WorkbookStream>(bookPath(*workbook.folder, workbook.number));
+    } catch (...) {
+        // Written at release instead, where a failure is told to the user.
+        abandonStream(workbook);
+    }
+}
+
+void Session::abandonStream(Workbook &workbook)
+{
+    workbook.stream.reset();
+    workbook.folder.reset();
+    workbook.streamable = false;
+}
+
+void Session::publish(Workbook &workbook)
+{
+    if (workbook.stream) {
+        const auto &rows = workbook.sheet.rows;
+        for (; workbook.handedOver < rows.size(); ++workbook.handedOver)
+            workbook.stream->addRow(rows[workbook.handedOver]);
+        workbook.stream->finish(workbook.sheet.columnWidths);
+    } else {
+        workbook.folder = newFolder();
+        writeWorkbook(bookPath(*workbook.folder, workbook.number), workbook.sheet);
+    }
+    // The spreadsheet program reads the file after this process has let go of
+    // it, and the user saves it from there.
+    workbook.folder->setAutoRemove(false);
+    open(bookPath(*workbook.folder, workbook.number));
+}
+
+void Session::open(const QString &path)
+{
+    if (!m_shell.startDetached(kOpener, {path}))
+        throw AutomationError(
+            QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
+                .arg(QDir::toNativeSeparators(path), kOpener));
+}
+
+void Session::tell(const QString &text) noexcept
+{
+    try {
+        m_shell.messageBox(
+            {text, m_shell.applicationTitle(), MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
+    } catch (...) {
+    }
+}
+
+void setCell(Session &session, Workbook &workbook, int row, int column, const QVariant &value)
+{
+    checkRow(row);
+    checkColumn(column);
+    // Nearly every value is text: take it without the conversion machinery.
+    const QString text = value.metaType() == QMetaType::fromType<QString>()
+        ? *static_cast<const QString *>(value.constData())
+        : value.toString();
+    if (text.size() > kMaxCellLength)
+        throw AutomationError(
+            QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
+                .arg(text.size()));
+    session.beforeWrite(workbook, row);
+    auto &rows = workbook.sheet.rows;
+    if (rows.size() < static_cast<size_t>(row)) {
+        if (text.isEmpty())
+            return;
+        rows.resize(static_cast<size_t>(row));
+    }
+    auto &cells = rows[static_cast<size_t>(row - 1)];
+    if (cells.size() < static_cast<size_t>(column)) {
+        if (text.isEmpty())
+            return;
+        cells.resize(static_cast<size_t>(column));
+    }
+    cells[static_cast<size_t>(column - 1)] = text;
+}
+
+QString cellValue(const ExcelSheet &sheet, int row, int column)
+{
+    const auto r = static_cast<size_t>(row - 1);
+    const auto c = static_cast<size_t>(column - 1);
+    if (r >= sheet.rows.size() || c >= sheet.rows[r].size())
+        return {};
+    return sheet.rows[r][c];
+}
+
+// Fits the columns from first to last (1-based) to their text as it is now. A
+// column without text keeps its width.
+void autofit(ExcelSheet &sheet, int first, int last)
+{
+    std::vector<double> widths(static_cast<size_t>(last - first + 1), 0.0);
+    for (const auto &cells : sheet.rows) {
+        const int end = std::min(last, static_cast<int>(cells.size()));
+        for (int c = first; c <= end; ++c) {
+            double &width = widths[static_cast<size_t>(c - first)];
+            width = std::max(width, fittedWidth(cells[static_cast<size_t>(c - 1)]));
+        }
+    }
+    for (int c = first; c <= last; ++c) {
+        const double width = widths[static_cast<size_t>(c - first)];
+        if (width > 0)
+            sheet.columnWidths[c] = width;
+    }
+}
+
+class Range : public ExcelObject {
+public:
+    enum class Kind { Cell, Column, AllColumns };
+
+    Range(std::shared_ptr<Session> session, Workbook &workbook, Kind kind, int row, int column)
+        : m_session(std::move(session))
+        , m_workbook(workbook)
+        , m_kind(kind)
+        , m_row(row)
+        , m_column(column)
+    {
+    }
+
+    Ref invoke(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Autofit")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        ExcelSheet &sheet = m_workbook.sheet;
+        switch (m_kind) {
+        case Kind::Cell:
+            // Only whole rows or columns can be fitted.
+            throw AutomationError(QStringLiteral("AutoFit method of Range class failed"));
+        case Kind::Column:
+            autofit(sheet, m_column, m_column);
+            break;
+        case Kind::AllColumns: {
+            size_t used = 0;
+            for (const auto &cells : sheet.rows)
+                used = std::max(used, cells.size());
+            if (used > 0)
+                autofit(sheet, 1, static_cast<int>(used));
+            break;
+        }
+        }
+        return nullptr;
+    }
+
+    QVariant get(QStringView member, ExcelArgs args) override
+    {
+        if (m_kind != Kind::Cell || !isValue(member))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        const QString text = cellValue(m_workbook.sheet, m_row, m_column);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+
+    void put(QStringView member, ExcelArgs args, const QVariant &value) override
+    {
+        if (m_kind != Kind::Cell || !isValue(member))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        setCell(*m_session, m_workbook, m_row, m_column, value);
+    }
+
+    // Points the range at another cell; for a range nobody else holds.
+    void moveTo(int row, int column)
+    {
+        m_row = row;
+        m_column = column;
+    }
+
+private:
+    std::shared_ptr<Session> m_session;
+    Workbook &m_workbook;
+    Kind m_kind;
+    int m_row;
+    int m_column;
+};
+
+class Worksheet : public ExcelObject {
+public:
+    Worksheet(std::shared_ptr<Session> session, Workbook &workbook)
+        : m_session(std::move(session))
+        , m_workbook(workbook)
+    {
+    }
+
+    Ref invoke(QStringView member, ExcelArgs args) override
+    {
+        if (is(member, QLatin1StringView("Cells"))) {
+            const auto [row, column] = cellArguments(args);
+            // An export asks for millions of cells, one at a time, and lets
+            // each go before it asks for the next: the range object that
+            // only this sheet still holds serves again.
+            if (m_spareCell && m_spareCell.use_count() == 1) {
+                m_spareCell->moveTo(row, column);
+                return m_spareCell;
+            }
+            m_spareCell = std::make_shared<Range>(m_session, m_workbook, Range::Kind::Cell, row, column);
+            return m_spareCell;
+        }
+        if (is(member, QLatin1StringView("Columns"))) {
+            if (args.size() == 0)
+                return std::make_shared<Range>(m_session, m_workbook, Range::Kind::AllColumns, 0, 0);
+            if (args.size() != 1)
+                wrongArguments();
+            const int column = integerArgument(*args.begin());
+            checkColumn(column);
+            return std::make_shared<Range>(m_session, m_workbook, Range::Kind::Column, 0, column);
+        }
+        unsupported();
+    }
+
+    QVariant get(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Cells")))
+            unsupported();
+        const auto [row, column] = cellArguments(args);
+        const QString text = cellValue(m_workbook.sheet, row, column);
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+
+    // sheet.Cells(row, column) = value assigns the cell's default property.
+    void put(QStringView member, ExcelArgs args, const QVariant &value) override
+    {
+        if (!is(member, QLatin1StringView("Cells")))
+            unsupported();
+        const auto [row, column] = cellArguments(args);
+        setCell(*m_session, m_workbook, row, column, value);
+    }
+
+private:
+    static std::pair<int, int> cellArguments(ExcelArgs args)
+    {
+        if (args.size() != 2)
+            wrongArguments();
+        const int row = integerArgument(*args.begin());
+        const int column = integerArgument(*(args.begin() + 1));
+        checkRow(row);
+        checkColumn(column);
+        return {row, column};
+    }
+
+    std::shared_ptr<Session> m_session;
+    Workbook &m_workbook;
+    std::shared_ptr<Range> m_spareCell;
+};
+
+class WorkbookObject : public ExcelObject {
+public:
+    WorkbookObject(std::shared_ptr<Session> session, Workbook &workbook)
+        : m_sheet(std::make_shared<Worksheet>(std::move(session), workbook))
+    {
+    }
+
+    Ref invoke(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("ActiveSheet")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        return m_sheet;
+    }
+    QVariant get(QStringView, ExcelArgs) override { unsupported(); }
+    void put(QStringView, ExcelArgs, const QVariant &) override { unsupported(); }
+
+private:
+    // A new workbook has one sheet, and it stays the active one.
+    std::shared_ptr<Worksheet> m_sheet;
+};
+
+class Workbooks : public ExcelObject {
+public:
+    explicit Workbooks(std::shared_ptr<Session> session)
+        : m_session(std::move(session))
+    {
+    }
+
+    Ref invoke(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Add")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        m_session->workbooks.push_back(std::make_unique<Workbook>(static_cast<int>(m_session->workbooks.size() + 1)));
+        return std::make_shared<WorkbookObject>(m_session, *m_session->workbooks.back());
+    }
+    QVariant get(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Count")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        return static_cast<int>(m_session->workbooks.size());
+    }
+    void put(QStringView, ExcelArgs, const QVariant &) override { unsupported(); }
+
+private:
+    std::shared_ptr<Session> m_session;
+};
+
+class Application : public ExcelObject {
+public:
+    explicit Application(Shell &shell)
+        : m_session(std::make_shared<Session>(shell))
+    {
+    }
+
+    Ref invoke(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Workbooks")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        return std::make_shared<Workbooks>(m_session);
+    }
+    QVariant get(QStringView member, ExcelArgs args) override
+    {
+        if (!is(member, QLatin1StringView("Visible")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        return m_session->visible;
+    }
+    void put(QStringView member, ExcelArgs args, const QVariant &value) override
+    {
+        if (!is(member, QLatin1StringView("Visible")))
+            unsupported();
+        if (args.size() != 0)
+            wrongArguments();
+        m_session->visible = value.toBool();
+    }
+
+private:
+    std::shared_ptr<Session> m_session;
+};
+
+} // namespace
+
+void requireSpreadsheetApplication()
+{
+    const QString missing = QStringLiteral("No spreadsheet program is registered for .xlsx workbooks (%1)");
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+        {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(kXlsxMimeType)});
+    query.closeWriteChannel();
+    if (!query.waitForStarted(5000))
+        throw AutomationError(missing.arg(QStringLiteral("\"xdg-mime\" could not be run")));
+    if (!query.waitForFinished(10000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        throw AutomationError(missing.arg(QStringLiteral("\"xdg-mime\" did not answer")));
+    }
+    const bool answered = query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0;
+    if (!answered || query.readAllStandardOutput().trimmed().isEmpty())
+        throw AutomationError(missing.arg(
+            QStringLiteral("the desktop has no default application for %1").arg(QString::fromLatin1(kXlsxMimeType))));
+}
+
+std::unique_ptr<AutomationObject> createExcelApplication(Shell &shell)
+{
+    requireSpreadsheetApplication();
+    return makeExcelApplication(shell);
+}
+
+std::unique_ptr<ExcelObject> makeExcelApplication(Shell &shell)
+{
+    return std::make_unique<Application>(shell);
+}
+
+} // namespace quarrelby

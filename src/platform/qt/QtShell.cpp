@@ -1,0 +1,162 @@
+#include "platform/qt/QtShell.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdlib>
+
+namespace quarrelby {
+
+namespace {
+// Yielding costs an event-loop pass; a per-cell yield must cost a clock read.
+constexpr qint64 kYieldSliceMs = 15;
+constexpr unsigned kClockEvery = 64;
+} // namespace
+
+QtShell::QtShell()
+{
+    m_sinceYield.start();
+}
+
+QString QtShell::displayText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+MessageAnswer QtShell::messageBox(const MessageRequest &request)
+{
+    QMessageBox box(m_mainWindow);
+    box.setWindowTitle(request.caption);
+    box.setText(displayText(request.text));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+    if (request.buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(request.defaultButton == MessageAnswer::No ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    const int result = box.exec();
+    if (request.buttons == MessageButtons::YesNo)
+        return result == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return MessageAnswer::Ok;
+}
+
+QStringList QtShell::dialogFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "*.*" is Windows for every file.
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        QString description = parts[i];
+        const qsizetype paren = description.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            description = description.left(paren).trimmed();
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return filters;
+}
+
+QString QtShell::showSave(const SaveDialogSettings &settings)
+{
+    QFileDialog dialog(m_mainWindow, settings.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The handlers ask about an existing file themselves.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    const QStringList filters = dialogFilters(settings.filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (!settings.fileName.isEmpty())
+        dialog.selectFile(settings.fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.constFirst();
+}
+
+bool QtShell::clipboardClear()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->clear(QClipboard::Clipboard);
+    return true;
+}
+
+bool QtShell::clipboardSetText(const QString &text, int format)
+{
+    Q_UNUSED(format) // plain text is the only format the program uses
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(text, QClipboard::Clipboard);
+    // A clipboard that did not take the text (no clipboard on this platform,
+    // or another owner) reads back something else.
+    return clipboard->text(QClipboard::Clipboard) == text;
+}
+
+void QtShell::yield()
+{
+    // Exports yield once per cell: even the clock read is worth skipping
+    // most of the time.
+    if (++m_yieldCalls % kClockEvery != 0)
+        return;
+    if (m_sinceYield.elapsed() < kYieldSliceMs)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sinceYield.restart();
+}
+
+void QtShell::sleep(int milliseconds)
+{
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+bool QtShell::startDetached(const QString &program, const QStringList &arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+QString QtShell::programFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+std::optional<QDateTime> QtShell::lastModified(const QString &path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    const QDateTime time = info.lastModified();
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+void QtShell::endProgram()
+{
+    runEndHooks();
+    // At once: no further handler, no unload handling of other windows.
+    std::_Exit(0);
+}
+
+} // namespace quarrelby

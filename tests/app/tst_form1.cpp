@@ -1,0 +1,564 @@
+// The real main window under the offscreen platform: layout, captions, start
+// states, tab order, pointer feedback, the list view and closing.
+
+#include "TestWindow.h"
+#include "core/MousePointer.h"
+#include "app/PointerFeedback.h"
+#include "app/ResultView.h"
+#include "app/Startup.h"
+#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/QtShell.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+
+using namespace quarrelby;
+
+namespace {
+
+QRect twips(int left, int top, int width, int height)
+{
+    return Form1::twipsRect(left, top, width, height);
+}
+
+QWidget *control(Form1 &form, const QString &name)
+{
+    if (name == QLatin1String("Form1"))
+        return &form;
+    auto *found = form.findChild<QWidget *>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+// Moves the mouse over the middle of a control (or a given point of it).
+void hover(QWidget *widget, QPoint at = {})
+{
+    QTest::mouseMove(widget, at.isNull() ? widget->rect().center() : at);
+}
+
+// Child mode: shows the real window with the real shell, starts replacing
+// save/contacts.txt through the real file-system object, and closes the
+// window from inside a loop that yields like an export does between lines.
+// The program must end inside that loop, leaving the old file as it was.
+int closeDuringExport(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("QUARRELBY_TEST_CLOSE_DIR");
+    QtShell shell;
+    AutomationFactory automation;
+    Form1 form(shell, automation);
+    shell.setMainWindow(&form);
+    form.show();
+    shell.addEndHook([folder] {
+        QFile marker(folder + QStringLiteral("/hook-ran"));
+        marker.open(QIODevice::WriteOnly);
+    });
+    SaveFileSystemObject files(shell);
+    QTimer::singleShot(0, &form, [&] {
+        auto stream = files.CreateTextFile(folder + QStringLiteral("/save/contacts.txt"), true);
+        QTimer::singleShot(50, &form, [&] { form.close(); });
+        QElapsedTimer running;
+        running.start();
+        while (running.elapsed() < 10000) {
+            stream->WriteLine(QStringLiteral("Ann\tBob\t"));
+            shell.yield();
+        }
+        stream->Close();
+        QFile marker(folder + QStringLiteral("/export-finished"));
+        marker.open(QIODevice::WriteOnly);
+    });
+    QApplication::exec();
+    return 3;
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void window();
+    void geometry_data();
+    void geometry();
+    void checkBoxes_data();
+    void checkBoxes();
+    void captionsFit_data();
+    void captionsFit();
+    void tabOrder();
+
+    void hoverFeedback_data();
+    void hoverFeedback();
+    void cursorShapes();
+    void hourglassDuringExtraction();
+
+    void columnWidthsFollowTheModel();
+    void draggingADividerSetsTheWidth();
+    void tickingARow();
+    void toolTips();
+    void doubleClickRemovesARow_data();
+    void doubleClickRemovesARow();
+    void buttonsReachTheirHandlers();
+
+    void closingEndsTheProgramDuringAnExport();
+};
+
+void TestForm1::initTestCase()
+{
+    QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
+}
+
+void TestForm1::window()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    QCOMPARE(form.size(), QSize(704, 465)); // 10560 x 6975 twips
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.palette().color(form.backgroundRole()), QColor(Qt::white));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quarrelby"));
+    QCOMPARE(form.pointer().value(), 0);
+
+    QCOMPARE(form.font().family(), QStringLiteral("Arial"));
+    QCOMPARE(form.font().pointSizeF(), 9.0);
+    QVERIFY(form.font().bold());
+    for (QCheckBox *box : form.findChildren<QCheckBox *>())
+        QCOMPARE(box->font(), form.font());
+    for (QPushButton *button : form.findChildren<QPushButton *>()) {
+        QCOMPARE(button->font().pointSizeF(), 11.25);
+        QVERIFY(button->font().bold());
+        QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
+    }
+    for (QGroupBox *frame : {form.frame1(), form.frame2()})
+        QCOMPARE(frame->palette().color(frame->backgroundRole()), QColor(Qt::white));
+
+    QCOMPARE(form.frame1()->title(), QStringLiteral("Contacts Info to extract"));
+    QCOMPARE(form.frame2()->title(), QStringLiteral("Contacts Phone to extract"));
+    QCOMPARE(form.frame1()->findChildren<QCheckBox *>().size(), 14);
+    QCOMPARE(form.frame2()->findChildren<QCheckBox *>().size(), 19);
+    QCOMPARE(form.listView()->toolTip(),
+        QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names."));
+
+    // Centred on the screen (the frame, whose margins only some platforms know
+    // before the window is first shown).
+    const QRect screen = form.screen()->availableGeometry();
+    QVERIFY(qAbs(form.geometry().center().x() - screen.center().x()) <= 4);
+    QVERIFY(qAbs(form.geometry().center().y() - screen.center().y()) <= 4);
+}
+
+void TestForm1::geometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("expected");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("PushButton2") << "PushButton2" << twips(120, 120, 10320, 400) << "Extract Contacts From Outlook";
+    QTest::newRow("Frame1") << "Frame1" << twips(135, 630, 4470, 2850) << "";
+    QTest::newRow("Frame2") << "Frame2" << twips(4725, 630, 5720, 2850) << "";
+    QTest::newRow("ListView1") << "ListView1" << twips(120, 3615, 10320, 2310) << "";
+    QTest::newRow("PushButton6") << "PushButton6" << twips(120, 6000, 3375, 400) << "Save Results As Text File";
+    QTest::newRow("PushButton4") << "PushButton4" << twips(3600, 6000, 3375, 400) << "Save As Comma Delimited";
+    QTest::newRow("PushButton1") << "PushButton1" << twips(7080, 6000, 3360, 400) << "Save Results As Excel File";
+    QTest::newRow("PushButton3") << "PushButton3" << twips(120, 6480, 3375, 405) << "Copy Results To Clipboard";
+    QTest::newRow("PushButton7") << "PushButton7" << twips(3600, 6480, 3375, 405) << "Clear List";
+    QTest::newRow("PushButton13") << "PushButton13" << twips(7080, 6480, 3360, 405) << "Help";
+}
+
+void TestForm1::geometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, expected);
+    QFETCH(QString, caption);
+    test::TestWindow t;
+    Form1 &form = t.load();
+    QWidget *widget = control(form, name);
+    QCOMPARE(widget->parentWidget(), &form);
+    QCOMPARE(widget->geometry(), expected);
+    if (auto *button = qobject_cast<QPushButton *>(widget))
+        QCOMPARE(button->text(), caption);
+}
+
+void TestForm1::checkBoxes_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QRect>("expected");
+    QTest::addColumn<bool>("ticked");
+
+    struct Box {
+        const char *caption;
+        const char *frame;
+        int left, top;
+        bool ticked;
+    };
+    static constexpr Box kBoxes[] = {{"Fullname", "Frame1", 225, 270, true}, {"Birthday", "Frame1", 225, 630, true},
+        {"Job Title", "Frame1", 225, 990, true}, {"Company Name", "Frame1", 225, 1350, true},
+        {"File As", "Frame1", 225, 1710, true}, {"Email Address 1", "Frame1", 225, 2070, true},
+        {"Email Address 2", "Frame1", 225, 2430, true}, {"Email Address 3", "Frame1", 2340, 270, true},
+        {"Webpage", "Frame1", 2340, 630, true}, {"IM Address", "Frame1", 2340, 990, true},
+        {"TTY/TDD Tel No", "Frame2", 225, 270, false}, {"Asst Tel No", "Frame2", 225, 630, false},
+        {"Bus. Tel No 1", "Frame2", 225, 990, true}, {"Bus. Tel No 2", "Frame2", 225, 1350, true},
+        {"Bus. Fax No", "Frame2", 225, 1710, true}, {"CallbackTel No", "Frame2", 225, 2070, false},
+        {"Car Tel No", "Frame2", 225, 2430, false}, {"Company Tel No", "Frame2", 2070, 270, true},
+        {"Home Tel No 1", "Frame2", 2070, 630, true}, {"Home Tel No 2", "Frame2", 2070, 990, true},
+        {"Home Fax No", "Frame2", 2070, 1350, true}, {"ISDN No", "Frame2", 2070, 1710, false},
+        {"Mobile No", "Frame2", 2070, 2070, true}, {"Other Tel No", "Frame2", 3825, 225, true},
+        {"Other Fax No", "Frame2", 3825, 585, true}, {"Pager No", "Frame2", 3825, 945, false},
+        {"Primary Tel No", "Frame2", 3825, 1305, false}, {"Radio Tel No", "Frame2", 3825, 1710, false},
+        {"Telex Number", "Frame2", 3825, 2070, false}, {"Business Address", "Frame1", 2340, 1350, true},
+        {"Home Address", "Frame1", 2340, 1710, true}, {"Other Address", "Frame1", 2340, 2070, true},
+        {"Body/Notes", "Frame1", 2340, 2430, true}};
+    for (int n = 0; n < 33; ++n) {
+        const Box &b = kBoxes[n];
+        QTest::addRow("chkData(%d)", n) << n << b.caption << b.frame << twips(b.left, b.top, n == 29 ? 1905 : 1680, 285)
+                                        << b.ticked;
+    }
+}
+
+void TestForm1::checkBoxes()
+{
+    QFETCH(int, n);
+    QFETCH(QString, caption);
+    QFETCH(QString, frame);
+    QFETCH(QRect, expected);
+    QFETCH(bool, ticked);
+    test::TestWindow t;
+    Form1 &form = t.load();
+    QCheckBox *box = form.chkData(n);
+    QCOMPARE(box->text(), caption);
+    QCOMPARE(box->parentWidget()->objectName(), frame);
+    QCOMPARE(box->geometry(), expected);
+    QCOMPARE(box->isChecked(), ticked);
+    QCOMPARE(box->isEnabled(), n != 0);
+    QCOMPARE(box->palette().color(box->backgroundRole()), QColor(Qt::white));
+    // The column of field n carries the caption of its box.
+    QCOMPARE(form.list().columnText(n + 1), caption);
+}
+
+void TestForm1::captionsFit_data()
+{
+    QTest::addColumn<bool>("sampleSkin");
+    QTest::newRow("plain") << false;
+    QTest::newRow("sample skin") << true;
+}
+
+void TestForm1::captionsFit()
+{
+    QFETCH(bool, sampleSkin);
+    test::TestWindow t;
+    if (sampleSkin) {
+        QFile skin(QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/skin/x/o.cjs"));
+        QVERIFY(skin.open(QIODevice::ReadOnly));
+        t.writeProgramFile(QStringLiteral("x/o.cjs"), skin.readAll());
+    }
+    Form1 &form = t.show();
+    QVERIFY(t.shell.messages.isEmpty());
+    for (QCheckBox *box : form.findChildren<QCheckBox *>()) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect text = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= text.width(), qPrintable(box->text()));
+    }
+    for (QPushButton *button : form.findChildren<QPushButton *>()) {
+        QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+        QVERIFY2(button->fontMetrics().height() < button->height(), qPrintable(button->text()));
+        QVERIFY2(!button->text().contains(QLatin1Char('&')), qPrintable(button->text()));
+    }
+    for (QGroupBox *frame : {form.frame1(), form.frame2()})
+        QVERIFY(frame->sizeHint().width() <= frame->width());
+}
+
+void TestForm1::tabOrder()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    QApplication::setActiveWindow(&form);
+    form.listView()->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(QApplication::focusWidget(), form.listView());
+
+    QStringList visited;
+    for (int i = 0; i < 42; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QStringList expected;
+    for (int n : {2, 3, 9, 5, 6, 7, 8, 4, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 25, 24, 23, 22, 28, 27, 26, 1,
+             30, 32, 31, 29})
+        expected << QStringLiteral("chkData(%1)").arg(n);
+    expected << "PushButton2"
+             << "PushButton6"
+             << "PushButton4"
+             << "PushButton1"
+             << "PushButton7"
+             << "PushButton13"
+             << "PushButton3"
+             << "ListView1";
+    QCOMPARE(visited.mid(0, expected.size()), expected);
+}
+
+void TestForm1::hoverFeedback_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<int>("expected");
+
+    const QStringList buttons {
+        "PushButton2", "PushButton6", "PushButton4", "PushButton1", "PushButton3", "PushButton7", "PushButton13"};
+    for (const QString &button : buttons)
+        QTest::addRow("%s", qPrintable(button)) << 0 << QStringList {button} << 99;
+    QTest::newRow("button, then the list") << 0 << QStringList {"PushButton6", "ListView1"} << 0;
+    QTest::newRow("button, then the header") << 0 << QStringList {"PushButton6", "header"} << 0;
+    QTest::newRow("button, then the background") << 0 << QStringList {"PushButton6", "Form1"} << 0;
+    QTest::newRow("button, then a frame") << 0 << QStringList {"PushButton2", "Frame2"} << 0;
+    QTest::newRow("button, frame, check box") << 0 << QStringList {"PushButton2", "Frame1", "chkData(3)"} << 0;
+    QTest::newRow("check box keeps the hand") << 0 << QStringList {"PushButton2", "chkData(3)"} << 99;
+    QTest::newRow("disabled box keeps the hand") << 0 << QStringList {"PushButton2", "chkData(0)"} << 99;
+    QTest::newRow("hourglass over a button") << 11 << QStringList {"PushButton4"} << 11;
+    QTest::newRow("hourglass over the list") << 11 << QStringList {"ListView1", "Frame1", "Form1"} << 11;
+}
+
+void TestForm1::hoverFeedback()
+{
+    QFETCH(int, start);
+    QFETCH(QStringList, path);
+    QFETCH(int, expected);
+    test::TestWindow t;
+    Form1 &form = t.show();
+    form.list().addRow(QStringLiteral("Ann"));
+    form.pointer().setValue(start);
+    for (const QString &name : path) {
+        if (name == QLatin1String("Form1"))
+            hover(&form, {3, 3});
+        else if (name == QLatin1String("Frame1") || name == QLatin1String("Frame2"))
+            hover(control(form, name), {control(form, name)->width() / 2, 3}); // on the frame's caption line
+        else if (name == QLatin1String("header"))
+            hover(form.listView()->header()->viewport());
+        else if (name == QLatin1String("ListView1"))
+            hover(form.listView()->viewport());
+        else
+            hover(control(form, name));
+    }
+    QCOMPARE(form.pointer().value(), expected);
+}
+
+void TestForm1::cursorShapes()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    hover(form.PushButton7);
+    QCOMPARE(form.cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(form.PushButton7->cursor().shape(), Qt::PointingHandCursor);
+    hover(form.listView()->viewport());
+    QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+    // The picture of the cursor file, with its own hotspot.
+    form.setMouseIcon(loadCursorFile(QStringLiteral(QUARRELBY_SOURCE_DIR "/data/program/HAND-M.CUR")));
+    hover(form.PushButton7);
+    QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(form.cursor().hotSpot(), QPoint(10, 1));
+    QCOMPARE(form.cursor().pixmap().size(), QSize(32, 32));
+
+    // The hourglass covers the buttons too.
+    form.pointer().setValue(MousePointer::Hourglass);
+    QCOMPARE(form.PushButton2->cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(form.listView()->viewport()->cursor().shape(), Qt::WaitCursor);
+    form.pointer().setValue(MousePointer::Default);
+    QCOMPARE(form.PushButton2->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestForm1::hourglassDuringExtraction()
+{
+    test::TestWindow t;
+    t.outlook.items = {test::fullContact(1), test::fullContact(2)};
+    Form1 &form = t.show();
+    QList<int> values;
+    QList<Qt::CursorShape> shapes;
+    connect(&form.pointer(), &MousePointer::changed, &form, [&](int value) {
+        values << value;
+        shapes << form.PushButton6->cursor().shape();
+    });
+    hover(form.PushButton2);
+    values.clear();
+    shapes.clear();
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    QCOMPARE(form.list().itemCount(), 2);
+    QCOMPARE(values, (QList<int> {11, 0}));
+    // The watcher runs after the window's own handler has set the cursor.
+    QCOMPARE(shapes, (QList<Qt::CursorShape> {Qt::WaitCursor, Qt::ArrowCursor}));
+    QCOMPARE(t.shell.texts(), QStringList {QStringLiteral("Done.")});
+}
+
+void TestForm1::columnWidthsFollowTheModel()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    QHeaderView *header = form.listView()->header();
+    QCOMPARE(header->count(), 33);
+    for (int k = 0; k < 33; ++k)
+        QCOMPARE(header->sectionSize(k), 133); // 2000 twips
+
+    form.list().setColumnWidth(2, 1);
+    form.list().setColumnWidth(3, 1000);
+    QCOMPARE(header->sectionSize(1), 0);
+    QCOMPARE(header->sectionSize(2), 67);
+    // The pixel sizes do not feed back into the finer twips.
+    QCOMPARE(form.list().columnWidth(2), 1.0F);
+    QCOMPARE(form.list().columnWidth(3), 1000.0F);
+
+    form.list().addRow(QStringLiteral("Ann"));
+    form.list().clearRows();
+    QCOMPARE(header->sectionSize(1), 0);
+    QCOMPARE(header->sectionSize(2), 67);
+}
+
+void TestForm1::draggingADividerSetsTheWidth()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    QHeaderView *header = form.listView()->header();
+    QWidget *viewport = header->viewport();
+    const int divider = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
+    const int y = header->height() / 2;
+    QTest::mouseMove(viewport, {divider, y});
+    QTest::mousePress(viewport, Qt::LeftButton, {}, {divider, y});
+    QTest::mouseMove(viewport, {divider + 40, y});
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, {divider + 40, y});
+    QCOMPARE(header->sectionSize(0), 173);
+    QCOMPARE(form.list().columnWidth(1), 173.0F * 15);
+    QCOMPARE(form.list().columnWidth(2), 2000.0F);
+}
+
+void TestForm1::tickingARow()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    form.list().addRow(QStringLiteral("Ann"));
+    form.list().addRow(QStringLiteral("Bob"));
+    ResultView *view = form.listView();
+    QStyleOptionViewItem option;
+    option.rect = view->visualRect(form.list().index(1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, {option.rect.left() + 9, option.rect.center().y()});
+    QCOMPARE(form.list().checked(1), false);
+    QCOMPARE(form.list().checked(2), true);
+}
+
+void TestForm1::toolTips()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    form.list().addRow(QStringLiteral("Ann"));
+    form.list().setCell(1, 2, QStringLiteral("Main Street 1\r\nAustin"));
+    ResultView *view = form.listView();
+    auto tipAt = [view](QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &help);
+        return QToolTip::text();
+    };
+    const QString listTip = view->toolTip();
+    QCOMPARE(tipAt(view->visualRect(form.list().index(0, 1)).center()), QStringLiteral("Main Street 1\r\nAustin"));
+    QCOMPARE(tipAt(view->visualRect(form.list().index(0, 2)).center()), listTip); // an empty cell
+    QCOMPARE(tipAt({20, view->viewport()->height() - 5}), listTip); // below the rows
+}
+
+void TestForm1::doubleClickRemovesARow_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("onTick");
+    QTest::addColumn<int>("pointer");
+    QTest::addColumn<QStringList>("remaining");
+
+    QTest::newRow("middle row") << 2 << false << 0 << QStringList {"Ann", "Cid"};
+    QTest::newRow("last row") << 3 << false << 0 << QStringList {"Ann", "Bob"};
+    QTest::newRow("on its tick box") << 2 << true << 0 << QStringList {"Ann", "Bob", "Cid"};
+    QTest::newRow("under the hourglass") << 2 << false << 11 << QStringList {"Ann", "Bob", "Cid"};
+}
+
+void TestForm1::doubleClickRemovesARow()
+{
+    QFETCH(int, row);
+    QFETCH(bool, onTick);
+    QFETCH(int, pointer);
+    QFETCH(QStringList, remaining);
+    test::TestWindow t;
+    Form1 &form = t.show();
+    for (const char *name : {"Ann", "Bob", "Cid"})
+        form.list().addRow(QString::fromLatin1(name));
+    form.pointer().setValue(pointer);
+    ResultView *view = form.listView();
+    const QRect cell = view->visualRect(form.list().index(row - 1, 0));
+    const QPoint at(onTick ? cell.left() + 9 : cell.right() - 5, cell.center().y());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    QStringList names;
+    for (int i = 1; i <= form.list().itemCount(); ++i)
+        names << form.list().text(i);
+    QCOMPARE(names, remaining);
+    QVERIFY(t.shell.messages.isEmpty());
+}
+
+void TestForm1::buttonsReachTheirHandlers()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    form.list().addRow(QStringLiteral("Ann"));
+    QTest::mouseClick(form.PushButton7, Qt::LeftButton);
+    QCOMPARE(form.list().itemCount(), 0);
+    QTest::mouseClick(form.PushButton13, Qt::LeftButton);
+    QCOMPARE(t.shell.messages.size(), 1);
+    QVERIFY(t.shell.messages.constFirst().text.startsWith(QLatin1String("If you are getting a query message")));
+    // The check boxes decide the widths at the next extraction.
+    form.chkData(3)->setChecked(false);
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    QCOMPARE(form.list().columnWidth(4), 1.0F);
+    QCOMPARE(form.listView()->header()->sectionSize(3), 0);
+    QCOMPARE(form.list().columnWidth(1), 1000.0F);
+}
+
+void TestForm1::closingEndsTheProgramDuringAnExport()
+{
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("save")));
+    QFile old(folder.filePath(QStringLiteral("save/contacts.txt")));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the user's old file\r\n") > 0);
+    old.close();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUARRELBY_TEST_CLOSE_DIR"), folder.path());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(QFile::exists(folder.filePath(QStringLiteral("hook-ran"))));
+    QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("export-finished"))));
+    QDir save(folder.filePath(QStringLiteral("save")));
+    QCOMPARE(save.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList {"contacts.txt"});
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("the user's old file\r\n"));
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("QUARRELBY_TEST_CLOSE_DIR"))
+        return closeDuringExport(argc, argv);
+    QApplication app(argc, argv);
+    TestForm1 test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_form1.moc"

@@ -1,0 +1,316 @@
+// The workbook export against a recording Excel: what is called, in which
+// order, and what the user sees when a call fails.
+#include "RecordingExcel.h"
+#include "ScriptedShell.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "export/ExcelExport.h"
+
+#include <QTest>
+
+using namespace quarrelby;
+using namespace quarrelby::test;
+
+namespace {
+
+const QString kMessageA = QString::fromLatin1(kExcelMissingProbeMessage);
+const QString kMessageB = QString::fromLatin1(kExcelMissingMessage);
+
+struct Harness {
+    Harness()
+        : form {shell, automation, list, pointer, [](int) { return 1; }}
+    {
+        registerRecordingExcel(automation, excel);
+        QObject::connect(&pointer, &MousePointer::changed, [this](int value) { pointerValues << value; });
+    }
+
+    // Headers H1..Hn; each row is its tick ("x" or "") followed by its cells.
+    void fill(int columns, const QList<QStringList> &rows)
+    {
+        for (int k = 1; k <= columns; ++k)
+            list.addColumn(QStringLiteral("H%1").arg(k));
+        for (const QStringList &row : rows) {
+            const int i = list.addRow(row.value(1));
+            for (int k = 2; k < row.size(); ++k)
+                list.setCell(i, k, row[k]);
+            list.setChecked(i, row.value(0) == QLatin1String("x"));
+        }
+    }
+
+    // Error reports as "line: description".
+    QStringList reports() const
+    {
+        QStringList result;
+        for (const MessageRequest &m : shell.messages) {
+            if (m.caption != QLatin1String("Application Error"))
+                continue;
+            const QString first = m.text.section(QLatin1String("\r\n"), 0, 0);
+            const qsizetype at = m.text.indexOf(QLatin1String(" at line "));
+            const QString line = m.text.mid(at + 9).section(QLatin1Char('\r'), 0, 0);
+            result << line + QLatin1String(": ") + first;
+        }
+        return result;
+    }
+
+    ScriptedShell shell;
+    AutomationFactory automation;
+    ResultList list;
+    MousePointer pointer;
+    FormContext form;
+    RecordingExcelData excel;
+    QList<int> pointerValues;
+};
+
+} // namespace
+
+class TestExcelExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void excelMissingShowsBothMessages();
+    void emptyListCreatesNothing();
+    void callsInOrder();
+    void sheetRowFollowsListRow_data();
+    void sheetRowFollowsListRow();
+    void equalsSignsRemovedFromLaterColumns_data();
+    void equalsSignsRemovedFromLaterColumns();
+    void failingCallReportsItsStepOnce_data();
+    void failingCallReportsItsStepOnce();
+    void listClearedDuringYield();
+    void listClearedBeforeARow();
+};
+
+void TestExcelExport::excelMissingShowsBothMessages()
+{
+    Harness h;
+    h.fill(2, {{QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")}});
+    h.excel.failCreate = true;
+    PushButton1_Click(h.form);
+
+    QCOMPARE(h.shell.texts(), (QStringList {kMessageA, kMessageB}));
+    for (const MessageRequest &m : std::as_const(h.shell.messages)) {
+        QCOMPARE(m.caption, h.shell.applicationTitle());
+        QCOMPARE(m.buttons, MessageButtons::Ok);
+        QCOMPARE(m.icon, MessageIcon::None);
+    }
+    QVERIFY(h.pointerValues.isEmpty());
+    QVERIFY(h.excel.calls.isEmpty());
+    QCOMPARE(h.list.itemCount(), 1);
+}
+
+void TestExcelExport::emptyListCreatesNothing()
+{
+    Harness h;
+    h.fill(3, {});
+    PushButton1_Click(h.form);
+
+    QVERIFY(h.shell.messages.isEmpty());
+    QCOMPARE(h.pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
+    // Only the probe's application, released at once.
+    QCOMPARE(h.excel.created, 1);
+    QCOMPARE(h.excel.released, 1);
+    QVERIFY(h.excel.calls.isEmpty());
+}
+
+void TestExcelExport::callsInOrder()
+{
+    Harness h;
+    h.fill(
+        2, {{QStringLiteral("x"), QStringLiteral("Ann"), QStringLiteral("a@x")}, {QString(), QStringLiteral("Bob")}});
+    h.shell.onYield = [&](int) { QCOMPARE(h.pointer.value(), MousePointer::Hourglass); };
+    PushButton1_Click(h.form);
+
+    const QStringList expected {
+        QStringLiteral("Application.Workbooks"),
+        QStringLiteral("Workbooks.add"),
+        QStringLiteral("Application.Visible=true"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.cells(1,1)=H1"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.Columns(1)"),
+        QStringLiteral("Columns(1).Autofit"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.cells(1,2)=H2"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.Columns(2)"),
+        QStringLiteral("Columns(2).Autofit"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.cells(2,1)"),
+        QStringLiteral("Cell(2,1).Value=Ann"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.cells(2,2)"),
+        QStringLiteral("Cell(2,2).Value=a@x"),
+        QStringLiteral("Workbook.ActiveSheet"),
+        QStringLiteral("Sheet.Columns"),
+        QStringLiteral("Columns.Autofit"),
+    };
+    QCOMPARE(h.excel.calls, expected);
+    QVERIFY(h.shell.messages.isEmpty());
+    QCOMPARE(h.pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
+    // A yield before each header, each row and each cell of a ticked row.
+    QCOMPARE(h.shell.yields, 2 + 2 + 2);
+    QCOMPARE(h.excel.created, 2);
+    QCOMPARE(h.excel.released, 2);
+    QVERIFY(h.excel.visible);
+}
+
+void TestExcelExport::sheetRowFollowsListRow_data()
+{
+    QTest::addColumn<QString>("ticks");
+    QTest::addColumn<QList<int>>("filledRows");
+
+    QTest::newRow("rows 1 and 3 of three") << QStringLiteral("x-x") << QList<int> {1, 2, 4};
+    QTest::newRow("none ticked") << QStringLiteral("---") << QList<int> {1};
+    QTest::newRow("all ticked") << QStringLiteral("xxx") << QList<int> {1, 2, 3, 4};
+}
+
+void TestExcelExport::sheetRowFollowsListRow()
+{
+    QFETCH(QString, ticks);
+    QFETCH(QList<int>, filledRows);
+
+    Harness h;
+    QList<QStringList> rows;
+    for (qsizetype i = 0; i < ticks.size(); ++i) {
+        const QString n = QString::number(i + 1);
+        rows << QStringList {ticks[i] == u'x' ? QStringLiteral("x") : QString(), QLatin1String("name") + n,
+            QLatin1String("mail") + n, QLatin1String("phone") + n};
+    }
+    h.fill(3, rows);
+    PushButton1_Click(h.form);
+
+    QVERIFY(h.shell.messages.isEmpty());
+    QMap<std::pair<int, int>, QString> expected;
+    for (int k = 1; k <= 3; ++k)
+        expected[{1, k}] = QStringLiteral("H%1").arg(k);
+    for (int row : filledRows) {
+        if (row == 1)
+            continue;
+        for (int k = 1; k <= 3; ++k)
+            expected[{row, k}] = h.list.cell(row - 1, k);
+    }
+    QCOMPARE(h.excel.cells, expected);
+    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+}
+
+void TestExcelExport::equalsSignsRemovedFromLaterColumns_data()
+{
+    QTest::addColumn<int>("column"); // 0 for the header
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("formula in column 2") << 2 << QStringLiteral("=SUM(A1:A3)") << QStringLiteral("SUM(A1:A3)");
+    QTest::newRow("every sign") << 3 << QStringLiteral("a=b=c") << QStringLiteral("abc");
+    QTest::newRow("only signs") << 2 << QStringLiteral("==") << QString();
+    QTest::newRow("look-alikes stay") << 2 << QStringLiteral("a\u2260b\uFF1Dc") << QStringLiteral("a\u2260b\uFF1Dc");
+    QTest::newRow("first column unchanged") << 1 << QStringLiteral("=SUM(A1:A3)") << QStringLiteral("=SUM(A1:A3)");
+    QTest::newRow("header unchanged") << 0 << QStringLiteral("=Header") << QStringLiteral("=Header");
+}
+
+void TestExcelExport::equalsSignsRemovedFromLaterColumns()
+{
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, written);
+
+    Harness h;
+    for (int k = 1; k <= 3; ++k)
+        h.list.addColumn(k == 2 && column == 0 ? value : QStringLiteral("H%1").arg(k));
+    const int row = h.list.addRow(QStringLiteral("name"));
+    h.list.setChecked(row, true);
+    if (column > 0)
+        h.list.setCell(row, column, value);
+    PushButton1_Click(h.form);
+
+    QVERIFY(h.shell.messages.isEmpty());
+    QCOMPARE(h.excel.cells.value({column == 0 ? 1 : 2, column == 0 ? 2 : column}), written);
+}
+
+void TestExcelExport::failingCallReportsItsStepOnce_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("line");
+
+    QTest::newRow("first header") << QStringLiteral("Sheet.cells(1,1)") << 126;
+    QTest::newRow("later header") << QStringLiteral("Sheet.cells(1,3)") << 130;
+    QTest::newRow("fit one column") << QStringLiteral("Columns(2).Autofit") << 134;
+    QTest::newRow("first column value") << QStringLiteral("Cell(3,1).Value") << 154;
+    QTest::newRow("later value") << QStringLiteral("Cell(2,2).Value") << 158;
+    QTest::newRow("reaching a cell") << QStringLiteral("Sheet.cells(3,3)") << 158;
+    QTest::newRow("fit all columns") << QStringLiteral("Columns.Autofit") << 168;
+    QTest::newRow("showing Excel") << QStringLiteral("Application.Visible") << 116;
+}
+
+void TestExcelExport::failingCallReportsItsStepOnce()
+{
+    QFETCH(QString, failing);
+    QFETCH(int, line);
+
+    Harness h;
+    h.fill(3,
+        {{QStringLiteral("x"), QStringLiteral("a1"), QStringLiteral("b1"), QStringLiteral("c1")},
+            {QStringLiteral("x"), QStringLiteral("a2"), QStringLiteral("b2"), QStringLiteral("c2")}});
+    h.excel.failing = {failing};
+    PushButton1_Click(h.form);
+
+    QCOMPARE(h.reports().size(), 1);
+    QVERIFY2(h.reports().first().startsWith(QString::number(line) + QLatin1String(": Scripted failure at ")),
+        qPrintable(h.reports().first()));
+    QVERIFY(h.shell.messages.first().text.contains(QLatin1String("Form1.PushButton1_Click")));
+
+    // Every other cell arrives, and the export still ends normally.
+    int cellsWritten = 0;
+    for (int r = 1; r <= 3; ++r) {
+        for (int c = 1; c <= 3; ++c) {
+            const bool failed = failing.contains(QStringLiteral("(%1,%2)").arg(r).arg(c));
+            QCOMPARE(h.excel.cells.contains({r, c}), !failed);
+            cellsWritten += failed ? 0 : 1;
+        }
+    }
+    QVERIFY(cellsWritten >= 8);
+    QCOMPARE(h.pointer.value(), MousePointer::Default);
+}
+
+void TestExcelExport::listClearedDuringYield()
+{
+    Harness h;
+    h.fill(3,
+        {{QStringLiteral("x"), QStringLiteral("a1"), QStringLiteral("b1"), QStringLiteral("c1")},
+            {QStringLiteral("x"), QStringLiteral("a2"), QStringLiteral("b2"), QStringLiteral("c2")}});
+    // Yields 1 to 3 come before the headers, 4 before row 1 and 5 to 7
+    // before its cells: the rows go after the first cell of row 1.
+    h.shell.onYield = [&](int n) {
+        if (n == 6)
+            h.list.clearRows();
+    };
+    PushButton1_Click(h.form);
+
+    const QStringList reports = h.reports();
+    // The first cell that finds its row gone is reported, and the rows end
+    // there: one report, not one for every cell left.
+    QCOMPARE(reports, (QStringList {QStringLiteral("158: Index out of bounds")}));
+    QCOMPARE(h.excel.cells.value({2, 1}), QStringLiteral("a1"));
+    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+    QCOMPARE(h.pointer.value(), MousePointer::Default);
+}
+
+void TestExcelExport::listClearedBeforeARow()
+{
+    Harness h;
+    h.fill(3,
+        {{QStringLiteral("x"), QStringLiteral("a1"), QStringLiteral("b1"), QStringLiteral("c1")},
+            {QStringLiteral("x"), QStringLiteral("a2"), QStringLiteral("b2"), QStringLiteral("c2")}});
+    // Yield 4 comes before row 1: its tick test finds the row gone.
+    h.shell.onYield = [&](int n) {
+        if (n == 4)
+            h.list.clearRows();
+    };
+    PushButton1_Click(h.form);
+    QCOMPARE(h.reports(), (QStringList {QStringLiteral("144: Index out of bounds")}));
+    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+    QCOMPARE(h.pointer.value(), MousePointer::Default);
+}
+
+QTEST_GUILESS_MAIN(TestExcelExport)
+#include "tst_excelexport.moc"

@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Fails when a source file includes a header of a layer above its own.
+
+The layers and what each may use are the rows of the table below; the build
+links the libraries the same way, so this check turns an upward #include into
+a failing test even where the header alone would have compiled.
+"""
+import pathlib
+import re
+import sys
+
+MAY_USE = {
+    "format": {"format"},
+    "platform": {"platform"},
+    "platform/qt": {"platform", "platform/qt"},
+    "platform/contacts": {"platform", "platform/contacts", "format"},
+    "platform/excel": {"platform", "platform/excel"},
+    "core": {"core", "platform"},
+    "outlook": {"outlook", "core", "platform"},
+    "export": {"export", "core", "platform"},
+    "app": None,  # the top: everything below
+}
+IMPLEMENTATIONS = ("qt", "contacts", "excel")
+
+
+def layer_of(relative: str):
+    parts = relative.split("/")
+    if parts[0] == "platform" and len(parts) > 2 and parts[1] in IMPLEMENTATIONS:
+        return "platform/" + parts[1]
+    return parts[0]
+
+
+def main(src: pathlib.Path) -> int:
+    include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+    problems = []
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in (".h", ".cpp") or path.parent == src:
+            continue
+        own = layer_of(path.relative_to(src).as_posix())
+        if own not in MAY_USE:
+            problems.append(f"{path}: in no known layer ({own})")
+            continue
+        allowed = MAY_USE[own]
+        for header in include.findall(path.read_text(encoding="utf-8")):
+            used = layer_of(header)
+            if allowed is not None and used not in allowed:
+                problems.append(f"{path}: {own} may not include {header} ({used})")
+    for line in problems:
+        print(line)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(pathlib.Path(sys.argv[1])))

@@ -1,0 +1,309 @@
+#include "ScriptedOutlook.h"
+#include "ScriptedShell.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "outlook/Extraction.h"
+#include "core/FieldCatalogue.h"
+
+#include <QTest>
+
+#include <array>
+
+using namespace quarrelby;
+using namespace quarrelby::test;
+
+namespace {
+
+// A window's worth of state around the extraction.
+struct Fixture {
+    ScriptedShell shell;
+    AutomationFactory automation;
+    ScriptedOutlookData outlook;
+    ResultList list;
+    MousePointer pointer;
+    std::array<int, kFieldCount> boxes {};
+    FormContext form {shell, automation, list, pointer, [this](int n) { return boxes.at(static_cast<size_t>(n)); }};
+
+    Fixture()
+    {
+        registerScriptedOutlook(automation, outlook);
+        for (const ContactField &f : fieldCatalogue()) {
+            list.addColumn(QLatin1String(f.caption));
+            list.setColumnWidth(f.index + 1, 2000);
+            boxes.at(static_cast<size_t>(f.index)) = f.tickedAtStart ? 1 : 0;
+        }
+    }
+
+    QStringList row(int i) const
+    {
+        QStringList cells;
+        for (int k = 1; k <= list.headerCount(); ++k)
+            cells << list.cell(i, k);
+        return cells;
+    }
+};
+
+QString expectedCell(int n, int contact)
+{
+    const ContactField &f = field(n);
+    QString value = QStringLiteral("%1 %2").arg(QLatin1String(f.property)).arg(contact);
+    if (f.secondProperty)
+        value += QStringLiteral(" - %1 %2").arg(QLatin1String(f.secondProperty)).arg(contact);
+    return value;
+}
+
+const QString kDone = QStringLiteral("Done.");
+
+} // namespace
+
+class TestExtraction : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyFieldLandsInItsColumn()
+    {
+        Fixture fx;
+        fx.outlook.items = {fullContact(1), fullContact(2)};
+        QList<int> pointerValues;
+        connect(&fx.pointer, &MousePointer::changed, this, [&](int v) { pointerValues << v; });
+
+        PushButton2_Click(fx.form);
+
+        QCOMPARE(fx.shell.texts(), QStringList {kDone});
+        QCOMPARE(fx.shell.messages[0].caption, QStringLiteral("Quarrelby"));
+        QCOMPARE(fx.shell.messages[0].icon, MessageIcon::None);
+        QCOMPARE(fx.list.itemCount(), 2);
+        for (int i = 1; i <= 2; ++i)
+            for (int n = 0; n < kFieldCount; ++n)
+                QCOMPARE(fx.list.cell(i, n + 1), expectedCell(n, i));
+        QCOMPARE(fx.outlook.log.propertyReads, 2 * 34);
+        QCOMPARE(fx.outlook.log.quits, 1);
+        QCOMPARE(fx.shell.sleeps, QList<int> {100});
+        QCOMPARE(pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
+        QVERIFY(!fx.list.checked(1));
+    }
+
+    void missingAssistantDataShowsTheJoinAlone()
+    {
+        Fixture fx;
+        fx.outlook.items = {ScriptedItem {}};
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.list.itemCount(), 1);
+        QCOMPARE(fx.list.subItem(1, 11), QStringLiteral(" - "));
+        QCOMPARE(fx.list.text(1), QString());
+    }
+
+    void failingReadCostsOneCell_data()
+    {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("line");
+        QTest::newRow("full name") << "FullName" << 1 << 126;
+        QTest::newRow("birthday") << "Birthday" << 2 << 128;
+        QTest::newRow("assistant phone") << "AssistantTelephoneNumber" << 12 << 148;
+        QTest::newRow("notes") << "Body" << 33 << 190;
+    }
+
+    void failingReadCostsOneCell()
+    {
+        QFETCH(QString, property);
+        QFETCH(int, column);
+        QFETCH(int, line);
+        Fixture fx;
+        fx.outlook.items = {fullContact(1), fullContact(2), fullContact(3)};
+        fx.outlook.items[1].failingProperties.insert(property);
+
+        PushButton2_Click(fx.form);
+
+        QCOMPARE(fx.shell.messages.size(), 2);
+        QCOMPARE(fx.shell.messages[0].caption, QStringLiteral("Application Error"));
+        QVERIFY2(
+            fx.shell.messages[0].text.contains(QStringLiteral("Form1.GetAllContactsOutlook at line %1\r\r").arg(line)),
+            qPrintable(fx.shell.messages[0].text));
+        QCOMPARE(fx.shell.messages[1].text, kDone);
+        QCOMPARE(fx.list.itemCount(), 3);
+        for (int n = 0; n < kFieldCount; ++n) {
+            QCOMPARE(fx.list.cell(1, n + 1), expectedCell(n, 1));
+            QCOMPARE(fx.list.cell(2, n + 1), n + 1 == column ? QString() : expectedCell(n, 2));
+            QCOMPARE(fx.list.cell(3, n + 1), expectedCell(n, 3));
+        }
+    }
+
+    void failingTypeTestAddsTheRow()
+    {
+        Fixture fx;
+        ScriptedItem list = fullContact(1);
+        list.contact = false;
+        list.failTypeTest = true;
+        fx.outlook.items = {list};
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.shell.messages.size(), 2);
+        QVERIFY(fx.shell.messages[0].text.contains(QLatin1String("at line 124\r\r")));
+        QCOMPARE(fx.list.itemCount(), 1);
+        QCOMPARE(fx.list.text(1), expectedCell(0, 1));
+    }
+
+    void emptyAndDistributionListFolders_data()
+    {
+        QTest::addColumn<int>("distributionLists");
+        QTest::newRow("empty folder") << 0;
+        QTest::newRow("only distribution lists") << 3;
+    }
+
+    void emptyAndDistributionListFolders()
+    {
+        QFETCH(int, distributionLists);
+        Fixture fx;
+        fx.list.addRow(QStringLiteral("old row"));
+        for (int i = 0; i < distributionLists; ++i) {
+            ScriptedItem group = fullContact(i);
+            group.contact = false;
+            fx.outlook.items << group;
+        }
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.shell.texts(), QStringList {kDone});
+        QCOMPARE(fx.list.itemCount(), 0);
+        QCOMPARE(fx.outlook.log.quits, 1);
+        QCOMPARE(fx.outlook.log.propertyReads, 0);
+        QCOMPARE(fx.list.columnWidth(1), 1000.0f);
+    }
+
+    void secondExtractionReplacesTheRows()
+    {
+        Fixture fx;
+        fx.outlook.items = {fullContact(1), fullContact(2)};
+        PushButton2_Click(fx.form);
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.list.itemCount(), 2);
+        QCOMPARE(fx.list.text(2), expectedCell(0, 2));
+        QCOMPARE(fx.outlook.log.quits, 2);
+    }
+
+    void outlookGoneAtTheClickChangesNothing()
+    {
+        Fixture fx;
+        fx.list.addRow(QStringLiteral("kept"));
+        fx.outlook.failCreate = true;
+        QList<int> pointerValues;
+        connect(&fx.pointer, &MousePointer::changed, this, [&](int v) { pointerValues << v; });
+
+        PushButton2_Click(fx.form);
+
+        QCOMPARE(fx.shell.texts(),
+            QStringList {QStringLiteral("MS Outlook does not appear to be installed on this computer.")});
+        QCOMPARE(fx.shell.messages[0].caption, fx.shell.applicationTitle());
+        QCOMPARE(fx.list.itemCount(), 1);
+        QCOMPARE(fx.list.text(1), QStringLiteral("kept"));
+        for (int k = 1; k <= kFieldCount; ++k)
+            QCOMPARE(fx.list.columnWidth(k), 2000.0f);
+        QVERIFY(pointerValues.isEmpty());
+        QVERIFY(fx.shell.sleeps.isEmpty());
+    }
+
+    void widthsFollowTheBoxesAndAreSetBeforeTheRowsGo()
+    {
+        Fixture fx;
+        fx.list.addRow(QStringLiteral("old"));
+        fx.boxes[3] = 0; // Company Name unticked
+        fx.boxes[10] = 1; // TTY/TDD ticked
+        QList<int> rowsWhenWidthSet;
+        connect(&fx.list, &ResultList::columnWidthChanged, this, [&] { rowsWhenWidthSet << fx.list.itemCount(); });
+        fx.outlook.items = {fullContact(1)};
+
+        PushButton2_Click(fx.form);
+
+        for (int n = 0; n < kFieldCount; ++n)
+            QCOMPARE(fx.list.columnWidth(n + 1), fx.boxes.at(static_cast<size_t>(n)) == 1 ? 1000.0f : 1.0f);
+        QVERIFY(!rowsWhenWidthSet.isEmpty());
+        for (int rows : rowsWhenWidthSet)
+            QCOMPARE(rows, 1); // the old row was still there
+        // A hidden column still holds its value.
+        QCOMPARE(fx.list.cell(1, 4), expectedCell(3, 1));
+    }
+
+    void outlookLostAfterTheCheckStillEndsTheWalkProperly()
+    {
+        Fixture fx;
+        fx.list.addRow(QStringLiteral("old"));
+        // The click sleeps between the probe and the walk: lose Outlook there.
+        struct LosingShell : ScriptedShell {
+            AutomationFactory *automation = nullptr;
+            void sleep(int ms) override
+            {
+                ScriptedShell::sleep(ms);
+                automation->registerClass(
+                    QStringLiteral("Outlook.Application"), []() -> std::unique_ptr<AutomationObject> {
+                        throw AutomationError(QStringLiteral("Outlook went away"));
+                    });
+            }
+        } shell;
+        shell.automation = &fx.automation;
+        FormContext form {shell, fx.automation, fx.list, fx.pointer, fx.form.chkData};
+
+        PushButton2_Click(form);
+
+        QStringList lines;
+        for (const QString &text : shell.texts()) {
+            const qsizetype at = text.indexOf(QLatin1String(" at line "));
+            lines << (at < 0 ? text : text.mid(at + 9, 3));
+        }
+        QCOMPARE(lines, (QStringList {"102", "104", "106", "108", "122", "194", kDone}));
+        QVERIFY(shell.texts().first().startsWith(QLatin1String("Outlook went away\r\n")));
+        QCOMPARE(fx.list.itemCount(), 0);
+        QCOMPARE(fx.list.columnWidth(1), 1000.0f);
+        QCOMPARE(fx.pointer.value(), MousePointer::Default);
+    }
+
+    void quitIsCalledOnceTheApplicationExists()
+    {
+        Fixture fx;
+        fx.outlook.failNamespace = true;
+        fx.outlook.items = {fullContact(1)};
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.outlook.log.quits, 1);
+        QCOMPARE(fx.list.itemCount(), 0);
+        QCOMPARE(fx.shell.texts().last(), kDone);
+    }
+
+    void unreadableItemIsReportedAndTheWalkGoesOn()
+    {
+        Fixture fx;
+        fx.outlook.items = {fullContact(1), fullContact(2), fullContact(3), fullContact(4)};
+        fx.outlook.items[0].failToRead = true;
+        fx.outlook.items[2].failToRead = true;
+        PushButton2_Click(fx.form);
+        QCOMPARE(fx.shell.messages.size(), 3);
+        QVERIFY(fx.shell.messages[0].text.startsWith(QLatin1String("Cannot read item 1\r\n")));
+        QVERIFY(fx.shell.messages[0].text.contains(QLatin1String("at line 122\r\r")));
+        QVERIFY(fx.shell.messages[1].text.contains(QLatin1String("at line 192\r\r")));
+        QCOMPARE(fx.list.itemCount(), 2);
+        QCOMPARE(fx.list.text(1), expectedCell(0, 2));
+        QCOMPARE(fx.list.text(2), expectedCell(0, 4));
+    }
+
+    void datesBecomeShortDatesWithTheirCentury_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("midnight") << QVariant(QDateTime(QDate(1904, 2, 29), QTime(0, 0))) << "2/29/1904";
+        QTest::newRow("with time") << QVariant(QDateTime(QDate(2021, 8, 31), QTime(14, 5))) << "8/31/2021 2:05 PM";
+        QTest::newRow("with seconds") << QVariant(QDateTime(QDate(2021, 8, 31), QTime(9, 5, 7)))
+                                      << "8/31/2021 9:05:07 AM";
+        QTest::newRow("date only") << QVariant(QDate(1999, 12, 31)) << "12/31/1999";
+        QTest::newRow("text unchanged") << QVariant(QStringLiteral(" --03-15 \r\n")) << " --03-15 \r\n";
+        QTest::newRow("empty") << QVariant(QString()) << "";
+    }
+
+    void datesBecomeShortDatesWithTheirCentury()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(cellText(value).replace(QChar(0x202F), QLatin1Char(' ')), text);
+        QLocale::setDefault(QLocale::system());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExtraction)
+#include "tst_extraction.moc"

@@ -1,0 +1,375 @@
+#include "ScriptedShell.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "outlook/Extraction.h"
+#include "core/FieldCatalogue.h"
+#include "platform/Automation.h"
+#include "platform/contacts/ContactStore.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+
+using namespace quarrelby;
+using namespace quarrelby::test;
+
+namespace {
+
+const QString kSamples = QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts");
+
+// The window's state around a real extraction from the real store.
+struct Extraction {
+    ScriptedShell shell;
+    AutomationFactory automation;
+    ResultList list;
+    MousePointer pointer;
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
+
+    explicit Extraction(const QString &location)
+    {
+        qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
+        registerContactStore(automation);
+        for (const ContactField &f : fieldCatalogue())
+            list.addColumn(QLatin1String(f.caption));
+        GetAllContactsOutlook(form);
+    }
+
+    // The row whose first cell is name, as column caption -> cell text.
+    QHash<QString, QString> row(const QString &name) const
+    {
+        for (int i = 1; i <= list.itemCount(); ++i) {
+            if (list.cell(i, 1) != name)
+                continue;
+            QHash<QString, QString> cells;
+            for (int k = 1; k <= list.headerCount(); ++k)
+                cells.insert(list.columnText(k), list.cell(i, k));
+            return cells;
+        }
+        return {};
+    }
+
+    QStringList names() const
+    {
+        QStringList result;
+        for (int i = 1; i <= list.itemCount(); ++i)
+            result << list.cell(i, 1);
+        return result;
+    }
+};
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QByteArray card(const char *name)
+{
+    return QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:") + name + "\r\nEND:VCARD\r\n";
+}
+
+QString birthday(int y, int m, int d)
+{
+    return cellText(QDate(y, m, d));
+}
+
+} // namespace
+
+class TestContactStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { qunsetenv("QUARRELBY_CONTACTS"); }
+
+    // Every field of the sample address book lands in its column.
+    void sampleFields_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char *name, const char *column, const QString &expected) {
+            QTest::newRow(qPrintable(QString::fromUtf8(name) + QLatin1Char(' ') + QLatin1String(column)))
+                << QString::fromUtf8(name) << QString::fromLatin1(column) << expected;
+        };
+        auto s = [](const char *utf8) { return QString::fromUtf8(utf8); };
+
+        const char *anna = "Dr. Anna Maria Lindqvist PhD";
+        row(anna, "Birthday", birthday(1979, 3, 15));
+        row(anna, "Job Title", s("Head of Research"));
+        row(anna, "Company Name", s("Nordvik Kemi AB"));
+        row(anna, "File As", s("Lindqvist, Anna"));
+        row(anna, "Email Address 1", s("a.lindqvist@mail.example"));
+        row(anna, "Email Address 2", s("anna.lindqvist@nordvik.example"));
+        row(anna, "Email Address 3", s("anna@lindqvist.example"));
+        row(anna, "Webpage", s("https://nordvik.example/people/anna"));
+        row(anna, "IM Address", s("anna@chat.nordvik.example"));
+        row(anna, "TTY/TDD Tel No", s("+46 8 555 070 00"));
+        row(anna, "Asst Tel No", s("Björn Ek - +46 8 555 010 11"));
+        row(anna, "Bus. Tel No 1", s("+46 8 555 010 00"));
+        row(anna, "Bus. Tel No 2", s("+46 8 555 010 01"));
+        row(anna, "Bus. Fax No", s("+46 8 555 010 99"));
+        row(anna, "CallbackTel No", s("+46 8 555 010 20"));
+        row(anna, "Car Tel No", s("+46 70 555 01 02"));
+        row(anna, "Company Tel No", s("+46 8 555 000 00"));
+        row(anna, "Home Tel No 1", s("+46 8 555 020 00"));
+        row(anna, "Home Tel No 2", s("+46 8 555 020 01"));
+        row(anna, "Home Fax No", s("+46 8 555 020 99"));
+        row(anna, "ISDN No", s("+46 8 555 030 00"));
+        row(anna, "Mobile No", s("+46 70 555 01 01"));
+        row(anna, "Other Tel No", s("+46 8 555 040 00"));
+        row(anna, "Other Fax No", s("+46 8 555 040 99"));
+        row(anna, "Pager No", s("+46 74 555 01 01"));
+        row(anna, "Primary Tel No", s("+46 8 555 050 00"));
+        row(anna, "Radio Tel No", s("+46 8 555 060 00"));
+        row(anna, "Telex Number", s("17654 NORDV S"));
+        row(anna, "Business Address", s("Building 4\r\nKemivägen 12\r\nEntrance C\r\nStockholm  111 22\r\nSweden"));
+        row(anna, "Home Address", s("Ringvägen 3\r\nStockholm  118 60\r\nSweden"));
+        row(anna, "Other Address", s("Sommarstigen 7\r\nVisby, Gotland  621 41\r\nSweden"));
+        row(anna, "Body/Notes",
+            s("Met at the \"Nordic Chemistry\" conference, Oslo; prefers e-mail.\r\n"
+              "Speaks Swedish, English and German."));
+
+        // Outlook's own vCard 2.1: Windows-1252, quoted-printable, X-MS-TEL.
+        const char *jose = "Sr. José Luis García";
+        row(jose, "Company Name", s("Construcciones Peñalara S.L."));
+        row(jose, "File As", s("García, José"));
+        row(jose, "Birthday", birthday(1972, 7, 4));
+        row(jose, "Email Address 1", s("jose.garcia@penalara.example"));
+        row(jose, "IM Address", s("jgarcia@im.penalara.example"));
+        row(jose, "Asst Tel No", s("Lucía Martín - +34 91 555 12 10"));
+        row(jose, "TTY/TDD Tel No", s("+34 91 555 99 00"));
+        row(jose, "Telex Number", s("28745 PENA E"));
+        row(jose, "Company Tel No", s("+34 91 555 00 00"));
+        row(jose, "Primary Tel No", s("+34 91 555 10 00"));
+        row(jose, "Business Address", s("Planta 3\r\nCalle de Alcalá 120\r\nMadrid, Madrid  28009\r\nEspaña"));
+        row(jose, "Home Address", s("Paseo de la Castellana 45, 2º B\r\nMadrid  28046\r\nEspaña"));
+        row(jose, "Body/Notes",
+            s("Cliente desde 2009, \"muy puntual\".\r\nHabla español e inglés; prefiere llamadas por la mañana."));
+
+        // vCard 4.0.
+        const char *chen = "陈伟";
+        row(chen, "Birthday", s("--03-15"));
+        row(chen, "File As", s("Chen, Wei"));
+        row(chen, "Bus. Tel No 1", s("+86-21-5555-0101"));
+        row(chen, "Mobile No", s("+86-139-5555-0102"));
+        row(chen, "Home Tel No 1", s("+86-21-5555-0103"));
+        row(chen, "IM Address", s("chenwei@xingchen.example"));
+        row(chen, "Business Address", s("浦东新区世纪大道100号\r\n上海 200120\r\n中国"));
+
+        // Apple item groups.
+        const char *olivia = "Olivia Bennett";
+        row(olivia, "Birthday", s("--11-02"));
+        row(olivia, "Asst Tel No", s(" - +44 20 7946 0111"));
+        row(olivia, "Mobile No", s("+44 7700 900 123"));
+        row(olivia, "Bus. Fax No", s("+44 20 7946 0199"));
+        row(olivia, "Home Fax No", s("+44 20 7946 0299"));
+        row(olivia, "Other Fax No", s("+44 20 7946 0399"));
+        row(olivia, "Pager No", s("+44 7623 900 456"));
+        row(olivia, "Business Address", s("12 Wharf Road\r\nUnit 5\r\nLondon  N1 7GR\r\nUnited Kingdom"));
+
+        row("Priya Raghavan", "Email Address 3", s("praghavan@alumni.example"));
+        row("Priya Raghavan", "Business Address",
+            s("Lotus Works, 3rd Floor, 22 MG Road\r\nBengaluru, KA  560025\r\nIndia"));
+        row("Priya Raghavan", "Other Tel No", s("+91 80 5550 0000"));
+        row("Jürgen Müller-Lüdenscheidt", "Business Address",
+            s("Raum 2.14\r\nBetzdorfer Straße 2\r\n50679 Köln\r\nDeutschland"));
+        row("Jürgen Müller-Lüdenscheidt", "Asst Tel No", s("Petra Schäfer - +49 221 5555 2101"));
+        row("Aroha Ngata", "Body/Notes",
+            s("Kia ora! Allergic to peanuts, shellfish.\r\nSecond note: birthday party on a \"Saturday\"."));
+        row("Дмитрий Волков", "Business Address", s("ул. Тверская, д. 7\r\nофис 12\r\nМосква  125009\r\nРоссия"));
+        row("Νίκος Παπαδόπουλος", "File As", s("Παπαδόπουλος, Νίκος"));
+        row("Alexandra Konstantinopoulou-Fairweather", "Email Address 1",
+            s("alexandra.kf@very-long-domain-name-for-testing-folds.example"));
+        row("Fjord Logistics AS", "Business Address", s("PO Box 1234\r\nOslo  0102\r\nNorway"));
+        row("", "Email Address 1", s("newsletter@shop.example"));
+        row("", "Birthday", QString());
+    }
+
+    void sampleFields()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, column);
+        QFETCH(QString, expected);
+        static const Extraction extraction(kSamples);
+        const auto cells = extraction.row(name);
+        QVERIFY2(!cells.isEmpty(), qPrintable(name));
+        QVERIFY2(cells.contains(column), qPrintable(column));
+        QCOMPARE(cells.value(column), expected);
+    }
+
+    // The walk as a whole: order, lists skipped, nothing reported.
+    void sampleBook()
+    {
+        const Extraction extraction(kSamples);
+        QCOMPARE(extraction.shell.texts(), QStringList());
+        const QStringList names = extraction.names();
+        QCOMPARE(names.size(), 23);
+        QVERIFY(!names.contains(QStringLiteral("Project Aurora team")));
+        QVERIFY(!names.contains(QStringLiteral("Book club")));
+        QCOMPARE(names.first(), QStringLiteral("Dr. Anna Maria Lindqvist PhD"));
+        QCOMPARE(names.last(), QStringLiteral("Alexandra Konstantinopoulou-Fairweather"));
+        // Every column holds something somewhere: no field is left unread.
+        for (int k = 1; k <= extraction.list.headerCount(); ++k) {
+            bool filled = false;
+            for (int i = 1; i <= extraction.list.itemCount() && !filled; ++i)
+                filled = !extraction.list.cell(i, k).isEmpty();
+            QVERIFY2(filled, qPrintable(extraction.list.columnText(k)));
+        }
+    }
+
+    void folderOrderAndFilter()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("b.vcf")), card("Second") + card("Third"));
+        writeFile(dir.filePath(QStringLiteral("a.VCF")), card("First"));
+        writeFile(dir.filePath(QStringLiteral("c.vcard")), card("Fourth"));
+        writeFile(dir.filePath(QStringLiteral("d.txt")), card("Ignored"));
+        writeFile(dir.filePath(QStringLiteral("notes.vcf.bak")), card("Ignored too"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub.vcf")));
+        const Extraction extraction(dir.path());
+        QCOMPARE(extraction.shell.texts(), QStringList());
+        QCOMPARE(extraction.names(), (QStringList {"First", "Second", "Third", "Fourth"}));
+    }
+
+    void singleFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("export.vcf"));
+        writeFile(path, card("One") + card("Two"));
+        const Extraction extraction(path);
+        QCOMPARE(extraction.names(), (QStringList {"One", "Two"}));
+    }
+
+    void emptyFolder()
+    {
+        QTemporaryDir dir;
+        const Extraction extraction(dir.path());
+        QCOMPARE(extraction.shell.texts(), QStringList());
+        QCOMPARE(extraction.list.itemCount(), 0);
+    }
+
+    // A missing location fails at creation, and the description names it.
+    void missingLocation()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("no such folder"));
+        const ContactStoreApplication *created = nullptr;
+        try {
+            created = new ContactStoreApplication(path);
+        } catch (const AutomationError &error) {
+            QVERIFY2(error.description().contains(path), qPrintable(error.description()));
+        }
+        QVERIFY(!created);
+
+        AutomationFactory automation;
+        qputenv("QUARRELBY_CONTACTS", QFile::encodeName(path));
+        registerContactStore(automation);
+        QVERIFY(!IsOutlookInstalled(automation));
+    }
+
+    void defaultLocation()
+    {
+        qunsetenv("QUARRELBY_CONTACTS");
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", "/srv/data");
+        QCOMPARE(contactStoreLocation(), QStringLiteral("/srv/data/contacts"));
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(contactStoreLocation(), QDir::homePath() + QStringLiteral("/.local/share/contacts"));
+        qputenv("QUARRELBY_CONTACTS", "/elsewhere/book.vcf");
+        QCOMPARE(contactStoreLocation(), QStringLiteral("/elsewhere/book.vcf"));
+        if (!saved.isNull())
+            qputenv("XDG_DATA_HOME", saved);
+    }
+
+    // A large file is resolved ahead of the walk on a second thread: the
+    // rows must be exactly those of the same cards read one by one, in order,
+    // charsets and all.
+    void largeFileSameAsSmallFiles()
+    {
+        const Extraction reference(kSamples);
+        QVERIFY(reference.shell.texts().isEmpty());
+
+        QByteArray book;
+        for (const QFileInfo &info : QDir(kSamples).entryInfoList({"*.vcf", "*.vcard"}, QDir::Files, QDir::Name)) {
+            QFile file(info.filePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            book += file.readAll() + "\r\n";
+        }
+        constexpr int kCopies = 40; // well past the size read on a thread of its own
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.vcf"));
+        writeFile(path, book.repeated(kCopies));
+
+        const Extraction large(path);
+        QVERIFY(large.shell.texts().isEmpty());
+        QCOMPARE(large.list.itemCount(), reference.list.itemCount() * kCopies);
+        for (int i = 1; i <= large.list.itemCount(); ++i) {
+            const int j = (i - 1) % reference.list.itemCount() + 1;
+            for (int k = 1; k <= large.list.headerCount(); ++k) {
+                if (large.list.cell(i, k) != reference.list.cell(j, k))
+                    QFAIL(qPrintable(QStringLiteral("row %1, column %2 differs").arg(i).arg(k)));
+            }
+        }
+
+        // A walk given up early ends its reading thread with it.
+        ContactStoreApplication application(path);
+        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
+        QCOMPARE(items->next()->property(QStringLiteral("FullName")).toString(), reference.list.cell(1, 1));
+        items.reset();
+    }
+
+    // A file that cannot be read during the walk is reported under the
+    // walk's line, naming the file, and the walk goes on.
+    void unreadableFileDuringWalk()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), card("Before"));
+        const QString vanished = dir.filePath(QStringLiteral("b.vcf"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), vanished));
+        writeFile(dir.filePath(QStringLiteral("c.vcf")), card("After"));
+        const Extraction extraction(dir.path());
+        QCOMPARE(extraction.names(), (QStringList {"Before", "After"}));
+        const QStringList texts = extraction.shell.texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts.first().contains(QStringLiteral("at line 192")), qPrintable(texts.first()));
+        QVERIFY2(texts.first().contains(vanished), qPrintable(texts.first()));
+    }
+
+    void fileRemovedAfterListing()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), card("A"));
+        writeFile(dir.filePath(QStringLiteral("b.vcf")), card("B"));
+        writeFile(dir.filePath(QStringLiteral("c.vcf")), card("C"));
+        ContactStoreApplication application(dir.path());
+        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
+        QCOMPARE(items->next()->property(QStringLiteral("FullName")).toString(), QStringLiteral("A"));
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("b.vcf"))));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)items->next());
+        QCOMPARE(items->next()->property(QStringLiteral("FullName")).toString(), QStringLiteral("C"));
+        QVERIFY(!items->next());
+        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)application.getNamespace(QStringLiteral("CONTACTS")));
+    }
+
+    void unknownPropertyIsAFailure()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), card("A"));
+        ContactStoreApplication application(dir.path());
+        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
+        auto item = items->next();
+        QVERIFY(item->isContactItem());
+        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)item->property(QStringLiteral("Nickname")));
+        QCOMPARE(item->property(QStringLiteral("Birthday")).toString(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContactStore)
+#include "tst_contactstore.moc"

@@ -1,0 +1,492 @@
+// The workbook export through the product's Excel stand-in: the .xlsx file is
+// read back with openpyxl, the way a spreadsheet program reads it.
+#include "ScriptedShell.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "export/ExcelExport.h"
+#include "platform/excel/ExcelApplication.h"
+#include "app/PlatformClasses.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quarrelby;
+using namespace quarrelby::test;
+
+namespace {
+
+// Prints what a spreadsheet program would show: the cells with their types
+// (escaped characters such as "_x000D_" decoded) and the column widths set.
+const char kReader[] = R"(
+import json, re, sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+unescape = lambda s: re.sub(r'_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), s)
+cells = [[c.row, c.column, c.data_type, unescape(c.value) if isinstance(c.value, str) else repr(c.value)]
+         for row in ws.iter_rows() for c in row if c.value is not None]
+widths = {k: d.width for k, d in ws.column_dimensions.items() if d.customWidth}
+json.dump({'cells': cells, 'widths': widths}, sys.stdout)
+)";
+
+struct Sheet {
+    QMap<std::pair<int, int>, QString> cells;
+    QSet<QString> types;
+    QMap<QString, double> widths; // by column letter
+};
+
+Sheet readSheet(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(kReader), path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        qFatal("reading %s failed: %s", qPrintable(path), python.readAllStandardError().constData());
+    const QJsonObject json = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    Sheet sheet;
+    for (const QJsonValue &cell : json.value(QLatin1String("cells")).toArray()) {
+        const QJsonArray c = cell.toArray();
+        sheet.cells[{c[0].toInt(), c[1].toInt()}] = c[3].toString();
+        sheet.types << c[2].toString();
+    }
+    const QJsonObject widths = json.value(QLatin1String("widths")).toObject();
+    for (auto it = widths.begin(); it != widths.end(); ++it)
+        sheet.widths[it.key()] = it.value().toDouble();
+    return sheet;
+}
+
+void writeScript(const QString &path, const QByteArray &body)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("#!/bin/sh\n" + body + '\n');
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+struct Harness {
+    Harness()
+        : form {shell, automation, list, pointer, [](int) { return 1; }}
+    {
+        registerPlatformClasses(automation, shell);
+    }
+
+    // Headers and rows: each row is its tick ("x" or "") followed by its cells.
+    void fill(const QStringList &headers, const QList<QStringList> &rows)
+    {
+        for (const QString &header : headers)
+            list.addColumn(header);
+        for (const QStringList &row : rows) {
+            const int i = list.addRow(row.value(1));
+            for (int k = 2; k < row.size(); ++k)
+                list.setCell(i, k, row[k]);
+            list.setChecked(i, row.value(0) == QLatin1String("x"));
+        }
+    }
+
+    // The one workbook handed to xdg-open.
+    QString opened() const
+    {
+        if (shell.started.size() != 1 || shell.started.first().size() != 2
+            || shell.started.first().first() != QLatin1String("xdg-open"))
+            return {};
+        return shell.started.first().at(1);
+    }
+
+    ScriptedShell shell;
+    AutomationFactory automation;
+    ResultList list;
+    MousePointer pointer;
+    FormContext form;
+};
+
+} // namespace
+
+class TestExcelWorkbook : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void exportRoundTrips();
+    void tooLongValueFailsItsCellOnly_data();
+    void tooLongValueFailsItsCellOnly();
+    void noSpreadsheetProgram_data();
+    void noSpreadsheetProgram();
+    void writeFailureIsTold();
+    void openerFailureIsTold();
+    void hiddenApplicationWritesNothing();
+    void rowsFilledOutOfOrder();
+    void hiddenAgainWritesNothing();
+    void folderGoneWhileFilling();
+    void autofitUsesTextOfThatMoment();
+    void membersIgnoreCase();
+    void refusedCalls_data();
+    void refusedCalls();
+
+private:
+    QStringList temporaryEntries() const { return QDir(m_temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+
+    QTemporaryDir m_root;
+    QString m_bin;
+    QString m_temp;
+    QByteArray m_path;
+};
+
+void TestExcelWorkbook::initTestCase()
+{
+    QVERIFY(m_root.isValid());
+    m_bin = m_root.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(m_bin));
+    m_path = qgetenv("PATH");
+}
+
+void TestExcelWorkbook::init()
+{
+    // A desktop with a spreadsheet program, and a temporary folder of our own.
+    writeScript(m_bin + QLatin1String("/xdg-mime"), "echo libreoffice-calc.desktop");
+    qputenv("PATH", QFile::encodeName(m_bin) + ':' + m_path);
+    m_temp = m_root.filePath(
+        QStringLiteral("tmp-%1").arg(QTest::currentTestFunction()) + QLatin1String(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(m_temp));
+    qputenv("TMPDIR", QFile::encodeName(m_temp));
+}
+
+void TestExcelWorkbook::exportRoundTrips()
+{
+    Harness h;
+    h.fill({QStringLiteral("Full Name"), QStringLiteral("=Header"), QStringLiteral("Notes"), QStringLiteral("Extra")},
+        {{QStringLiteral("x"), QStringLiteral("José Müller 日本 😀"), QStringLiteral("=SUM(A1:A3)"),
+             QStringLiteral("Line 1\r\nLine 2, \"quoted\""), QStringLiteral("_x0041_")},
+            {QString(), QStringLiteral("Not ticked"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")},
+            {QStringLiteral("x"), QStringLiteral("=1+1"), QStringLiteral("00123"), QStringLiteral("2021-08-31"),
+                QStringLiteral("TRUE")}});
+    PushButton1_Click(h.form);
+
+    QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
+    const QString path = h.opened();
+    QVERIFY(!path.isEmpty());
+    QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Book1.xlsx"));
+    QVERIFY(QFileInfo(path).absolutePath().startsWith(m_temp + QLatin1String("/quarrelby-")));
+
+    const Sheet sheet = readSheet(path);
+    const QMap<std::pair<int, int>, QString> expected {
+        {{1, 1}, QStringLiteral("Full Name")},
+        {{1, 2}, QStringLiteral("=Header")},
+        {{1, 3}, QStringLiteral("Notes")},
+        {{1, 4}, QStringLiteral("Extra")},
+        {{2, 1}, QStringLiteral("José Müller 日本 😀")},
+        {{2, 2}, QStringLiteral("SUM(A1:A3)")},
+        {{2, 3}, QStringLiteral("Line 1\r\nLine 2, \"quoted\"")},
+        {{2, 4}, QStringLiteral("_x0041_")},
+        {{4, 1}, QStringLiteral("=1+1")},
+        {{4, 2}, QStringLiteral("00123")},
+        {{4, 3}, QStringLiteral("2021-08-31")},
+        {{4, 4}, QStringLiteral("TRUE")},
+    };
+    QCOMPARE(sheet.cells, expected);
+    QCOMPARE(sheet.types, QSet<QString> {QStringLiteral("s")});
+    // Every column fitted to its longest text.
+    QCOMPARE(sheet.widths.keys(),
+        (QList<QString> {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}));
+    QVERIFY(sheet.widths.value(QStringLiteral("C")) >= QStringLiteral("Line 1\r\nLine 2, \"quoted\"").size());
+    QVERIFY(sheet.widths.value(QStringLiteral("D")) < sheet.widths.value(QStringLiteral("C")));
+}
+
+void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("line"); // 0: no failure
+
+    QTest::newRow("longest a cell holds") << 2 << 32767 << 0;
+    QTest::newRow("one more, later column") << 2 << 32768 << 158;
+    QTest::newRow("one more, first column") << 1 << 32768 << 154;
+}
+
+void TestExcelWorkbook::tooLongValueFailsItsCellOnly()
+{
+    QFETCH(int, column);
+    QFETCH(int, length);
+    QFETCH(int, line);
+
+    Harness h;
+    h.fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
+        {{QStringLiteral("x"), QStringLiteral("name"), QStringLiteral("mail"), QStringLiteral("phone")}});
+    h.list.setCell(1, column, QString(length, u'é'));
+    PushButton1_Click(h.form);
+
+    if (line == 0) {
+        QVERIFY(h.shell.messages.isEmpty());
+    } else {
+        QCOMPARE(h.shell.messages.size(), 1);
+        const QString text = h.shell.messages.first().text;
+        QVERIFY2(text.contains(QLatin1String("32,767")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Form1.PushButton1_Click at line %1").arg(line)), qPrintable(text));
+    }
+    const Sheet sheet = readSheet(h.opened());
+    QCOMPARE(sheet.cells.size(), line == 0 ? 6 : 5);
+    QCOMPARE(sheet.cells.value({2, column}).size(), line == 0 ? length : 0);
+    QCOMPARE(sheet.cells.value({2, 3}), QStringLiteral("phone"));
+}
+
+void TestExcelWorkbook::noSpreadsheetProgram_data()
+{
+    QTest::addColumn<QByteArray>("script"); // empty: no xdg-mime at all
+
+    QTest::newRow("no default") << QByteArray("exit 0");
+    QTest::newRow("query fails") << QByteArray("echo libreoffice-calc.desktop; exit 4");
+    QTest::newRow("blank answer") << QByteArray("echo '  '");
+    QTest::newRow("no xdg-mime") << QByteArray();
+}
+
+void TestExcelWorkbook::noSpreadsheetProgram()
+{
+    QFETCH(QByteArray, script);
+    if (script.isEmpty()) {
+        QFile::remove(m_bin + QLatin1String("/xdg-mime"));
+        qputenv("PATH", QFile::encodeName(m_bin));
+    } else {
+        writeScript(m_bin + QLatin1String("/xdg-mime"), script);
+    }
+
+    try {
+        requireSpreadsheetApplication();
+        QFAIL("the desktop has no spreadsheet program");
+    } catch (const AutomationError &error) {
+        QVERIFY2(error.description().contains(QLatin1String(".xlsx")), qPrintable(error.description()));
+    }
+
+    Harness h;
+    h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
+    PushButton1_Click(h.form);
+    QCOMPARE(h.shell.texts(),
+        (QStringList {QString::fromLatin1(kExcelMissingProbeMessage), QString::fromLatin1(kExcelMissingMessage)}));
+    QVERIFY(h.shell.started.isEmpty());
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+void TestExcelWorkbook::writeFailureIsTold()
+{
+    // No folder can be made under a file.
+    const QString blocker = m_temp + QLatin1String("/file");
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    qputenv("TMPDIR", QFile::encodeName(blocker));
+
+    Harness h;
+    h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
+    PushButton1_Click(h.form);
+
+    QCOMPARE(h.shell.messages.size(), 1);
+    const MessageRequest &told = h.shell.messages.first();
+    QVERIFY2(told.text.contains(QLatin1String("workbook")), qPrintable(told.text));
+    QCOMPARE(told.icon, MessageIcon::Exclamation);
+    QCOMPARE(told.caption, h.shell.applicationTitle());
+    QVERIFY(h.shell.started.isEmpty());
+    QCOMPARE(temporaryEntries(), QStringList {QStringLiteral("file")});
+    QCOMPARE(h.pointer.value(), MousePointer::Default);
+}
+
+void TestExcelWorkbook::openerFailureIsTold()
+{
+    Harness h;
+    h.shell.startSucceeds = false;
+    h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
+    PushButton1_Click(h.form);
+
+    QCOMPARE(h.shell.messages.size(), 1);
+    const QString path = h.opened();
+    QVERIFY(QFile::exists(path));
+    QVERIFY2(h.shell.messages.first().text.contains(path), qPrintable(h.shell.messages.first().text));
+}
+
+void TestExcelWorkbook::hiddenApplicationWritesNothing()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("text"));
+    }
+    QVERIFY(shell.started.isEmpty());
+    QVERIFY(shell.messages.isEmpty());
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+// A visible workbook is written while it is filled, row by row in order;
+// going back to a row already written must still give the sheet as it ends.
+void TestExcelWorkbook::rowsFilledOutOfOrder()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("first"));
+        sheet->put(u"Cells", {3, 1}, QStringLiteral("third"));
+        sheet->put(u"Cells", {5, 2}, QStringLiteral("fifth"));
+        sheet->put(u"Cells", {2, 2}, QStringLiteral("second, late"));
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("first, changed"));
+        sheet->put(u"Cells", {6, 1}, QStringLiteral("sixth"));
+    }
+    QVERIFY2(shell.messages.isEmpty(), qPrintable(shell.texts().join(QLatin1Char('|'))));
+    QCOMPARE(shell.started.size(), 1);
+    const QMap<std::pair<int, int>, QString> expected {
+        {{1, 1}, QStringLiteral("first, changed")},
+        {{2, 2}, QStringLiteral("second, late")},
+        {{3, 1}, QStringLiteral("third")},
+        {{5, 2}, QStringLiteral("fifth")},
+        {{6, 1}, QStringLiteral("sixth")},
+    };
+    QCOMPARE(readSheet(shell.started.first().at(1)).cells, expected);
+    // One folder with the one workbook: nothing left of the abandoned writing.
+    const QStringList folders = temporaryEntries();
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(QDir(m_temp + QLatin1Char('/') + folders.first()).entryList(QDir::Files),
+        QStringList {QStringLiteral("Book1.xlsx")});
+}
+
+void TestExcelWorkbook::hiddenAgainWritesNothing()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        for (int row = 1; row <= 50; ++row)
+            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
+        excel->put(u"Visible", {}, false);
+    }
+    QVERIFY(shell.started.isEmpty());
+    QVERIFY(shell.messages.isEmpty());
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+void TestExcelWorkbook::folderGoneWhileFilling()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        for (int row = 1; row <= 20; ++row)
+            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
+        const QStringList folders = temporaryEntries();
+        QCOMPARE(folders.size(), 1);
+        // The writer may be making its scratch file in the folder just now.
+        QTRY_VERIFY(QDir(m_temp + QLatin1Char('/') + folders.first()).removeRecursively());
+        sheet->put(u"Cells", {21, 1}, QStringLiteral("row 21"));
+    }
+    QVERIFY(shell.started.isEmpty());
+    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY2(shell.messages.first().text.contains(QLatin1String("could not be written")),
+        qPrintable(shell.messages.first().text));
+    QVERIFY(temporaryEntries().isEmpty());
+}
+
+void TestExcelWorkbook::autofitUsesTextOfThatMoment()
+{
+    ScriptedShell shell;
+    {
+        auto excel = makeExcelApplication(shell);
+        excel->put(u"Visible", {}, true);
+        auto workbook = excel->invoke(u"Workbooks")->invoke(u"Add");
+        excel.reset(); // the workbook keeps the application alive
+        auto sheet = workbook->invoke(u"ActiveSheet");
+        sheet->put(u"Cells", {1, 1}, QStringLiteral("ab"));
+        sheet->invoke(u"Columns", {1})->invoke(u"Autofit");
+        sheet->put(u"Cells", {2, 1}, QStringLiteral("a much longer text"));
+        sheet->put(u"Cells", {2, 2}, QStringLiteral("never fitted"));
+        sheet->invoke(u"Columns", {3})->invoke(u"Autofit"); // empty: left alone
+    }
+    QVERIFY(shell.messages.isEmpty());
+    QCOMPARE(shell.started.size(), 1);
+    const Sheet sheet = readSheet(shell.started.first().at(1));
+    QCOMPARE(sheet.widths.keys(), QList<QString> {QStringLiteral("A")});
+    QVERIFY(sheet.widths.value(QStringLiteral("A")) < 8);
+    QCOMPARE(sheet.cells.size(), 3);
+}
+
+void TestExcelWorkbook::membersIgnoreCase()
+{
+    ScriptedShell shell;
+    auto excel = makeExcelApplication(shell);
+    auto sheet = excel->invoke(u"WORKBOOKS")->invoke(u"aDd")->invoke(u"activesheet");
+    sheet->invoke(u"CELLS", {3, 2})->put(u"vALUE", {}, QStringLiteral("v"));
+    sheet->invoke(u"cells", {4, 2})->put({}, {}, QStringLiteral("default"));
+    QCOMPARE(sheet->invoke(u"Cells", {3, 2})->get(u"Value").toString(), QStringLiteral("v"));
+    QCOMPARE(sheet->get(u"Cells", {4, 2}).toString(), QStringLiteral("default"));
+    QVERIFY(!sheet->invoke(u"Cells", {5, 2})->get(u"Value").isValid());
+    excel->put(u"visible", {}, true);
+    QCOMPARE(excel->get(u"VISIBLE").toBool(), true);
+    excel->put(u"Visible", {}, false);
+}
+
+void TestExcelWorkbook::refusedCalls_data()
+{
+    QTest::addColumn<QString>("on");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QVariantList>("arguments");
+    QTest::addColumn<QString>("description");
+
+    const QString unsupported = QStringLiteral("Object doesn't support this property or method");
+    QTest::newRow("never saves") << "application"
+                                 << "Save" << QVariantList {} << unsupported;
+    QTest::newRow("never quits") << "application"
+                                 << "Quit" << QVariantList {} << unsupported;
+    QTest::newRow("no such member") << "sheet"
+                                    << "Cell" << QVariantList {1, 1} << unsupported;
+    QTest::newRow("row 0") << "sheet"
+                           << "Cells" << QVariantList {0, 1} << "Row 0 lies outside the sheet (rows 1 to 1048576)";
+    QTest::newRow("row past the end") << "sheet"
+                                      << "Cells" << QVariantList {1048577, 1}
+                                      << "Row 1048577 lies outside the sheet (rows 1 to 1048576)";
+    QTest::newRow("column past the end") << "sheet"
+                                         << "Columns" << QVariantList {16385}
+                                         << "Column 16385 lies outside the sheet (columns 1 to 16384)";
+    QTest::newRow("text for a row") << "sheet"
+                                    << "Cells" << QVariantList {QStringLiteral("one"), 1} << "Type mismatch";
+    QTest::newRow("one index") << "sheet"
+                               << "Cells" << QVariantList {1}
+                               << "Wrong number of arguments or invalid property assignment";
+    QTest::newRow("fit one cell") << "cell"
+                                  << "Autofit" << QVariantList {} << "AutoFit method of Range class failed";
+}
+
+void TestExcelWorkbook::refusedCalls()
+{
+    QFETCH(QString, on);
+    QFETCH(QString, member);
+    QFETCH(QVariantList, arguments);
+    QFETCH(QString, description);
+
+    ScriptedShell shell;
+    auto excel = makeExcelApplication(shell);
+    ExcelObject::Ref sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+    ExcelObject *target = excel.get();
+    ExcelObject::Ref cell = sheet->invoke(u"Cells", {1, 1});
+    if (on == QLatin1String("sheet"))
+        target = sheet.get();
+    else if (on == QLatin1String("cell"))
+        target = cell.get();
+    try {
+        if (arguments.size() == 0)
+            target->invoke(member);
+        else if (arguments.size() == 1)
+            target->invoke(member, {arguments[0]});
+        else
+            target->invoke(member, {arguments[0], arguments[1]});
+        QFAIL("the call was accepted");
+    } catch (const AutomationError &error) {
+        QCOMPARE(error.description(), description);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestExcelWorkbook)
+#include "tst_excelworkbook.moc"
