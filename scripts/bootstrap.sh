@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libxlsxwriter-dev libminizip-dev libbenchmark-dev
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
+  libx11-dev libxcb1-dev
   xvfb xauth xdotool xclip imagemagick
 )
 if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then

@@ -1,11 +1,14 @@
 #include "platform/qt/QtShell.h"
 
+#include "platform/qt/ClipboardHandover.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QThread>
 
 #include <cstdlib>
@@ -16,6 +19,38 @@ namespace {
 // Yielding costs an event-loop pass; a per-cell yield must cost a clock read.
 constexpr qint64 kYieldSliceMs = 15;
 constexpr unsigned kClockEvery = 64;
+// How long the program may wait at its end for the clipboard manager.
+constexpr int kClipboardHandoverMs = 1000;
+
+// A box over a window that is not on screen yet (start-up reports, the advice
+// that ends the program) has nothing to stand over: it goes to the middle of
+// the screen, as the desktop places a first window. Qt would centre it over
+// the unshown window, which sits at the top-left corner.
+class MessageBox : public QMessageBox {
+public:
+    explicit MessageBox(QWidget *owner)
+        : QMessageBox(owner && owner->isVisible() ? owner : nullptr)
+        , m_screen(owner ? owner->screen() : nullptr)
+    {
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event); // fixes the box's size
+        if (parentWidget())
+            return;
+        const QScreen *screen = m_screen ? m_screen.data() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        QRect placed = frameGeometry();
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+
+private:
+    QPointer<QScreen> m_screen;
+};
 } // namespace
 
 QtShell::QtShell()
@@ -33,7 +68,7 @@ QString QtShell::displayText(const QString &text)
 
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
 {
-    QMessageBox box(m_mainWindow);
+    MessageBox box(m_mainWindow);
     box.setWindowTitle(request.caption);
     box.setText(displayText(request.text));
     box.setTextFormat(Qt::PlainText);
@@ -154,7 +189,13 @@ std::optional<QDateTime> QtShell::lastModified(const QString &path) const
 
 void QtShell::endProgram()
 {
+    // Ending again while the clipboard is handed over: no second hand-over.
+    if (m_ending)
+        std::_Exit(0);
+    m_ending = true;
     runEndHooks();
+    // What the user copied stays pasteable after the program has gone.
+    handOverClipboard(kClipboardHandoverMs);
     // At once: no further handler, no unload handling of other windows.
     std::_Exit(0);
 }

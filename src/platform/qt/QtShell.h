@@ -26,6 +26,8 @@ public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
     [[nodiscard]] QString programFolder() const override;
     [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    // Ends at once, after the end hooks and after handing the clipboard to
+    // the desktop's clipboard manager when the program owns it.
     [[noreturn]] void endProgram() override;
 
     // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
@@ -37,6 +39,7 @@ private:
     QPointer<QWidget> m_mainWindow;
     QElapsedTimer m_sinceYield;
     unsigned m_yieldCalls = 0;
+    bool m_ending = false;
 };
 
 } // namespace quarrelby
