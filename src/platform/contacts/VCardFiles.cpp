@@ -40,22 +40,40 @@ bool isVCardName(std::string_view name)
     return endsWith(".vcf") || endsWith(".vcard");
 }
 
-// The whole file in one read: a folder of 100,000 small cards would spend
-// more time in buffered streams than in parsing.
-int readWholeFile(const std::string &path, std::string &out)
+// Why a path that opens is still no file to read: reading a named pipe waits
+// for a writer that may never come, and a device (a link to /dev/zero) never
+// ends.
+QString notARegularFile(mode_t mode)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (S_ISDIR(mode))
+        return systemError(EISDIR);
+    if (S_ISFIFO(mode))
+        return QStringLiteral("Not a regular file but a named pipe");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("Not a regular file but a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("Not a regular file but a socket");
+    return QStringLiteral("Not a regular file");
+}
+
+// The whole file in one read: a folder of 100,000 small cards would spend
+// more time in buffered streams than in parsing. Returns why it could not be
+// read, empty when it was. Opening does not block (a named pipe would wait
+// for a writer), and only a regular file is read.
+QString readWholeFile(const std::string &path, std::string &out)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return errno;
+        return systemError(errno);
     struct stat info { };
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        return error;
+        return systemError(error);
     }
-    if (S_ISDIR(info.st_mode)) {
+    if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        return EISDIR;
+        return notARegularFile(info.st_mode);
     }
     out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
     size_t filled = 0;
@@ -68,7 +86,7 @@ int readWholeFile(const std::string &path, std::string &out)
                 continue;
             const int error = errno;
             ::close(fd);
-            return error;
+            return systemError(error);
         }
         if (got == 0)
             break;
@@ -76,7 +94,7 @@ int readWholeFile(const std::string &path, std::string &out)
     }
     ::close(fd);
     out.resize(filled);
-    return 0;
+    return {};
 }
 
 // The files of the book in name order: the book itself when it is a file.
@@ -250,9 +268,9 @@ public:
             if (m_nextFile >= m_files.size())
                 return false;
             const std::string &path = m_files[m_nextFile++];
-            if (const int error = readWholeFile(path, m_data)) {
+            if (const QString failure = readWholeFile(path, m_data); !failure.isEmpty()) {
                 throw AutomationError(QStringLiteral("The contact file \"%1\" could not be read: %2")
-                                          .arg(QFile::decodeName(path.c_str()), systemError(error)));
+                                          .arg(QFile::decodeName(path.c_str()), failure));
             }
             const QByteArray converted = vcard::utf8FromUtf16(m_data);
             if (!converted.isEmpty())

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <array>
 
 using namespace quarrelby;
@@ -340,6 +342,63 @@ private slots:
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.first().contains(QStringLiteral("at line 192")), qPrintable(texts.first()));
         QVERIFY2(texts.first().contains(vanished), qPrintable(texts.first()));
+    }
+
+    // Paths that open but are no files to read: a named pipe (which would
+    // block the walk for good) and a device (which would never end), in the
+    // folder or as the book itself. Each is reported by name, under the
+    // walk's line, and the walk goes on.
+    void notARegularFile_data()
+    {
+        QTest::addColumn<QStringList>("specials"); // "pipe:name" or "device:name"
+        QTest::addColumn<bool>("asTheBook");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("line"); // the walk's first item (122) or its next (192)
+
+        const QStringList around {"Before", "After"};
+        QTest::newRow("named pipe in the folder") << QStringList {"pipe:b.vcf"} << false << around << 192;
+        QTest::newRow("link to /dev/zero in the folder") << QStringList {"device:b.vcf"} << false << around << 192;
+        QTest::newRow("both") << QStringList {"pipe:b.vcf", "device:bb.vcf"} << false << around << 192;
+        QTest::newRow("named pipe as the book") << QStringList {"pipe:x.vcf"} << true << QStringList() << 122;
+        QTest::newRow("device as the book") << QStringList {"device:z.vcf"} << true << QStringList() << 122;
+    }
+
+    void notARegularFile()
+    {
+        QFETCH(QStringList, specials);
+        QFETCH(bool, asTheBook);
+        QFETCH(QStringList, names);
+        QFETCH(int, line);
+
+        QTemporaryDir dir;
+        if (!asTheBook) {
+            writeFile(dir.filePath(QStringLiteral("a.vcf")), card("Before"));
+            writeFile(dir.filePath(QStringLiteral("c.vcf")), card("After"));
+        }
+        QStringList paths;
+        for (const QString &special : specials) {
+            const QString kind = special.section(QLatin1Char(':'), 0, 0);
+            const QString path = dir.filePath(special.section(QLatin1Char(':'), 1));
+            if (kind == QLatin1String("pipe"))
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else
+                QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+            paths << path;
+        }
+
+        const Extraction extraction(asTheBook ? paths.first() : dir.path());
+        QCOMPARE(extraction.names(), names);
+        const QStringList texts = extraction.shell.texts();
+        QCOMPARE(texts.size(), paths.size());
+        for (qsizetype k = 0; k < paths.size(); ++k) {
+            const QString expected
+                = QStringLiteral("The contact file \"%1\" could not be read: Not a regular file but a %2")
+                      .arg(paths[k],
+                          specials[k].startsWith(QLatin1String("pipe")) ? QStringLiteral("named pipe")
+                                                                        : QStringLiteral("device"));
+            QVERIFY2(texts[k].startsWith(expected), qPrintable(texts[k]));
+            QVERIFY2(texts[k].contains(QStringLiteral("at line %1\r").arg(line)), qPrintable(texts[k]));
+        }
     }
 
     void fileRemovedAfterListing()

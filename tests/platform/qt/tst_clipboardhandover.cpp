@@ -79,9 +79,11 @@ private slots:
                 QSKIP(qPrintable(
                     QStringLiteral("%1 is not installed (scripts/bootstrap.sh installs it)").arg(QLatin1String(tool))));
         }
-        // Xvfb picks a free display and writes its number to standard output.
+        // Xvfb picks a free display and writes its number to standard output;
+        // it must not reset when its last client (the manager) goes.
         m_server.start(QStringLiteral("Xvfb"),
-            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                QStringLiteral("-noreset")});
         QVERIFY(m_server.waitForStarted());
         while (!m_server.canReadLine() && m_server.waitForReadyRead(10000)) { }
         const QByteArray number = m_server.readLine().trimmed();
@@ -119,6 +121,7 @@ private slots:
 
         QProcess managerProcess;
         managerProcess.setProcessEnvironment(environment());
+        managerProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         if (manager != QLatin1String("none")) {
             QStringList arguments;
             if (manager == QLatin1String("silent"))
