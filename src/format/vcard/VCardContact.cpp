@@ -36,6 +36,7 @@ enum class Kind {
     GroupKind,
     EvolutionList,
     AppleLabel,
+    Uid,
 };
 
 Kind kindOf(std::string_view name)
@@ -60,6 +61,7 @@ Kind kindOf(std::string_view name)
             : is("ADR")  ? Kind::Adr
             : is("ORG")  ? Kind::Org
             : is("URL")  ? Kind::Url
+            : is("UID")  ? Kind::Uid
                          : Kind::Unknown;
     case 4:
         return is("NOTE") ? Kind::Note
@@ -345,6 +347,7 @@ private:
     Components m_n;
     std::string m_sortAs;
     std::string m_evolutionFileAs;
+    std::string m_uid;
     bool m_hasTitle = false;
     bool m_hasOrg = false;
     bool m_hasBday = false;
@@ -375,6 +378,7 @@ void ContactBuilder::reset(const Card &card)
     m_n.clear();
     m_sortAs.clear();
     m_evolutionFileAs.clear();
+    m_uid.clear();
     m_hasTitle = m_hasOrg = m_hasBday = false;
     m_birthday = QVariant();
     m_emailBytes.clear();
@@ -628,6 +632,7 @@ Contact ContactBuilder::pack()
 {
     Contact contact;
     contact.distributionList = m_distributionList;
+    contact.uid = m_uid;
     contact.birthday = m_birthday.isValid() ? std::move(m_birthday) : QVariant(QString());
     size_t total = 0;
     for (const std::string &field : m_fields)
@@ -672,6 +677,10 @@ Contact ContactBuilder::build(const Card &card)
                     start = comma + 1;
                 }
             }
+            break;
+        case Kind::Uid:
+            if (m_uid.empty())
+                m_uid.assign(m_values.utf8(p));
             break;
         case Kind::FileAs:
             if (m_evolutionFileAs.empty())
