@@ -1,0 +1,50 @@
+#include "platform/contacts/EdsBook.h"
+
+#include "platform/AutomationError.h"
+#include "platform/contacts/SqliteBook.h"
+
+namespace quarrelby {
+
+namespace {
+
+using namespace sqlitebook;
+
+// A local book: the whole vCard of every contact in table folder_id.
+constexpr const char *kLocalBook = "SELECT uid, vcard FROM folder_id";
+// An online account's cache; state 3 marks a contact deleted here and not yet
+// deleted on the server, which EDS no longer shows.
+constexpr const char *kCache = "SELECT ECacheUID, ECacheOBJ FROM ECacheObjects WHERE ECacheState IS NOT 3";
+
+void readRows(Connection &db, const char *query, Sink &sink)
+{
+    VCardRows rows;
+    Statement statement(db, query);
+    while (statement.step()) {
+        if (!rows.put(statement.text(1), statement.text(0), sink))
+            return;
+    }
+}
+
+void readEdsBook(Connection &db, Sink &sink)
+{
+    if (db.prepares(kLocalBook))
+        readRows(db, kLocalBook, sink);
+    else if (db.prepares(kCache))
+        readRows(db, kCache, sink);
+    else
+        throw AutomationError(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));
+}
+
+} // namespace
+
+std::unique_ptr<ContactSource> openEdsBook(const QByteArray &path)
+{
+    return openThreadedBook(path, readEdsBook);
+}
+
+bool isEdsBook(const QByteArray &path)
+{
+    return hasSchema(path, {kLocalBook, kCache});
+}
+
+} // namespace quarrelby

@@ -1,0 +1,421 @@
+#include "platform/contacts/SqliteBook.h"
+
+#include "format/vcard/VCardContact.h"
+#include "format/vcard/VCardReader.h"
+#include "platform/AutomationError.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace quarrelby::sqlitebook {
+
+namespace {
+
+constexpr char kHeader[] = "SQLite format 3"; // and its terminating NUL: 16 bytes
+
+bool exists(const QByteArray &path)
+{
+    struct stat info { };
+    return ::stat(path.constData(), &info) == 0;
+}
+
+// The first bytes of the file; empty when it cannot be read.
+QByteArray header(const QByteArray &path, int &error)
+{
+    error = 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return {};
+    }
+    char buffer[100];
+    ssize_t got;
+    do
+        got = ::read(fd, buffer, sizeof buffer);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        error = errno;
+    ::close(fd);
+    return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
+}
+
+bool isSqliteHeader(const QByteArray &bytes)
+{
+    return bytes.size() >= 100 && std::memcmp(bytes.constData(), kHeader, sizeof kHeader) == 0;
+}
+
+// Bytes 18 and 19 of the header are 2 for a database in write-ahead-log mode.
+bool isWalMode(const QByteArray &bytes)
+{
+    return bytes.size() >= 20 && bytes[18] == 2 && bytes[19] == 2;
+}
+
+// A "file:" URI for SQLite that names the path byte for byte.
+QByteArray immutableUri(const QByteArray &path)
+{
+    QByteArray uri("file:");
+    uri += path.toPercentEncoding("/");
+    uri += "?mode=ro&immutable=1";
+    return uri;
+}
+
+} // namespace
+
+QString bookError(const QByteArray &path, const QString &reason)
+{
+    return QStringLiteral("The address book \"%1\" cannot be read: %2").arg(QFile::decodeName(path), reason);
+}
+
+Connection::Connection(QByteArray path)
+    : m_path(std::move(path))
+{
+    int error = 0;
+    const QByteArray bytes = header(m_path, error);
+    if (error != 0)
+        throw AutomationError(bookError(m_path, QString::fromLocal8Bit(std::strerror(error))));
+    if (!isSqliteHeader(bytes))
+        throw AutomationError(bookError(m_path, QStringLiteral("file is not a database")));
+
+    // Opening a database in write-ahead-log mode with locks makes SQLite
+    // create its -wal and -shm files, and a read-only connection leaves them
+    // behind. When they are not there, no program has the book open.
+    m_lockless = isWalMode(bytes) && !(exists(m_path + "-wal") && exists(m_path + "-shm"));
+    m_opened = state();
+    const int rc = m_lockless
+        ? sqlite3_open_v2(immutableUri(m_path).constData(), &m_db,
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
+        : sqlite3_open_v2(m_path.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw AutomationError(bookError(m_path, reason));
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+}
+
+Connection::~Connection()
+{
+    sqlite3_close(m_db);
+}
+
+void Connection::fail() const
+{
+    // A rollback journal left by a writer that stopped in the middle of a
+    // commit: only a writer can put the book back as it was.
+    if (sqlite3_extended_errcode(m_db) == SQLITE_READONLY_ROLLBACK) {
+        throw AutomationError(bookError(m_path,
+            QStringLiteral("it was left half-written by the program that keeps it; opening it there repairs it")));
+    }
+    throw AutomationError(bookError(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+void Connection::execute(const char *sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
+}
+
+bool Connection::prepares(const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
+    sqlite3_finalize(statement);
+    if (rc == SQLITE_OK)
+        return true;
+    // A missing table or column is an answer; a lock or damage is not.
+    if (rc == SQLITE_ERROR)
+        return false;
+    fail();
+}
+
+Connection::FileState Connection::state() const
+{
+    FileState s;
+    struct stat info { };
+    if (::stat(m_path.constData(), &info) != 0)
+        return s;
+    s.exists = true;
+    s.device = info.st_dev;
+    s.inode = info.st_ino;
+    s.size = static_cast<unsigned long long>(info.st_size);
+    s.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+    s.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
+    s.log = exists(m_path + "-wal");
+    return s;
+}
+
+bool Connection::unchanged() const
+{
+    return state() == m_opened;
+}
+
+Statement::Statement(Connection &connection, const char *sql)
+    : m_connection(connection)
+{
+    if (sqlite3_prepare_v2(connection.handle(), sql, -1, &m_statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+        connection.fail();
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_statement);
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    m_connection.fail();
+}
+
+std::string_view Statement::text(int column) const
+{
+    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_statement, column));
+    const int size = sqlite3_column_bytes(m_statement, column);
+    return bytes && size > 0 ? std::string_view(bytes, static_cast<size_t>(size)) : std::string_view();
+}
+
+VCardRows::VCardRows()
+    : m_contacts(std::make_unique<vcard::ContactReader>())
+    , m_card(std::make_unique<vcard::Card>())
+{
+}
+
+VCardRows::~VCardRows() = default;
+
+bool VCardRows::put(std::string_view text, std::string_view rowUid, Sink &sink)
+{
+    vcard::Reader reader(text);
+    while (reader.next(*m_card)) {
+        Contact contact = m_contacts->read(*m_card);
+        if (contact.uid.empty())
+            contact.uid.assign(rowUid);
+        if (!sink.put(std::move(contact)))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+class HeldContacts : public Sink {
+public:
+    bool put(Contact &&contact) override
+    {
+        m_contacts.push_back(std::move(contact));
+        return true;
+    }
+
+    void passTo(Sink &sink)
+    {
+        for (Contact &contact : m_contacts) {
+            if (!sink.put(std::move(contact)))
+                return;
+        }
+    }
+
+private:
+    std::vector<Contact> m_contacts;
+};
+
+// One transaction: the shared lock taken by the first read is held until
+// the end, so a writer cannot commit in between.
+void readOnce(Connection &db, const BookReader &reader, Sink &sink)
+{
+    db.execute("BEGIN");
+    reader(db, sink);
+    db.execute("COMMIT");
+}
+
+} // namespace
+
+void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
+{
+    for (int attempt = 0;; ++attempt) {
+        Connection db(path);
+        if (!db.lockless()) {
+            readOnce(db, reader, sink);
+            return;
+        }
+        HeldContacts held;
+        readOnce(db, reader, held);
+        if (db.unchanged()) {
+            held.passTo(sink);
+            return;
+        }
+        if (attempt > 0)
+            throw AutomationError(bookError(path, QStringLiteral("it kept changing while it was read")));
+    }
+}
+
+bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probes)
+{
+    int error = 0;
+    if (!isSqliteHeader(header(path, error)))
+        return false;
+    try {
+        Connection db(path);
+        for (const char *probe : probes) {
+            if (db.prepares(probe))
+                return true;
+        }
+        return false;
+    } catch (const AutomationError &) {
+        return true;
+    }
+}
+
+namespace {
+
+class ThreadedBook : public ContactSource {
+public:
+    ThreadedBook(QByteArray path, BookReader reader)
+        : m_path(std::move(path))
+        , m_reader(std::move(reader))
+    {
+    }
+
+    ~ThreadedBook() override
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    ThreadedBook(const ThreadedBook &) = delete;
+    ThreadedBook &operator=(const ThreadedBook &) = delete;
+
+    bool next(Contact &contact) override
+    {
+        if (!m_started) {
+            m_started = true;
+            m_thread = std::thread([this] { run(); });
+        }
+        if (m_taken == m_current.size()) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
+            if (m_ready.empty()) {
+                if (m_failure)
+                    std::rethrow_exception(std::exchange(m_failure, nullptr));
+                return false;
+            }
+            m_current = std::move(m_ready.front());
+            m_ready.pop_front();
+            m_taken = 0;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        contact = std::move(m_current[m_taken++]);
+        return true;
+    }
+
+private:
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kQueuedBatches = 8;
+
+    // Fills batches on the reading thread and hands them over.
+    class Batches : public Sink {
+    public:
+        explicit Batches(ThreadedBook &book)
+            : m_book(book)
+        {
+            m_batch.reserve(kBatch);
+        }
+
+        bool put(Contact &&contact) override
+        {
+            m_batch.push_back(std::move(contact));
+            return m_batch.size() < kBatch || flush();
+        }
+
+        bool flush()
+        {
+            std::unique_lock lock(m_book.m_mutex);
+            m_book.m_changed.wait(lock, [this] { return m_book.m_stop || m_book.m_ready.size() < kQueuedBatches; });
+            if (m_book.m_stop)
+                return false;
+            if (!m_batch.empty())
+                m_book.m_ready.push_back(std::exchange(m_batch, {}));
+            m_batch.reserve(kBatch);
+            lock.unlock();
+            m_book.m_changed.notify_all();
+            return true;
+        }
+
+    private:
+        ThreadedBook &m_book;
+        std::vector<Contact> m_batch;
+    };
+
+    void run()
+    {
+        std::exception_ptr failure;
+        Batches batches(*this);
+        try {
+            readBook(m_path, m_reader, batches);
+        } catch (const AutomationError &) {
+            failure = std::current_exception();
+        } catch (const std::exception &e) {
+            failure = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+        }
+        batches.flush();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_failure = failure;
+            m_done = true;
+        }
+        m_changed.notify_all();
+    }
+
+    QByteArray m_path;
+    BookReader m_reader;
+    bool m_started = false;
+
+    // Shared with the reading thread.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<Contact>> m_ready;
+    bool m_done = false;
+    bool m_stop = false;
+    std::exception_ptr m_failure;
+
+    std::vector<Contact> m_current;
+    size_t m_taken = 0;
+
+    std::thread m_thread;
+};
+
+} // namespace
+
+std::unique_ptr<ContactSource> openThreadedBook(QByteArray path, BookReader reader)
+{
+    return std::make_unique<ThreadedBook>(std::move(path), std::move(reader));
+}
+
+} // namespace quarrelby::sqlitebook

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "format/Contact.h"
+#include "platform/contacts/ContactSource.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quarrelby::vcard {
+class ContactReader;
+class Card;
+} // namespace quarrelby::vcard
+
+namespace quarrelby::sqlitebook {
+
+// How long a read waits for a writer's lock before it gives up.
+inline constexpr int kBusyTimeoutMs = 3000;
+
+// "The address book "<path>" cannot be read: <reason>".
+[[nodiscard]] QString bookError(const QByteArray &path, const QString &reason);
+
+// One read-only connection to an address book database. It never writes and
+// never leaves a file beside the book that was not there: a book in
+// write-ahead-log mode whose log and shared-memory files are absent (nobody
+// has it open) is opened as immutable, with no locks, and the reader checks
+// afterwards that the file did not change meanwhile; every other book is
+// opened with SQLite's ordinary locks and a busy timeout.
+class Connection {
+public:
+    // Throws AutomationError naming the file when it cannot be opened or is
+    // not an SQLite database.
+    explicit Connection(QByteArray path);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    [[nodiscard]] sqlite3 *handle() const { return m_db; }
+    [[nodiscard]] const QByteArray &path() const { return m_path; }
+    [[nodiscard]] bool lockless() const { return m_lockless; }
+
+    void execute(const char *sql);
+    // True when the database has a statement-usable table and column set:
+    // preparing `sql` succeeds.
+    [[nodiscard]] bool prepares(const char *sql);
+    // False when the file (or its write-ahead log) changed since the
+    // connection was opened; only meaningful for a lockless connection.
+    [[nodiscard]] bool unchanged() const;
+
+    [[noreturn]] void fail() const;
+
+private:
+    struct FileState {
+        bool exists = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modified = 0, changed = 0;
+        bool log = false;
+        bool operator==(const FileState &) const = default;
+    };
+    [[nodiscard]] FileState state() const;
+
+    QByteArray m_path;
+    sqlite3 *m_db = nullptr;
+    bool m_lockless = false;
+    FileState m_opened;
+};
+
+class Statement {
+public:
+    Statement(Connection &connection, const char *sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // The next row; false after the last. Throws AutomationError naming the
+    // file when the database fails.
+    bool step();
+    // A column of the current row as bytes (empty for NULL).
+    [[nodiscard]] std::string_view text(int column) const;
+
+private:
+    Connection &m_connection;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+// Where a book's reader puts contacts; put() returns false when the walk
+// wants no more (the reader then returns at once).
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual bool put(Contact &&contact) = 0;
+};
+
+// Reads the book at path in one read transaction: reader(connection, sink)
+// runs the queries and puts every contact. Contacts of a lockless read reach
+// `sink` only once the file is known not to have changed meanwhile (one more
+// try when it has).
+using BookReader = std::function<void(Connection &, Sink &)>;
+void readBook(const QByteArray &path, const BookReader &reader, Sink &sink);
+
+// Resolves vCard text from a database row into contacts for a sink, keeping
+// its buffers and charset converters from row to row.
+class VCardRows {
+public:
+    VCardRows();
+    ~VCardRows();
+    VCardRows(const VCardRows &) = delete;
+    VCardRows &operator=(const VCardRows &) = delete;
+
+    // Puts every card of `text`; `rowUid` stands in for a card without UID.
+    // False when the sink wants no more.
+    bool put(std::string_view text, std::string_view rowUid, Sink &sink);
+
+private:
+    std::unique_ptr<vcard::ContactReader> m_contacts;
+    std::unique_ptr<vcard::Card> m_card;
+};
+
+// A contact source over one database file, read on a thread of its own some
+// batches ahead of the walk, as a large vCard file is. Nothing is opened
+// before the first next().
+[[nodiscard]] std::unique_ptr<ContactSource> openThreadedBook(QByteArray path, BookReader reader);
+
+// True when the file starts with the SQLite header and a read-only look at
+// its schema prepares one of `probes`; true as well when the header is there
+// but the schema cannot be read (locked, damaged), so that reading the book
+// reports why.
+[[nodiscard]] bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probes);
+
+} // namespace quarrelby::sqlitebook

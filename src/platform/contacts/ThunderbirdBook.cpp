@@ -1,0 +1,93 @@
+#include "platform/contacts/ThunderbirdBook.h"
+
+#include "format/thunderbird/LegacyCard.h"
+#include "platform/AutomationError.h"
+#include "platform/contacts/SqliteBook.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quarrelby {
+
+namespace {
+
+using namespace sqlitebook;
+
+// Every row of every card, a card's rows together, the cards in the order
+// they were first written.
+constexpr const char *kRows = "SELECT p.card, p.name, p.value FROM properties AS p"
+                              " JOIN (SELECT card, MIN(rowid) AS first FROM properties GROUP BY card) AS f"
+                              " ON f.card = p.card ORDER BY f.first, p.rowid";
+constexpr const char *kProbe = "SELECT card, name, value FROM properties";
+
+class Cards {
+public:
+    explicit Cards(Sink &sink)
+        : m_sink(sink)
+    {
+    }
+
+    // Adds one row; false when the sink wants no more.
+    bool add(std::string_view card, std::string_view name, std::string_view value)
+    {
+        if (card != m_card && !finish())
+            return false;
+        if (m_rows.empty())
+            m_card.assign(card);
+        m_rows.emplace_back(std::string(name), std::string(value));
+        return true;
+    }
+
+    // Puts the card collected so far.
+    bool finish()
+    {
+        if (m_rows.empty())
+            return true;
+        std::vector<thunderbird::CardProperty> properties;
+        properties.reserve(m_rows.size());
+        const std::string *vcard = nullptr;
+        for (const auto &[name, value] : m_rows) {
+            if (!vcard && name == "_vCard")
+                vcard = &value;
+            properties.push_back({name, value});
+        }
+        const bool more = vcard ? m_vcards.put(*vcard, m_card, m_sink)
+                                : m_vcards.put(thunderbird::legacyVCard(properties), m_card, m_sink);
+        m_rows.clear();
+        return more;
+    }
+
+private:
+    Sink &m_sink;
+    VCardRows m_vcards;
+    std::string m_card;
+    std::vector<std::pair<std::string, std::string>> m_rows;
+};
+
+void readThunderbirdBook(Connection &db, Sink &sink)
+{
+    if (!db.prepares(kProbe))
+        throw AutomationError(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
+    Cards cards(sink);
+    Statement rows(db, kRows);
+    while (rows.step()) {
+        if (!cards.add(rows.text(0), rows.text(1), rows.text(2)))
+            return;
+    }
+    cards.finish();
+}
+
+} // namespace
+
+std::unique_ptr<ContactSource> openThunderbirdBook(const QByteArray &path)
+{
+    return openThreadedBook(path, readThunderbirdBook);
+}
+
+bool isThunderbirdBook(const QByteArray &path)
+{
+    return hasSchema(path, {kProbe});
+}
+
+} // namespace quarrelby

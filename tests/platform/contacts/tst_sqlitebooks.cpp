@@ -1,0 +1,466 @@
+// Evolution and Thunderbird address books: EDS books written by EDS's own
+// library (tests/data/eds), Thunderbird books built from its schema
+// (tests/data/thunderbird/abook.sql), read through the real sources.
+
+#include "format/Contact.h"
+#include "platform/AutomationError.h"
+#include "platform/contacts/EdsBook.h"
+#include "platform/contacts/ThunderbirdBook.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+
+using namespace quarrelby;
+
+namespace {
+
+const QString kData = QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/data");
+
+using Opener = std::unique_ptr<ContactSource> (*)(const QByteArray &);
+
+QByteArray local(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// A connection of another program (EDS, Thunderbird) to the same book.
+class Writer {
+public:
+    explicit Writer(const QString &path)
+    {
+        if (sqlite3_open_v2(local(path).constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            != SQLITE_OK)
+            qFatal("cannot open %s", qPrintable(path));
+    }
+    ~Writer() { sqlite3_close(m_db); }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    void run(const QByteArray &sql)
+    {
+        char *message = nullptr;
+        if (sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &message) != SQLITE_OK)
+            qFatal("%s: %s", sql.left(60).constData(), message);
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// abook.sql made into a database at path, as Thunderbird leaves it at rest
+// (write-ahead-log mode, no -wal or -shm once it has closed).
+void makeThunderbirdBook(const QString &path)
+{
+    Writer(path).run(readFile(kData + QStringLiteral("/thunderbird/abook.sql")));
+}
+
+// Every file of the folder with its bytes. SQLite's -shm file is shared
+// memory that every reader of a book in use writes its read marks into: only
+// its presence counts.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        files.insert(name, name.endsWith(QLatin1String("-shm")) ? QByteArray() : readFile(dir.filePath(name)));
+    return files;
+}
+
+std::vector<Contact> readAll(ContactSource &source)
+{
+    std::vector<Contact> contacts;
+    Contact contact;
+    while (source.next(contact))
+        contacts.push_back(std::move(contact));
+    return contacts;
+}
+
+// uid, list mark and full name of each contact, in order.
+QStringList summary(const std::vector<Contact> &contacts)
+{
+    QStringList lines;
+    for (const Contact &c : contacts) {
+        lines << QString::fromStdString(c.uid) + (c.distributionList ? QStringLiteral(" (list) ") : QStringLiteral(" "))
+                + c.text(FullName);
+    }
+    return lines;
+}
+
+// The error a source ends with, or an empty text when it ends normally.
+QString failureOf(ContactSource &source, int *contactsBefore = nullptr)
+{
+    Contact contact;
+    int count = 0;
+    try {
+        while (source.next(contact))
+            ++count;
+    } catch (const AutomationError &error) {
+        if (contactsBefore)
+            *contactsBefore = count;
+        // The source has moved past the book.
+        if (source.next(contact))
+            return QStringLiteral("contacts after the failure");
+        return error.description();
+    }
+    return {};
+}
+
+QString source(const QString &kind, const QString &folder)
+{
+    if (kind == QLatin1String("thunderbird")) {
+        const QString path = folder + QStringLiteral("/abook.sqlite");
+        makeThunderbirdBook(path);
+        return path;
+    }
+    const QString name
+        = kind == QLatin1String("eds-cache") ? QStringLiteral("cache.db") : QStringLiteral("contacts.db");
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile::copy(kData + QStringLiteral("/eds/") + name, path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return path;
+}
+
+Opener openerFor(const QString &kind)
+{
+    return kind == QLatin1String("thunderbird") ? &openThunderbirdBook : &openEdsBook;
+}
+
+} // namespace
+
+class TestSqliteBooks : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The richest contact of each kind of book: every property.
+    void richestContact_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("uid");
+        QTest::addColumn<QDate>("birthday");
+        QTest::addColumn<QStringList>("expected"); // every property but Birthday, in order
+
+        const auto s = [](const char *utf8) { return QString::fromUtf8(utf8); };
+        const auto eds = [&](const char *given, const char *family, const char *n) {
+            const QString tag = s(n);
+            return QStringList {s("Dr. %1 Maria %2 Jr.").arg(s(given), s(family)), s("Head of Lübeck Office"),
+                s("Ærø Shipping, Ltd."), s("%1, %2").arg(s(family), s(given)), s("first%1@example.org").arg(tag),
+                s("second%1@example.org").arg(tag), s("third%1@example.org").arg(tag), s("https://example.org/~jose"),
+                s("jose%1@jabber.example.org").arg(tag), s("+1 555 0100"), s("Zoë Assistant"), s("+1 555 0101"),
+                s("+1 555 0102"), s("+1 555 0103"), s("+1 555 0104"), s("+1 555 0105"), s("+1 555 0106"),
+                s("+1 555 0107"), s("+1 555 0108"), s("+1 555 0109"), s("+1 555 0110"), s("+1 555 0111"),
+                s("+1 555 0112"), s("+1 555 0113"), s("+1 555 0114"), s("+1 555 0115"), s("+1 555 0116"),
+                s("+1 555 0117"), s("+1 555 0118"),
+                s("Suite 5\r\n12 Harbour Road\r\nBuilding C\r\nAustin, TX  78701\r\nUSA"),
+                s("Storgatan 1\r\nStockholm  111 22\r\nSweden"), s("Rue de l'Église 3\r\nF-75001 Paris\r\nFrance"),
+                s("Met at the \"Harbour\" fair, 2019;\r\nlikes tea, not coffee.\\done")};
+        };
+        QTest::newRow("EDS local book") << "eds"
+                                        << "eds-local-richest" << QDate(1975, 3, 15)
+                                        << eds("José", "Müller-Łukasz", "");
+        QTest::newRow("EDS cache") << "eds-cache"
+                                   << "eds-cache-richest" << QDate(1975, 3, 15) << eds("Ingrid", "Åström", "-cache");
+
+        QStringList tb {s("Søren Kierkegaard-Ødegård"), s("Chief Philosopher"), s("Øresund Tænketank, A/S"),
+            s("Kierkegaard-Ødegård, Søren"), s("soren@example.dk"), s("soren.work@example.dk"),
+            s("soren.home@example.dk"), s("https://tank.example.dk/soren"), s("soren@chat.example.dk"),
+            s("+45 1000 0001"), s("Regine Olsen")};
+        for (int n = 2; n <= 19; ++n)
+            tb << s("+45 1000 %1").arg(n, 4, 10, QLatin1Char('0'));
+        tb << s("3rd floor\r\nNytorv 2\r\nBack entrance\r\nKøbenhavn K  1450\r\nDanmark")
+           << s("Strøget 7\r\nAarhus, Midtjylland  8000\r\nDanmark") << s("Hovedgaden 1\r\nOdense  5000")
+           << s("Either/or, \"both\"; see notes\r\nsecond line");
+        QTest::newRow("Thunderbird vCard card") << "thunderbird"
+                                                << "tb-vcard-richest" << QDate(1980, 2, 29) << tb;
+
+        // Only what a card of old Thunderbird can hold; the rest stays empty.
+        QStringList legacy(kContactPropertyCount - 1);
+        const auto set = [&](ContactProperty p, const char *value) { legacy[p > Birthday ? p - 1 : p] = s(value); };
+        set(FullName, "Grete Legacy");
+        set(JobTitle, "Archivist");
+        set(CompanyName, "Müller; Söhne, GmbH");
+        set(FileAs, "Lægacy, Grete");
+        set(Email1Address, "grete@example.de");
+        set(Email2Address, "grete.private@example.de");
+        set(WebPage, "https://archive.example.de");
+        set(IMAddress, "grete@jabber.example.de");
+        set(BusinessTelephoneNumber, "+49 30 1111");
+        set(HomeTelephoneNumber, "+49 30 2222");
+        set(OtherFaxNumber, "+49 30 3333");
+        set(PagerNumber, "+49 30 4444");
+        set(MobileTelephoneNumber, "+49 170 5555");
+        set(BusinessAddress, "Friedrichstraße 10\r\nHinterhaus\r\nBerlin, BE  10117\r\nGermany");
+        set(HomeAddress, "Am Markt 1\r\nPotsdam  14467\r\nGermany");
+        set(Body, "Keeps the \"old\" files;\r\nask first, then\\ copy.");
+        QTest::newRow("Thunderbird legacy card") << "thunderbird"
+                                                 << "1b2d3e4f-0002-4000-8000-legacy" << QDate(1962, 7, 4) << legacy;
+    }
+
+    void richestContact()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, uid);
+        QFETCH(QDate, birthday);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const QString path = source(kind, dir.path());
+        const std::vector<Contact> contacts = readAll(*openerFor(kind)(local(path)));
+        const auto found = std::find_if(
+            contacts.begin(), contacts.end(), [&](const Contact &c) { return c.uid == uid.toStdString(); });
+        QVERIFY(found != contacts.end());
+        QCOMPARE(found->value(Birthday).toDate(), birthday);
+        QStringList actual;
+        for (int p = 0; p < kContactPropertyCount; ++p) {
+            if (p != Birthday)
+                actual << found->text(p);
+        }
+        for (int i = 0; i < actual.size(); ++i) {
+            const int p = i < Birthday ? i : i + 1;
+            QCOMPARE(contactPropertyName(p) + QLatin1Char('=') + actual[i],
+                contactPropertyName(p) + QLatin1Char('=') + expected[i]);
+        }
+    }
+
+    // Contacts come in book order; lists are marked (EDS) or left out
+    // (Thunderbird); a card without UID takes the book's own id; rows EDS
+    // deleted offline are gone.
+    void bookContents_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("EDS local book") << "eds"
+                                        << QStringList {
+                                               QString::fromUtf8("eds-local-richest Dr. José Maria Müller-Łukasz Jr."),
+                                               "eds-local-plain Ann Plain", "eds-local-list (list) Friends"};
+        QTest::newRow("EDS cache") << "eds-cache"
+                                   << QStringList {QString::fromUtf8("eds-cache-richest Dr. Ingrid Maria Åström Jr."),
+                                          "eds-cache-new New Offline"};
+        QTest::newRow("Thunderbird") << "thunderbird"
+                                     << QStringList {QString::fromUtf8("tb-vcard-richest Søren Kierkegaard-Ødegård"),
+                                            "1b2d3e4f-0002-4000-8000-legacy Grete Legacy",
+                                            "9a8b7c6d-0003-4000-8000-plain Plain Card"};
+    }
+
+    void bookContents()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const QString path = source(kind, dir.path());
+        QCOMPARE(summary(readAll(*openerFor(kind)(local(path)))), expected);
+    }
+
+    // The checks discovery uses to tell books by their content.
+    void contentChecks_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("eds");
+        QTest::addColumn<bool>("thunderbird");
+        QTest::newRow("EDS local book") << "eds" << true << false;
+        QTest::newRow("EDS cache") << "eds-cache" << true << false;
+        QTest::newRow("Thunderbird") << "thunderbird" << false << true;
+        QTest::newRow("history-like SQLite") << "other-sqlite" << false << false;
+        QTest::newRow("vCard file") << "vcard" << false << false;
+        QTest::newRow("missing") << "missing" << false << false;
+        QTest::newRow("damaged after the header") << "garbage" << true << true;
+    }
+
+    void contentChecks()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, eds);
+        QFETCH(bool, thunderbird);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("book"));
+        if (kind == QLatin1String("other-sqlite"))
+            Writer(path).run("CREATE TABLE moz_places (id INTEGER, url TEXT)");
+        else if (kind == QLatin1String("vcard"))
+            writeFile(path, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEND:VCARD\r\n");
+        else if (kind == QLatin1String("garbage"))
+            writeFile(path, readFile(kData + QStringLiteral("/eds/contacts.db")).left(100) + QByteArray(8192, '\x5a'));
+        else if (kind != QLatin1String("missing"))
+            path = source(kind, dir.path());
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(isEdsBook(local(path)), eds);
+        QCOMPARE(isThunderbirdBook(local(path)), thunderbird);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+    }
+
+    // Reading changes no byte and leaves no file behind: at rest, and while
+    // the book's own program holds a lock (a consistent read of what was
+    // committed, or an error naming the file once the busy timeout is over).
+    void readOnly_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("writerSql"); // run by a connection held during the walk
+        QTest::addColumn<int>("contacts"); // -1: the walk ends in "database is locked"
+        QTest::newRow("EDS at rest") << "eds" << QByteArray() << 3;
+        QTest::newRow("EDS cache at rest") << "eds-cache" << QByteArray() << 2;
+        QTest::newRow("EDS, write pending")
+            << "eds"
+            << QByteArray("BEGIN IMMEDIATE; UPDATE folder_id SET vcard = 'BEGIN:VCARD\r\nFN:Torn\r\nEND:VCARD'") << 3;
+        QTest::newRow("EDS, committing") << "eds" << QByteArray("BEGIN EXCLUSIVE") << -1;
+        QTest::newRow("Thunderbird at rest") << "thunderbird" << QByteArray() << 3;
+        QTest::newRow("Thunderbird open") << "thunderbird" << QByteArray("SELECT count(*) FROM properties") << 3;
+        QTest::newRow("Thunderbird, write pending")
+            << "thunderbird"
+            << QByteArray("BEGIN EXCLUSIVE; INSERT INTO properties VALUES ('new', 'DisplayName', 'New')") << 3;
+    }
+
+    void readOnly()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, writerSql);
+        QFETCH(int, contacts);
+        QTemporaryDir dir;
+        const QString path = source(kind, dir.path());
+        std::unique_ptr<Writer> writer;
+        if (!writerSql.isEmpty()) {
+            writer = std::make_unique<Writer>(path);
+            writer->run(writerSql);
+        }
+        const QMap<QString, QByteArray> before = snapshot(dir.path());
+        const auto book = openerFor(kind)(local(path));
+        if (contacts < 0) {
+            const QString failure = failureOf(*book);
+            QVERIFY2(failure.contains(QDir::toNativeSeparators(path)), qPrintable(failure));
+            QVERIFY2(failure.contains(QLatin1String("locked")), qPrintable(failure));
+        } else {
+            const std::vector<Contact> all = readAll(*book);
+            QCOMPARE(int(all.size()), contacts);
+            QVERIFY(!summary(all).join(QLatin1Char(',')).contains(QLatin1String("Torn")));
+        }
+        const QMap<QString, QByteArray> after = snapshot(dir.path());
+        QCOMPARE(after.keys(), before.keys());
+        QVERIFY(after == before);
+    }
+
+    // A book that cannot be read ends its walk in one error that names the
+    // file and says why; its bytes stay as they were.
+    void damagedBook_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        for (const char *kind : {"eds", "thunderbird"}) {
+            const QString k = QString::fromLatin1(kind);
+            QTest::addRow("%s truncated", kind) << k << "truncated"
+                                                << "malformed";
+            QTest::addRow("%s garbage after the header", kind) << k << "garbage"
+                                                               << "malformed";
+            QTest::addRow("%s not a database", kind) << k << "text"
+                                                     << "not a database";
+            QTest::addRow("%s empty", kind) << k << "empty"
+                                            << "not a database";
+            QTest::addRow("%s missing", kind) << k << "missing"
+                                              << "No such file";
+            QTest::addRow("%s other tables", kind) << k << "other"
+                                                   << "is not a";
+        }
+        QTest::newRow("eds half-written") << "eds"
+                                          << "hot-journal"
+                                          << "half-written";
+    }
+
+    void damagedBook()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bööok.db"));
+        const QString good = source(kind, dir.path());
+        const QByteArray bytes = readFile(good);
+        if (damage == QLatin1String("truncated"))
+            writeFile(path, bytes.left(4096));
+        else if (damage == QLatin1String("garbage"))
+            writeFile(path, bytes.left(100) + QByteArray(bytes.size() - 100, '\xa5'));
+        else if (damage == QLatin1String("text"))
+            writeFile(path, "BEGIN:VCARD\r\nFN:Not a database\r\nEND:VCARD\r\n");
+        else if (damage == QLatin1String("empty"))
+            writeFile(path, {});
+        else if (damage == QLatin1String("other"))
+            Writer(path).run("CREATE TABLE moz_places (id INTEGER, url TEXT)");
+        else if (damage == QLatin1String("hot-journal"))
+            makeHotJournal(good, path);
+        QFile::remove(good);
+        const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+        const auto book = openerFor(kind)(local(path)); // nothing is opened yet
+        const QString failure = failureOf(*book);
+        QVERIFY2(failure.startsWith(QStringLiteral("The address book \"%1\" cannot be read: ").arg(path)),
+            qPrintable(failure));
+        QVERIFY2(failure.contains(reason), qPrintable(failure));
+        QVERIFY(snapshot(dir.path()) == before);
+    }
+
+    // A book larger than one batch comes whole and in order, and a walk
+    // abandoned early stops its reader.
+    void largeBook()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("contacts.db"));
+        {
+            Writer writer(path);
+            writer.run("CREATE TABLE folder_id (uid TEXT PRIMARY KEY, vcard TEXT); BEGIN");
+            for (int i = 0; i < 3000; ++i) {
+                writer.run(QByteArrayLiteral("INSERT INTO folder_id VALUES ('u%1', "
+                                             "'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Person %1\r\nEND:VCARD\r\n')")
+                               .replace("%1", QByteArray::number(i)));
+            }
+            writer.run("COMMIT");
+        }
+        const std::vector<Contact> all = readAll(*openEdsBook(local(path)));
+        QCOMPARE(int(all.size()), 3000);
+        for (int i : {0, 255, 256, 2999})
+            QCOMPARE(all[size_t(i)].text(FullName), QStringLiteral("Person %1").arg(i));
+
+        auto book = openEdsBook(local(path));
+        Contact contact;
+        QVERIFY(book->next(contact));
+        book.reset();
+    }
+
+private:
+    // The state a crash in the middle of a commit leaves: pages of the
+    // transaction already in the database file, the rollback journal beside
+    // it. Made by copying both while a writer is in the middle of a large
+    // transaction.
+    static void makeHotJournal(const QString &good, const QString &path)
+    {
+        Writer writer(good);
+        writer.run("PRAGMA cache_size = 10; BEGIN");
+        const QByteArray filler(2000, 'f');
+        for (int i = 0; i < 200; ++i)
+            writer.run(
+                "INSERT INTO folder_id (uid, vcard) VALUES ('filler" + QByteArray::number(i) + "', '" + filler + "')");
+        QVERIFY(QFile::exists(good + QStringLiteral("-journal")));
+        writeFile(path, readFile(good));
+        writeFile(path + QStringLiteral("-journal"), readFile(good + QStringLiteral("-journal")));
+        writer.run("ROLLBACK");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqliteBooks)
+#include "tst_sqlitebooks.moc"
