@@ -1,18 +1,20 @@
 // The contact store under the real extraction: 100,000 generated contacts
-// from one file and from a folder of one file per contact, into a ResultList,
-// against only reading and parsing them. Run one benchmark per process
+// from one file, from a folder of one file per contact and from an Evolution
+// book, into a ResultList, against only reading and parsing them. Run one benchmark per process
 // (--benchmark_filter) when the peak memory figure matters.
 
 #include "ContactGenerator.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "outlook/Extraction.h"
-#include "core/FieldCatalogue.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
+#include "platform/contacts/EdsBook.h"
+#include "platform/contacts/VCardFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,8 +36,10 @@ struct AddressBooks {
     QTemporaryDir dir;
     QString file;
     QString folder;
+    QString eds;
     bool fileReady = false;
     bool folderReady = false;
+    bool edsReady = false;
 
     static AddressBooks &instance()
     {
@@ -50,6 +54,16 @@ struct AddressBooks {
             fileReady = bench::writeAddressBookFile(file, kContacts);
         }
         return file;
+    }
+
+    // The same cards as singleFile(), as a local Evolution book.
+    const QString &edsBook()
+    {
+        if (!edsReady) {
+            eds = dir.filePath(QStringLiteral("contacts.db"));
+            edsReady = bench::writeEdsBook(eds, kContacts);
+        }
+        return eds;
     }
 
     const QString &manyFiles()
@@ -117,6 +131,47 @@ void parseOnly(benchmark::State &state, const QString &location)
     bench::reportPeakMemory(state);
 }
 
+// One contact source walked to its end, every property read: the reading
+// alone, without the store and the list around it.
+void readSource(
+    benchmark::State &state, const QString &location, std::unique_ptr<ContactSource> (*open)(const QByteArray &))
+{
+    if (location.isEmpty()) {
+        state.SkipWithError("could not generate the address book");
+        return;
+    }
+    int count = 0;
+    for (auto _ : state) {
+        count = 0;
+        const auto source = open(QFile::encodeName(location));
+        Contact contact;
+        while (source->next(contact)) {
+            for (int i = 0; i < kContactPropertyCount; ++i)
+                benchmark::DoNotOptimize(contact.value(i));
+            ++count;
+        }
+    }
+    if (count != kContacts)
+        state.SkipWithError("the walk did not see every contact");
+    state.counters["contacts"] = count;
+    bench::reportPeakMemory(state);
+}
+
+void BM_ReadOneFile(benchmark::State &state)
+{
+    readSource(state, AddressBooks::instance().singleFile(), &openVCardSource);
+}
+
+void BM_ReadEdsBook(benchmark::State &state)
+{
+    readSource(state, AddressBooks::instance().edsBook(), &openEdsBook);
+}
+
+void BM_ExtractEdsBook(benchmark::State &state)
+{
+    extract(state, AddressBooks::instance().edsBook());
+}
+
 void BM_ExtractOneFile(benchmark::State &state)
 {
     extract(state, AddressBooks::instance().singleFile());
@@ -141,6 +196,9 @@ void BM_ParseOnlyFolder(benchmark::State &state)
 
 BENCHMARK(BM_ParseOnlyOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ExtractOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ReadOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ReadEdsBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ExtractEdsBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ParseOnlyFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ExtractFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 

@@ -3,6 +3,7 @@
 //
 //   quarrelby-generate-contacts COUNT FILE.vcf      one file with COUNT cards
 //   quarrelby-generate-contacts --folder COUNT DIR  one file per card in DIR
+//   quarrelby-generate-contacts --eds COUNT FILE.db the cards as an Evolution book
 
 #include "ContactGenerator.h"
 
@@ -16,12 +17,13 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     QTextStream err(stderr);
     const bool folder = !args.isEmpty() && args.first() == QLatin1String("--folder");
-    if (folder)
+    const bool eds = !args.isEmpty() && args.first() == QLatin1String("--eds");
+    if (folder || eds)
         args.removeFirst();
     bool ok = false;
     const int count = args.value(0).toInt(&ok);
     if (args.size() != 2 || !ok || count < 0) {
-        err << "usage: quarrelby-generate-contacts [--folder] COUNT PATH\n";
+        err << "usage: quarrelby-generate-contacts [--folder | --eds] COUNT PATH\n";
         return 2;
     }
     const QString path = args.at(1);
@@ -30,6 +32,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     const bool written = folder ? quarrelby::bench::writeAddressBookFolder(path, count)
+        : eds                   ? quarrelby::bench::writeEdsBook(path, count)
                                 : quarrelby::bench::writeAddressBookFile(path, count);
     if (!written) {
         err << "cannot write " << path << '\n';

@@ -1,5 +1,7 @@
 #include "ContactGenerator.h"
 
+#include <sqlite3.h>
+
 #include <QFile>
 
 #include <array>
@@ -127,6 +129,44 @@ bool writeAddressBookFolder(const QString &path, int count)
             return false;
     }
     return true;
+}
+
+bool writeEdsBook(const QString &path, int count)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    bool ok = sqlite3_exec(db,
+                  "PRAGMA journal_mode = DELETE;"
+                  "CREATE TABLE folder_id (uid TEXT PRIMARY KEY, Rev TEXT, file_as TEXT, file_as_localized TEXT,"
+                  " nickname TEXT, full_name TEXT, given_name TEXT, family_name TEXT, is_list INTEGER,"
+                  " list_show_addresses INTEGER, wants_html INTEGER, vcard TEXT, bdata TEXT);"
+                  "BEGIN",
+                  nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+    sqlite3_stmt *insert = nullptr;
+    ok = ok
+        && sqlite3_prepare_v2(db,
+               "INSERT INTO folder_id (uid, Rev, file_as, full_name, is_list, list_show_addresses, wants_html, vcard)"
+               " VALUES (?, '2026-12-07T00:00:00Z(1)', ?, ?, 0, 0, 0, ?)",
+               -1, &insert, nullptr)
+            == SQLITE_OK;
+    for (int i = 0; ok && i < count; ++i) {
+        const std::string card = generatedCard(i);
+        const std::string uid = "pas-id-" + std::to_string(i);
+        const std::string name = "contact " + std::to_string(i);
+        sqlite3_bind_text(insert, 1, uid.data(), static_cast<int>(uid.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 4, card.data(), static_cast<int>(card.size()), SQLITE_TRANSIENT);
+        ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+    }
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_close(db) == SQLITE_OK && ok;
 }
 
 } // namespace quarrelby::bench

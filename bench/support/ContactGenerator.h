@@ -18,4 +18,9 @@ bool writeAddressBookFile(const QString &path, int count);
 // which must exist; false on a write error.
 bool writeAddressBookFolder(const QString &path, int count);
 
+// Writes `count` cards as a local Evolution book (contacts.db at `path`, which
+// must not exist): table folder_id with EDS's leading summary columns and the
+// whole card in column vcard; false on a failure.
+bool writeEdsBook(const QString &path, int count);
+
 } // namespace quarrelby::bench
