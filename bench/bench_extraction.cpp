@@ -3,11 +3,11 @@
 #include "ListedContacts.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "outlook/Extraction.h"
-#include "core/FieldCatalogue.h"
 #include "platform/Outlook.h"
 
 #include <QCoreApplication>
@@ -25,66 +25,35 @@ const QStringList kGiven = {QStringLiteral("Åsa"), QStringLiteral("José"), QSt
 const QStringList kFamily = {QStringLiteral("Lindqvist"), QStringLiteral("Núñez"), QStringLiteral("O'Brien"),
     QStringLiteral("Müller-Lüdenscheidt"), QStringLiteral("Smith"), QStringLiteral("山田")};
 
-// The property names the extraction reads, and their slots in a Card.
-const QStringList &propertyNames()
-{
-    static const QStringList names = [] {
-        QStringList result;
-        for (const FieldProperties &f : fieldProperties()) {
-            result << f.property;
-            if (!f.secondProperty.isEmpty())
-                result << f.secondProperty;
-        }
-        return result;
-    }();
-    return names;
-}
-
-int slot(const QString &name)
-{
-    static const QHash<QString, int> slotIndex = [] {
-        QHash<QString, int> result;
-        for (int i = 0; i < propertyNames().size(); ++i)
-            result.insert(propertyNames()[i], i);
-        return result;
-    }();
-    const auto it = slotIndex.constFind(name);
-    if (it == slotIndex.cend())
-        throw AutomationError(QStringLiteral("Unknown property ") + name);
-    return *it;
-}
-
-// A resolved contact: what a store keeps after parsing, one value per name.
+// A resolved contact: what a store keeps after parsing, one value per property.
 struct Card {
-    std::array<QString, 34> values;
+    std::array<QString, kContactPropertyCount> values;
     QDateTime birthday;
 };
 
 Card generatedContact(int n)
 {
     Card card;
-    auto set = [&](const char *name, const QString &value) {
-        card.values.at(static_cast<size_t>(slot(QLatin1String(name)))) = value;
-    };
+    auto set = [&](ContactProperty id, const QString &value) { card.values.at(static_cast<size_t>(id)) = value; };
     const QString given = kGiven[n % kGiven.size()];
     const QString family = kFamily[(n / 7) % kFamily.size()];
-    set("FullName", given + QLatin1Char(' ') + family);
+    set(FullName, given + QLatin1Char(' ') + family);
     if (n % 3 == 0)
         card.birthday = QDateTime(QDate(1950 + n % 60, 1 + n % 12, 1 + n % 28), QTime(0, 0));
-    set("JobTitle", n % 2 ? QStringLiteral("Engineer") : QString());
-    set("CompanyName", QStringLiteral("Company %1, Inc.").arg(n % 977));
-    set("FileAs", family + QStringLiteral(", ") + given);
-    set("Email1Address", QStringLiteral("person%1@example.org").arg(n));
-    set("Email2Address", n % 4 ? QString() : QStringLiteral("p%1@mail.example.com").arg(n));
-    set("WebPage", n % 5 ? QString() : QStringLiteral("https://example.org/~%1").arg(n));
-    set("BusinessTelephoneNumber", QStringLiteral("+1 512 555 %1").arg(n % 10000, 4, 10, QLatin1Char('0')));
-    set("HomeTelephoneNumber", QStringLiteral("+46 8 %1").arg(n % 1000000));
-    set("MobileTelephoneNumber", QStringLiteral("+44 7700 %1").arg(n % 1000000, 6, 10, QLatin1Char('0')));
-    set("BusinessFaxNumber", n % 6 ? QString() : QStringLiteral("+1 512 555 0199"));
-    set("BusinessAddress",
+    set(JobTitle, n % 2 ? QStringLiteral("Engineer") : QString());
+    set(CompanyName, QStringLiteral("Company %1, Inc.").arg(n % 977));
+    set(FileAs, family + QStringLiteral(", ") + given);
+    set(Email1Address, QStringLiteral("person%1@example.org").arg(n));
+    set(Email2Address, n % 4 ? QString() : QStringLiteral("p%1@mail.example.com").arg(n));
+    set(WebPage, n % 5 ? QString() : QStringLiteral("https://example.org/~%1").arg(n));
+    set(BusinessTelephoneNumber, QStringLiteral("+1 512 555 %1").arg(n % 10000, 4, 10, QLatin1Char('0')));
+    set(HomeTelephoneNumber, QStringLiteral("+46 8 %1").arg(n % 1000000));
+    set(MobileTelephoneNumber, QStringLiteral("+44 7700 %1").arg(n % 1000000, 6, 10, QLatin1Char('0')));
+    set(BusinessFaxNumber, n % 6 ? QString() : QStringLiteral("+1 512 555 0199"));
+    set(BusinessAddress,
         QStringLiteral("Suite %1\r\n%2 Congress Ave\r\nAustin, TX  78701\r\nUnited States").arg(n % 500).arg(n % 9000));
-    set("HomeAddress", n % 2 ? QString() : QStringLiteral("Storgatan %1\r\nStockholm  111 22\r\nSweden").arg(n % 90));
-    set("Body", n % 3 ? QString() : QStringLiteral("Met at \"Expo\", booth %1; likes tea, not coffee.").arg(n));
+    set(HomeAddress, n % 2 ? QString() : QStringLiteral("Storgatan %1\r\nStockholm  111 22\r\nSweden").arg(n % 90));
+    set(Body, n % 3 ? QString() : QStringLiteral("Met at \"Expo\", booth %1; likes tea, not coffee.").arg(n));
     return card;
 }
 
@@ -95,12 +64,11 @@ public:
     {
     }
     bool isContactItem() override { return true; }
-    QVariant property(const QString &name) override
+    QVariant property(ContactProperty id) override
     {
-        const int at = slot(name);
-        if (at == 1)
+        if (id == Birthday)
             return m_card.birthday.isValid() ? QVariant(m_card.birthday) : QVariant(QString());
-        return m_card.values.at(static_cast<size_t>(at));
+        return m_card.values.at(static_cast<size_t>(id));
     }
 
 private:
@@ -169,10 +137,10 @@ void BM_ReadPropertiesOnly(benchmark::State &state)
         auto items = book.items();
         qsizetype characters = 0;
         while (auto item = items->next()) {
-            for (const FieldProperties &f : fieldProperties()) {
+            for (const ContactField &f : fieldCatalogue()) {
                 characters += cellText(item->property(f.property)).size();
-                if (!f.secondProperty.isEmpty())
-                    characters += cellText(item->property(f.secondProperty)).size();
+                if (f.secondProperty)
+                    characters += cellText(item->property(*f.secondProperty)).size();
             }
         }
         benchmark::DoNotOptimize(characters);

@@ -4,13 +4,14 @@
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
+#include "app/Twips.h"
+#include "core/FieldCatalogue.h"
 #include "export/ClearList.h"
 #include "export/Clipboard.h"
 #include "export/ExcelExport.h"
 #include "export/SaveComma.h"
 #include "export/SaveList.h"
 #include "outlook/Extraction.h"
-#include "core/FieldCatalogue.h"
 #include "outlook/Help.h"
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
@@ -20,8 +21,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
-
-#include <cmath>
 
 namespace quarrelby {
 
@@ -49,7 +48,7 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
 
 int Form1::px(int twips)
 {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+    return pixelsFromTwips(twips);
 }
 
 QRect Form1::twipsRect(int left, int top, int width, int height)
@@ -158,11 +157,12 @@ void Form1::wireActions()
 void Form1::setUpTabOrder()
 {
     // The frames take no focus; the disabled Fullname box is passed over.
-    static constexpr int kBoxes[] = {0, 2, 3, 9, 5, 6, 7, 8, 4, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 25, 24,
-        23, 22, 28, 27, 26, 1, 30, 32, 31, 29};
+    std::array<QWidget *, kFieldCount> boxes {};
+    for (const ContactField &f : fieldCatalogue())
+        boxes.at(static_cast<size_t>(f.tabPosition)) = chkData(f.index);
     QList<QWidget *> order {m_listView1};
-    for (int n : kBoxes)
-        order << chkData(n);
+    for (QWidget *box : boxes)
+        order << box;
     order << PushButton2 << PushButton6 << PushButton4 << PushButton1 << PushButton7 << PushButton13 << PushButton3;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
@@ -28,8 +29,6 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr double kTwipsPerPixel = 15.0;
-
     Form1(Shell &shell, AutomationFactory &automation, QWidget *parent = nullptr);
 
     [[nodiscard]] ResultList &list() { return m_list; }
@@ -70,7 +69,7 @@ private:
     ResultList m_list;
     MousePointer m_pointer;
     FormContext m_context;
-    std::array<QCheckBox *, 33> m_chkData {};
+    std::array<QCheckBox *, kFieldCount> m_chkData {};
     QGroupBox *m_frame1 = nullptr;
     QGroupBox *m_frame2 = nullptr;
     ResultView *m_listView1 = nullptr;

@@ -1,5 +1,6 @@
 #include "app/ResultView.h"
 
+#include "app/Twips.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 
@@ -8,13 +9,9 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
-#include <cmath>
+#include <algorithm>
 
 namespace quarrelby {
-
-namespace {
-constexpr float kTwipsPerPixel = 15.0F;
-} // namespace
 
 ResultView::ResultView(ResultList &list, QWidget *parent)
     : QTreeView(parent)
@@ -45,7 +42,7 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
 
 int ResultView::sectionPixels(float twips)
 {
-    return static_cast<int>(std::lround(std::max(0.0F, twips) / kTwipsPerPixel));
+    return pixelsFromTwips(std::max(0.0F, twips));
 }
 
 int ResultView::selectedItem() const
@@ -78,7 +75,7 @@ void ResultView::takeWidth(int section, int newSize)
     // as this many pixels.
     if (sectionPixels(m_list.columnWidth(k)) == newSize)
         return;
-    m_list.setColumnWidth(k, static_cast<float>(newSize) * kTwipsPerPixel);
+    m_list.setColumnWidth(k, static_cast<float>(newSize * kTwipsPerPixel));
 }
 
 bool ResultView::onTickBox(const QModelIndex &index, const QPoint &position) const

@@ -1,8 +1,9 @@
 #include "app/Startup.h"
 
-#include "core/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/PointerFeedback.h"
+#include "core/ErrorTrap.h"
+#include "core/FieldCatalogue.h"
 #include "outlook/StartupCheck.h"
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
@@ -143,7 +144,7 @@ void Form_Load(Form1 &form, const RandomDraw &draw)
     trap(126, [&] { form.setWindowTitle(QLatin1String(kProductName)); });
     trap(126, [&] { form.setWindowIcon(applicationIcon()); });
     trap(126, [&] { SetAppTitle(shell); });
-    for (int i = 0; i <= 32; ++i) {
+    for (int i = 0; i < kFieldCount; ++i) {
         trap(130, [&] { form.list().addColumn(form.chkData(i)->text()); });
         trap(132, [&] { form.list().setColumnWidth(i + 1, 2000); });
     }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "format/Contact.h"
+
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace quarrelby {
 
@@ -14,10 +17,11 @@ struct ContactField {
     short index;
     const char *caption;
     FieldFrame frame;
-    // Outlook property; field 11 joins property and secondProperty with " - ".
-    const char *property;
-    const char *secondProperty;
+    // Field 11 joins property and secondProperty with " - ".
+    ContactProperty property;
+    std::optional<ContactProperty> secondProperty;
     bool tickedAtStart;
+    int tabPosition; // the box's place among the check boxes in the tab order
     int left; // twips, inside the frame
     int top;
     int width;
@@ -31,13 +35,5 @@ inline constexpr int kFieldCount = 33;
 [[nodiscard]] const ContactField &field(int index);
 
 [[nodiscard]] QString frameCaption(FieldFrame frame);
-
-// The Outlook property names as QStrings, made once: the extraction reads 34
-// properties per contact and should not build the names every time.
-struct FieldProperties {
-    QString property;
-    QString secondProperty; // empty unless the field joins two properties
-};
-[[nodiscard]] const std::array<FieldProperties, kFieldCount> &fieldProperties();
 
 } // namespace quarrelby

@@ -3,6 +3,7 @@
 #include "core/ErrorTrap.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
+#include "core/ObjectReference.h"
 #include "core/ResultList.h"
 #include "platform/ExcelObject.h"
 #include "platform/Shell.h"
@@ -14,24 +15,6 @@ namespace quarrelby {
 namespace {
 
 const QString kExcelProgId = QStringLiteral("Excel.Application");
-
-// What automation says when a call is made through an empty reference.
-template <class T> T &object(T *reference)
-{
-    if (!reference)
-        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
-    return *reference;
-}
-
-ExcelObject &object(const std::unique_ptr<ExcelObject> &reference)
-{
-    return object<ExcelObject>(reference.get());
-}
-
-ExcelObject &object(const ExcelObject::Ref &reference)
-{
-    return object<ExcelObject>(reference.get());
-}
 
 } // namespace
 

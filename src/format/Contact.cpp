@@ -49,12 +49,7 @@ int contactPropertyIndex(const QString &name)
     return indexes.value(name, -1);
 }
 
-QString contactPropertyName(int index)
-{
-    return contactPropertyLatin1(index);
-}
-
-QLatin1StringView contactPropertyLatin1(int index)
+QLatin1StringView contactPropertyName(int index)
 {
     return QLatin1StringView(kPropertyNames[index]);
 }

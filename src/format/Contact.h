@@ -11,7 +11,8 @@
 namespace quarrelby {
 
 // The Outlook contact properties an address book answers, in the extraction's
-// order.
+// order: the one list of them. The field catalogue and the contact store refer
+// to them by these values, so a misspelt property does not compile.
 inline constexpr int kContactPropertyCount = 34;
 enum ContactProperty : int {
     FullName,
@@ -52,8 +53,8 @@ enum ContactProperty : int {
 
 // The index of an Outlook property name, or -1 for a name no card answers.
 [[nodiscard]] int contactPropertyIndex(const QString &name);
-[[nodiscard]] QString contactPropertyName(int index);
-[[nodiscard]] QLatin1StringView contactPropertyLatin1(int index);
+// The Outlook name of a property, such as "FullName".
+[[nodiscard]] QLatin1StringView contactPropertyName(int index);
 
 // One contact of any address book resolved into what Outlook would show: the
 // only thing kept of it once it has been read.

@@ -1,10 +1,11 @@
 #include "outlook/Extraction.h"
 
 #include "core/ErrorTrap.h"
+#include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
+#include "core/ObjectReference.h"
 #include "core/ResultList.h"
-#include "core/FieldCatalogue.h"
 #include "platform/Outlook.h"
 #include "platform/Shell.h"
 
@@ -19,14 +20,6 @@ namespace quarrelby {
 namespace {
 
 const QString kOutlookProgId = QStringLiteral("Outlook.Application");
-
-// What automation says when a call is made through an empty reference.
-template <class T> T &object(const std::unique_ptr<T> &reference)
-{
-    if (!reference)
-        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
-    return *reference;
-}
 
 QString dateFormatWithFullYear(const QLocale &locale)
 {
@@ -142,20 +135,19 @@ void GetAllContactsOutlook(FormContext &form)
             if (!trap.test(124, [&] { return item->isContactItem(); }))
                 continue;
 
-            const auto &names = fieldProperties();
             int row = 0;
             trap(126, [&] {
                 // The row is added even when the name cannot be read: that
                 // costs one cell, not the contact's other 32.
                 row = list.addRow({});
-                list.setCell(row, 1, cellText(item->property(names[0].property)));
+                list.setCell(row, 1, cellText(item->property(field(0).property)));
             });
             for (int n = 1; n < kFieldCount; ++n) {
                 trap(126 + 2 * n, [&] {
-                    const FieldProperties &f = names.at(static_cast<size_t>(n));
+                    const ContactField &f = field(n);
                     QString value = cellText(item->property(f.property));
-                    if (!f.secondProperty.isEmpty())
-                        value += QLatin1String(" - ") + cellText(item->property(f.secondProperty));
+                    if (f.secondProperty)
+                        value += QLatin1String(" - ") + cellText(item->property(*f.secondProperty));
                     list.setSubItem(row, n, std::move(value));
                 });
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "format/Contact.h"
 #include "platform/Automation.h"
 
 #include <QString>
@@ -17,9 +18,9 @@ public:
     virtual ~OutlookItem() = default;
     // True for a contact item, false for a distribution list or anything else.
     [[nodiscard]] virtual bool isContactItem() = 0;
-    // A property by its Outlook name: a QString, or a QDateTime for a date.
-    // An unknown name throws.
-    [[nodiscard]] virtual QVariant property(const QString &name) = 0;
+    // A property: a QString, or a QDate/QDateTime for a date. An id outside
+    // the list of properties throws.
+    [[nodiscard]] virtual QVariant property(ContactProperty id) = 0;
 };
 
 // A collection that is walked once, first item to last.

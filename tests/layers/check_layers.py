@@ -9,15 +9,17 @@ import pathlib
 import re
 import sys
 
+# format is the bottom: its Contact and the list of contact properties are
+# the words the Outlook interface and the field catalogue are written in.
 MAY_USE = {
     "format": {"format"},
-    "platform": {"platform"},
-    "platform/qt": {"platform", "platform/qt"},
+    "platform": {"platform", "format"},
+    "platform/qt": {"platform", "platform/qt", "format"},
     "platform/contacts": {"platform", "platform/contacts", "format"},
-    "platform/excel": {"platform", "platform/excel"},
-    "core": {"core", "platform"},
-    "outlook": {"outlook", "core", "platform"},
-    "export": {"export", "core", "platform"},
+    "platform/excel": {"platform", "platform/excel", "format"},
+    "core": {"core", "platform", "format"},
+    "outlook": {"outlook", "core", "platform", "format"},
+    "export": {"export", "core", "platform", "format"},
     "app": None,  # the top: everything below
 }
 IMPLEMENTATIONS = ("qt", "contacts", "excel")

@@ -1,7 +1,5 @@
 #include "ScriptedOutlook.h"
 
-#include "core/FieldCatalogue.h"
-
 namespace quarrelby::test {
 
 namespace {
@@ -19,12 +17,12 @@ public:
             throw AutomationError(QStringLiteral("Type test failed"));
         return m_item.contact;
     }
-    QVariant property(const QString &name) override
+    QVariant property(ContactProperty id) override
     {
         ++m_log.propertyReads;
-        if (m_item.failingProperties.contains(name))
-            throw AutomationError(QStringLiteral("Cannot read property %1").arg(name));
-        return m_item.properties.value(name, QString());
+        if (m_item.failingProperties.contains(id))
+            throw AutomationError(QStringLiteral("Cannot read property %1").arg(contactPropertyName(id)));
+        return m_item.properties.value(id, QString());
     }
 
 private:
@@ -125,13 +123,8 @@ void registerScriptedOutlook(AutomationFactory &automation, ScriptedOutlookData 
 ScriptedItem fullContact(int n)
 {
     ScriptedItem item;
-    for (const ContactField &f : fieldCatalogue()) {
-        item.properties.insert(
-            QLatin1String(f.property), QStringLiteral("%1 %2").arg(QLatin1String(f.property)).arg(n));
-        if (f.secondProperty)
-            item.properties.insert(
-                QLatin1String(f.secondProperty), QStringLiteral("%1 %2").arg(QLatin1String(f.secondProperty)).arg(n));
-    }
+    for (int i = 0; i < kContactPropertyCount; ++i)
+        item.properties.insert(ContactProperty(i), QStringLiteral("%1 %2").arg(contactPropertyName(i)).arg(n));
     return item;
 }
 

@@ -2,9 +2,8 @@
 
 #include "platform/Outlook.h"
 
-#include <QHash>
 #include <QList>
-#include <QSet>
+#include <QMap>
 #include <QString>
 #include <QVariant>
 
@@ -15,8 +14,8 @@ namespace quarrelby::test {
 // One item of a scripted Contacts folder.
 struct ScriptedItem {
     bool contact = true;
-    QHash<QString, QVariant> properties; // missing names read as empty text
-    QSet<QString> failingProperties; // reads of these throw
+    QMap<ContactProperty, QVariant> properties; // missing ones read as empty text
+    QList<ContactProperty> failingProperties; // reads of these throw
     bool failTypeTest = false;
     bool failToRead = false; // the collection cannot hand out this item
 };
@@ -42,7 +41,7 @@ struct ScriptedOutlookData {
 // Registers "Outlook.Application" over data (which must outlive the factory).
 void registerScriptedOutlook(AutomationFactory &automation, ScriptedOutlookData &data);
 
-// The 34 property names with a distinct value each, for item number n.
+// The 34 properties with a distinct value each ("FullName 3"), for item number n.
 [[nodiscard]] ScriptedItem fullContact(int n);
 
 } // namespace quarrelby::test

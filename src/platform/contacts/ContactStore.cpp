@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -32,34 +31,15 @@ public:
 
     bool isContactItem() override { return !m_contact.distributionList; }
 
-    QVariant property(const QString &name) override
+    QVariant property(ContactProperty id) override
     {
-        // The extraction asks for the properties in one fixed order, so the
-        // one after the last is nearly always the one asked for.
-        // A size test and a memcmp: QString's own comparisons go through
-        // the general collation-free comparison, character by character.
-        static const std::array<QString, kContactPropertyCount> names = [] {
-            std::array<QString, kContactPropertyCount> all;
-            for (int i = 0; i < kContactPropertyCount; ++i)
-                all[static_cast<size_t>(i)] = contactPropertyName(i);
-            return all;
-        }();
-        const auto expected = [&](const QString &candidate) {
-            return name.size() == candidate.size()
-                && std::memcmp(name.constData(), candidate.constData(), static_cast<size_t>(name.size()) * 2) == 0;
-        };
-        const int index = m_next < kContactPropertyCount && expected(names[static_cast<size_t>(m_next)])
-            ? m_next
-            : contactPropertyIndex(name);
-        if (index < 0)
-            throw AutomationError(QStringLiteral("The contact has no property named \"%1\".").arg(name));
-        m_next = index + 1;
-        return m_contact.value(index);
+        if (id < 0 || id >= kContactPropertyCount)
+            throw AutomationError(QStringLiteral("The contact has no property number %1.").arg(int(id)));
+        return m_contact.value(id);
     }
 
 private:
     Contact m_contact;
-    int m_next = 0;
 };
 
 // The contacts of the address book as Outlook items.

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/AutomationError.h"
+
+namespace quarrelby {
+
+// A call through an automation reference: an empty one fails the way late
+// binding does, as a failure the handler's error trap reports.
+template <class Reference> auto &object(const Reference &reference)
+{
+    if (!reference)
+        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
+    return *reference;
+}
+
+} // namespace quarrelby
