@@ -2,6 +2,7 @@
 // in a temporary program folder, the title rule, the home page draw and the
 // refusal to run without a contact store.
 
+#include "Golden.h"
 #include "TestWindow.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
@@ -235,15 +236,7 @@ void TestStartup::contactStoreMissing()
     QVERIFY(!form.isVisible());
     QCOMPARE(t.shell.messages.size(), 1);
     const MessageRequest &message = t.shell.messages.constFirst();
-    QCOMPARE(message.text,
-        QStringLiteral("Error 6631. A normal instance of Outlook could not be created.\r\n\r\n"
-                       "1. Please make sure Outlook is installed on this computer.\r\n\r\n"
-                       "2. Please make sure that you have properly configured Outlook such that the 'Getting "
-                       "Started' wizard does not show.\r\n\r\n"
-                       "3. Please open Outlook normally and make sure a clean inbox opens immediately without any "
-                       "interrupting window (popups, messages).\r\n\r\n"
-                       "Please email a screenshot of this message to support@quarrelby.org if you have done all "
-                       "of above and are still having problems."));
+    QUARRELBY_COMPARE_GOLDEN(message.text.toUtf8(), QStringLiteral("app/outlook-missing.txt"));
     QCOMPARE(message.caption, QStringLiteral("Quarrelby"));
     QCOMPARE(message.buttons, MessageButtons::Ok);
     QCOMPARE(message.icon, MessageIcon::None);

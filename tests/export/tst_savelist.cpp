@@ -1,5 +1,6 @@
 #include "ExportFixture.h"
 #include "FailDevice.h"
+#include "Golden.h"
 #include "ScriptedShell.h"
 
 #include "export/SaveList.h"
@@ -19,20 +20,6 @@ const QList<QStringList> kExampleRows {
     {QStringLiteral("x"), QStringLiteral("Bo"), QString()},
     {QString(), QStringLiteral("Christopher Smith"), QStringLiteral("12")},
 };
-
-// Names the first line that differs, so a failure shows where.
-void compareLines(const QByteArray &actual, const QByteArray &expected)
-{
-    const QList<QByteArray> a = actual.split('\n');
-    const QList<QByteArray> e = expected.split('\n');
-    for (qsizetype i = 0; i < std::min(a.size(), e.size()); ++i)
-        if (a[i] != e[i])
-            QFAIL(qPrintable(QStringLiteral("line %1: got \"%2\", expected \"%3\"")
-                                 .arg(i + 1)
-                                 .arg(QString::fromUtf8(a[i].toPercentEncoding(" ")),
-                                     QString::fromUtf8(e[i].toPercentEncoding(" ")))));
-    QCOMPARE(actual, expected);
-}
 
 } // namespace
 
@@ -101,7 +88,7 @@ private slots:
         PushButton6_Click(h.form);
 
         QCOMPARE(h.shell.texts(), QStringList {});
-        compareLines(readFile(m_path), expected);
+        QUARRELBY_COMPARE_TEXT(readFile(m_path), expected);
         QVERIFY(h.pointerHistory.isEmpty());
         QCOMPARE(folderEntries(m_dir.path()), QStringList {QStringLiteral("contacts.txt")});
     }

@@ -1,5 +1,6 @@
 // The Help button's advice about Outlook's access prompt.
 
+#include "Golden.h"
 #include "ScriptedShell.h"
 #include "outlook/Help.h"
 
@@ -21,13 +22,7 @@ void TestHelp::adviceByteForByte()
     PushButton13_Click(shell);
     QCOMPARE(shell.messages.size(), 1);
     const MessageRequest &message = shell.messages.constFirst();
-    const QByteArray expected = "If you are getting a query message that says\r\n\r\n"
-                                "\"Allow access for x minutes Yes No Help\"\r\n\r\n"
-                                "You may want to deactivate it so that my software can work with Outlook for a "
-                                "longer period of time.\r\n\r\n"
-                                "To deactivate this query message, look for an option resembling:\r\n\r\n"
-                                "Outlook > Tools > Trust Center > Allow programmatic access";
-    QCOMPARE(message.text.toUtf8(), expected);
+    QUARRELBY_COMPARE_GOLDEN(message.text.toUtf8(), QStringLiteral("outlook/help-advice.txt"));
     QCOMPARE(message.caption, QStringLiteral("Blue Harbor"));
     QCOMPARE(message.buttons, MessageButtons::Ok);
     QCOMPARE(message.icon, MessageIcon::None);
