@@ -3,6 +3,7 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "platform/AutomationError.h"
+#include "platform/contacts/RegularFile.h"
 
 #include <QFile>
 
@@ -33,22 +34,22 @@ bool exists(const QByteArray &path)
     return ::stat(path.constData(), &info) == 0;
 }
 
-// The first bytes of the file; empty when it cannot be read.
-QByteArray header(const QByteArray &path, int &error)
+// The first bytes of the file; empty, with the reason in failure, when it
+// cannot be read (only a regular file is).
+QByteArray header(const QByteArray &path, QString &failure)
 {
-    error = 0;
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
+    failure.clear();
+    struct stat info { };
+    const int fd = openRegularFile(path.constData(), info, failure);
+    if (fd < 0)
         return {};
-    }
     char buffer[100];
     ssize_t got;
     do
         got = ::read(fd, buffer, sizeof buffer);
     while (got < 0 && errno == EINTR);
     if (got < 0)
-        error = errno;
+        failure = QString::fromLocal8Bit(std::strerror(errno));
     ::close(fd);
     return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
 }
@@ -83,10 +84,10 @@ QString bookError(const QByteArray &path, const QString &reason)
 Connection::Connection(QByteArray path)
     : m_path(std::move(path))
 {
-    int error = 0;
-    const QByteArray bytes = header(m_path, error);
-    if (error != 0)
-        throw AutomationError(bookError(m_path, QString::fromLocal8Bit(std::strerror(error))));
+    QString failure;
+    const QByteArray bytes = header(m_path, failure);
+    if (!failure.isEmpty())
+        throw AutomationError(bookError(m_path, failure));
     if (!isSqliteHeader(bytes))
         throw AutomationError(bookError(m_path, QStringLiteral("file is not a database")));
 
@@ -271,8 +272,8 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
 
 bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probes)
 {
-    int error = 0;
-    if (!isSqliteHeader(header(path, error)))
+    QString failure;
+    if (!isSqliteHeader(header(path, failure)))
         return false;
     try {
         Connection db(path);

@@ -4,6 +4,7 @@
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
 #include "platform/AutomationError.h"
+#include "platform/contacts/RegularFile.h"
 
 #include <QFile>
 
@@ -40,41 +41,16 @@ bool isVCardName(std::string_view name)
     return endsWith(".vcf") || endsWith(".vcard");
 }
 
-// Why a path that opens is still no file to read: reading a named pipe waits
-// for a writer that may never come, and a device (a link to /dev/zero) never
-// ends.
-QString notARegularFile(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return systemError(EISDIR);
-    if (S_ISFIFO(mode))
-        return QStringLiteral("Not a regular file but a named pipe");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("Not a regular file but a device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("Not a regular file but a socket");
-    return QStringLiteral("Not a regular file");
-}
-
 // The whole file in one read: a folder of 100,000 small cards would spend
 // more time in buffered streams than in parsing. Returns why it could not be
-// read, empty when it was. Opening does not block (a named pipe would wait
-// for a writer), and only a regular file is read.
+// read, empty when it was; only a regular file is read.
 QString readWholeFile(const std::string &path, std::string &out)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return systemError(errno);
     struct stat info { };
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return systemError(error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return notARegularFile(info.st_mode);
-    }
+    QString failure;
+    const int fd = openRegularFile(path.c_str(), info, failure);
+    if (fd < 0)
+        return failure;
     out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
     size_t filled = 0;
     while (true) {

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace quarrelby;
 
@@ -413,6 +414,40 @@ private slots:
             qPrintable(failure));
         QVERIFY2(failure.contains(reason), qPrintable(failure));
         QVERIFY(snapshot(dir.path()) == before);
+    }
+
+    // A named pipe or a device where the book should be is refused by name
+    // before anything is read from it: opening the pipe would wait for a
+    // writer, and the device would never end.
+    void notARegularFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("special");
+        QTest::addColumn<QString>("reason");
+        for (const char *kind : {"eds", "thunderbird"}) {
+            const QString k = QString::fromLatin1(kind);
+            QTest::addRow("%s named pipe", kind) << k << "pipe"
+                                                 << "Not a regular file but a named pipe";
+            QTest::addRow("%s link to /dev/zero", kind) << k << "device"
+                                                        << "Not a regular file but a device";
+        }
+    }
+
+    void notARegularFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, special);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(
+            kind == QLatin1String("eds") ? QStringLiteral("contacts.db") : QStringLiteral("abook.sqlite"));
+        if (special == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+
+        const auto book = openerFor(kind)(local(path));
+        QCOMPARE(failureOf(*book), QStringLiteral("The address book \"%1\" cannot be read: %2").arg(path, reason));
     }
 
     // A book larger than one batch comes whole and in order, and a walk
