@@ -97,6 +97,10 @@ Kind kindOf(std::string_view name)
         return is("X-EVOLUTION-ASSISTANT") ? Kind::Assistant : Kind::Unknown;
     case 24:
         return is("X-ADDRESSBOOKSERVER-KIND") ? Kind::GroupKind : Kind::Unknown;
+    case 26:
+        return is("X-KADDRESSBOOK-X-IMADDRESS") ? Kind::OtherIm : Kind::Unknown;
+    case 31:
+        return is("X-KADDRESSBOOK-X-ASSISTANTSNAME") ? Kind::Assistant : Kind::Unknown;
     default:
         return Kind::Unknown;
     }
@@ -358,6 +362,7 @@ private:
     bool m_urlIsWork = false;
     int m_imRank = 99;
     bool m_distributionList = false;
+    std::string m_uid;
     std::vector<Address> m_addresses;
     size_t m_addressCount = 0;
     std::vector<AddressLabel> m_addressLabels;
@@ -387,6 +392,7 @@ void ContactBuilder::reset(const Card &card)
     m_urlIsWork = false;
     m_imRank = 99;
     m_distributionList = false;
+    m_uid.clear();
     m_addressCount = 0;
     m_addressLabelCount = 0;
 }
@@ -774,6 +780,10 @@ Contact ContactBuilder::build(const Card &card)
         case Kind::EvolutionList:
             if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
                 m_distributionList = true;
+            break;
+        case Kind::Uid:
+            if (m_uid.empty())
+                m_uid.assign(trimmedAscii(m_values.utf8(p)));
             break;
         case Kind::AppleLabel:
         case Kind::Unknown:
