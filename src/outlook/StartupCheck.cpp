@@ -1,12 +1,13 @@
 #include "outlook/StartupCheck.h"
 
 #include "core/ErrorReport.h"
-#include "outlook/Extraction.h"
+#include "platform/Automation.h"
+#include "platform/Outlook.h"
 #include "platform/Shell.h"
 
 namespace quarrelby {
 
-QString outlookMissingText()
+QString outlookMissingText(const QString &searchedPlaces)
 {
     const QString paragraph = QStringLiteral("\r\n\r\n");
     return QStringLiteral("Error 6631. A normal instance of Outlook could not be created.") + paragraph
@@ -17,15 +18,23 @@ QString outlookMissingText()
         + QStringLiteral("3. Please open Outlook normally and make sure a clean inbox opens immediately without any "
                          "interrupting window (popups, messages).")
         + paragraph + QStringLiteral("Please email a screenshot of this message to ") + QLatin1String(kSupportAddress)
-        + QStringLiteral(" if you have done all of above and are still having problems.");
+        + QStringLiteral(" if you have done all of above and are still having problems.")
+        + (searchedPlaces.isEmpty() ? QString() : paragraph + searchedPlaces);
 }
 
 void RequireOutlookInstance(Shell &shell, const AutomationFactory &automation)
 {
-    if (IsOutlookInstalled(automation))
-        return;
+    // The contact store says where it looked when it found no address book.
+    QString searchedPlaces;
     try {
-        shell.message(outlookMissingText());
+        if (automation.create<OutlookApplication>(QStringLiteral("Outlook.Application")))
+            return;
+    } catch (const NoAddressBookError &error) {
+        searchedPlaces = error.description();
+    } catch (...) {
+    }
+    try {
+        shell.message(outlookMissingText(searchedPlaces));
     } catch (...) {
     }
     shell.endProgram();

@@ -7,7 +7,9 @@ namespace quarrelby {
 class AutomationFactory;
 class Shell;
 
-[[nodiscard]] QString outlookMissingText();
+// The advice shown when the contact store cannot be opened; searchedPlaces,
+// when given, is added as its last paragraph.
+[[nodiscard]] QString outlookMissingText(const QString &searchedPlaces = {});
 
 // Returns when the contact store can be opened; otherwise shows the advice and
 // ends the program.

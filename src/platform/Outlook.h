@@ -52,4 +52,12 @@ public:
 
 inline constexpr int olFolderContacts = 10;
 
+// Creating "Outlook.Application" fails with this when the user has no
+// address book at all. The description is a paragraph naming the places
+// that were searched.
+class NoAddressBookError : public AutomationError {
+public:
+    using AutomationError::AutomationError;
+};
+
 } // namespace quarrelby

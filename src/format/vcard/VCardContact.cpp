@@ -362,7 +362,6 @@ private:
     bool m_urlIsWork = false;
     int m_imRank = 99;
     bool m_distributionList = false;
-    std::string m_uid;
     std::vector<Address> m_addresses;
     size_t m_addressCount = 0;
     std::vector<AddressLabel> m_addressLabels;
@@ -392,7 +391,6 @@ void ContactBuilder::reset(const Card &card)
     m_urlIsWork = false;
     m_imRank = 99;
     m_distributionList = false;
-    m_uid.clear();
     m_addressCount = 0;
     m_addressLabelCount = 0;
 }
@@ -686,7 +684,7 @@ Contact ContactBuilder::build(const Card &card)
             break;
         case Kind::Uid:
             if (m_uid.empty())
-                m_uid.assign(m_values.utf8(p));
+                m_uid.assign(trimmedAscii(m_values.utf8(p)));
             break;
         case Kind::FileAs:
             if (m_evolutionFileAs.empty())
@@ -780,10 +778,6 @@ Contact ContactBuilder::build(const Card &card)
         case Kind::EvolutionList:
             if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
                 m_distributionList = true;
-            break;
-        case Kind::Uid:
-            if (m_uid.empty())
-                m_uid.assign(trimmedAscii(m_values.utf8(p)));
             break;
         case Kind::AppleLabel:
         case Kind::Unknown:

@@ -1,26 +1,21 @@
 #include "platform/contacts/ContactStore.h"
 
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/BookKinds.h"
 
 #include "platform/AutomationError.h"
 
-#include <QDir>
 #include <QFile>
 
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
+#include <string>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace quarrelby {
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 class ContactItem : public OutlookItem {
 public:
@@ -42,46 +37,81 @@ private:
     Contact m_contact;
 };
 
-// The contacts of the address book as Outlook items.
+// Every book in turn, as Outlook items; the fallback books only when the
+// others held no contact.
 class ContactItems : public OutlookItems {
 public:
-    explicit ContactItems(std::unique_ptr<ContactSource> source)
-        : m_source(std::move(source))
+    explicit ContactItems(const FoundBooks &found)
+        : m_books(found.books)
+        , m_fallback(found.fallback)
     {
     }
 
     std::unique_ptr<OutlookItem> next() override
     {
         Contact contact;
-        if (!m_source->next(contact))
-            return nullptr;
-        return std::make_unique<ContactItem>(std::move(contact));
+        while (nextContact(contact)) {
+            if (!contact.distributionList)
+                m_heldContact = true;
+            // One book may list a uid twice, as Outlook would; a uid that an
+            // earlier book listed is the same contact synchronised twice.
+            if (contact.uid.empty() || !m_listedBefore.contains(contact.uid)) {
+                if (!contact.uid.empty() && !contact.distributionList)
+                    m_listedHere.insert(contact.uid);
+                return std::make_unique<ContactItem>(std::move(contact));
+            }
+        }
+        return nullptr;
     }
 
 private:
+    // A failure of the current book passes to the caller; the book has
+    // then moved past what failed, and the next call goes on with it.
+    bool nextContact(Contact &contact)
+    {
+        while (true) {
+            if (m_source && m_source->next(contact))
+                return true;
+            m_source.reset();
+            m_listedBefore.merge(m_listedHere);
+            m_listedHere.clear();
+            if (m_next == m_books.size() && !m_heldContact && !m_fallbackTaken) {
+                m_fallbackTaken = true;
+                m_books.insert(m_books.end(), m_fallback.begin(), m_fallback.end());
+            }
+            if (m_next == m_books.size())
+                return false;
+            m_source = openBook(m_books[m_next++]);
+        }
+    }
+
+    std::vector<FoundBook> m_books;
+    std::vector<FoundBook> m_fallback;
+    size_t m_next = 0;
+    bool m_heldContact = false;
+    bool m_fallbackTaken = false;
     std::unique_ptr<ContactSource> m_source;
+    std::unordered_set<std::string> m_listedBefore;
+    std::unordered_set<std::string> m_listedHere;
 };
 
 class ContactsFolder : public OutlookFolder {
 public:
-    explicit ContactsFolder(QString location)
-        : m_location(std::move(location))
+    explicit ContactsFolder(std::shared_ptr<const FoundBooks> found)
+        : m_found(std::move(found))
     {
     }
 
-    std::unique_ptr<OutlookItems> items() override
-    {
-        return std::make_unique<ContactItems>(openVCardSource(QFile::encodeName(m_location)));
-    }
+    std::unique_ptr<OutlookItems> items() override { return std::make_unique<ContactItems>(*m_found); }
 
 private:
-    QString m_location;
+    std::shared_ptr<const FoundBooks> m_found;
 };
 
 class ContactsNamespace : public OutlookNamespace {
 public:
-    explicit ContactsNamespace(QString location)
-        : m_location(std::move(location))
+    explicit ContactsNamespace(std::shared_ptr<const FoundBooks> found)
+        : m_found(std::move(found))
     {
     }
 
@@ -89,41 +119,25 @@ public:
     {
         if (folderType != olFolderContacts)
             throw AutomationError(QStringLiteral("The address book has no folder of type %1.").arg(folderType));
-        return std::make_unique<ContactsFolder>(m_location);
+        return std::make_unique<ContactsFolder>(m_found);
     }
 
 private:
-    QString m_location;
+    std::shared_ptr<const FoundBooks> m_found;
 };
 
 } // namespace
 
-QString contactStoreLocation()
+ContactStoreApplication::ContactStoreApplication(FoundBooks found)
+    : m_found(std::make_shared<const FoundBooks>(std::move(found)))
 {
-    const QString configured = qEnvironmentVariable("QUARRELBY_CONTACTS");
-    if (!configured.isEmpty())
-        return configured;
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative XDG_DATA_HOME.
-    if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
-        dataHome = QDir::homePath() + QLatin1String("/.local/share");
-    return dataHome + QLatin1String("/contacts");
+    if (m_found->empty())
+        throw NoAddressBookError(searchedPlacesText(*m_found));
 }
 
-ContactStoreApplication::ContactStoreApplication(QString location)
-    : m_location(std::move(location))
+ContactStoreApplication::ContactStoreApplication(const QString &location)
+    : ContactStoreApplication(namedAddressBooks(QFile::encodeName(location)))
 {
-    const std::string path = QFile::encodeName(m_location).toStdString();
-    struct stat info { };
-    if (m_location.isEmpty() || ::stat(path.c_str(), &info) != 0) {
-        throw AutomationError(QStringLiteral("The address book \"%1\" does not exist.").arg(m_location));
-    }
-    const bool readable
-        = S_ISDIR(info.st_mode) ? ::access(path.c_str(), R_OK | X_OK) == 0 : ::access(path.c_str(), R_OK) == 0;
-    if (!readable) {
-        throw AutomationError(
-            QStringLiteral("The address book \"%1\" cannot be read: %2").arg(m_location, systemError(errno)));
-    }
 }
 
 std::unique_ptr<OutlookNamespace> ContactStoreApplication::getNamespace(const QString &type)
@@ -132,7 +146,7 @@ std::unique_ptr<OutlookNamespace> ContactStoreApplication::getNamespace(const QS
         throw AutomationError(QStringLiteral("The address book has been closed."));
     if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
         throw AutomationError(QStringLiteral("The address book has no namespace \"%1\".").arg(type));
-    return std::make_unique<ContactsNamespace>(m_location);
+    return std::make_unique<ContactsNamespace>(m_found);
 }
 
 void ContactStoreApplication::quit()
@@ -143,7 +157,7 @@ void ContactStoreApplication::quit()
 void registerContactStore(AutomationFactory &automation)
 {
     automation.registerClass(QStringLiteral("Outlook.Application"),
-        [] { return std::make_unique<ContactStoreApplication>(contactStoreLocation()); });
+        [] { return std::make_unique<ContactStoreApplication>(discoverAddressBooks()); });
 }
 
 } // namespace quarrelby

@@ -281,11 +281,12 @@ private slots:
         qunsetenv("QUARRELBY_CONTACTS");
         const QByteArray saved = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", "/srv/data");
-        QCOMPARE(contactStoreLocation(), QStringLiteral("/srv/data/contacts"));
+        QCOMPARE(discoverAddressBooks().vcardFolder, QByteArray("/srv/data/contacts"));
         qunsetenv("XDG_DATA_HOME");
-        QCOMPARE(contactStoreLocation(), QDir::homePath() + QStringLiteral("/.local/share/contacts"));
+        QCOMPARE(discoverAddressBooks().vcardFolder,
+            QFile::encodeName(QDir::homePath()) + QByteArray("/.local/share/contacts"));
         qputenv("QUARRELBY_CONTACTS", "/elsewhere/book.vcf");
-        QCOMPARE(contactStoreLocation(), QStringLiteral("/elsewhere/book.vcf"));
+        QCOMPARE(discoverAddressBooks().searched, std::vector<QByteArray> {"/elsewhere/book.vcf"});
         if (!saved.isNull())
             qputenv("XDG_DATA_HOME", saved);
     }

@@ -1,0 +1,446 @@
+#include "platform/contacts/Discovery.h"
+
+#include "platform/contacts/BookKinds.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <pwd.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quarrelby {
+
+namespace {
+
+// Everything here works on the bytes the file system uses: a name that is
+// not valid UTF-8 must reach open() exactly as the environment gave it.
+
+QByteArray join(const QByteArray &folder, const QByteArray &name)
+{
+    if (folder.isEmpty() || folder.endsWith('/'))
+        return folder + name;
+    return folder + '/' + name;
+}
+
+bool isDirectory(const QByteArray &path)
+{
+    struct stat info { };
+    return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isRegularFile(const QByteArray &path)
+{
+    struct stat info { };
+    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The entries of a folder in byte order, hidden ones left out: the
+// subfolders when folders is true, otherwise the regular files.
+std::vector<QByteArray> entries(const QByteArray &folder, bool folders)
+{
+    std::vector<QByteArray> names;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QByteArray name(entry->d_name);
+        bool folderEntry = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+            folderEntry = isDirectory(join(folder, name));
+        else if (entry->d_type != DT_DIR && entry->d_type != DT_REG)
+            continue;
+        if (folderEntry == folders)
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A small settings file, whole; empty when it is missing, not a regular
+// file, or unreasonably large for settings.
+QByteArray readSettingsFile(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QByteArray text;
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < 1024 * 1024) {
+        text.resize(static_cast<qsizetype>(info.st_size));
+        qsizetype filled = 0;
+        while (filled < text.size()) {
+            const ssize_t got = ::read(fd, text.data() + filled, static_cast<size_t>(text.size() - filled));
+            if (got <= 0)
+                break;
+            filled += got;
+        }
+        text.truncate(filled);
+    }
+    ::close(fd);
+    return text;
+}
+
+// Calls f(section, key, value) for every "key = value" line of an INI-style
+// file; the section is its header line as written ("[Profile0]",
+// "[[family]]"), empty before the first one.
+template <class F> void forEachSetting(const QByteArray &text, F f)
+{
+    QByteArray section;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || line.startsWith(';'))
+            continue;
+        if (line.startsWith('[')) {
+            section = line;
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            f(section, line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+}
+
+QByteArray unquoted(const QByteArray &value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+struct Home {
+    QByteArray home;
+    QByteArray dataHome;
+    QByteArray configHome;
+    QByteArray cacheHome;
+
+    // "~/x" and "$HOME/x" as the home folder's own x.
+    [[nodiscard]] QByteArray expanded(const QByteArray &path) const
+    {
+        if (path == "~" || path.startsWith("~/"))
+            return home + path.mid(1);
+        if (path == "$HOME" || path.startsWith("$HOME/"))
+            return home + path.mid(5);
+        return path;
+    }
+};
+
+Home currentHome()
+{
+    Home h;
+    h.home = qgetenv("HOME");
+    if (h.home.isEmpty()) {
+        if (const passwd *user = ::getpwuid(::getuid()))
+            h.home = user->pw_dir;
+    }
+    // The base directory specification ignores a relative path.
+    const auto base = [&](const char *variable, const char *fallback) {
+        const QByteArray value = qgetenv(variable);
+        return value.startsWith('/') ? value : join(h.home, fallback);
+    };
+    h.dataHome = base("XDG_DATA_HOME", ".local/share");
+    h.configHome = base("XDG_CONFIG_HOME", ".config");
+    h.cacheHome = base("XDG_CACHE_HOME", ".cache");
+    return h;
+}
+
+// Folders compared by where they really are, so a book reached through two
+// configurations or a link is read once.
+class SeenPlaces {
+public:
+    bool firstTime(const QByteArray &path)
+    {
+        char resolved[PATH_MAX];
+        const QByteArray key = ::realpath(path.constData(), resolved) ? QByteArray(resolved) : path;
+        return m_seen.insert(key).second;
+    }
+
+private:
+    std::set<QByteArray> m_seen;
+};
+
+bool edsBookEnabled(const Home &h, const QByteArray &uid)
+{
+    const QByteArray text = readSettingsFile(join(h.configHome, "evolution/sources/" + uid + ".source"));
+    bool enabled = true;
+    forEachSetting(text, [&](const QByteArray &section, const QByteArray &key, const QByteArray &value) {
+        if (section == "[Data Source]" && key == "Enabled")
+            enabled = value.toLower() != "false";
+    });
+    return enabled;
+}
+
+// Evolution's books under folder, each <uid>/fileName; the "system" book
+// (Personal) first.
+void findEdsBooks(const Home &h, const QByteArray &folder, const char *fileName, FoundBooks &found)
+{
+    found.searched.push_back(folder);
+    std::vector<QByteArray> uids = entries(folder, true);
+    std::stable_partition(uids.begin(), uids.end(), [](const QByteArray &uid) { return uid == "system"; });
+    for (const QByteArray &uid : uids) {
+        const QByteArray path = join(join(folder, uid), fileName);
+        if (uid != "trash" && isRegularFile(path) && edsBookEnabled(h, uid))
+            found.books.push_back({BookKind::Eds, path});
+    }
+}
+
+// The profile folder Thunderbird uses: the [Install...] section's Default=,
+// else the profile marked Default=1, else the only profile.
+QByteArray thunderbirdProfile(const QByteArray &ini)
+{
+    const QByteArray text = readSettingsFile(ini);
+    const QByteArray folder = ini.left(ini.lastIndexOf('/'));
+    const auto resolved = [&](const QByteArray &path) { return path.startsWith('/') ? path : join(folder, path); };
+    struct Profile {
+        QByteArray path;
+        bool isDefault = false;
+    };
+    QByteArray installDefault;
+    std::map<QByteArray, Profile> profiles;
+    forEachSetting(text, [&](const QByteArray &section, const QByteArray &key, const QByteArray &value) {
+        if (section.startsWith("[Install") && key == "Default" && installDefault.isEmpty())
+            installDefault = value;
+        if (!section.startsWith("[Profile"))
+            return;
+        if (key == "Path")
+            profiles[section].path = value;
+        else if (key == "Default")
+            profiles[section].isDefault = value == "1";
+    });
+    if (!installDefault.isEmpty() && isDirectory(resolved(installDefault)))
+        return resolved(installDefault);
+    for (const auto &[section, profile] : profiles) {
+        if (profile.isDefault && !profile.path.isEmpty())
+            return resolved(profile.path);
+    }
+    if (profiles.size() == 1 && !profiles.begin()->second.path.isEmpty())
+        return resolved(profiles.begin()->second.path);
+    return {};
+}
+
+// abook.sqlite, then abook-N.sqlite by N; never history.sqlite, the
+// addresses collected from mail.
+void findThunderbirdBooks(const QByteArray &ini, FoundBooks &found)
+{
+    found.searched.push_back(ini);
+    const QByteArray profile = thunderbirdProfile(ini);
+    if (profile.isEmpty())
+        return;
+    std::vector<std::pair<long, QByteArray>> books;
+    for (const QByteArray &name : entries(profile, false)) {
+        if (name == "abook.sqlite") {
+            books.emplace_back(-1, name);
+        } else if (name.startsWith("abook-") && name.endsWith(".sqlite")) {
+            bool number = false;
+            const long n = name.mid(6, name.size() - 13).toLong(&number);
+            if (number)
+                books.emplace_back(n, name);
+        }
+    }
+    std::sort(books.begin(), books.end());
+    for (const auto &book : books)
+        found.books.push_back({BookKind::Thunderbird, join(profile, book.second)});
+}
+
+void addVCardFolder(const QByteArray &path, SeenPlaces &seen, FoundBooks &found)
+{
+    if (isDirectory(path) && seen.firstTime(path))
+        found.books.push_back({BookKind::VCard, path});
+}
+
+void addSubfolders(const QByteArray &folder, SeenPlaces &seen, FoundBooks &found)
+{
+    for (const QByteArray &name : entries(folder, true))
+        addVCardFolder(join(folder, name), seen, found);
+}
+
+// vdirsyncer's filesystem storages of .vcf files: each subfolder of the
+// storage's path is one address book.
+void findVdirsyncerBooks(const Home &h, const QByteArray &config, SeenPlaces &seen, FoundBooks &found)
+{
+    found.searched.push_back(config);
+    struct Storage {
+        QByteArray type, path, fileext;
+    };
+    std::map<QByteArray, Storage> storages;
+    forEachSetting(
+        readSettingsFile(config), [&](const QByteArray &section, const QByteArray &key, const QByteArray &value) {
+            if (!section.startsWith("[storage "))
+                return;
+            Storage &storage = storages[section];
+            if (key == "type")
+                storage.type = unquoted(value);
+            else if (key == "path")
+                storage.path = h.expanded(unquoted(value));
+            else if (key == "fileext")
+                storage.fileext = unquoted(value);
+        });
+    for (const auto &[section, storage] : storages) {
+        if (storage.type == "filesystem" && storage.fileext.toLower() == ".vcf" && !storage.path.isEmpty())
+            addSubfolders(storage.path, seen, found);
+    }
+}
+
+// khard's address books: [addressbooks] -> [[name]] -> path = ...
+void findKhardBooks(const Home &h, SeenPlaces &seen, FoundBooks &found)
+{
+    const QByteArray config = join(h.configHome, "khard/khard.conf");
+    found.searched.push_back(config);
+    // configobj nesting: [[name]] sections belong to the [section] above them.
+    bool inBooks = false;
+    std::vector<QByteArray> paths;
+    for (const QByteArray &raw : readSettingsFile(config).split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[') && !line.startsWith("[[")) {
+            inBooks = line.toLower() == "[addressbooks]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (inBooks && equals > 0 && line.left(equals).trimmed() == "path")
+            paths.push_back(h.expanded(unquoted(line.mid(equals + 1).trimmed())));
+    }
+    for (const QByteArray &path : paths)
+        addVCardFolder(path, seen, found);
+}
+
+void findVCardBooks(const Home &h, FoundBooks &found)
+{
+    SeenPlaces seen;
+    // KDE's Akonadi keeps its Personal Contacts here, sub-books one level down.
+    found.vcardFolder = join(h.dataHome, "contacts");
+    found.searched.push_back(found.vcardFolder);
+    addVCardFolder(found.vcardFolder, seen, found);
+    addSubfolders(found.vcardFolder, seen, found);
+
+    findVdirsyncerBooks(h, join(h.configHome, "vdirsyncer/config"), seen, found);
+    findVdirsyncerBooks(h, join(h.home, ".vdirsyncer/config"), seen, found);
+    findKhardBooks(h, seen, found);
+    const QByteArray dotContacts = join(h.home, ".contacts");
+    found.searched.push_back(dotContacts);
+    addSubfolders(dotContacts, seen, found);
+
+    for (const char *kde : {".kde/share/apps/kabc/std.vcf", ".kde4/share/apps/kabc/std.vcf"}) {
+        const QByteArray path = join(h.home, kde);
+        found.searched.push_back(path);
+        if (isRegularFile(path) && seen.firstTime(path))
+            found.books.push_back({BookKind::VCard, path});
+    }
+}
+
+// An XDG user folder from user-dirs.dirs, else its usual name in the home.
+QByteArray userFolder(const Home &h, const QByteArray &dirs, const QByteArray &key, const char *usual)
+{
+    QByteArray folder;
+    forEachSetting(dirs, [&](const QByteArray &, const QByteArray &name, const QByteArray &value) {
+        if (name == key)
+            folder = h.expanded(unquoted(value));
+    });
+    return folder.startsWith('/') ? folder : join(h.home, usual);
+}
+
+bool isOutlookDataFileName(const QByteArray &name)
+{
+    const QByteArray lower = name.toLower();
+    return lower.size() > 4 && (lower.endsWith(".pst") || lower.endsWith(".ost"));
+}
+
+void findOutlookDataFiles(const Home &h, FoundBooks &found)
+{
+    const QByteArray dirs = readSettingsFile(join(h.configHome, "user-dirs.dirs"));
+    const QByteArray documents = userFolder(h, dirs, "XDG_DOCUMENTS_DIR", "Documents");
+    found.documentsFolder = documents;
+    SeenPlaces seen;
+    for (const QByteArray &folder : {documents, userFolder(h, dirs, "XDG_DESKTOP_DIR", "Desktop"),
+             userFolder(h, dirs, "XDG_DOWNLOAD_DIR", "Downloads"), join(documents, "Outlook Files")}) {
+        found.searched.push_back(folder);
+        if (!isDirectory(folder) || !seen.firstTime(folder))
+            continue;
+        for (const QByteArray &name : entries(folder, false)) {
+            if (isOutlookDataFileName(name))
+                found.fallback.push_back({BookKind::OutlookDataFile, join(folder, name)});
+        }
+    }
+}
+
+} // namespace
+
+BookKind recogniseBook(const QByteArray &path)
+{
+    // O_NONBLOCK: a named pipe must not stop the program here. Only a
+    // regular file is looked into; the vCard reader reports anything else.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return BookKind::VCard;
+    char head[16] = {};
+    ssize_t got = 0;
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    const QByteArray first(head, got > 0 ? got : 0);
+    if (first.startsWith("!BDN"))
+        return BookKind::OutlookDataFile;
+    if (first == QByteArray("SQLite format 3", 16))
+        return databaseKind(path);
+    return BookKind::VCard;
+}
+
+FoundBooks namedAddressBooks(const QByteArray &list)
+{
+    FoundBooks found;
+    found.named = true;
+    bool anyExists = false;
+    for (const QByteArray &path : list.split(':')) {
+        if (path.isEmpty())
+            continue;
+        found.searched.push_back(path);
+        struct stat info { };
+        anyExists = anyExists || ::stat(path.constData(), &info) == 0;
+        found.books.push_back({recogniseBook(path), path});
+    }
+    if (!anyExists)
+        found.books.clear();
+    return found;
+}
+
+FoundBooks discoverAddressBooks()
+{
+    const QByteArray named = qgetenv("QUARRELBY_CONTACTS");
+    if (!named.isEmpty())
+        return namedAddressBooks(named);
+
+    const Home h = currentHome();
+    FoundBooks found;
+    findEdsBooks(h, join(h.dataHome, "evolution/addressbook"), "contacts.db", found);
+    findEdsBooks(h, join(h.cacheHome, "evolution/addressbook"), "cache.db", found);
+    findThunderbirdBooks(join(h.home, ".thunderbird/profiles.ini"), found);
+    findThunderbirdBooks(join(h.home, ".var/app/org.mozilla.Thunderbird/.thunderbird/profiles.ini"), found);
+    findVCardBooks(h, found);
+    findOutlookDataFiles(h, found);
+    return found;
+}
+
+QString searchedPlacesText(const FoundBooks &found)
+{
+    QString text = found.named ? QStringLiteral("None of the address books named in QUARRELBY_CONTACTS exists:")
+                               : QStringLiteral("Quarrelby found no address book. It looked in these places:");
+    for (const QByteArray &place : found.searched)
+        text += QStringLiteral("\r\n") + QFile::decodeName(place);
+    if (!found.named) {
+        text += QStringLiteral("\r\nTo read exported contacts, put the .vcf file in %1 or the Outlook data file (.pst) "
+                               "in %2, or name the file in the environment variable QUARRELBY_CONTACTS.")
+                    .arg(QFile::decodeName(found.vcardFolder), QFile::decodeName(found.documentsFolder));
+    }
+    return text;
+}
+
+} // namespace quarrelby
