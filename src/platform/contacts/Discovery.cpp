@@ -1,6 +1,7 @@
 #include "platform/contacts/Discovery.h"
 
 #include "platform/contacts/BookKinds.h"
+#include "platform/contacts/RegularFile.h"
 
 #include <QFile>
 
@@ -375,16 +376,15 @@ void findOutlookDataFiles(const Home &h, FoundBooks &found)
 
 BookKind recogniseBook(const QByteArray &path)
 {
-    // O_NONBLOCK: a named pipe must not stop the program here. Only a
-    // regular file is looked into; the vCard reader reports anything else.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a regular file is looked into, and a named pipe must not stop
+    // the program here; the vCard reader reports anything else by name.
+    struct stat info { };
+    QString failure;
+    const int fd = openRegularFile(path.constData(), info, failure);
     if (fd < 0)
         return BookKind::VCard;
     char head[16] = {};
-    ssize_t got = 0;
-    struct stat info { };
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        got = ::read(fd, head, sizeof head);
+    const ssize_t got = ::read(fd, head, sizeof head);
     ::close(fd);
     const QByteArray first(head, got > 0 ? got : 0);
     if (first.startsWith("!BDN"))

@@ -352,15 +352,16 @@ private slots:
         makeThunderbirdBook(dir + "/tb");
         makeDatabase(dir + "/places.sqlite", "CREATE TABLE moz_places (id INTEGER, url TEXT)");
         makeFolder(dir + "/folder");
+        QCOMPARE(::mkfifo((dir + "/pipe.vcf").constData(), 0600), 0); // looked at without waiting for a writer
         makeFolder(at(".local/share/contacts")); // not read: the variable says where
         qputenv("QUARRELBY_CONTACTS",
             dir + "/cards.txt::" + dir + "/looks-like.vcf:" + dir + "/folder:" + dir + "/evolution.bin:" + dir
-                + "/tb:" + dir + "/places.sqlite:" + dir + "/missing.vcf");
+                + "/tb:" + dir + "/places.sqlite:" + dir + "/missing.vcf:" + dir + "/pipe.vcf");
         const FoundBooks found = discoverAddressBooks();
         QVERIFY(found.named);
         QCOMPARE(describe(found.books, dir),
             (QStringList {"vcard ~/cards.txt", "pst ~/looks-like.vcf", "vcard ~/folder", "eds ~/evolution.bin",
-                "thunderbird ~/tb", "database ~/places.sqlite", "vcard ~/missing.vcf"}));
+                "thunderbird ~/tb", "database ~/places.sqlite", "vcard ~/missing.vcf", "vcard ~/pipe.vcf"}));
         QVERIFY(found.fallback.empty());
 
         qputenv("QUARRELBY_CONTACTS", dir + "/missing.vcf:" + dir + "/gone");
