@@ -171,7 +171,10 @@ private:
 
 bool edsBookEnabled(const Home &h, const QByteArray &uid)
 {
-    const QByteArray text = readSettingsFile(join(h.configHome, "evolution/sources/" + uid + ".source"));
+    // The built-in Personal book keeps its data in system/ and its
+    // definition under the source uid system-address-book.
+    const QByteArray source = uid == "system" ? QByteArray("system-address-book") : uid;
+    const QByteArray text = readSettingsFile(join(h.configHome, "evolution/sources/" + source + ".source"));
     bool enabled = true;
     forEachSetting(text, [&](const QByteArray &section, const QByteArray &key, const QByteArray &value) {
         if (section == "[Data Source]" && key == "Enabled")
@@ -424,6 +427,7 @@ FoundBooks discoverAddressBooks()
     findEdsBooks(h, join(h.cacheHome, "evolution/addressbook"), "cache.db", found);
     findThunderbirdBooks(join(h.home, ".thunderbird/profiles.ini"), found);
     findThunderbirdBooks(join(h.home, ".var/app/org.mozilla.Thunderbird/.thunderbird/profiles.ini"), found);
+    findThunderbirdBooks(join(h.home, "snap/thunderbird/common/.thunderbird/profiles.ini"), found);
     findVCardBooks(h, found);
     findOutlookDataFiles(h, found);
     return found;

@@ -265,6 +265,18 @@ private slots:
         QVERIFY(!names.contains(QStringLiteral("Deleted Person")));
     }
 
+    // The Personal book switched off: its definition has another name than
+    // its folder.
+    void personalBookSwitchedOff()
+    {
+        writeFile(at(".local/share/evolution/addressbook/system/contacts.db"), "x");
+        writeFile(at(".config/evolution/sources/system.source"), "[Data Source]\nEnabled=true\n");
+        QCOMPARE(discoverAddressBooks().books.size(), size_t(1));
+        writeFile(at(".config/evolution/sources/system-address-book.source"),
+            "[Data Source]\nDisplayName=Personal\nEnabled=false\n");
+        QVERIFY(discoverAddressBooks().empty());
+    }
+
     // The XDG variables move the places; user-dirs.dirs names the document
     // folders; a relative XDG path is ignored, as the standard says.
     void xdgFolders()
