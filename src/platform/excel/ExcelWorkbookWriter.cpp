@@ -23,11 +23,15 @@
 
 // libxlsxwriter packs the workbook with minizip at zlib's default level,
 // and has no setting for it. For a large sheet that compression is most of
-// the time the user waits for the workbook: at the fastest level the file is
-// about a fifth larger and written in half the time. The workbook's parts
-// are opened through this function, which the dynamic linker resolves to
-// this definition before minizip's own; it asks for the fastest level where
-// the caller left the level to the library, and changes nothing else.
+// the time the user waits for the workbook. bench_excel, 100,000 contacts:
+// BM_ExcelWriter/0 3.3-4.2 s at the fastest level against 6.3-6.7 s at the
+// default, the whole export (BM_ExcelExport/0/0) 6.6 s against 8.8 s; the
+// file is 9.1 MB instead of 7.4 MB. The workbook's parts are opened through
+// this function, which the dynamic linker resolves to this definition before
+// minizip's own; it asks for the fastest level where the caller left the
+// level to the library, and changes nothing else. That holds only while
+// libxlsxwriter calls the shared minizip: tst_workbookcompression reads the
+// level back from the written file and fails when the override is bypassed.
 extern "C" int zipOpenNewFileInZip4_64(zipFile file, const char *filename, const zip_fileinfo *zipfi,
     const void *extrafield_local, uInt size_extrafield_local, const void *extrafield_global,
     uInt size_extrafield_global, const char *comment, int method, int level, int raw, int windowBits, int memLevel,
