@@ -118,12 +118,12 @@ void ApplySkin(Form1 &form)
     applyStyleSheet(form, readSkin(path));
 }
 
-void SetAppTitle(Shell &shell)
+void SetAppTitle(DialogService &shell)
 {
     shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
 }
 
-void MaybeOpenHomePage(Shell &shell, const RandomDraw &draw)
+void MaybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
 {
     const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
     if (number != 7)
@@ -153,7 +153,7 @@ void Form_Load(Form1 &form, const RandomDraw &draw)
     RequireOutlookInstance(shell, form.context().automation);
 }
 
-void Form_Unload(Shell &shell)
+void Form_Unload(SystemService &shell)
 {
     shell.endProgram();
     Q_UNREACHABLE();

@@ -10,7 +10,8 @@ class QWidget;
 namespace quarrelby {
 
 class Form1;
-class Shell;
+class DialogService;
+class SystemService;
 
 // The product display name: the window caption and the source of the
 // application title.
@@ -45,13 +46,13 @@ void Form_Load(Form1 &form, const RandomDraw &draw = timerDraw);
 void ApplySkin(Form1 &form);
 
 // Sets the application title from the product name by the title rule.
-void SetAppTitle(Shell &shell);
+void SetAppTitle(DialogService &shell);
 
 // One start in a hundred opens the home page, without waiting for it.
-void MaybeOpenHomePage(Shell &shell, const RandomDraw &draw);
+void MaybeOpenHomePage(SystemService &shell, const RandomDraw &draw);
 
 // Closing the window ends the program at once.
-[[noreturn]] void Form_Unload(Shell &shell);
+[[noreturn]] void Form_Unload(SystemService &shell);
 
 // Shows the window centred on its screen.
 void showCentred(QWidget &window);

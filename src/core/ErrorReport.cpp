@@ -11,7 +11,7 @@ QString errorReportText(const QString &location, int line, const QString &descri
         + QLatin1String("Please email screenshot of this message to ") + QLatin1String(kSupportAddress);
 }
 
-void ErrorReport(Shell &shell, const QString &location, int line, const QString &description)
+void ErrorReport(DialogService &shell, const QString &location, int line, const QString &description)
 {
     shell.messageBox({errorReportText(location, line, description), QStringLiteral("Application Error"),
         MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});

@@ -4,7 +4,7 @@
 
 namespace quarrelby {
 
-class Shell;
+class DialogService;
 
 inline constexpr char kSupportAddress[] = "support@quarrelby.org";
 
@@ -13,6 +13,6 @@ inline constexpr char kSupportAddress[] = "support@quarrelby.org";
 [[nodiscard]] QString errorReportText(const QString &location, int line, const QString &description);
 
 // Shows the report, modal, and returns when the user pressed OK.
-void ErrorReport(Shell &shell, const QString &location, int line, const QString &description);
+void ErrorReport(DialogService &shell, const QString &location, int line, const QString &description);
 
 } // namespace quarrelby

@@ -2,6 +2,7 @@
 
 #include "core/ErrorReport.h"
 #include "platform/AutomationError.h"
+#include "platform/Shell.h"
 
 #include <QString>
 
@@ -10,8 +11,6 @@
 #include <utility>
 
 namespace quarrelby {
-
-class Shell;
 
 // The error trap of a numbered procedure. Each statement runs under its line
 // number; a failure shows the error report with that number and the procedure
@@ -23,7 +22,7 @@ class Shell;
 //   if (trap.test(118, [&] { return path.isEmpty(); })) return;
 class ErrorTrap {
 public:
-    ErrorTrap(Shell &shell, QString location)
+    ErrorTrap(DialogService &shell, QString location)
         : m_shell(shell)
         , m_location(std::move(location))
     {
@@ -61,7 +60,7 @@ public:
 private:
     void report(int line, const QString &description) { ErrorReport(m_shell, m_location, line, description); }
 
-    Shell &m_shell;
+    DialogService &m_shell;
     QString m_location;
 };
 

@@ -19,7 +19,7 @@ constexpr int kClipboardAttempts = 1000;
 
 } // namespace
 
-QString clipboardText(const ResultList &list, const std::vector<int> &widths, Shell &shell)
+QString clipboardText(const ResultList &list, const std::vector<int> &widths, EventLoopService &shell)
 {
     const int rows = list.itemCount();
     // One allocation for the whole text instead of a doubling string: the
@@ -62,7 +62,7 @@ QString clipboardText(const ResultList &list, const std::vector<int> &widths, Sh
     return text;
 }
 
-void ClearClipboardWithRetry(Shell &shell)
+void ClearClipboardWithRetry(ClipboardService &shell)
 {
     for (int attempt = 1; attempt <= kClipboardAttempts; ++attempt) {
         try {
@@ -73,7 +73,7 @@ void ClearClipboardWithRetry(Shell &shell)
     }
 }
 
-bool SetClipboardTextWithRetry(Shell &shell, const QString &text, int format)
+bool SetClipboardTextWithRetry(ClipboardService &shell, const QString &text, int format)
 {
     for (int attempt = 1; attempt <= kClipboardAttempts; ++attempt) {
         try {

@@ -7,6 +7,8 @@
 namespace quarrelby {
 
 class ResultList;
+class ClipboardService;
+class EventLoopService;
 class Shell;
 struct FormContext;
 
@@ -24,13 +26,13 @@ enum class CopyOutcome {
 CopyOutcome CopyListToClipboard(Shell &shell, const ResultList &list);
 
 // Each never throws and gives up after 1000 refused attempts.
-void ClearClipboardWithRetry(Shell &shell);
-[[nodiscard]] bool SetClipboardTextWithRetry(Shell &shell, const QString &text, int format);
+void ClearClipboardWithRetry(ClipboardService &shell);
+[[nodiscard]] bool SetClipboardTextWithRetry(ClipboardService &shell, const QString &text, int format);
 
 // One line per ticked row, cells padded to widths and TAB-separated, the last
 // cell bare and the line's trailing spaces removed, each line ended by CR LF.
 // Yields to the shell as it goes.
-[[nodiscard]] QString clipboardText(const ResultList &list, const std::vector<int> &widths, Shell &shell);
+[[nodiscard]] QString clipboardText(const ResultList &list, const std::vector<int> &widths, EventLoopService &shell);
 
 inline constexpr char kCopiedMessage[] = "Results have been copied to the clipboard.\r\r"
                                          "Click a text area where you normally type and press Ctrl+V to paste the "

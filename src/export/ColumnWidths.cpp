@@ -7,7 +7,7 @@
 
 namespace quarrelby {
 
-std::vector<int> measureColumnWidths(const ResultList &list, Shell &shell, CountHeaders headers)
+std::vector<int> measureColumnWidths(const ResultList &list, EventLoopService &shell, CountHeaders headers)
 {
     const int columns = list.headerCount();
     std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);

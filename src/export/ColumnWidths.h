@@ -7,13 +7,14 @@
 namespace quarrelby {
 
 class ResultList;
-class Shell;
+class EventLoopService;
 
 enum class CountHeaders { No, Yes };
 
 // The width of every column in UTF-16 code units: its longest cell over all
 // rows, ticked or not, and its header too when asked. Yields once per cell.
-[[nodiscard]] std::vector<int> measureColumnWidths(const ResultList &list, Shell &shell, CountHeaders headers);
+[[nodiscard]] std::vector<int> measureColumnWidths(
+    const ResultList &list, EventLoopService &shell, CountHeaders headers);
 
 // Appends count spaces; cheaper than growing with a fill character.
 void appendSpaces(QString &text, qsizetype count);

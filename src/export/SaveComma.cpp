@@ -51,7 +51,7 @@ QString commaField(const QString &value)
     return field;
 }
 
-void writeCommaLines(const ResultList &list, TextStream &stream, Shell &shell)
+void writeCommaLines(const ResultList &list, TextStream &stream, EventLoopService &shell)
 {
     QString line;
     const int headers = list.headerCount();

@@ -38,7 +38,7 @@ QString overwriteQuestion(const QString &path)
     return QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?");
 }
 
-QString askForTextFileName(Shell &shell, ErrorTrap &trap)
+QString askForTextFileName(DialogService &shell, ErrorTrap &trap)
 {
     SaveDialogSettings dialog;
     QString path;
@@ -51,7 +51,7 @@ QString askForTextFileName(Shell &shell, ErrorTrap &trap)
     return path;
 }
 
-void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, Shell &shell)
+void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, EventLoopService &shell)
 {
     QString line;
     const int headers = list.headerCount();

@@ -9,6 +9,8 @@ namespace quarrelby {
 class AutomationFactory;
 class ErrorTrap;
 class ResultList;
+class DialogService;
+class EventLoopService;
 class Shell;
 class TextStream;
 struct FormContext;
@@ -23,11 +25,12 @@ void PushButton6_Click(FormContext &form);
 void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path);
 
 // The header line and the ticked rows, padded to widths.
-void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, Shell &shell);
+void writeTextLines(
+    const ResultList &list, const std::vector<int> &widths, TextStream &stream, EventLoopService &shell);
 
 // The save dialog as both file exports set it up, each setting under its own
 // line of the caller's trap. Empty when the user cancelled.
-[[nodiscard]] QString askForTextFileName(Shell &shell, ErrorTrap &trap);
+[[nodiscard]] QString askForTextFileName(DialogService &shell, ErrorTrap &trap);
 
 [[nodiscard]] QString overwriteQuestion(const QString &path);
 

@@ -26,7 +26,7 @@ QString helpText()
     return joined(texts, kSeparator);
 }
 
-void PushButton13_Click(Shell &shell)
+void PushButton13_Click(DialogService &shell)
 {
     ErrorTrap trap(shell, QStringLiteral("Form1.PushButton13_Click"));
     QString texts[5];

@@ -4,12 +4,12 @@
 
 namespace quarrelby {
 
-class Shell;
+class DialogService;
 
 // The advice about Outlook's access prompt, as the Help button shows it.
 [[nodiscard]] QString helpText();
 
 // "Help".
-void PushButton13_Click(Shell &shell);
+void PushButton13_Click(DialogService &shell);
 
 } // namespace quarrelby

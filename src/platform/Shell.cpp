@@ -2,29 +2,29 @@
 
 namespace quarrelby {
 
-void Shell::message(const QString &text)
+void DialogService::message(const QString &text)
 {
     messageBox({text, m_applicationTitle, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok});
 }
 
-MessageAnswer Shell::question(const QString &text)
+MessageAnswer DialogService::question(const QString &text)
 {
     return messageBox({text, m_applicationTitle, MessageButtons::YesNo, MessageIcon::None, MessageAnswer::Yes});
 }
 
-int Shell::addEndHook(std::function<void()> hook)
+int SystemService::addEndHook(std::function<void()> hook)
 {
     const int handle = ++m_nextEndHook;
     m_endHooks.emplace(handle, std::move(hook));
     return handle;
 }
 
-void Shell::removeEndHook(int handle)
+void SystemService::removeEndHook(int handle)
 {
     m_endHooks.erase(handle);
 }
 
-void Shell::runEndHooks()
+void SystemService::runEndHooks()
 {
     auto hooks = std::move(m_endHooks);
     m_endHooks.clear();
@@ -36,10 +36,10 @@ void Shell::runEndHooks()
     }
 }
 
-bool FileExists(const Shell &shell, const QString &path)
+bool FileExists(const SystemService &system, const QString &path)
 {
     try {
-        return shell.lastModified(path).has_value();
+        return system.lastModified(path).has_value();
     } catch (...) {
         return false;
     }

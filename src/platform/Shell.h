@@ -30,24 +30,55 @@ struct SaveDialogSettings {
     QString filter; // "Description|pattern|Description|pattern|"
 };
 
-// The operating-system services the handlers use. The product implements it
-// with Qt (QtShell); tests use a scripted stand-in.
-class Shell {
+// The platform services the handlers use, one interface per service, so that
+// a routine can say which one it needs. The product implements them all with
+// Qt (QtShell); tests use a scripted stand-in (ScriptedShell).
+
+// Message boxes and the save dialog.
+class DialogService {
 public:
-    virtual ~Shell() = default;
+    virtual ~DialogService() = default;
 
     // A modal message box with the text exactly as the program built it.
     virtual MessageAnswer messageBox(const MessageRequest &request) = 0;
     // The save dialog; an empty path when the user cancelled.
     [[nodiscard]] virtual QString showSave(const SaveDialogSettings &settings) = 0;
 
+    // The caption of every message box that has none of its own.
+    [[nodiscard]] const QString &applicationTitle() const { return m_applicationTitle; }
+    void setApplicationTitle(const QString &title) { m_applicationTitle = title; }
+
+    // A plain message: OK only, no icon, the application title as caption.
+    void message(const QString &text);
+    // A Yes/No question: no icon, Yes the default, the application title.
+    [[nodiscard]] MessageAnswer question(const QString &text);
+
+private:
+    QString m_applicationTitle = QStringLiteral("Quarrelby");
+};
+
+class ClipboardService {
+public:
+    virtual ~ClipboardService() = default;
+
     // False when the clipboard refused.
     [[nodiscard]] virtual bool clipboardClear() = 0;
     [[nodiscard]] virtual bool clipboardSetText(const QString &text, int format) = 0;
+};
+
+class EventLoopService {
+public:
+    virtual ~EventLoopService() = default;
 
     // Lets pending window messages run (time-sliced by the implementation).
     virtual void yield() = 0;
     virtual void sleep(int milliseconds) = 0;
+};
+
+// Processes, the file system's times, the program's folder and its end.
+class SystemService {
+public:
+    virtual ~SystemService() = default;
 
     // Starts a program without waiting for it; false when it could not start.
     virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
@@ -63,25 +94,18 @@ public:
     int addEndHook(std::function<void()> hook);
     void removeEndHook(int handle);
 
-    // The caption of every message box that has none of its own.
-    [[nodiscard]] const QString &applicationTitle() const { return m_applicationTitle; }
-    void setApplicationTitle(const QString &title) { m_applicationTitle = title; }
-
-    // A plain message: OK only, no icon, the application title as caption.
-    void message(const QString &text);
-    // A Yes/No question: no icon, Yes the default, the application title.
-    [[nodiscard]] MessageAnswer question(const QString &text);
-
 protected:
     void runEndHooks();
 
 private:
     std::map<int, std::function<void()>> m_endHooks;
     int m_nextEndHook = 0;
-    QString m_applicationTitle = QStringLiteral("Quarrelby");
 };
 
+// All of them: what the window and the handlers are given.
+class Shell : public DialogService, public ClipboardService, public EventLoopService, public SystemService { };
+
 // True when the last-modified time of path can be read; never throws.
-[[nodiscard]] bool FileExists(const Shell &shell, const QString &path);
+[[nodiscard]] bool FileExists(const SystemService &system, const QString &path);
 
 } // namespace quarrelby

@@ -17,7 +17,7 @@ namespace {
 // destructor runs.
 class SaveFileStream : public TextStream {
 public:
-    SaveFileStream(Shell &shell, const QString &path, const SaveFileSystemObject::DeviceFilter &filter)
+    SaveFileStream(SystemService &shell, const QString &path, const SaveFileSystemObject::DeviceFilter &filter)
         : m_shell(shell)
         , m_path(QDir::toNativeSeparators(path))
         , m_file(path)
@@ -69,7 +69,7 @@ private:
         }
     }
 
-    Shell &m_shell;
+    SystemService &m_shell;
     QString m_path;
     QSaveFile m_file;
     std::unique_ptr<QIODevice> m_filter;
@@ -119,7 +119,7 @@ void DeviceTextStream::Close()
         fail();
 }
 
-SaveFileSystemObject::SaveFileSystemObject(Shell &shell, DeviceFilter filter)
+SaveFileSystemObject::SaveFileSystemObject(SystemService &shell, DeviceFilter filter)
     : m_shell(shell)
     , m_filter(std::move(filter))
 {

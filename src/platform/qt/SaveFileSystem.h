@@ -13,7 +13,7 @@ class QIODevice;
 
 namespace quarrelby {
 
-class Shell;
+class SystemService;
 
 // A TextStream over any open device. A short or failed write throws, and so
 // does every later call: the caller must not mistake a torn file for a saved
@@ -48,12 +48,12 @@ public:
     // (a test uses one that fails after some bytes). Null means none.
     using DeviceFilter = std::function<std::unique_ptr<QIODevice>(QIODevice &file)>;
 
-    explicit SaveFileSystemObject(Shell &shell, DeviceFilter filter = {});
+    explicit SaveFileSystemObject(SystemService &shell, DeviceFilter filter = {});
 
     [[nodiscard]] std::unique_ptr<TextStream> CreateTextFile(const QString &path, bool overwrite = false) override;
 
 private:
-    Shell &m_shell;
+    SystemService &m_shell;
     DeviceFilter m_filter;
 };
 
