@@ -11,11 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -448,6 +450,31 @@ private slots:
 
         const auto book = openerFor(kind)(local(path));
         QCOMPARE(failureOf(*book), QStringLiteral("The address book \"%1\" cannot be read: %2").arg(path, reason));
+    }
+
+    // A file name is bytes: not UTF-8, or with characters that mean
+    // something in a URI, it still names the book (read with and without
+    // locks).
+    void unusualFileName_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("EDS") << "eds";
+        QTest::newRow("Thunderbird at rest") << "thunderbird";
+    }
+
+    void unusualFileName()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString made = source(kind, dir.path());
+        const QByteArray path = local(dir.path()) + "/a%20b?c#d\xff\xfe.db";
+        QCOMPARE(::rename(local(made).constData(), path.constData()), 0);
+        // QTemporaryDir cannot remove a name it cannot decode.
+        const auto back = qScopeGuard([&] { ::rename(path.constData(), local(made).constData()); });
+        const QMap<QString, QByteArray> before = snapshot(dir.path());
+        QCOMPARE(int(readAll(*openerFor(kind)(path)).size()), 3);
+        QVERIFY(snapshot(dir.path()) == before);
+        QVERIFY(kind == QLatin1String("eds") ? isEdsBook(path) : isThunderbirdBook(path));
     }
 
     // A book larger than one batch comes whole and in order, and a walk
