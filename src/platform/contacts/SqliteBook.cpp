@@ -59,10 +59,11 @@ bool isSqliteHeader(const QByteArray &bytes)
     return bytes.size() >= 100 && std::memcmp(bytes.constData(), kHeader, sizeof kHeader) == 0;
 }
 
-// Bytes 18 and 19 of the header are 2 for a database in write-ahead-log mode.
+// Bytes 18 and 19 of the header (the versions for writing and reading) are 2
+// for a database in write-ahead-log mode; SQLite goes by byte 19 alone.
 bool isWalMode(const QByteArray &bytes)
 {
-    return bytes.size() >= 20 && bytes[18] == 2 && bytes[19] == 2;
+    return bytes.size() >= 20 && (bytes[18] == 2 || bytes[19] == 2);
 }
 
 // A "file:" URI for SQLite that names the path byte for byte.

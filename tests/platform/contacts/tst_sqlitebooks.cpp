@@ -140,8 +140,11 @@ QString source(const QString &kind, const QString &folder)
     const QString name
         = kind == QLatin1String("eds-cache") ? QStringLiteral("cache.db") : QStringLiteral("contacts.db");
     const QString path = folder + QLatin1Char('/') + name;
-    QFile::copy(kData + QStringLiteral("/eds/") + name, path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QByteArray bytes = readFile(kData + QStringLiteral("/eds/") + name);
+    // A header whose version for reading alone asks for the write-ahead log.
+    if (kind == QLatin1String("eds-wal-to-read"))
+        bytes[19] = 2;
+    writeFile(path, bytes);
     return path;
 }
 
@@ -323,6 +326,7 @@ private slots:
         QTest::newRow("EDS, write pending")
             << "eds"
             << QByteArray("BEGIN IMMEDIATE; UPDATE folder_id SET vcard = 'BEGIN:VCARD\r\nFN:Torn\r\nEND:VCARD'") << 3;
+        QTest::newRow("EDS, log asked for by the reading version") << "eds-wal-to-read" << QByteArray() << 3;
         QTest::newRow("EDS, committing") << "eds" << QByteArray("BEGIN EXCLUSIVE") << -1;
         QTest::newRow("Thunderbird at rest") << "thunderbird" << QByteArray() << 3;
         QTest::newRow("Thunderbird open") << "thunderbird" << QByteArray("SELECT count(*) FROM properties") << 3;
