@@ -41,6 +41,31 @@ bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form)
     return result;
 }
 
+namespace {
+
+// Lines 118 to 134: the column headers in the first row, each column fitted.
+template <class ActiveSheet> void writeHeaderRow(FormContext &form, ErrorTrap &trap, const ActiveSheet &activeSheet)
+{
+    const ResultList &list = form.list;
+    int column = 0;
+    trap(118, [&] { column = 1; });
+    int headers = 0;
+    trap(120, [&] { headers = list.headerCount(); });
+    for (int c = 1; c <= headers; ++c) {
+        trap(122, [&] { form.shell.yield(); });
+        if (trap.test(124, [&] { return c == 1; })) {
+            trap(126, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
+            trap(128, [&] { ++column; });
+        } else {
+            trap(130, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
+            trap(132, [&] { ++column; });
+        }
+        trap(134, [&] { object(object(activeSheet()).invoke(u"Columns", {c})).invoke(u"Autofit"); });
+    }
+}
+
+} // namespace
+
 void PushButton1_Click(FormContext &form)
 {
     ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton1_Click"));
@@ -65,22 +90,9 @@ void PushButton1_Click(FormContext &form)
         // Shown before the first cell, so that the user watches the sheet fill.
         trap(116, [&] { object(application).put(u"Visible", {}, true); });
 
-        int column = 0;
-        trap(118, [&] { column = 1; });
-        int headers = 0;
-        trap(120, [&] { headers = list.headerCount(); });
-        for (int c = 1; c <= headers; ++c) {
-            trap(122, [&] { form.shell.yield(); });
-            if (trap.test(124, [&] { return c == 1; })) {
-                trap(126, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
-                trap(128, [&] { ++column; });
-            } else {
-                trap(130, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
-                trap(132, [&] { ++column; });
-            }
-            trap(134, [&] { object(object(activeSheet()).invoke(u"Columns", {c})).invoke(u"Autofit"); });
-        }
+        writeHeaderRow(form, trap, activeSheet);
 
+        int column = 0;
         int row = 0;
         trap(138, [&] { row = 2; });
         int rows = 0;

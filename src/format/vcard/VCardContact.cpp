@@ -326,6 +326,12 @@ private:
     };
 
     void reset(const Card &card);
+    void add(Kind kind, const Property &property);
+    void addName(const Property &property);
+    void addEmail(const Property &property);
+    void addUrl(const Property &property);
+    void addImAddress(int rank, const Property &property);
+    void addNote(const Property &property);
     unsigned typesOf(const Property &property) const;
     [[nodiscard]] bool preferred(const Property &property, unsigned types) const;
     [[nodiscard]] static Slot slotOf(unsigned types);
@@ -657,133 +663,8 @@ Contact ContactBuilder::build(const Card &card)
         if (!p.group.empty() && kindOf(p.name) == Kind::AppleLabel)
             m_labels.push_back({p.group, typesOfAppleLabel(p.value)});
     }
-
-    for (const Property &p : properties) {
-        const Kind kind = kindOf(p.name);
-        switch (kind) {
-        case Kind::Fn:
-            if (m_fn.empty())
-                m_fn.assign(m_values.utf8(p));
-            break;
-        case Kind::N:
-            if (!m_hasN) {
-                m_values.components(p, m_n);
-                m_hasN = true;
-                const std::string_view sortAs = m_values.parameter(p, "SORT-AS");
-                size_t start = 0;
-                while (start <= sortAs.size()) {
-                    const size_t comma = std::min(sortAs.find(',', start), sortAs.size());
-                    if (comma > start) {
-                        if (!m_sortAs.empty())
-                            m_sortAs += ", ";
-                        m_sortAs += sortAs.substr(start, comma - start);
-                    }
-                    start = comma + 1;
-                }
-            }
-            break;
-        case Kind::Uid:
-            if (m_uid.empty())
-                m_uid.assign(trimmedAscii(m_values.utf8(p)));
-            break;
-        case Kind::FileAs:
-            if (m_evolutionFileAs.empty())
-                m_evolutionFileAs.assign(m_values.utf8(p));
-            break;
-        case Kind::Title:
-            if (!m_hasTitle) {
-                m_fields[JobTitle].assign(m_values.utf8(p));
-                m_hasTitle = true;
-            }
-            break;
-        case Kind::Org:
-            if (!m_hasOrg) {
-                m_values.components(p, m_parts);
-                m_fields[CompanyName].assign(m_parts[0]);
-                m_hasOrg = true;
-            }
-            break;
-        case Kind::Bday:
-            if (!m_hasBday) {
-                addBirthday(p);
-                m_hasBday = true;
-            }
-            break;
-        case Kind::Email: {
-            const std::string_view address = m_values.utf8(p);
-            if (address.empty())
-                break;
-            const std::pair<size_t, size_t> range {m_emailBytes.size(), address.size()};
-            m_emailBytes += address;
-            if (!m_preferredEmailSeen && preferred(p, typesOf(p))) {
-                m_preferredEmailSeen = true;
-                m_emails.insert(m_emails.begin(), range);
-            } else {
-                m_emails.push_back(range);
-            }
-            break;
-        }
-        case Kind::Url: {
-            const bool work = typesOf(p) & Work;
-            std::string &url = m_fields[WebPage];
-            if (url.empty() || (work && !m_urlIsWork)) {
-                const std::string_view text = m_values.utf8(p);
-                if (!text.empty()) {
-                    url.assign(text);
-                    m_urlIsWork = work;
-                }
-            }
-            break;
-        }
-        case Kind::OutlookIm:
-        case Kind::Impp:
-        case Kind::OtherIm: {
-            const int rank = kind == Kind::OutlookIm ? 0 : kind == Kind::Impp ? 1 : 2;
-            if (rank >= m_imRank)
-                break;
-            std::string_view address = m_values.utf8(p);
-            address.remove_prefix(schemeLength(address));
-            if (!address.empty()) {
-                m_fields[IMAddress].assign(address);
-                m_imRank = rank;
-            }
-            break;
-        }
-        case Kind::Assistant:
-            fill(AssistantName, m_values.utf8(p));
-            break;
-        case Kind::Tel:
-            addTelephone(p);
-            break;
-        case Kind::Adr:
-            addAddress(p);
-            break;
-        case Kind::Label:
-            addLabel(p);
-            break;
-        case Kind::Note: {
-            const std::string_view note = m_values.utf8(p);
-            if (note.empty())
-                break;
-            std::string &body = m_fields[Body];
-            if (!body.empty())
-                body += "\r\n";
-            body += note;
-            break;
-        }
-        case Kind::GroupKind:
-            if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "group"))
-                m_distributionList = true;
-            break;
-        case Kind::EvolutionList:
-            if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
-                m_distributionList = true;
-            break;
-        case Kind::AppleLabel:
-        case Kind::Unknown:
-            break;
-        }
-    }
+    for (const Property &p : properties)
+        add(kindOf(p.name), p);
 
     finishNames();
     for (size_t i = 0; i < m_emails.size() && i < 3; ++i) {
@@ -792,6 +673,154 @@ Contact ContactBuilder::build(const Card &card)
     }
     finishAddresses();
     return pack();
+}
+
+void ContactBuilder::add(Kind kind, const Property &p)
+{
+    switch (kind) {
+    case Kind::Fn:
+        if (m_fn.empty())
+            m_fn.assign(m_values.utf8(p));
+        break;
+    case Kind::N:
+        if (!m_hasN)
+            addName(p);
+        break;
+    case Kind::Uid:
+        if (m_uid.empty())
+            m_uid.assign(trimmedAscii(m_values.utf8(p)));
+        break;
+    case Kind::FileAs:
+        if (m_evolutionFileAs.empty())
+            m_evolutionFileAs.assign(m_values.utf8(p));
+        break;
+    case Kind::Title:
+        if (!m_hasTitle) {
+            m_fields[JobTitle].assign(m_values.utf8(p));
+            m_hasTitle = true;
+        }
+        break;
+    case Kind::Org:
+        if (!m_hasOrg) {
+            m_values.components(p, m_parts);
+            m_fields[CompanyName].assign(m_parts[0]);
+            m_hasOrg = true;
+        }
+        break;
+    case Kind::Bday:
+        if (!m_hasBday) {
+            addBirthday(p);
+            m_hasBday = true;
+        }
+        break;
+    case Kind::Email:
+        addEmail(p);
+        break;
+    case Kind::Url:
+        addUrl(p);
+        break;
+    case Kind::OutlookIm:
+    case Kind::Impp:
+    case Kind::OtherIm:
+        addImAddress(kind == Kind::OutlookIm ? 0 : kind == Kind::Impp ? 1 : 2, p);
+        break;
+    case Kind::Assistant:
+        fill(AssistantName, m_values.utf8(p));
+        break;
+    case Kind::Tel:
+        addTelephone(p);
+        break;
+    case Kind::Adr:
+        addAddress(p);
+        break;
+    case Kind::Label:
+        addLabel(p);
+        break;
+    case Kind::Note:
+        addNote(p);
+        break;
+    case Kind::GroupKind:
+        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "group"))
+            m_distributionList = true;
+        break;
+    case Kind::EvolutionList:
+        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
+            m_distributionList = true;
+        break;
+    case Kind::AppleLabel:
+    case Kind::Unknown:
+        break;
+    }
+}
+
+void ContactBuilder::addName(const Property &p)
+{
+    m_values.components(p, m_n);
+    m_hasN = true;
+    const std::string_view sortAs = m_values.parameter(p, "SORT-AS");
+    size_t start = 0;
+    while (start <= sortAs.size()) {
+        const size_t comma = std::min(sortAs.find(',', start), sortAs.size());
+        if (comma > start) {
+            if (!m_sortAs.empty())
+                m_sortAs += ", ";
+            m_sortAs += sortAs.substr(start, comma - start);
+        }
+        start = comma + 1;
+    }
+}
+
+void ContactBuilder::addEmail(const Property &p)
+{
+    const std::string_view address = m_values.utf8(p);
+    if (address.empty())
+        return;
+    const std::pair<size_t, size_t> range {m_emailBytes.size(), address.size()};
+    m_emailBytes += address;
+    if (!m_preferredEmailSeen && preferred(p, typesOf(p))) {
+        m_preferredEmailSeen = true;
+        m_emails.insert(m_emails.begin(), range);
+    } else {
+        m_emails.push_back(range);
+    }
+}
+
+void ContactBuilder::addUrl(const Property &p)
+{
+    const bool work = typesOf(p) & Work;
+    std::string &url = m_fields[WebPage];
+    if (url.empty() || (work && !m_urlIsWork)) {
+        const std::string_view text = m_values.utf8(p);
+        if (!text.empty()) {
+            url.assign(text);
+            m_urlIsWork = work;
+        }
+    }
+}
+
+// rank: 0 Outlook's own property, 1 IMPP, 2 the older per-service ones; the
+// lowest rank given wins.
+void ContactBuilder::addImAddress(int rank, const Property &p)
+{
+    if (rank >= m_imRank)
+        return;
+    std::string_view address = m_values.utf8(p);
+    address.remove_prefix(schemeLength(address));
+    if (!address.empty()) {
+        m_fields[IMAddress].assign(address);
+        m_imRank = rank;
+    }
+}
+
+void ContactBuilder::addNote(const Property &p)
+{
+    const std::string_view note = m_values.utf8(p);
+    if (note.empty())
+        return;
+    std::string &body = m_fields[Body];
+    if (!body.empty())
+        body += "\r\n";
+    body += note;
 }
 
 namespace {
