@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libxlsxwriter-dev libminizip-dev libbenchmark-dev libsqlite3-dev
+  libpff-dev libbfio-dev
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   libx11-dev libxcb1-dev
   xvfb xdotool xclip
