@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace quarrelby::outlook {
@@ -83,13 +84,12 @@ public:
 private:
     struct State {
         bool skip = false;
-        bool htmlOnly = false; // inside \htmlrtf: RTF that stands in for HTML markup
         int unicodeSkip = 1; // \ucN: characters that follow a \u as its fallback
     };
 
-    [[nodiscard]] bool visible() const { return !m_state.skip && !m_state.htmlOnly; }
+    [[nodiscard]] bool visible() const { return !m_state.skip; }
     void controlSymbol(char c);
-    void controlWord(std::string_view word, bool hasParameter, std::int64_t parameter);
+    void controlWord(std::string_view word, std::int64_t parameter);
     void unicode(std::int64_t parameter);
     void byte(char c);
     void codepoint(char32_t c);
@@ -117,10 +117,12 @@ std::string RtfReader::read()
             m_pendingSkip = 0;
         } else if (c == '}') {
             if (m_groups.empty())
-                break; // the end of the document
+                break;
             m_state = m_groups.back();
             m_groups.pop_back();
             m_pendingSkip = 0;
+            if (m_groups.empty())
+                break; // the end of the document
         } else if (c == '\\') {
             if (m_pos >= m_in.size())
                 break;
@@ -141,15 +143,13 @@ std::string RtfReader::read()
                 ++m_pos;
             }
             std::int64_t parameter = 0;
-            bool hasParameter = false;
             for (int digits = 0; m_pos < m_in.size() && m_in[m_pos] >= '0' && m_in[m_pos] <= '9'; ++m_pos, ++digits) {
                 if (digits < 10)
                     parameter = parameter * 10 + (m_in[m_pos] - '0');
-                hasParameter = true;
             }
             if (m_pos < m_in.size() && m_in[m_pos] == ' ')
                 ++m_pos;
-            controlWord(word, hasParameter, negative ? -parameter : parameter);
+            controlWord(word, negative ? -parameter : parameter);
         } else if (c != '\r' && c != '\n' && c != '\0' && !takeSkippedCharacter() && visible()) {
             byte(c);
         }
@@ -200,13 +200,15 @@ void RtfReader::controlSymbol(char c)
         codepoint('\n');
 }
 
-void RtfReader::controlWord(std::string_view word, bool hasParameter, std::int64_t parameter)
+void RtfReader::controlWord(std::string_view word, std::int64_t parameter)
 {
     if (word == "bin") {
         // Binary data of the given length: never text, never markup.
         m_pos += static_cast<size_t>(std::clamp<std::int64_t>(parameter, 0, std::int64_t(m_in.size() - m_pos)));
         return;
     }
+    if (takeSkippedCharacter())
+        return; // a fallback of the \u before
     if (word == "u") {
         unicode(parameter);
     } else if (word == "uc") {
@@ -219,12 +221,8 @@ void RtfReader::controlWord(std::string_view word, bool hasParameter, std::int64
             m_converter = kNoConverter;
             m_codepage = parameter;
         }
-    } else if (word == "htmlrtf") {
-        m_state.htmlOnly = !hasParameter || parameter != 0;
     } else if (isSkippedDestination(word)) {
         m_state.skip = true;
-    } else if (takeSkippedCharacter()) {
-        return;
     } else if (const char32_t symbol = symbolOf(word); symbol != 0 && visible()) {
         codepoint(symbol);
     }
@@ -244,11 +242,8 @@ void RtfReader::unicode(std::int64_t parameter)
         return;
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        if (m_highSurrogate != 0)
-            codepoint(0x10000 + ((m_highSurrogate - 0xD800) << 10) + (unit - 0xDC00));
-        else
-            codepoint(0xFFFD);
-        m_highSurrogate = 0;
+        const char32_t high = std::exchange(m_highSurrogate, 0);
+        codepoint(high != 0 ? 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD);
         return;
     }
     if (unit != 0)

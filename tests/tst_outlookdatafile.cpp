@@ -1,0 +1,246 @@
+#include "platform/AutomationError.h"
+#include "platform/contacts/OutlookDataFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace quarrelby;
+
+namespace {
+
+// The Outlook data files of the shared test corpus, found through
+// QUARRELBY_TEST_CORPUS.
+QString corpusFile(const char *name)
+{
+    const QByteArray root = qgetenv("QUARRELBY_TEST_CORPUS");
+    if (root.isEmpty())
+        return {};
+    return QFile::decodeName(root) + QStringLiteral("/pst/") + QLatin1String(name);
+}
+
+#define CORPUS_FILE(variable, name)                                                                                    \
+    const QString variable = corpusFile(name);                                                                         \
+    if (variable.isEmpty())                                                                                            \
+        QSKIP("QUARRELBY_TEST_CORPUS is not set: no Outlook data files to read");                                      \
+    QVERIFY2(QFileInfo::exists(variable), qPrintable(variable))
+
+// What one walk over a file gave: the contacts and, in between, the errors.
+struct Walk {
+    std::vector<Contact> contacts;
+    QStringList events; // full names, and "error: <text>"
+
+    explicit Walk(const QByteArray &path)
+    {
+        const auto source = openOutlookDataFile(path);
+        for (int calls = 0; calls < 1000; ++calls) {
+            try {
+                Contact contact;
+                if (!source->next(contact))
+                    return;
+                events << contact.text(FullName);
+                contacts.push_back(std::move(contact));
+            } catch (const AutomationError &error) {
+                events << QStringLiteral("error: ") + error.description();
+            }
+        }
+        qFatal("the walk does not end");
+    }
+    explicit Walk(const QString &path)
+        : Walk(QFile::encodeName(path))
+    {
+    }
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const QStringList kAsposeNames = {QStringLiteral("Sebastian Wright"), QStringLiteral("Wichert Kroos"),
+    QStringLiteral("Christoffer van de Meeberg"), QStringLiteral("Margaret J. Tolle"),
+    QStringLiteral("Matthew R. Wilcox"), QStringLiteral("Bertha A. Buell")};
+
+} // namespace
+
+class TestOutlookDataFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void recognisedByContent_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("outlook");
+        QTest::newRow("unicode file") << QByteArray("!BDN\x12\x34SM\x17\x00", 10) << true;
+        QTest::newRow("signature only") << QByteArray("!BDN") << true;
+        QTest::newRow("too short") << QByteArray("!BD") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("other case") << QByteArray("!bdn") << false;
+        QTest::newRow("SQLite") << QByteArray("SQLite format 3\0", 16) << false;
+        QTest::newRow("vCard") << QByteArray("BEGIN:VCARD\r\n") << false;
+    }
+    void recognisedByContent()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, outlook);
+        QCOMPARE(isOutlookDataFile(bytes), outlook);
+    }
+
+    // The richest contact of the sample file, every cell of it.
+    void sampleContacts()
+    {
+        CORPUS_FILE(path, "aspose-samplecontacts-6contacts-unicode.pst");
+        const QByteArray before = fileBytes(path);
+        const Walk walk(path);
+        QCOMPARE(walk.events, kAsposeNames);
+        QCOMPARE(isOutlookDataFile(before.left(4)), true);
+
+        const Contact &tolle = walk.contacts[3];
+        QVERIFY(!tolle.distributionList);
+        QStringList expected(kContactPropertyCount);
+        expected[FullName] = QStringLiteral("Margaret J. Tolle");
+        expected[JobTitle] = QStringLiteral("Recording engineer");
+        expected[CompanyName] = QStringLiteral("Adaptaz");
+        expected[FileAs] = QStringLiteral("Tolle, Margaret J.");
+        expected[Email1Address] = QStringLiteral("MargaretJTolle@dayrep.com");
+        expected[BusinessTelephoneNumber] = QStringLiteral("(08)9080-1183");
+        expected[MobileTelephoneNumber] = QStringLiteral("(925)599-3355(925)599-3355"); // as the file has it
+        expected[BusinessAddress] = QStringLiteral("4 Darwinia Loop EIGHTY MILE BEACH WA 6725");
+        for (int i = 0; i < kContactPropertyCount; ++i) {
+            if (i == Birthday)
+                QVERIFY(!tolle.value(i).isValid());
+            else
+                QVERIFY2(tolle.text(i) == expected[i],
+                    qPrintable(contactPropertyName(i) + QStringLiteral(": ") + tolle.text(i)));
+        }
+        // A primary telephone number, and the personal home page that is not
+        // Outlook's WebPage.
+        const Contact &buell = walk.contacts[5];
+        QCOMPARE(buell.text(PrimaryTelephoneNumber), QStringLiteral("06605045265"));
+        QCOMPARE(buell.text(WebPage), QString());
+        QCOMPARE(fileBytes(path), before);
+    }
+
+    // Lists come flagged, appointments and free/busy items not at all.
+    void distributionListsAndOtherItems_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("lists") << QStringLiteral("javalibpst-distlist-contact-unicode.pst");
+        QTest::newRow("password") << QStringLiteral("javalibpst-password-protected-unicode.pst");
+    }
+    void distributionListsAndOtherItems()
+    {
+        QFETCH(QString, file);
+        CORPUS_FILE(path, file.toLatin1().constData());
+        const Walk walk(path);
+        QCOMPARE(walk.events, QStringList({QStringLiteral("test dist list"), QStringLiteral("contact name 1")}));
+        QVERIFY(walk.contacts[0].distributionList);
+        QVERIFY(!walk.contacts[1].distributionList);
+        QCOMPARE(walk.contacts[1].text(FileAs), QStringLiteral("1, contact name"));
+        QCOMPARE(walk.contacts[1].text(Email1Address), QStringLiteral("contact1@rjohnson.id.au"));
+    }
+
+    void noContacts()
+    {
+        CORPUS_FILE(path, "gopst-ansi-32bit-nocontacts.pst");
+        QCOMPARE(Walk(path).events, QStringList());
+    }
+
+    // A file that cannot be opened is one error naming it, at the first
+    // next() and not before, and then the end of the walk.
+    void unreadableFiles()
+    {
+        CORPUS_FILE(truncated, "malformed-truncated-header-40bytes.pst");
+        QTemporaryDir dir;
+        // A name that is not UTF-8 is used as it is, and shown as Qt decodes it.
+        const QByteArray nonUtf8 = QFile::encodeName(dir.path()) + "/caf\xe9.pst";
+        {
+            const QByteArray bytes = fileBytes(truncated);
+            const int fd = ::open(nonUtf8.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+            ::close(fd);
+        }
+        const QString empty = dir.filePath(QStringLiteral("empty.pst"));
+        writeFile(empty, {});
+        const QString text = dir.filePath(QStringLiteral("notes.pst"));
+        writeFile(text, QByteArray("BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n").repeated(100));
+
+        const struct {
+            QByteArray path;
+            QString reason;
+        } cases[] = {
+            {QFile::encodeName(truncated), QStringLiteral("it is damaged or not an Outlook data file")},
+            {nonUtf8, QStringLiteral("it is damaged or not an Outlook data file")},
+            {QFile::encodeName(empty), QStringLiteral("it is damaged or not an Outlook data file")},
+            {QFile::encodeName(text), QStringLiteral("it is damaged or not an Outlook data file")},
+            {QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))), QStringLiteral("No such file")},
+        };
+        for (const auto &c : cases) {
+            const QStringList events = Walk(c.path).events;
+            QCOMPARE(events.size(), 1);
+            const QString prefix
+                = QStringLiteral("error: The Outlook data file \"%1\" cannot be read: ").arg(QFile::decodeName(c.path));
+            QVERIFY2(events[0].startsWith(prefix + c.reason), qPrintable(events[0]));
+        }
+        ::unlink(nonUtf8.constData()); // a name QTemporaryDir cannot remove
+        const auto lazy = openOutlookDataFile(QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))));
+        QVERIFY(lazy != nullptr);
+    }
+
+    // A damaged item is reported in its place, naming the file, and the
+    // contacts after it are still read. The bytes flipped here hold the
+    // second contact's property table.
+    void damagedItem()
+    {
+        CORPUS_FILE(path, "aspose-samplecontacts-6contacts-unicode.pst");
+        QByteArray bytes = fileBytes(path);
+        for (int i = 25088; i < 25088 + 512; ++i)
+            bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("damaged.pst"));
+        writeFile(copy, bytes);
+        QStringList events = Walk(copy).events;
+        QCOMPARE(events.size(), 6);
+        const QString error = events.takeAt(1);
+        QVERIFY2(error.startsWith(
+                     QStringLiteral("error: An item in the Outlook data file \"%1\" cannot be read: ").arg(copy)),
+            qPrintable(error));
+        QStringList expected = kAsposeNames;
+        expected.removeAt(1);
+        QCOMPARE(events, expected);
+    }
+
+    // Reading leaves the file and its folder as they were.
+    void readOnly()
+    {
+        CORPUS_FILE(path, "javalibpst-distlist-contact-unicode.pst");
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("Outlook.pst"));
+        QVERIFY(QFile::copy(path, copy));
+        QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray before = fileBytes(copy);
+        const QDateTime modified = QFileInfo(copy).lastModified();
+        QCOMPARE(Walk(copy).contacts.size(), size_t(2));
+        QCOMPARE(fileBytes(copy), before);
+        QCOMPARE(QFileInfo(copy).lastModified(), modified);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({QStringLiteral("Outlook.pst")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOutlookDataFile)
+#include "tst_outlookdatafile.moc"
