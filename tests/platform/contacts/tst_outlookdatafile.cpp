@@ -1,3 +1,4 @@
+#include "Corpus.h"
 #include "platform/AutomationError.h"
 #include "platform/contacts/OutlookDataFile.h"
 
@@ -14,20 +15,10 @@ using namespace quarrelby;
 
 namespace {
 
-// The Outlook data files of the shared test corpus, found through
-// QUARRELBY_TEST_CORPUS.
-QString corpusFile(const char *name)
-{
-    const QByteArray root = qgetenv("QUARRELBY_TEST_CORPUS");
-    if (root.isEmpty())
-        return {};
-    return QFile::decodeName(root) + QStringLiteral("/pst/") + QLatin1String(name);
-}
-
+// An Outlook data file of the shared test corpus.
 #define CORPUS_FILE(variable, name)                                                                                    \
-    const QString variable = corpusFile(name);                                                                         \
-    if (variable.isEmpty())                                                                                            \
-        QSKIP("QUARRELBY_TEST_CORPUS is not set: no Outlook data files to read");                                      \
+    QUARRELBY_REQUIRE_CORPUS(variable##Folder, "pst");                                                                 \
+    const QString variable = variable##Folder + QLatin1Char('/') + QLatin1String(name);                                \
     QVERIFY2(QFileInfo::exists(variable), qPrintable(variable))
 
 // What one walk over a file gave: the contacts and, in between, the errors.
