@@ -39,7 +39,7 @@ public:
     PffError(const PffError &) = delete;
     PffError &operator=(const PffError &) = delete;
 
-    libpff_error_t **operator&() { return &m_error; }
+    [[nodiscard]] libpff_error_t **out() { return &m_error; }
     void clear()
     {
         if (m_error != nullptr)
@@ -101,16 +101,16 @@ private:
     {
         PffError error;
         libpff_name_to_id_map_entry_t *name = nullptr;
-        if (libpff_record_entry_get_name_to_id_map_entry(entry, &name, &error) != 1 || name == nullptr)
+        if (libpff_record_entry_get_name_to_id_map_entry(entry, &name, error.out()) != 1 || name == nullptr)
             return kNone;
         std::uint8_t type = 0;
         std::uint8_t guid[16] = {};
         std::uint32_t number = 0;
-        if (libpff_name_to_id_map_entry_get_type(name, &type, &error) != 1
+        if (libpff_name_to_id_map_entry_get_type(name, &type, error.out()) != 1
             || type != LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC
-            || libpff_name_to_id_map_entry_get_guid(name, guid, sizeof guid, &error) != 1
+            || libpff_name_to_id_map_entry_get_guid(name, guid, sizeof guid, error.out()) != 1
             || std::memcmp(guid, kPsetidAddress, sizeof guid) != 0
-            || libpff_name_to_id_map_entry_get_number(name, &number, &error) != 1)
+            || libpff_name_to_id_map_entry_get_number(name, &number, error.out()) != 1)
             return kNone;
         return number >= 0x8000 && number <= 0xFFFF ? number : kNone;
     }
@@ -157,8 +157,8 @@ MessageProperties::MessageProperties(libpff_item_t *message, NamedProperties &na
     PffError error;
     libpff_record_set_t *set = nullptr;
     int count = 0;
-    if (libpff_item_get_record_set_by_index(message, 0, &set, &error) != 1
-        || libpff_record_set_get_number_of_entries(set, &count, &error) != 1) {
+    if (libpff_item_get_record_set_by_index(message, 0, &set, error.out()) != 1
+        || libpff_record_set_get_number_of_entries(set, &count, error.out()) != 1) {
         if (set != nullptr)
             libpff_record_set_free(&set, nullptr);
         m_damage = error.reason();
@@ -168,8 +168,8 @@ MessageProperties::MessageProperties(libpff_item_t *message, NamedProperties &na
     for (int i = 0; i < count; ++i) {
         libpff_record_entry_t *entry = nullptr;
         std::uint32_t entryType = 0;
-        if (libpff_record_set_get_entry_by_index(set, i, &entry, &error) != 1
-            || libpff_record_entry_get_entry_type(entry, &entryType, &error) != 1) {
+        if (libpff_record_set_get_entry_by_index(set, i, &entry, error.out()) != 1
+            || libpff_record_entry_get_entry_type(entry, &entryType, error.out()) != 1) {
             if (m_damage.isEmpty())
                 m_damage = error.reason();
             error.clear();
@@ -207,21 +207,21 @@ bool MessageProperties::text(PropertyKey key, std::string &out)
         return false;
     PffError error;
     size_t dataSize = 0;
-    if (libpff_record_entry_get_data_size(entry, &dataSize, &error) != 1) {
+    if (libpff_record_entry_get_data_size(entry, &dataSize, error.out()) != 1) {
         damaged(key, error);
         return false;
     }
     if (dataSize == 0)
         return true; // libpff refuses to convert an empty string
     size_t size = 0;
-    if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, &error) != 1) {
+    if (libpff_record_entry_get_data_as_utf8_string_size(entry, &size, error.out()) != 1) {
         damaged(key, error);
         return false;
     }
     out.resize(size);
     if (size > 0
         && libpff_record_entry_get_data_as_utf8_string(
-               entry, reinterpret_cast<std::uint8_t *>(out.data()), size, &error)
+               entry, reinterpret_cast<std::uint8_t *>(out.data()), size, error.out())
             != 1) {
         damaged(key, error);
         out.clear();
@@ -238,7 +238,7 @@ bool MessageProperties::filetime(PropertyKey key, std::uint64_t &out)
     if (entry == nullptr || valueType != kTypeFiletime)
         return false;
     PffError error;
-    if (libpff_record_entry_get_data_as_filetime(entry, &out, &error) != 1) {
+    if (libpff_record_entry_get_data_as_filetime(entry, &out, error.out()) != 1) {
         damaged(key, error);
         return false;
     }
@@ -250,14 +250,14 @@ bool MessageProperties::rtfBody(std::string &out)
     out.clear();
     PffError error;
     size_t size = 0;
-    const int found = libpff_message_get_rtf_body_size(m_message, &size, &error);
+    const int found = libpff_message_get_rtf_body_size(m_message, &size, error.out());
     if (found == 0)
         return false;
     if (found == 1)
         out.resize(size);
     if (found != 1
         || (size > 0
-            && libpff_message_get_rtf_body(m_message, reinterpret_cast<std::uint8_t *>(out.data()), size, &error)
+            && libpff_message_get_rtf_body(m_message, reinterpret_cast<std::uint8_t *>(out.data()), size, error.out())
                 != 1)) {
         damaged(outlook::tag::RtfCompressed, error);
         out.clear();
@@ -330,9 +330,9 @@ void OutlookDataFileSource::open()
     ::close(fd);
     PffError error;
     libpff_item_t *root = nullptr;
-    if (libpff_file_initialize(&m_file, &error) != 1
-        || libpff_file_open(m_file, m_path.constData(), LIBPFF_OPEN_READ, &error) != 1
-        || libpff_file_get_root_folder(m_file, &root, &error) != 1) {
+    if (libpff_file_initialize(&m_file, error.out()) != 1
+        || libpff_file_open(m_file, m_path.constData(), LIBPFF_OPEN_READ, error.out()) != 1
+        || libpff_file_get_root_folder(m_file, &root, error.out()) != 1) {
         throw AutomationError(QStringLiteral(
             "The Outlook data file \"%1\" cannot be read: it is damaged or not an Outlook data file (%2).")
                                   .arg(displayPath(m_path), error.reason()));
@@ -353,7 +353,7 @@ bool OutlookDataFileSource::next(Contact &contact)
         if (folder.messages < 0) {
             folder.messages = 0;
             PffError error;
-            if (libpff_folder_get_number_of_sub_messages(folder.item.get(), &folder.messages, &error) != 1) {
+            if (libpff_folder_get_number_of_sub_messages(folder.item.get(), &folder.messages, error.out()) != 1) {
                 folder.messages = 0;
                 throw itemError(error.reason());
             }
@@ -366,7 +366,7 @@ bool OutlookDataFileSource::next(Contact &contact)
         if (folder.subfolders < 0) {
             folder.subfolders = 0;
             PffError error;
-            if (libpff_folder_get_number_of_sub_folders(folder.item.get(), &folder.subfolders, &error) != 1) {
+            if (libpff_folder_get_number_of_sub_folders(folder.item.get(), &folder.subfolders, error.out()) != 1) {
                 folder.subfolders = 0;
                 throw itemError(error.reason());
             }
@@ -383,7 +383,7 @@ bool OutlookDataFileSource::readMessage(Folder &folder, Contact &contact)
 {
     PffError error;
     libpff_item_t *raw = nullptr;
-    if (libpff_folder_get_sub_message(folder.item.get(), folder.nextMessage++, &raw, &error) != 1)
+    if (libpff_folder_get_sub_message(folder.item.get(), folder.nextMessage++, &raw, error.out()) != 1)
         throw itemError(error.reason());
     const ItemPtr message(raw);
     MessageProperties properties(message.get(), m_names);
@@ -403,7 +403,7 @@ void OutlookDataFileSource::enterSubfolder(Folder &folder)
 {
     PffError error;
     libpff_item_t *raw = nullptr;
-    if (libpff_folder_get_sub_folder(folder.item.get(), folder.nextFolder++, &raw, &error) != 1)
+    if (libpff_folder_get_sub_folder(folder.item.get(), folder.nextFolder++, &raw, error.out()) != 1)
         throw itemError(error.reason());
     m_folders.push_back(Folder {ItemPtr(raw)});
 }
