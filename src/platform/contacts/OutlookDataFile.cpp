@@ -2,15 +2,14 @@
 
 #include "format/outlook/OutlookItem.h"
 #include "platform/AutomationError.h"
+#include "platform/contacts/RegularFile.h"
 
 #include <QFile>
 
 #include <libpff.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 #include <utility>
@@ -321,11 +320,13 @@ private:
 void OutlookDataFileSource::open()
 {
     // The system's reason first: a missing or unreadable file says so
-    // better than libpff does.
-    const int fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
+    // better than libpff does, and a pipe or a device is never handed to it.
+    struct stat info { };
+    QString failure;
+    const int fd = openRegularFile(m_path.constData(), info, failure);
     if (fd < 0) {
-        throw AutomationError(QStringLiteral("The Outlook data file \"%1\" cannot be read: %2.")
-                                  .arg(displayPath(m_path), QString::fromLocal8Bit(std::strerror(errno))));
+        throw AutomationError(
+            QStringLiteral("The Outlook data file \"%1\" cannot be read: %2.").arg(displayPath(m_path), failure));
     }
     ::close(fd);
     PffError error;

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace quarrelby;
@@ -170,6 +171,10 @@ private slots:
         const QString text = dir.filePath(QStringLiteral("notes.pst"));
         writeFile(text, QByteArray("BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n").repeated(100));
 
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.pst")));
+        // Nobody writes into the pipe: opening it for libpff would wait forever.
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.pst"))).constData(), 0600), 0);
+
         const struct {
             QByteArray path;
             QString reason;
@@ -179,6 +184,8 @@ private slots:
             {QFile::encodeName(empty), QStringLiteral("it is damaged or not an Outlook data file")},
             {QFile::encodeName(text), QStringLiteral("it is damaged or not an Outlook data file")},
             {QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))), QStringLiteral("No such file")},
+            {QFile::encodeName(dir.filePath(QStringLiteral("folder.pst"))), QStringLiteral("Is a directory")},
+            {QFile::encodeName(dir.filePath(QStringLiteral("pipe.pst"))), QStringLiteral("Not a regular file")},
         };
         for (const auto &c : cases) {
             const QStringList events = Walk(c.path).events;
