@@ -13,6 +13,7 @@ packages=(
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   libx11-dev libxcb1-dev
   xvfb xdotool xclip
+  python3-vobject x11-utils
 )
 if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Extraction as the user sees it: the program under Xvfb, a click on
+# "Extract Contacts From Outlook", and the time until the "Done." box's window
+# is mapped; then the program's peak memory. Five runs, a fresh program each,
+# and the median.
+#
+#   bench/window_time.sh BOOK [BUILD_DIR] [RUNS]
+#
+# BOOK is a .vcf file or a folder of cards (quarrelby-generate-contacts makes
+# both); BUILD_DIR defaults to build-release. Needs Xvfb, xdotool and xev.
+set -euo pipefail
+
+book=${1:?usage: bench/window_time.sh BOOK [BUILD_DIR] [RUNS]}
+build=${2:-build-release}
+runs=${3:-5}
+program=$build/quarrelby
+[ -x "$program" ] || { echo "missing $program" >&2; exit 2; }
+
+work=$(mktemp -d)
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+  [ -n "${spy:-}" ] && kill "$spy" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=$display XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb QUARRELBY_CONTACTS=$book
+for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+
+now_ns() { date +%s%N; }
+
+one_run() {
+  "$program" >"$work/app.log" 2>&1 &
+  app=$!
+  local window=""
+  for _ in $(seq 200); do
+    window=$(xdotool search --onlyvisible --name '^Quarrelby$' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.05
+  done
+  [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+  sleep 0.5
+  # Every top-level window mapped from now on is reported on the root window.
+  xev -root -event substructure >"$work/events" 2>/dev/null &
+  spy=$!
+  sleep 0.2
+  # The button spans the top of the window (twips 120,120 to 10440,520).
+  xdotool mousemove --window "$window" 350 20
+  local start end
+  start=$(now_ns)
+  xdotool click 1
+  while ! grep -q '^MapNotify' "$work/events"; do
+    sleep 0.002
+    [ $(( $(now_ns) - start )) -lt 60000000000 ] || { echo "no message box within 60 s" >&2; exit 1; }
+  done
+  end=$(now_ns)
+  [ -z "${QUARRELBY_BENCH_DEBUG:-}" ] || { grep -A2 "^MapNotify" "$work/events" >&2; xdotool search --onlyvisible --name . getwindowname %@ >&2 || true; }
+  local peak
+  peak=$(awk '/^VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$app/status")
+  kill "$spy" 2>/dev/null; wait "$spy" 2>/dev/null || true
+  kill "$app" 2>/dev/null; wait "$app" 2>/dev/null || true
+  spy="" app=""
+  echo "$(( (end - start) / 1000000 )) $peak"
+}
+
+results=()
+for i in $(seq "$runs"); do
+  r=$(one_run)
+  echo "run $i: click to Done. $(echo "$r" | cut -d' ' -f1) ms, peak memory $(echo "$r" | cut -d' ' -f2) MB"
+  results+=("$r")
+done
+printf '%s\n' "${results[@]}" | sort -n | awk -v n="$runs" '
+  { t[NR] = $1; m[NR] = $2 }
+  END { printf "median of %d runs: click to Done. %d ms; peak memory (median run) %d MB\n", n, t[int((n + 1) / 2)], m[int((n + 1) / 2)] }'
