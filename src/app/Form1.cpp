@@ -144,11 +144,11 @@ void Form1::wireActions()
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(m_context); });
     connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(m_context); });
     connect(PushButton13, &QPushButton::clicked, this, [this] { PushButton13_Click(m_shell); });
-    connect(m_listView1, &ResultView::itemDoubleClicked, this, [this] {
+    connect(m_listView1, &ResultView::itemDoubleClicked, this, [this](int item) {
         // Nothing may escape into the event loop; the routine checks its
         // bounds, so a failure here would be the list changing under it.
         try {
-            RemoveSelectedItem(m_list, m_pointer, m_listView1->selectedItem());
+            RemoveSelectedItem(m_list, m_pointer, item);
         } catch (const AutomationError &) {
         }
     });

@@ -4,8 +4,10 @@
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolTip>
 
@@ -22,7 +24,9 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Click, Shift+click, Ctrl+click and Ctrl+A choose the rows that Space
+    // and the context menu tick.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setModel(&m_list);
@@ -34,10 +38,57 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     columns->setSectionsMovable(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
 
+    addTickActions();
+
     connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
     connect(&m_list, &QAbstractItemModel::modelReset, this, &ResultView::showAllWidths);
     connect(columns, &QHeaderView::sectionResized, this,
         [this](int section, int, int newSize) { takeWidth(section, newSize); });
+}
+
+void ResultView::addTickActions()
+{
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto add = [this](const char *text, auto handler) {
+        auto *action = new QAction(QString::fromLatin1(text), this);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    add("Tick All", [this] { tickAll(true); });
+    add("Untick All", [this] { tickAll(false); });
+    add("Tick Selected", [this] { tickSelected(true); });
+    add("Untick Selected", [this] { tickSelected(false); });
+}
+
+void ResultView::tickAll(bool checked)
+{
+    m_list.setCheckedRange(1, m_list.rowCount(), checked);
+}
+
+void ResultView::tickSelected(bool checked)
+{
+    // One change per run of adjacent rows, whatever the number of rows.
+    const QItemSelection selection = selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection) {
+        if (range.left() == 0)
+            m_list.setCheckedRange(range.top() + 1, range.bottom() + 1, checked);
+    }
+}
+
+void ResultView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex focused = currentIndex();
+    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !focused.isValid()) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    // The focused row decides for every selected row, as in a file manager.
+    const bool tick = !m_list.checked(focused.row() + 1);
+    if (selectionModel()->hasSelection())
+        tickSelected(tick);
+    else
+        m_list.setChecked(focused.row() + 1, tick);
+    event->accept();
 }
 
 int ResultView::sectionPixels(float twips)
@@ -98,7 +149,7 @@ void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(position);
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid() && !onTickBox(index, position))
-        emit itemDoubleClicked();
+        emit itemDoubleClicked(index.row() + 1);
 }
 
 bool ResultView::viewportEvent(QEvent *event)

@@ -16,19 +16,25 @@ class ResultView : public QTreeView {
 public:
     explicit ResultView(ResultList &list, QWidget *parent = nullptr);
 
-    // The 1-based index of the selected row, 0 when none.
+    // The 1-based index of the first selected row, 0 when none.
     [[nodiscard]] int selectedItem() const;
+
+    // The context menu's actions: "Tick All", "Untick All", "Tick Selected",
+    // "Untick Selected".
+    void tickAll(bool checked);
+    void tickSelected(bool checked);
 
     // Screen pixels for a width in twips (96 dpi: 15 twips a pixel). A
     // one-twip column collapses to nothing.
     [[nodiscard]] static int sectionPixels(float twips);
 
 signals:
-    // A double-click on a row, not on its tick box.
-    void itemDoubleClicked();
+    // A double-click on row `item` (1-based), not on its tick box.
+    void itemDoubleClicked(int item);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
@@ -36,13 +42,14 @@ private:
     void showAllWidths();
     void takeWidth(int section, int newSize);
     [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
+    void addTickActions();
 
     ResultList &m_list;
     bool m_showingWidth = false;
 };
 
 // The removal routine of the list's tool tip: when no long action shows the
-// hourglass and the list has rows, removes the selected row (1-based; 0 for
+// hourglass and the list has rows, removes row `selected` (1-based; 0 for
 // none does nothing).
 void RemoveSelectedItem(ResultList &list, const MousePointer &pointer, int selected);
 

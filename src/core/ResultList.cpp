@@ -2,6 +2,7 @@
 
 #include "platform/AutomationError.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quarrelby {
@@ -182,6 +183,19 @@ void ResultList::setChecked(int i, bool checked)
     checkRow(i);
     m_rows[static_cast<size_t>(i - 1)].checked = checked;
     cellChanged(i, 1, Qt::CheckStateRole);
+}
+
+void ResultList::setCheckedRange(int first, int last, bool checked)
+{
+    if (first > last)
+        return;
+    checkRow(first);
+    checkRow(last);
+    for (int i = first; i <= last; ++i)
+        m_rows[static_cast<size_t>(i - 1)].checked = checked;
+    const int shownLast = std::min(last, m_shownRows);
+    if (first <= shownLast)
+        emit dataChanged(index(first - 1, 0), index(shownLast - 1, 0), {Qt::CheckStateRole});
 }
 
 void ResultList::removeRow(int i)

@@ -42,6 +42,9 @@ public:
     [[nodiscard]] const QString &cell(int i, int k) const;
     [[nodiscard]] bool checked(int i) const;
     void setChecked(int i, bool checked);
+    // Ticks or unticks rows first to last (1-based, inclusive), telling the
+    // views once.
+    void setCheckedRange(int first, int last, bool checked);
     void removeRow(int i);
 
     // While a batch is open, appended rows are announced to the views only

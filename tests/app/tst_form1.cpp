@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -107,6 +108,10 @@ private slots:
     void columnWidthsFollowTheModel();
     void draggingADividerSetsTheWidth();
     void tickingARow();
+    void spaceTicksTheSelectionByTheFocusedRow();
+    void contextMenuTicks_data();
+    void contextMenuTicks();
+    void exportsTakeTheRowsTickedInTheView();
     void toolTips();
     void doubleClickRemovesARow_data();
     void doubleClickRemovesARow();
@@ -455,6 +460,149 @@ void TestForm1::tickingARow()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, {option.rect.left() + 9, option.rect.center().y()});
     QCOMPARE(form.list().checked(1), false);
     QCOMPARE(form.list().checked(2), true);
+}
+
+namespace {
+
+// Rows named A, B, C, ... in a shown window.
+void addRows(Form1 &form, int count)
+{
+    for (int i = 0; i < count; ++i)
+        form.list().addRow(QString(QLatin1Char(static_cast<char>('A' + i))));
+}
+
+// Clicks the name of row i (1-based), away from its tick box.
+void clickRow(ResultView *view, int i, Qt::KeyboardModifiers modifiers = {})
+{
+    const QRect cell = view->visualRect(view->model()->index(i - 1, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, {cell.right() - 5, cell.center().y()});
+}
+
+QString ticks(const ResultList &list)
+{
+    QString shown;
+    for (int i = 1; i <= list.itemCount(); ++i)
+        shown += list.checked(i) ? QLatin1Char('x') : QLatin1Char('.');
+    return shown;
+}
+
+} // namespace
+
+void TestForm1::spaceTicksTheSelectionByTheFocusedRow()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    addRows(form, 5);
+    ResultView *view = form.listView();
+    view->setFocus();
+
+    // Ctrl+A then Space ticks every row; Space again, on a ticked focus,
+    // unticks them all.
+    clickRow(view, 2);
+    QCOMPARE(ticks(form.list()), QStringLiteral("....."));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(ticks(form.list()), QStringLiteral("xxxxx"));
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(ticks(form.list()), QStringLiteral("....."));
+
+    // Shift+click and Ctrl+click: the focused row's tick decides for the
+    // whole selection, also for rows ticked differently.
+    form.list().setChecked(4, true);
+    clickRow(view, 1);
+    clickRow(view, 3, Qt::ShiftModifier);
+    clickRow(view, 4, Qt::ControlModifier); // focus on the ticked row 4
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(ticks(form.list()), QStringLiteral("....."));
+    clickRow(view, 5, Qt::ControlModifier); // focus on the unticked row 5
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(ticks(form.list()), QStringLiteral("xxxxx"));
+
+    // A plain click on one tick box still ticks only that row.
+    form.list().setCheckedRange(1, 5, false);
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    const QRect box = view->visualRect(form.list().index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, {box.left() + 9, box.center().y()});
+    QCOMPARE(ticks(form.list()), QStringLiteral("..x.."));
+    QVERIFY(t.shell.messages.isEmpty());
+}
+
+void TestForm1::contextMenuTicks_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("expected");
+    // Before: rows 2 and 5 ticked; rows 1, 2 and 4 selected.
+    QTest::newRow("Tick All") << "Tick All" << "xxxxx";
+    QTest::newRow("Untick All") << "Untick All" << ".....";
+    QTest::newRow("Tick Selected") << "Tick Selected" << "xx.xx";
+    QTest::newRow("Untick Selected") << "Untick Selected" << "....x";
+}
+
+void TestForm1::contextMenuTicks()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, expected);
+    test::TestWindow t;
+    Form1 &form = t.show();
+    addRows(form, 5);
+    form.list().setChecked(2, true);
+    form.list().setChecked(5, true);
+    ResultView *view = form.listView();
+    clickRow(view, 1);
+    clickRow(view, 2, Qt::ShiftModifier);
+    clickRow(view, 4, Qt::ControlModifier);
+
+    // The real context menu, its entries in order; the chosen one is clicked.
+    QStringList offered;
+    QTimer::singleShot(0, view, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *entry : menu->actions()) {
+            offered << entry->text();
+            if (entry->text() == action)
+                menu->setActiveAction(entry);
+        }
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    const QPoint at = view->visualRect(form.list().index(3, 1)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+
+    QCOMPARE(offered, QStringList({"Tick All", "Untick All", "Tick Selected", "Untick Selected"}));
+    QCOMPARE(ticks(form.list()), expected);
+    // Ticking leaves the rows and the selection alone.
+    QCOMPARE(form.list().itemCount(), 5);
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 3);
+}
+
+void TestForm1::exportsTakeTheRowsTickedInTheView()
+{
+    test::TestWindow t;
+    Form1 &form = t.show();
+    addRows(form, 6);
+    ResultView *view = form.listView();
+    view->setFocus();
+    clickRow(view, 2);
+    clickRow(view, 4, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Space); // B, C, D
+    clickRow(view, 3);
+    QTest::keyClick(view, Qt::Key_Space); // C unticked again
+    clickRow(view, 6);
+    view->tickSelected(true); // F
+    // A double-click removes the one row under the pointer, whatever is
+    // selected: E goes, the ticks stay with their rows.
+    clickRow(view, 1, Qt::ControlModifier);
+    const QRect e = view->visualRect(form.list().index(4, 0));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, {e.right() - 5, e.center().y()});
+    QCOMPARE(form.list().itemCount(), 5);
+    QCOMPARE(ticks(form.list()), QStringLiteral(".x.xx"));
+
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    QStringList names;
+    for (const QString &line : t.shell.clipboardText.split(QLatin1String("\r\n"), Qt::SkipEmptyParts))
+        names << line.section(QLatin1Char('\t'), 0, 0).trimmed();
+    QCOMPARE(names, QStringList({"B", "D", "F"}));
 }
 
 void TestForm1::toolTips()

@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("width of column 4") << 6;
         QTest::newRow("tick of missing row") << 7;
         QTest::newRow("remove missing row") << 8;
+        QTest::newRow("tick range past end") << 9;
     }
 
     void outOfRangeIsAReportedFailure()
@@ -86,6 +87,9 @@ private slots:
                 break;
             case 8:
                 list.removeRow(2);
+                break;
+            case 9:
+                list.setCheckedRange(1, 2, true);
                 break;
             }
             QFAIL("no failure");
@@ -139,6 +143,26 @@ private slots:
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(list.rowCount(), 100);
         QCOMPARE(list.data(list.index(99, 1)).toString(), QStringLiteral("v"));
+    }
+
+    void aRangeOfTicksIsOneChange()
+    {
+        ResultList list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        addColumns(list, 2);
+        for (int i = 0; i < 6; ++i)
+            list.addRow(QString::number(i));
+        QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+        list.setCheckedRange(2, 5, true);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), list.index(1, 0));
+        QCOMPARE(changed[0][1].toModelIndex(), list.index(4, 0));
+        QString ticks;
+        for (int i = 1; i <= 6; ++i)
+            ticks += list.data(list.index(i - 1, 0), Qt::CheckStateRole).toInt() == Qt::Checked ? 'x' : '.';
+        QCOMPARE(ticks, QStringLiteral(".xxxx."));
+        list.setCheckedRange(3, 2, false); // empty: nothing to tell
+        QCOMPARE(changed.size(), 1);
     }
 
     void widthChangesAreSignalled()
