@@ -8,15 +8,15 @@
 // number of contacts and the seconds taken by the two steps together.
 
 #include "ScriptedShell.h"
-#include "app/FormContext.h"
-#include "app/MousePointer.h"
-#include "app/ResultList.h"
+#include "core/FieldCatalogue.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
 #include "export/SaveComma.h"
 #include "outlook/Extraction.h"
-#include "outlook/FieldCatalogue.h"
 #include "platform/Automation.h"
-#include "platform/ContactStore.h"
-#include "platform/FileSystemObject.h"
+#include "platform/contacts/ContactStore.h"
+#include "platform/qt/SaveFileSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     AutomationFactory automation;
     registerContactStore(automation);
     automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<FileSystemObject>(shell); });
+        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(shell); });
     MousePointer pointer;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())

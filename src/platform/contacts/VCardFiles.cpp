@@ -4,19 +4,18 @@
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
 #include "platform/AutomationError.h"
+#include "platform/BoundedQueue.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -103,127 +102,11 @@ std::vector<std::string> listFiles(const QByteArray &location)
     return names;
 }
 
-// The contacts of one file's text, in order. A large file is resolved on a
-// thread of its own, some batches ahead of the walk, so that reading cards
-// and filling the caller's table overlap; the file itself has been read
-// whole before, so a failure to read it still shows at its place in the walk.
-class FileContacts {
-public:
-    // data must stay as it is until the object is gone; `shared` resolves
-    // the cards of a small file, and keeps its charset converters between
-    // files.
-    FileContacts(std::string_view data, vcard::ContactReader &shared)
-        : m_reader(data)
-        , m_resolver(&shared)
-    {
-        if (data.size() >= kThreadedSize) {
-            m_own = std::make_unique<vcard::ContactReader>();
-            m_resolver = m_own.get();
-            m_thread = std::thread([this] { resolveAhead(); });
-        }
-    }
-
-    ~FileContacts()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-
-    FileContacts(const FileContacts &) = delete;
-    FileContacts &operator=(const FileContacts &) = delete;
-
-    // The next contact; false after the last.
-    bool next(Contact &contact)
-    {
-        if (!m_thread.joinable())
-            return resolve(contact);
-        if (m_taken == m_current.size()) {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
-            if (m_ready.empty()) {
-                if (m_failure)
-                    std::rethrow_exception(std::exchange(m_failure, nullptr));
-                return false;
-            }
-            m_current = std::move(m_ready.front());
-            m_ready.pop_front();
-            m_taken = 0;
-            lock.unlock();
-            m_changed.notify_all();
-        }
-        contact = std::move(m_current[m_taken++]);
-        return true;
-    }
-
-private:
-    static constexpr size_t kThreadedSize = 256 * 1024;
-    static constexpr size_t kBatch = 256;
-    static constexpr size_t kQueuedBatches = 8;
-
-    bool resolve(Contact &contact)
-    {
-        if (!m_reader.next(m_card))
-            return false;
-        contact = m_resolver->read(m_card);
-        return true;
-    }
-
-    void resolveAhead()
-    {
-        bool more = true;
-        while (more) {
-            std::vector<Contact> batch;
-            std::exception_ptr failure;
-            try {
-                batch.reserve(kBatch);
-                Contact contact;
-                while (batch.size() < kBatch && (more = resolve(contact)))
-                    batch.push_back(std::move(contact));
-            } catch (...) {
-                failure = std::current_exception();
-                more = false;
-            }
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_stop || m_ready.size() < kQueuedBatches; });
-            if (m_stop)
-                return;
-            if (!batch.empty())
-                m_ready.push_back(std::move(batch));
-            if (!more) {
-                m_failure = failure;
-                m_done = true;
-            }
-            lock.unlock();
-            m_changed.notify_all();
-        }
-    }
-
-    vcard::Reader m_reader;
-    vcard::Card m_card;
-    vcard::ContactReader *m_resolver;
-    std::unique_ptr<vcard::ContactReader> m_own;
-
-    // Shared with the thread that resolves ahead.
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::vector<Contact>> m_ready;
-    bool m_done = false;
-    bool m_stop = false;
-    std::exception_ptr m_failure;
-
-    // The batch the walk is taking contacts from.
-    std::vector<Contact> m_current;
-    size_t m_taken = 0;
-
-    std::thread m_thread;
-};
-
+// The cards of the book, resolved on a thread of its own some batches ahead
+// of the walk: listing the folder, reading the files and parsing the cards
+// overlap with whatever the walk does with each contact. A file that cannot
+// be read travels with the batch in which it was reached, after the contacts
+// before it, so that it is reported at its place in the walk.
 class VCardFiles : public ContactSource {
 public:
     explicit VCardFiles(QByteArray path)
@@ -231,39 +114,113 @@ public:
     {
     }
 
+    ~VCardFiles() override
+    {
+        m_queue.cancel();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    VCardFiles(const VCardFiles &) = delete;
+    VCardFiles &operator=(const VCardFiles &) = delete;
+
     bool next(Contact &contact) override
     {
-        if (!m_listed) {
-            m_listed = true;
-            m_files = listFiles(m_path);
-        }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { readAhead(); });
         while (true) {
-            if (m_file && m_file->next(contact))
+            if (m_taken < m_current.contacts.size()) {
+                contact = std::move(m_current.contacts[m_taken++]);
                 return true;
-            m_file.reset();
-            if (m_nextFile >= m_files.size())
-                return false;
-            const std::string &path = m_files[m_nextFile++];
-            if (const QString failure = readWholeFile(path, m_data); !failure.isEmpty()) {
-                throw AutomationError(QStringLiteral("The contact file \"%1\" could not be read: %2")
-                                          .arg(QFile::decodeName(path.c_str()), failure));
             }
-            const QByteArray converted = vcard::utf8FromUtf16(m_data);
-            if (!converted.isEmpty())
-                m_data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-            m_file = std::make_unique<FileContacts>(m_data, m_contacts);
+            if (m_current.failure)
+                std::rethrow_exception(std::exchange(m_current.failure, nullptr));
+            std::optional<Batch> batch = m_queue.pop();
+            if (!batch)
+                return false;
+            m_current = std::move(*batch);
+            m_taken = 0;
         }
     }
 
 private:
-    QByteArray m_path;
-    bool m_listed = false;
-    std::vector<std::string> m_files;
-    size_t m_nextFile = 0;
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kQueuedBatches = 8;
+
+    struct Batch {
+        std::vector<Contact> contacts;
+        // What stopped the reading after the contacts above.
+        std::exception_ptr failure;
+    };
+
+    // Hands the batch over, with the failure that ended it if any; false
+    // once the walk has gone.
+    bool handOver(Batch &batch, std::exception_ptr failure = nullptr)
+    {
+        batch.failure = std::move(failure);
+        const bool taken = m_queue.push(std::move(batch));
+        batch = Batch();
+        batch.contacts.reserve(kBatch);
+        return taken;
+    }
+
+    // Reads one file's cards into the batches; false once the walk has gone.
+    bool readFile(const std::string &path, Batch &batch)
+    {
+        if (const QString failure = readWholeFile(path, m_data); !failure.isEmpty()) {
+            return handOver(batch,
+                std::make_exception_ptr(AutomationError(QStringLiteral("The contact file \"%1\" could not be read: %2")
+                                                            .arg(QFile::decodeName(path.c_str()), failure))));
+        }
+        const QByteArray converted = vcard::utf8FromUtf16(m_data);
+        if (!converted.isEmpty())
+            m_data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+        try {
+            vcard::Reader reader(m_data);
+            while (reader.next(m_card)) {
+                batch.contacts.push_back(m_resolver.read(m_card));
+                if (batch.contacts.size() == kBatch && !handOver(batch))
+                    return false;
+            }
+        } catch (...) {
+            return handOver(batch, std::current_exception());
+        }
+        return true;
+    }
+
+    void readAhead()
+    {
+        Batch batch;
+        batch.contacts.reserve(kBatch);
+        std::vector<std::string> files;
+        try {
+            files = listFiles(m_path);
+        } catch (...) {
+            handOver(batch, std::current_exception());
+        }
+        for (const std::string &file : files) {
+            if (m_queue.cancelled() || !readFile(file, batch))
+                return;
+        }
+        if (!batch.contacts.empty())
+            handOver(batch);
+        m_queue.close();
+    }
+
+    const QByteArray m_path;
+
+    // The reading thread's own.
     std::string m_data;
-    vcard::ContactReader m_contacts;
-    // Declared last: it uses m_data and m_contacts until it is gone.
-    std::unique_ptr<FileContacts> m_file;
+    vcard::Card m_card;
+    vcard::ContactReader m_resolver;
+
+    BoundedQueue<Batch> m_queue {kQueuedBatches};
+    // The walk's own: the batch it is taking contacts from.
+    Batch m_current;
+    size_t m_taken = 0;
+
+    // Last: the thread uses everything above.
+    std::thread m_thread;
 };
 
 } // namespace

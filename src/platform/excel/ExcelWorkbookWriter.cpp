@@ -1,6 +1,7 @@
 #include "platform/excel/ExcelWorkbookWriter.h"
 
 #include "platform/AutomationError.h"
+#include "platform/BoundedQueue.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -15,10 +16,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <exception>
-#include <mutex>
+#include <optional>
 #include <utility>
 
 // libxlsxwriter packs the workbook with minizip at zlib's default level,
@@ -215,16 +214,20 @@ void writeWorkbook(const QString &path, const ExcelSheet &sheet)
     writer.finish(sheet.columnWidths);
 }
 
+namespace {
+// Rows travel to the writer in batches: one hand-over per row would cost a
+// wake-up of the writer per row.
+constexpr size_t kRowsPerBatch = 256;
+// The export runs ahead of the writer by at most this many batches.
+constexpr size_t kQueuedBatches = 64;
+} // namespace
+
 struct WorkbookStream::Shared {
     QString path;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::vector<QString>> rows;
+    BoundedQueue<std::vector<std::vector<QString>>> batches {kQueuedBatches};
+    // Set before the queue is closed, read by the writer after the last batch.
     std::map<int, double> columnWidths;
-    bool finishing = false;
-    // Also read without the mutex, so that an abandoned stream stops within
-    // a row rather than after its backlog.
-    std::atomic<bool> stopping = false;
+    // The writer's; read after it has ended.
     std::exception_ptr failure;
 };
 
@@ -232,6 +235,7 @@ WorkbookStream::WorkbookStream(const QString &path)
     : m_shared(std::make_unique<Shared>())
 {
     m_shared->path = path;
+    m_pending.reserve(kRowsPerBatch);
     m_thread = std::thread([this] { run(); });
 }
 
@@ -239,33 +243,30 @@ WorkbookStream::~WorkbookStream()
 {
     if (!m_thread.joinable())
         return;
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        m_shared->stopping = true;
-    }
-    m_shared->changed.notify_all();
+    m_shared->batches.cancel();
     m_thread.join();
 }
 
 void WorkbookStream::addRow(std::vector<QString> cells)
 {
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        // After a failure nothing more is written.
-        if (!m_shared->failure)
-            m_shared->rows.push_back(std::move(cells));
-    }
-    m_shared->changed.notify_all();
+    m_pending.push_back(std::move(cells));
+    if (m_pending.size() >= kRowsPerBatch)
+        handOver();
+}
+
+void WorkbookStream::handOver()
+{
+    // After a failure the queue takes nothing more: nothing more is written.
+    m_shared->batches.push(std::exchange(m_pending, {}));
+    m_pending.reserve(kRowsPerBatch);
 }
 
 void WorkbookStream::finish(const std::map<int, double> &columnWidths)
 {
-    {
-        const std::lock_guard lock(m_shared->mutex);
-        m_shared->columnWidths = columnWidths;
-        m_shared->finishing = true;
-    }
-    m_shared->changed.notify_all();
+    if (!m_pending.empty())
+        handOver();
+    m_shared->columnWidths = columnWidths;
+    m_shared->batches.close();
     m_thread.join();
     if (m_shared->failure)
         std::rethrow_exception(m_shared->failure);
@@ -276,31 +277,22 @@ void WorkbookStream::run()
     Shared &shared = *m_shared;
     try {
         SheetWriter writer(shared.path);
-        std::deque<std::vector<QString>> rows;
         size_t written = 0;
-        while (true) {
-            bool finishing = false;
-            {
-                std::unique_lock lock(shared.mutex);
-                shared.changed.wait(lock, [&] { return shared.stopping || shared.finishing || !shared.rows.empty(); });
-                if (shared.stopping)
+        while (std::optional<std::vector<std::vector<QString>>> batch = shared.batches.pop()) {
+            for (const std::vector<QString> &row : *batch) {
+                // An abandoned stream stops within its backlog.
+                if (shared.batches.cancelled())
                     return; // the writer removes what it wrote
-                rows.swap(shared.rows);
-                finishing = shared.finishing && rows.empty();
-            }
-            for (; !rows.empty() && !shared.stopping; rows.pop_front())
-                writer.writeRow(written++, rows.front());
-            if (finishing) {
-                writer.finish(shared.columnWidths);
-                return;
+                writer.writeRow(written++, row);
             }
         }
+        if (!shared.batches.cancelled())
+            writer.finish(shared.columnWidths);
     } catch (...) {
         // Told when the stream is finished; rows handed over after this are
         // not looked at.
-        const std::lock_guard lock(shared.mutex);
         shared.failure = std::current_exception();
-        shared.rows.clear();
+        shared.batches.cancel();
     }
 }
 

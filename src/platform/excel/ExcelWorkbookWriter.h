@@ -55,8 +55,11 @@ private:
     struct Shared;
 
     void run();
+    void handOver();
 
     std::unique_ptr<Shared> m_shared;
+    // Rows not yet handed to the writer.
+    std::vector<std::vector<QString>> m_pending;
     std::thread m_thread;
 };
 
