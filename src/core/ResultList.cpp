@@ -14,11 +14,11 @@ AutomationError outOfBounds()
 }
 
 // Single-line display of a multi-line cell; the cell itself keeps its breaks.
-QString displayed(const QString &text)
+QString displayed(QStringView text)
 {
+    QString shown = text.toString();
     if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString shown = text;
+        return shown;
     shown.replace(QLatin1String("\r\n"), QLatin1String(" | "));
     shown.replace(QLatin1Char('\r'), QLatin1String(" | "));
     shown.replace(QLatin1Char('\n'), QLatin1String(" | "));
@@ -37,7 +37,7 @@ void ResultList::addColumn(const QString &text)
     beginInsertColumns({}, k, k);
     m_columns.push_back({text, 0});
     for (Row &row : m_rows)
-        row.cells.resize(static_cast<qsizetype>(m_columns.size()));
+        row.ends.push_back(row.ends.empty() ? 0 : row.ends.back());
     endInsertColumns();
 }
 
@@ -88,10 +88,16 @@ void ResultList::clearRows()
 
 int ResultList::addRow(const QString &text)
 {
+    // The row before is complete (rows are filled in order): give back what
+    // its string reserved for growing.
+    if (!m_rows.empty() && m_rows.back().text.capacity() > m_rows.back().text.size())
+        m_rows.back().text.squeeze();
     Row row;
-    row.cells.resize(headerCount());
-    if (!row.cells.isEmpty())
-        row.cells[0] = text;
+    if (headerCount() > 0) {
+        row.text.reserve(std::max<qsizetype>(text.size(), 256));
+        row.text.append(text);
+        row.ends.assign(m_columns.size(), static_cast<quint32>(text.size()));
+    }
     m_rows.push_back(std::move(row));
     if (m_batchDepth == 0)
         announceRows();
@@ -116,12 +122,25 @@ void ResultList::cellChanged(int i, int k, int role)
     emit dataChanged(at, at, {role});
 }
 
-void ResultList::setCell(int i, int k, const QString &text)
+void ResultList::replaceCell(int i, int k, QStringView text)
 {
     checkRow(i);
     checkColumn(k);
-    m_rows[static_cast<size_t>(i - 1)].cells[k - 1] = text;
+    Row &row = m_rows[static_cast<size_t>(i - 1)];
+    const auto column = static_cast<size_t>(k - 1);
+    const quint32 start = column == 0 ? 0 : row.ends[column - 1];
+    const quint32 end = row.ends[column];
+    // Cells are mostly set in order, into an empty end of the row: an append.
+    row.text.replace(start, end - start, text.constData(), text.size());
+    const auto newEnd = static_cast<quint32>(start + text.size());
+    for (size_t c = column; c < row.ends.size(); ++c)
+        row.ends[c] = row.ends[c] - end + newEnd;
     cellChanged(i, k, Qt::DisplayRole);
+}
+
+void ResultList::setCell(int i, int k, const QString &text)
+{
+    replaceCell(i, k, text);
 }
 
 void ResultList::setSubItem(int i, int j, const QString &text)
@@ -133,43 +152,40 @@ void ResultList::setSubItem(int i, int j, const QString &text)
 
 void ResultList::setCell(int i, int k, QString &&text)
 {
-    checkRow(i);
-    checkColumn(k);
-    m_rows[static_cast<size_t>(i - 1)].cells[k - 1] = std::move(text);
-    cellChanged(i, k, Qt::DisplayRole);
+    replaceCell(i, k, text);
 }
 
 void ResultList::setSubItem(int i, int j, QString &&text)
 {
     if (j < 1)
         throw outOfBounds();
-    setCell(i, j + 1, std::move(text));
+    replaceCell(i, j + 1, text);
 }
 
-const QString &ResultList::text(int i) const
+QString ResultList::text(int i) const
 {
     return cell(i, 1);
 }
 
-const QString &ResultList::subItem(int i, int j) const
+QString ResultList::subItem(int i, int j) const
 {
     if (j < 1)
         throw outOfBounds();
     return cell(i, j + 1);
 }
 
-const QString &ResultList::cell(int i, int k) const
+QStringView ResultList::cellView(int i, int k) const
 {
     checkRow(i);
     const Row &row = m_rows[static_cast<size_t>(i - 1)];
     // A row always has a cell for the first column, as the list control does,
     // even in a list without columns.
-    if (k == 1 && row.cells.isEmpty()) {
-        static const QString empty;
-        return empty;
-    }
+    if (k == 1 && row.ends.empty())
+        return {};
     checkColumn(k);
-    return row.cells[k - 1];
+    const auto column = static_cast<size_t>(k - 1);
+    const quint32 start = column == 0 ? 0 : row.ends[column - 1];
+    return QStringView(row.text).sliced(start, row.ends[column] - start);
 }
 
 bool ResultList::checked(int i) const
@@ -237,16 +253,16 @@ QVariant ResultList::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row &row = m_rows[static_cast<size_t>(index.row())];
+    const int i = index.row() + 1;
     switch (role) {
     case Qt::DisplayRole:
-        return displayed(row.cells.value(index.column()));
+        return displayed(cellView(i, index.column() + 1));
     case Qt::ToolTipRole:
     case Qt::EditRole:
-        return row.cells.value(index.column());
+        return cell(i, index.column() + 1);
     case Qt::CheckStateRole:
         if (index.column() == 0)
-            return row.checked ? Qt::Checked : Qt::Unchecked;
+            return m_rows[static_cast<size_t>(index.row())].checked ? Qt::Checked : Qt::Unchecked;
         return {};
     default:
         return {};

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QList>
 #include <QString>
+#include <QStringView>
 
 #include <vector>
 
@@ -35,11 +35,13 @@ public:
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, const QString &text);
     void setCell(int i, int k, QString &&text);
-    [[nodiscard]] const QString &text(int i) const;
-    [[nodiscard]] const QString &subItem(int i, int j) const;
+    [[nodiscard]] QString text(int i) const;
+    [[nodiscard]] QString subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
-    // The reference is valid until the list changes: copy it before yielding.
-    [[nodiscard]] const QString &cell(int i, int k) const;
+    [[nodiscard]] QString cell(int i, int k) const { return cellView(i, k).toString(); }
+    // The same without a copy: valid until the list changes, so use it
+    // before yielding.
+    [[nodiscard]] QStringView cellView(int i, int k) const;
     [[nodiscard]] bool checked(int i) const;
     void setChecked(int i, bool checked);
     // Ticks or unticks rows first to last (1-based, inclusive), telling the
@@ -81,13 +83,18 @@ private:
         QString text;
         float width = 0;
     };
+    // A row's cells lie one after the other in one string: a large list
+    // costs a few allocations a row rather than one a cell.
     struct Row {
-        QList<QString> cells;
+        QString text;
+        // ends[k - 1]: where cell k ends in text; one for every column.
+        std::vector<quint32> ends;
         bool checked = false;
     };
 
     void announceRows();
     void cellChanged(int i, int k, int role);
+    void replaceCell(int i, int k, QStringView text);
     void checkColumn(int k) const;
     void checkRow(int i) const;
 

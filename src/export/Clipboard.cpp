@@ -43,7 +43,7 @@ QString clipboardText(const ResultList &list, const std::vector<int> &widths, Ev
             if (c < 1 || static_cast<size_t>(c) > widths.size())
                 throw AutomationError(QStringLiteral("Subscript out of range"));
             const int width = widths[static_cast<size_t>(c - 1)];
-            const QString cell = list.cell(r, c);
+            const QStringView cell = list.cellView(r, c);
             text += cell;
             // A cell longer than its width (the list changed since it was
             // measured) goes without filling.

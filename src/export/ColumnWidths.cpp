@@ -22,7 +22,7 @@ std::vector<int> measureColumnWidths(const ResultList &list, EventLoopService &s
         for (int k = 1; k <= columns; ++k) {
             shell.yield();
             int &width = widths[static_cast<size_t>(k - 1)];
-            width = std::max(width, static_cast<int>(list.cell(r, k).size()));
+            width = std::max(width, static_cast<int>(list.cellView(r, k).size()));
         }
     }
     return widths;

@@ -25,7 +25,7 @@ bool needsQuotes(QStringView value)
     return false;
 }
 
-void appendField(QString &line, const QString &value)
+void appendField(QString &line, QStringView value)
 {
     if (!needsQuotes(value)) {
         line += value;
@@ -69,7 +69,7 @@ void writeCommaLines(const ResultList &list, TextStream &stream, EventLoopServic
         line.resize(0); // keeps the capacity for the next line
         const int columns = list.headerCount();
         for (int k = 1; k <= columns; ++k) {
-            appendField(line, list.cell(r, k));
+            appendField(line, list.cellView(r, k));
             if (k != list.headerCount())
                 line += QLatin1Char(',');
         }

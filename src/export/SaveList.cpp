@@ -23,7 +23,7 @@ int widthOf(const std::vector<int> &widths, int k)
     return widths[static_cast<size_t>(k - 1)];
 }
 
-void appendPadded(QString &line, const QString &text, int width)
+void appendPadded(QString &line, QStringView text, int width)
 {
     line += text;
     if (width > text.size())
@@ -70,7 +70,7 @@ void writeTextLines(const ResultList &list, const std::vector<int> &widths, Text
         const int columns = list.headerCount();
         for (int k = 1; k <= columns; ++k) {
             shell.yield();
-            appendPadded(line, list.cell(r, k), widthOf(widths, k));
+            appendPadded(line, list.cellView(r, k), widthOf(widths, k));
         }
         stream.WriteLine(line);
     }
