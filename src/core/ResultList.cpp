@@ -77,6 +77,8 @@ void ResultList::setColumnWidth(int k, float twips)
 
 void ResultList::clearRows()
 {
+    // Also when empty: an extraction starts here and fills the list anew.
+    ++m_rowsRevision;
     if (m_rows.empty())
         return;
     beginResetModel();
@@ -217,6 +219,7 @@ void ResultList::setCheckedRange(int first, int last, bool checked)
 void ResultList::removeRow(int i)
 {
     checkRow(i);
+    ++m_rowsRevision;
     const bool shown = i <= m_shownRows;
     if (shown)
         beginRemoveRows({}, i - 1, i - 1);

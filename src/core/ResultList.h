@@ -48,6 +48,11 @@ public:
     // views once.
     void setCheckedRange(int first, int last, bool checked);
     void removeRow(int i);
+    // Counts the changes that remove or replace rows (Clear List, a new
+    // extraction, a removed row). A reader that yields compares it before and
+    // after, since the row it would read next may no longer be the one it
+    // meant.
+    [[nodiscard]] quint64 rowsRevision() const { return m_rowsRevision; }
 
     // While a batch is open, appended rows are announced to the views only
     // when the batch closes (or the list is cleared), in one insertion.
@@ -103,6 +108,7 @@ private:
     int m_batchDepth = 0;
     // Rows the views know of; less than m_rows.size() only inside a batch.
     int m_shownRows = 0;
+    quint64 m_rowsRevision = 0;
 };
 
 } // namespace quarrelby

@@ -88,9 +88,11 @@ void SaveListAsCommaDelimited(Shell &shell, AutomationFactory &automation, const
         answer = shell.question(overwriteQuestion(path));
     if (answer != MessageAnswer::Yes)
         return;
+    const quint64 revision = list.rowsRevision();
     auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
     auto stream = files->CreateTextFile(path, true);
     writeCommaLines(list, *stream, shell);
+    requireSameRows(list, revision);
     stream->Close();
 }
 

@@ -76,12 +76,20 @@ void writeTextLines(const ResultList &list, const std::vector<int> &widths, Text
     }
 }
 
+void requireSameRows(const ResultList &list, quint64 revision)
+{
+    if (list.rowsRevision() != revision)
+        throw AutomationError(QStringLiteral("The list changed while it was being saved; the file was not saved."));
+}
+
 void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)
 {
+    const quint64 revision = list.rowsRevision();
     const std::vector<int> widths = measureColumnWidths(list, shell, CountHeaders::Yes);
     auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
     auto stream = files->CreateTextFile(path, true);
     writeTextLines(list, widths, *stream, shell);
+    requireSameRows(list, revision);
     stream->Close();
 }
 

@@ -34,4 +34,9 @@ void writeTextLines(
 
 [[nodiscard]] QString overwriteQuestion(const QString &path);
 
+// Throws AutomationError when rows were removed or replaced since the list
+// had the given revision: the file would hold a mix of two lists, or only
+// some of the rows the user ticked, so it must not replace the user's file.
+void requireSameRows(const ResultList &list, quint64 revision);
+
 } // namespace quarrelby

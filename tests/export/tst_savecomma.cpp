@@ -142,6 +142,8 @@ private slots:
         QTest::addColumn<QString>("description");
         QTest::newRow("disk full at once") << "device" << 0 << "No space left on device";
         QTest::newRow("disk full inside a row") << "device" << 20 << "No space left on device";
+        // The system's reason where the device gives none, not "Device I/O error".
+        QTest::newRow("disk full, device silent") << "full" << 0 << ".csv: No space left on device";
         QTest::newRow("list cleared before the first row") << "clear" << 1 << "Index out of bounds";
         QTest::newRow("list cleared before the last row") << "clear" << 3 << "Index out of bounds";
         QTest::newRow("folder is a regular file") << "blocked" << 0 << "Not a directory";

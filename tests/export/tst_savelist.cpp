@@ -6,8 +6,13 @@
 #include "export/SaveList.h"
 #include "platform/qt/SaveFileSystem.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace quarrelby;
 using namespace quarrelby::test;
@@ -19,6 +24,29 @@ const QList<QStringList> kExampleRows {
     {QStringLiteral("x"), QStringLiteral("Ann Lee"), QStringLiteral("555-0101")},
     {QStringLiteral("x"), QStringLiteral("Bo"), QString()},
     {QString(), QStringLiteral("Christopher Smith"), QStringLiteral("12")},
+};
+
+// The effective user is "nobody" while it lives, when asked to be.
+class OtherUser {
+public:
+    explicit OtherUser(bool wanted)
+        : m_switched(wanted && ::seteuid(65534) == 0)
+        , m_active(!wanted || m_switched)
+    {
+    }
+    ~OtherUser()
+    {
+        if (m_switched && ::seteuid(0) != 0)
+            qFatal("cannot become root again");
+    }
+    OtherUser(const OtherUser &) = delete;
+    OtherUser &operator=(const OtherUser &) = delete;
+
+    [[nodiscard]] bool active() const { return m_active; }
+
+private:
+    bool m_switched;
+    bool m_active;
 };
 
 } // namespace
@@ -163,6 +191,8 @@ private slots:
         QTest::newRow("disk full at once") << "device" << 0 << "No space left on device";
         QTest::newRow("disk full inside the header") << "device" << 7 << "No space left on device";
         QTest::newRow("disk full inside a row") << "device" << 40 << "No space left on device";
+        // The system's reason where the device gives none, not "Device I/O error".
+        QTest::newRow("disk full, device silent") << "full" << 0 << ".txt: No space left on device";
         QTest::newRow("list cleared while measuring") << "clear" << 2 << "Index out of bounds";
         QTest::newRow("list cleared while writing rows") << "clear" << 10 << "Index out of bounds";
         QTest::newRow("folder is a regular file") << "blocked" << 0 << "Not a directory";
@@ -221,6 +251,100 @@ private slots:
         QVERIFY(duringSave.contains(QStringLiteral("contacts.txt")));
         QCOMPARE(afterEnd, QStringList {QStringLiteral("contacts.txt")});
         QCOMPARE(readFile(m_path), old);
+    }
+
+    // In a folder where no new file may be made, a file that may be written
+    // is saved in place; a failure then puts its old content back.
+    void savesInPlaceWhereNoFileMayBeMade_data()
+    {
+        QTest::addColumn<QString>("how"); // "" for a save that succeeds
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<QString>("description"); // of the report, "" for none
+
+        QTest::newRow("saved in place") << QString() << true << QString();
+        QTest::newRow("disk full, old content back") << "device" << true << "No space left on device";
+        QTest::newRow("list cleared, old content back") << "clear" << true << "Index out of bounds";
+        QTest::newRow("file read-only too") << QString() << false << "Permission denied";
+    }
+
+    void savesInPlaceWhereNoFileMayBeMade()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, fileWritable);
+        QFETCH(QString, description);
+
+        // Root passes every permission check: save as another user then.
+        const bool root = ::geteuid() == 0;
+        QTemporaryDir top;
+        const QString folder = top.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QLatin1String("/contacts.txt");
+        const QByteArray old("the user's old list, longer than the new one will be\r\n");
+        writeFile(path, old);
+        const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner | QFile::ExeGroup
+            | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(top.path(), all));
+        QVERIFY(QFile::setPermissions(folder, all));
+        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        const auto writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+        QVERIFY(QFile::setPermissions(path, fileWritable ? readable | writable : readable));
+
+        ExportHarness h;
+        fillList(h.list, kExampleHeaders, kExampleRows);
+        (void)arrangeFailedSave(h, how, how == QLatin1String("device") ? 40 : 10, path);
+        h.shell.saveNames = {path};
+        {
+            const OtherUser other(root);
+            if (!other.active())
+                QSKIP("cannot save as another user");
+            PushButton6_Click(h.form);
+        }
+
+        QCOMPARE(folderEntries(folder), QStringList {QStringLiteral("contacts.txt")});
+        const QStringList texts = h.shell.texts();
+        if (description.isEmpty()) {
+            QCOMPARE(texts, QStringList {QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(path)});
+            QUARRELBY_COMPARE_TEXT(readFile(path),
+                "Name             \tPhone   \t\r\n"
+                "Ann Lee          \t555-0101\t\r\n"
+                "Bo               \t        \t\r\n");
+            return;
+        }
+        QVERIFY2(!texts.isEmpty() && texts.last().contains(description), qPrintable(texts.join(QLatin1Char('|'))));
+        QCOMPARE(readFile(path), old);
+    }
+
+    // A real disk that fills up during the save (a small file system of its
+    // own, which only root may mount, in a mount namespace of this process).
+    void fullDiskIsToldAsFull()
+    {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("a private mount namespace needs root");
+        QTemporaryDir top;
+        const QString folder = top.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(folder));
+        if (::mount("quarrelby-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=16k") != 0)
+            QSKIP("no small file system could be mounted");
+        const QString path = folder + QLatin1String("/contacts.txt");
+        const QByteArray old("old\r\n");
+        writeFile(path, old);
+
+        ExportHarness h;
+        QList<QStringList> rows;
+        for (int r = 0; r < 2000; ++r)
+            rows.append({QStringLiteral("x"), QStringLiteral("Contact %1").arg(r), QStringLiteral("555-%1").arg(r)});
+        fillList(h.list, kExampleHeaders, rows);
+        h.shell.saveNames = {path};
+        PushButton6_Click(h.form);
+
+        const QStringList texts = h.shell.texts();
+        const QStringList entries = folderEntries(folder);
+        const QByteArray left = readFile(path);
+        QVERIFY(::umount2(QFile::encodeName(folder).constData(), MNT_DETACH) == 0);
+        QVERIFY2(!texts.isEmpty() && texts.last().contains(QLatin1String("contacts.txt: No space left on device")),
+            qPrintable(texts.join(QLatin1Char('|'))));
+        QCOMPARE(left, old);
+        QCOMPARE(entries, QStringList {QStringLiteral("contacts.txt")});
     }
 
 private:

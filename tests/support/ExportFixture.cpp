@@ -1,8 +1,8 @@
 #include "ExportFixture.h"
 
 #include "FailDevice.h"
-#include "platform/qt/SaveFileSystem.h"
 #include "app/PlatformClasses.h"
+#include "platform/qt/SaveFileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +57,13 @@ QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const
         h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h, limit] {
             return std::make_unique<SaveFileSystemObject>(
                 h.shell, [limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
+        });
+        return path;
+    }
+    if (how == QLatin1String("full")) {
+        h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h] {
+            return std::make_unique<SaveFileSystemObject>(
+                h.shell, [](QIODevice &) { return std::make_unique<FullDevice>(); });
         });
         return path;
     }

@@ -37,8 +37,9 @@ struct ExportHarness {
 };
 
 // Arranges a save that fails: "device" writes through a device that fails
-// after limit bytes, "clear" empties the list at yield number limit, anything
-// else saves below a regular file. Returns the path to save to.
+// after limit bytes, "full" through one on a full disk that gives no reason of
+// its own, "clear" empties the list at yield number limit, anything else saves
+// below a regular file. Returns the path to save to.
 [[nodiscard]] QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path);
 
 } // namespace quarrelby::test

@@ -1,5 +1,8 @@
 #include "FailDevice.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace quarrelby::test {
 
 FailDevice::FailDevice(QIODevice &target, qint64 failAfter)
@@ -27,6 +30,31 @@ qint64 FailDevice::writeData(const char *data, qint64 size)
         return -1;
     }
     return passed;
+}
+
+FullDevice::FullDevice()
+    : m_fd(::open("/dev/full", O_WRONLY | O_CLOEXEC))
+{
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+FullDevice::~FullDevice()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+qint64 FullDevice::readData(char *data, qint64 maxSize)
+{
+    Q_UNUSED(data)
+    Q_UNUSED(maxSize)
+    return -1;
+}
+
+qint64 FullDevice::writeData(const char *data, qint64 size)
+{
+    const ssize_t written = ::write(m_fd, data, static_cast<size_t>(size));
+    return written < 0 ? -1 : written;
 }
 
 } // namespace quarrelby::test

@@ -23,4 +23,20 @@ private:
     qint64 m_written = 0;
 };
 
+// Writes to /dev/full, where every write fails with ENOSPC, and reports the
+// failure as QSaveFile does when its buffer cannot be written out: -1 and no
+// reason of its own.
+class FullDevice : public QIODevice {
+public:
+    FullDevice();
+    ~FullDevice() override;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    int m_fd;
+};
+
 } // namespace quarrelby::test

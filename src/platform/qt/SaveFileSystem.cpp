@@ -7,14 +7,39 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace quarrelby {
 
 namespace {
+
+bool effectivelyWritable(const QString &path)
+{
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+// The folder allows no new file, but the file itself may be written: the
+// one case where the file is written in place.
+bool onlyWritableInPlace(const QString &path)
+{
+    const QFileInfo file(path);
+    return file.isFile() && !effectivelyWritable(file.absolutePath()) && effectivelyWritable(path);
+}
 
 // A file being saved. Until Close commits it, the bytes live in a temporary
 // file that QSaveFile removes when it is destroyed; the end hook does the
 // same if the program ends at once in the middle of a save, when no
 // destructor runs.
+//
+// In a folder where no new file may be made, a file that may be written is
+// written in place instead. Its old content is kept in memory and put back
+// when the save fails or is abandoned (the end hook included); only if that
+// too fails, or the process is killed, is the file left with the lines
+// written so far.
 class SaveFileStream : public TextStream {
 public:
     SaveFileStream(SystemService &shell, const QString &path, const SaveFileSystemObject::DeviceFilter &filter)
@@ -22,7 +47,7 @@ public:
         , m_path(QDir::toNativeSeparators(path))
         , m_file(path)
     {
-        if (!m_file.open(QIODevice::WriteOnly))
+        if (!m_file.open(QIODevice::WriteOnly) && !openInPlace(path))
             throw AutomationError(QStringLiteral("Cannot create %1: %2").arg(m_path, m_file.errorString()));
         if (filter)
             m_filter = filter(m_file);
@@ -55,18 +80,47 @@ public:
         m_lines->Close();
         if (m_filter)
             m_filter->close();
-        if (!m_file.commit())
-            throw AutomationError(QStringLiteral("Cannot save %1: %2").arg(m_path, m_file.errorString()));
+        if (!m_file.commit()) {
+            const QString reason = m_file.errorString();
+            restoreInPlace();
+            throw AutomationError(QStringLiteral("Cannot save %1: %2").arg(m_path, reason));
+        }
     }
 
 private:
+    bool openInPlace(const QString &path)
+    {
+        if (!onlyWritableInPlace(path))
+            return false;
+        QFile old(path);
+        if (!old.open(QIODevice::ReadOnly))
+            return false;
+        m_oldContent = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            return false;
+        old.close();
+        m_file.setDirectWriteFallback(true);
+        m_inPlace = m_file.open(QIODevice::WriteOnly);
+        return m_inPlace;
+    }
+
     void discard()
     {
-        if (m_file.isOpen()) {
-            m_file.cancelWriting();
-            // A cancelled commit removes the temporary file and reports false.
-            (void)m_file.commit();
-        }
+        if (!m_file.isOpen())
+            return;
+        m_file.cancelWriting();
+        // A cancelled commit removes the temporary file and reports false.
+        (void)m_file.commit();
+        restoreInPlace();
+    }
+
+    void restoreInPlace()
+    {
+        if (!m_inPlace)
+            return;
+        QFile file(m_file.fileName());
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(m_oldContent);
     }
 
     SystemService &m_shell;
@@ -74,8 +128,10 @@ private:
     QSaveFile m_file;
     std::unique_ptr<QIODevice> m_filter;
     std::unique_ptr<DeviceTextStream> m_lines;
+    QByteArray m_oldContent; // written in place: what to put back
     int m_endHook = 0;
     bool m_closed = false;
+    bool m_inPlace = false;
 };
 
 } // namespace
@@ -89,19 +145,25 @@ DeviceTextStream::DeviceTextStream(QIODevice &device, QString name)
 {
 }
 
-void DeviceTextStream::fail()
+void DeviceTextStream::fail(int systemError)
 {
-    m_failed = true;
-    QString reason = m_device.errorString();
-    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
-        reason = QStringLiteral("Device I/O error");
-    throw AutomationError(QStringLiteral("Cannot write %1: %2").arg(m_name, reason));
+    if (!m_failed) {
+        m_failed = true;
+        m_reason = m_device.errorString();
+        // A file device that fails while it empties its buffer gives no
+        // reason of its own (QSaveFile says "Unknown error"); the system's
+        // is the one the user needs, such as a full disk.
+        if (m_reason.isEmpty() || m_reason == QLatin1String("Unknown error"))
+            m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
+                                        : QStringLiteral("Device I/O error");
+    }
+    throw AutomationError(QStringLiteral("Cannot write %1: %2").arg(m_name, m_reason));
 }
 
 void DeviceTextStream::WriteLine(const QString &line)
 {
     if (m_failed)
-        fail();
+        fail(0);
     const qsizetype needed = m_encoder.requiredSpace(line.size()) + 2;
     if (m_buffer.size() < needed)
         m_buffer.resize(needed);
@@ -109,14 +171,15 @@ void DeviceTextStream::WriteLine(const QString &line)
     *end++ = '\r';
     *end++ = '\n';
     const qint64 size = end - m_buffer.constData();
+    errno = 0;
     if (m_device.write(m_buffer.constData(), size) != size)
-        fail();
+        fail(errno);
 }
 
 void DeviceTextStream::Close()
 {
     if (m_failed)
-        fail();
+        fail(0);
 }
 
 SaveFileSystemObject::SaveFileSystemObject(SystemService &shell, DeviceFilter filter)

@@ -29,12 +29,14 @@ public:
     [[nodiscard]] bool failed() const { return m_failed; }
 
 private:
-    [[noreturn]] void fail();
+    // systemError: errno after the failed write, or 0.
+    [[noreturn]] void fail(int systemError);
 
     QIODevice &m_device;
     QString m_name;
     QStringEncoder m_encoder;
     QByteArray m_buffer;
+    QString m_reason;
     bool m_failed = false;
 };
 
