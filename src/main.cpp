@@ -1,10 +1,12 @@
 #include "app/Form1.h"
+#include "app/PlatformClasses.h"
 #include "app/Startup.h"
 #include "platform/Automation.h"
-#include "app/PlatformClasses.h"
+#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -20,5 +22,7 @@ int main(int argc, char *argv[])
     shell.setMainWindow(&window);
     quarrelby::Form_Load(window);
     quarrelby::showCentred(window);
+    // What earlier runs left for the spreadsheet program, now that it is done.
+    quarrelby::removeUnusedWorkbookFolders(QDir::tempPath());
     return QApplication::exec();
 }

@@ -120,12 +120,11 @@ void PushButton1_Click(FormContext &form)
                         });
                         trap(156, [&] { ++column; });
                     } else {
+                        // Every value is a text cell, so "=" is kept: no value can be
+                        // taken for a formula.
                         trap(158, [&] {
-                            QString value = list.subItem(r, c - 1);
-                            // Keeps the sheet from taking a contact's text for a formula.
-                            if (value.contains(u'='))
-                                value.remove(u'=');
-                            object(object(activeSheet()).invoke(u"cells", {row, column})).put(u"Value", {}, value);
+                            object(object(activeSheet()).invoke(u"cells", {row, column}))
+                                .put(u"Value", {}, list.subItem(r, c - 1));
                         });
                         trap(160, [&] { ++column; });
                     }

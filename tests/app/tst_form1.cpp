@@ -2,12 +2,13 @@
 // states, tab order, pointer feedback, the list view and closing.
 
 #include "TestWindow.h"
-#include "core/MousePointer.h"
+#include "app/PlatformClasses.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "core/MousePointer.h"
 #include "platform/qt/QtShell.h"
+#include "platform/qt/SaveFileSystem.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -83,6 +84,45 @@ int closeDuringExport(int argc, char **argv)
     return 3;
 }
 
+// Child mode: the real window, shell and workbook export over a long list,
+// with a spreadsheet program registered; the window is closed as soon as the
+// workbook's folder exists. The program ends inside the export, and must not
+// leave the folder behind.
+int closeDuringWorkbook(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("QUARRELBY_TEST_CLOSE_WORKBOOK_DIR");
+    QtShell shell;
+    AutomationFactory automation;
+    registerPlatformClasses(automation, shell);
+    Form1 form(shell, automation);
+    shell.setMainWindow(&form);
+    for (int k = 1; k <= 3; ++k)
+        form.list().addColumn(QStringLiteral("Column %1").arg(k));
+    for (int r = 1; r <= 200000; ++r) {
+        form.list().addRow(QStringLiteral("Contact %1").arg(r));
+        form.list().setCell(r, 2, QStringLiteral("mail%1@example.com").arg(r));
+        form.list().setChecked(r, true);
+    }
+    form.show();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &form, [&] {
+        if (QDir::temp().entryList({QStringLiteral("quarrelby-*")}, QDir::Dirs).isEmpty())
+            return;
+        QFile marker(folder + QStringLiteral("/saw-folder"));
+        marker.open(QIODevice::WriteOnly);
+        form.close();
+    });
+    watch.start(5);
+    QTimer::singleShot(0, &form, [&] {
+        form.PushButton1->click();
+        QFile marker(folder + QStringLiteral("/export-finished"));
+        marker.open(QIODevice::WriteOnly);
+    });
+    QApplication::exec();
+    return 3;
+}
+
 } // namespace
 
 class TestForm1 : public QObject {
@@ -118,6 +158,9 @@ private slots:
     void buttonsReachTheirHandlers();
 
     void closingEndsTheProgramDuringAnExport();
+    void closingDuringAWorkbookLeavesNoFolder();
+    void extractionDuringASave_data();
+    void extractionDuringASave();
 };
 
 void TestForm1::initTestCase()
@@ -700,10 +743,92 @@ void TestForm1::closingEndsTheProgramDuringAnExport()
     QCOMPARE(old.readAll(), QByteArray("the user's old file\r\n"));
 }
 
+void TestForm1::closingDuringAWorkbookLeavesNoFolder()
+{
+    QTemporaryDir folder;
+    const QString temp = folder.filePath(QStringLiteral("tmp"));
+    const QString bin = folder.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(temp) && QDir().mkpath(bin));
+    // A desktop with a spreadsheet program that is never reached.
+    for (const char *name : {"xdg-mime", "xdg-open"}) {
+        QFile script(bin + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho libreoffice-calc.desktop\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUARRELBY_TEST_CLOSE_WORKBOOK_DIR"), folder.path());
+    environment.insert(QStringLiteral("TMPDIR"), temp);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.filePath(QStringLiteral("runtime")));
+    environment.insert(QStringLiteral("PATH"), bin + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY(QFile::exists(folder.filePath(QStringLiteral("saw-folder"))));
+    QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("export-finished"))));
+    QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList {});
+}
+
+void TestForm1::extractionDuringASave_data()
+{
+    QTest::addColumn<bool>("commaDelimited");
+    QTest::addColumn<int>("atYield");
+    QTest::newRow("text file, measuring") << false << 50;
+    QTest::newRow("text file, writing") << false << 140;
+    QTest::newRow("comma-delimited") << true << 2;
+}
+
+// A new extraction clicked while a save yields replaces the rows under it
+// (unticked, possibly others): the save must say so and keep the old file
+// rather than write only some of the rows.
+void TestForm1::extractionDuringASave()
+{
+    QFETCH(bool, commaDelimited);
+    QFETCH(int, atYield);
+    test::TestWindow t;
+    t.automation.registerClass(
+        QStringLiteral("Scripting.FileSystemObject"), [&t] { return std::make_unique<SaveFileSystemObject>(t.shell); });
+    t.outlook.items = {test::fullContact(1), test::fullContact(2), test::fullContact(3)};
+    Form1 &form = t.show();
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    QCOMPARE(form.list().itemCount(), 3);
+    for (int i = 1; i <= 3; ++i)
+        form.list().setChecked(i, true);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("contacts.txt"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the user's old file\r\n") > 0);
+    old.close();
+    t.shell.realFileSystem = true;
+    t.shell.saveNames = {path};
+    t.shell.messages.clear();
+    t.shell.onYield = [&](int n) {
+        if (n == atYield)
+            QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    };
+    QTest::mouseClick(commaDelimited ? form.PushButton4 : form.PushButton6, Qt::LeftButton);
+
+    const QStringList texts = t.shell.texts();
+    QCOMPARE(texts.size(), 3); // the overwrite question, the nested "Done.", the report
+    QCOMPARE(texts.at(1), QStringLiteral("Done."));
+    QVERIFY2(texts.last().contains(QLatin1String("The list changed while it was being saved; the file was not saved.")),
+        qPrintable(texts.last()));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("the user's old file\r\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("contacts.txt")});
+}
+
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsSet("QUARRELBY_TEST_CLOSE_DIR"))
         return closeDuringExport(argc, argv);
+    if (qEnvironmentVariableIsSet("QUARRELBY_TEST_CLOSE_WORKBOOK_DIR"))
+        return closeDuringWorkbook(argc, argv);
     QApplication app(argc, argv);
     TestForm1 test;
     return QTest::qExec(&test, argc, argv);

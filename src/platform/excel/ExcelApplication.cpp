@@ -7,9 +7,13 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace quarrelby {
@@ -17,6 +21,10 @@ namespace quarrelby {
 namespace {
 
 const QString kOpener = QStringLiteral("xdg-open");
+const QString kFolderPrefix = QStringLiteral("quarrelby-");
+// A folder this recent may still be in the making, or its workbook on its
+// way into a spreadsheet program that is starting.
+constexpr qint64 kFolderGraceSeconds = 120;
 
 [[noreturn]] void unsupported()
 {
@@ -113,6 +121,7 @@ struct Workbook {
     // it was handed over sends the whole sheet back to being written at
     // release. The folder is declared first so that it outlives the stream.
     std::unique_ptr<QTemporaryDir> folder;
+    int folderEndHook = 0; // removes the folder if the program ends first
     std::unique_ptr<WorkbookStream> stream;
     size_t handedOver = 0; // rows given to the stream
     bool streamable = true;
@@ -137,8 +146,10 @@ public:
     void beforeWrite(Workbook &workbook, int row);
 
 private:
+    void makeFolder(Workbook &workbook);
+    void dropFolder(Workbook &workbook);
     void startStream(Workbook &workbook);
-    static void abandonStream(Workbook &workbook);
+    void abandonStream(Workbook &workbook);
     void publish(Workbook &workbook);
     void open(const QString &path);
     void tell(const QString &text) noexcept;
@@ -149,8 +160,18 @@ private:
 Session::~Session()
 {
     // An application that was never shown has nothing the user could see.
-    if (!visible)
+    if (!visible) {
+        for (auto &workbook : workbooks)
+            abandonStream(*workbook);
         return;
+    }
+    // Folders of earlier workbooks that the spreadsheet program has let go of.
+    QStringList own;
+    for (const auto &workbook : workbooks) {
+        if (workbook->folder)
+            own << workbook->folder->path();
+    }
+    removeUnusedWorkbookFolders(QDir::tempPath(), own);
     // Writing a large workbook takes seconds, after the export has already
     // given the arrow back. The failures are told once the cursor is back.
     QStringList failures;
@@ -168,13 +189,16 @@ Session::~Session()
             }
         }
     }
+    for (auto &workbook : workbooks)
+        dropFolder(*workbook); // kept on disk where published
     for (const QString &failure : failures)
         tell(failure);
 }
 
 std::unique_ptr<QTemporaryDir> newFolder()
 {
-    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quarrelby-XXXXXX"));
+    auto folder = std::make_unique<QTemporaryDir>(
+        QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + QStringLiteral("XXXXXX"));
     if (!folder->isValid())
         throw AutomationError(
             QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
@@ -210,10 +234,25 @@ void Session::beforeWrite(Workbook &workbook, int row)
     }
 }
 
+// The folder goes when the program ends at once (the window closed in the
+// middle of an export), when no destructor runs.
+void Session::makeFolder(Workbook &workbook)
+{
+    workbook.folder = newFolder();
+    workbook.folderEndHook = m_shell.addEndHook([path = workbook.folder->path()] { QDir(path).removeRecursively(); });
+}
+
+// Removes the folder, unless it was published (no longer removed automatically).
+void Session::dropFolder(Workbook &workbook)
+{
+    m_shell.removeEndHook(std::exchange(workbook.folderEndHook, 0));
+    workbook.folder.reset();
+}
+
 void Session::startStream(Workbook &workbook)
 {
     try {
-        workbook.folder = newFolder();
+        makeFolder(workbook);
         workbook.stream = std::make_unique<WorkbookStream>(bookPath(*workbook.folder, workbook.number));
     } catch (...) {
         // Written at release instead, where a failure is told to the user.
@@ -224,7 +263,7 @@ void Session::startStream(Workbook &workbook)
 void Session::abandonStream(Workbook &workbook)
 {
     workbook.stream.reset();
-    workbook.folder.reset();
+    dropFolder(workbook);
     workbook.streamable = false;
 }
 
@@ -236,13 +275,19 @@ void Session::publish(Workbook &workbook)
             workbook.stream->addRow(rows[workbook.handedOver]);
         workbook.stream->finish(workbook.sheet.columnWidths);
     } else {
-        workbook.folder = newFolder();
+        makeFolder(workbook);
         writeWorkbook(bookPath(*workbook.folder, workbook.number), workbook.sheet);
     }
+    // Read-only, the spreadsheet program opens it as a document that cannot
+    // be saved where it is: a save asks for a name and a place.
+    const QString path = bookPath(*workbook.folder, workbook.number);
+    if (!QFile::setPermissions(path, QFileDevice::ReadOwner))
+        throw AutomationError(
+            QStringLiteral("The workbook %1 could not be made read-only.").arg(QDir::toNativeSeparators(path)));
     // The spreadsheet program reads the file after this process has let go of
-    // it, and the user saves it from there.
+    // it; the folder is removed once nothing holds the workbook open.
     workbook.folder->setAutoRemove(false);
-    open(bookPath(*workbook.folder, workbook.number));
+    open(path);
 }
 
 void Session::open(const QString &path)
@@ -274,6 +319,10 @@ void setCell(Session &session, Workbook &workbook, int row, int column, const QV
         throw AutomationError(
             QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
                 .arg(text.size()));
+    if (const qsizetype stored = storedLength(text); stored > kMaxCellLength)
+        throw AutomationError(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
+                                             "in it is stored escaped; a sheet cell holds at most 32,767 characters")
+                                  .arg(stored));
     session.beforeWrite(workbook, row);
     auto &rows = workbook.sheet.rows;
     if (rows.size() < static_cast<size_t>(row)) {
@@ -549,7 +598,63 @@ private:
     std::shared_ptr<Session> m_session;
 };
 
+// The files that some process of this user holds open, as /proc shows them.
+QSet<QString> filesHeldOpen()
+{
+    QSet<QString> held;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (pid.isEmpty() || !pid.front().isDigit())
+            continue;
+        const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
+        for (const QString &fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+            const QString target = QFile::symLinkTarget(fds.filePath(fd));
+            if (!target.isEmpty())
+                held.insert(target);
+        }
+    }
+    return held;
+}
+
+// A folder is in use while a spreadsheet program holds a workbook in it: its
+// lock file lies beside the workbook, or a process has the file open.
+bool folderInUse(const QDir &folder, const QSet<QString> &held, const QDateTime &graceStart)
+{
+    const QFileInfo self(folder.path());
+    if (self.lastModified() > graceStart)
+        return true;
+    const QFileInfoList entries
+        = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (name.startsWith(QLatin1String(".~lock.")) && name.endsWith(u'#'))
+            return true;
+        if (entry.lastModified() > graceStart || held.contains(entry.canonicalFilePath()))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep)
+{
+    const QDir top(temporaryFolder);
+    const QFileInfoList candidates
+        = top.entryInfoList({kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QDateTime graceStart = QDateTime::currentDateTimeUtc().addSecs(-kFolderGraceSeconds);
+    std::optional<QSet<QString>> held; // looked up once, when needed
+    for (const QFileInfo &candidate : candidates) {
+        // Only folders this user made; another user's are theirs to keep.
+        if (candidate.isSymLink() || candidate.ownerId() != ::geteuid() || keep.contains(candidate.absoluteFilePath()))
+            continue;
+        if (!held)
+            held = filesHeldOpen();
+        const QDir folder(candidate.absoluteFilePath());
+        if (!folderInUse(folder, *held, graceStart))
+            QDir(folder).removeRecursively();
+    }
+}
 
 void requireSpreadsheetApplication()
 {

@@ -3,6 +3,7 @@
 #include "platform/ExcelObject.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -16,6 +17,14 @@ inline constexpr char kXlsxMimeType[] = "application/vnd.openxmlformats-officedo
 // (xdg-mime knows no default for the type), since nobody could then see the
 // workbook.
 void requireSpreadsheetApplication();
+
+// Removes the folders that earlier workbooks were written into ("quarrelby-"
+// folders of this user in the temporary folder), except those still in use: a
+// spreadsheet program's lock file beside the workbook, a workbook that some
+// process holds open, or anything changed in the last two minutes. Folders
+// named in keep are left alone. Runs at start-up and whenever workbooks are
+// published.
+void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep = {});
 
 // "Excel.Application": requireSpreadsheetApplication(), then
 // makeExcelApplication(shell).

@@ -59,15 +59,25 @@ bool isHex(QChar c)
 // Spreadsheet programs read "_xHHHH_" in a cell's text as an escaped
 // character. The file format escapes a literal one by writing its underscore
 // as "_x005F_". (Control characters are escaped by libxlsxwriter itself.)
+bool startsLiteralEscape(const QString &text, qsizetype i)
+{
+    return text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && isHex(text[i + 2]) && isHex(text[i + 3])
+        && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == u'_';
+}
+
+bool mayHoldLiteralEscape(const QString &text)
+{
+    return text.contains(QLatin1String("_x"));
+}
+
 QString escapeLiteralEscapes(const QString &text)
 {
-    if (!text.contains(u'_') || !text.contains(QLatin1String("_x")))
+    if (!mayHoldLiteralEscape(text))
         return text;
     QString escaped;
     escaped.reserve(text.size() + 12);
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && isHex(text[i + 2]) && isHex(text[i + 3])
-            && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == u'_') {
+        if (startsLiteralEscape(text, i)) {
             escaped += QLatin1String("_x005F_");
             continue;
         }
@@ -194,6 +204,20 @@ private:
     lxw_worksheet *m_worksheet = nullptr;
     Utf8Buffer m_utf8;
 };
+
+qsizetype storedLength(const QString &text)
+{
+    // An escape takes seven characters and adds six, and escapes may share
+    // an underscore: the stored text is at most about twice as long.
+    if (text.size() <= (kMaxCellLength - 7) / 2 || !mayHoldLiteralEscape(text))
+        return text.size();
+    qsizetype length = text.size();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (startsLiteralEscape(text, i))
+            length += 6;
+    }
+    return length;
+}
 
 double fittedWidth(const QString &text)
 {

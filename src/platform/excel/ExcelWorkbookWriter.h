@@ -63,6 +63,11 @@ private:
     std::thread m_thread;
 };
 
+// The length of the text as the file stores it, in UTF-16 code units: a
+// literal "_xHHHH_" is stored escaped, six characters longer. This is the
+// length that must stay within kMaxCellLength.
+[[nodiscard]] qsizetype storedLength(const QString &text);
+
 // The width in characters that fits the text on one line.
 [[nodiscard]] double fittedWidth(const QString &text);
 

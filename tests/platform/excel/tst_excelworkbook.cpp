@@ -17,6 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace quarrelby;
 using namespace quarrelby::test;
 
@@ -57,6 +60,13 @@ Sheet readSheet(const QString &path)
     for (auto it = widths.begin(); it != widths.end(); ++it)
         sheet.widths[it.key()] = it.value().toDouble();
     return sheet;
+}
+
+void setTime(const QString &path, const QDateTime &time)
+{
+    const timespec when {static_cast<time_t>(time.toSecsSinceEpoch()), 0};
+    const timespec times[2] {when, when};
+    QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
 }
 
 void writeScript(const QString &path, const QByteArray &body)
@@ -127,6 +137,7 @@ private slots:
     void membersIgnoreCase();
     void refusedCalls_data();
     void refusedCalls();
+    void foldersRemovedOnceUnused();
 
 private:
     QStringList temporaryEntries() const { return QDir(m_temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
@@ -159,18 +170,23 @@ void TestExcelWorkbook::init()
 void TestExcelWorkbook::exportRoundTrips()
 {
     Harness h;
-    h.fill({QStringLiteral("Full Name"), QStringLiteral("=Header"), QStringLiteral("Notes"), QStringLiteral("Extra")},
+    h.fill({QStringLiteral("Full Name"), QStringLiteral("=Header"), QStringLiteral("Notes"), QStringLiteral("Extra"),
+               QStringLiteral("Web")},
         {{QStringLiteral("x"), QStringLiteral("José Müller 日本 😀"), QStringLiteral("=SUM(A1:A3)"),
-             QStringLiteral("Line 1\r\nLine 2, \"quoted\""), QStringLiteral("_x0041_")},
+             QStringLiteral("Line 1\r\nLine 2, \"quoted\""), QStringLiteral("_x0041_"),
+             QStringLiteral("https://example.com/?id=42")},
             {QString(), QStringLiteral("Not ticked"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")},
             {QStringLiteral("x"), QStringLiteral("=1+1"), QStringLiteral("00123"), QStringLiteral("2021-08-31"),
-                QStringLiteral("TRUE")}});
+                QStringLiteral("TRUE"), QStringLiteral("a=b")}});
     PushButton1_Click(h.form);
 
     QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
     const QString path = h.opened();
     QVERIFY(!path.isEmpty());
     QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Book1.xlsx"));
+    // Read-only, so that the spreadsheet program cannot save it back there.
+    const auto userBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    QCOMPARE(QFileInfo(path).permissions() & ~userBits, QFileDevice::ReadOwner);
     QVERIFY(QFileInfo(path).absolutePath().startsWith(m_temp + QLatin1String("/quarrelby-")));
 
     const Sheet sheet = readSheet(path);
@@ -179,20 +195,24 @@ void TestExcelWorkbook::exportRoundTrips()
         {{1, 2}, QStringLiteral("=Header")},
         {{1, 3}, QStringLiteral("Notes")},
         {{1, 4}, QStringLiteral("Extra")},
+        {{1, 5}, QStringLiteral("Web")},
         {{2, 1}, QStringLiteral("José Müller 日本 😀")},
-        {{2, 2}, QStringLiteral("SUM(A1:A3)")},
+        {{2, 2}, QStringLiteral("=SUM(A1:A3)")},
         {{2, 3}, QStringLiteral("Line 1\r\nLine 2, \"quoted\"")},
         {{2, 4}, QStringLiteral("_x0041_")},
+        {{2, 5}, QStringLiteral("https://example.com/?id=42")},
         {{4, 1}, QStringLiteral("=1+1")},
         {{4, 2}, QStringLiteral("00123")},
         {{4, 3}, QStringLiteral("2021-08-31")},
         {{4, 4}, QStringLiteral("TRUE")},
+        {{4, 5}, QStringLiteral("a=b")},
     };
     QCOMPARE(sheet.cells, expected);
     QCOMPARE(sheet.types, QSet<QString> {QStringLiteral("s")});
     // Every column fitted to its longest text.
     QCOMPARE(sheet.widths.keys(),
-        (QList<QString> {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}));
+        (QList<QString> {
+            QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")}));
     QVERIFY(sheet.widths.value(QStringLiteral("C")) >= QStringLiteral("Line 1\r\nLine 2, \"quoted\"").size());
     QVERIFY(sheet.widths.value(QStringLiteral("D")) < sheet.widths.value(QStringLiteral("C")));
 }
@@ -200,37 +220,48 @@ void TestExcelWorkbook::exportRoundTrips()
 void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
 {
     QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("start"); // followed by "é" up to the length
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("line"); // 0: no failure
 
-    QTest::newRow("longest a cell holds") << 2 << 32767 << 0;
-    QTest::newRow("one more, later column") << 2 << 32768 << 158;
-    QTest::newRow("one more, first column") << 1 << 32768 << 154;
+    QTest::newRow("longest a cell holds") << 2 << QString() << 32767 << 0;
+    QTest::newRow("one more, later column") << 2 << QString() << 32768 << 158;
+    QTest::newRow("one more, first column") << 1 << QString() << 32768 << 154;
+    // A literal escape is stored six characters longer.
+    const QString escape = QStringLiteral("_x0041_");
+    QTest::newRow("escaped, longest") << 2 << escape << 32767 - 6 << 0;
+    QTest::newRow("escaped, at the limit") << 2 << escape << 32767 << 158;
+    // Two escapes sharing an underscore.
+    QTest::newRow("escaped twice, first column") << 1 << escape + QStringLiteral("x0042_") << 32767 - 11 << 154;
+    QTest::newRow("look-alike, at the limit") << 2 << QStringLiteral("_x004G_") << 32767 << 0;
 }
 
 void TestExcelWorkbook::tooLongValueFailsItsCellOnly()
 {
     QFETCH(int, column);
+    QFETCH(QString, start);
     QFETCH(int, length);
     QFETCH(int, line);
 
     Harness h;
     h.fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
         {{QStringLiteral("x"), QStringLiteral("name"), QStringLiteral("mail"), QStringLiteral("phone")}});
-    h.list.setCell(1, column, QString(length, u'é'));
+    const QString value = start + QString(length - start.size(), u'é');
+    h.list.setCell(1, column, value);
     PushButton1_Click(h.form);
 
     if (line == 0) {
-        QVERIFY(h.shell.messages.isEmpty());
+        QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
     } else {
         QCOMPARE(h.shell.messages.size(), 1);
         const QString text = h.shell.messages.first().text;
         QVERIFY2(text.contains(QLatin1String("32,767")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Form1.PushButton1_Click at line %1").arg(line)), qPrintable(text));
     }
+    // The rest of the workbook is written either way.
     const Sheet sheet = readSheet(h.opened());
     QCOMPARE(sheet.cells.size(), line == 0 ? 6 : 5);
-    QCOMPARE(sheet.cells.value({2, column}).size(), line == 0 ? length : 0);
+    QCOMPARE(sheet.cells.value({2, column}), line == 0 ? value : QString());
     QCOMPARE(sheet.cells.value({2, 3}), QStringLiteral("phone"));
 }
 
@@ -486,6 +517,60 @@ void TestExcelWorkbook::refusedCalls()
     } catch (const AutomationError &error) {
         QCOMPARE(error.description(), description);
     }
+}
+
+void TestExcelWorkbook::foldersRemovedOnceUnused()
+{
+    // Folders left by earlier runs, all an hour old unless said otherwise.
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    auto folder = [&](const QString &name, const QStringList &files, bool old = true) {
+        const QString path = m_temp + QLatin1Char('/') + name;
+        QVERIFY(QDir().mkpath(path));
+        for (const QString &file : files) {
+            QFile f(path + QLatin1Char('/') + file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("PK");
+            f.close();
+            if (old)
+                setTime(f.fileName(), hourAgo);
+        }
+        if (old)
+            setTime(path, hourAgo);
+    };
+    const QString book = QStringLiteral("Book1.xlsx");
+    folder(QStringLiteral("quarrelby-closed"), {book});
+    folder(QStringLiteral("quarrelby-empty"), {});
+    folder(QStringLiteral("quarrelby-locked"), {book, QStringLiteral(".~lock.Book1.xlsx#")});
+    folder(QStringLiteral("quarrelby-recent"), {book}, false);
+    folder(QStringLiteral("quarrelby-open"), {book});
+    folder(QStringLiteral("quarrelby-own"), {book});
+    folder(QStringLiteral("other-closed"), {book});
+    // A program that holds the workbook open, as a spreadsheet program does.
+    QProcess holder;
+    holder.start(QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("exec 3<\"$1\"; echo ready; exec sleep 60"), QStringLiteral("sh"),
+            m_temp + QStringLiteral("/quarrelby-open/") + book});
+    QVERIFY(holder.waitForReadyRead(10000));
+
+    removeUnusedWorkbookFolders(m_temp, {m_temp + QStringLiteral("/quarrelby-own")});
+    holder.kill();
+    holder.waitForFinished();
+
+    QStringList expected {QStringLiteral("other-closed"), QStringLiteral("quarrelby-locked"),
+        QStringLiteral("quarrelby-open"), QStringLiteral("quarrelby-own"), QStringLiteral("quarrelby-recent")};
+    QCOMPARE(temporaryEntries().join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
+
+    // An export does the same before it opens its own workbook; the folders
+    // kept above are no longer held or named.
+    folder(QStringLiteral("quarrelby-closed"), {book});
+    expected = QStringList {
+        QStringLiteral("other-closed"), QStringLiteral("quarrelby-locked"), QStringLiteral("quarrelby-recent")};
+    Harness h;
+    h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
+    PushButton1_Click(h.form);
+    expected << QFileInfo(h.opened()).dir().dirName();
+    expected.sort();
+    QCOMPARE(temporaryEntries(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestExcelWorkbook)
