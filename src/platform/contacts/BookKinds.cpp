@@ -2,6 +2,7 @@
 
 #include "platform/AutomationError.h"
 #include "platform/contacts/EdsBook.h"
+#include "platform/contacts/OutlookDataFile.h"
 #include "platform/contacts/ThunderbirdBook.h"
 #include "platform/contacts/VCardFiles.h"
 
@@ -59,7 +60,7 @@ std::unique_ptr<ContactSource> openBook(const FoundBook &book)
     case BookKind::Thunderbird:
         return openThunderbirdBook(book.path);
     case BookKind::OutlookDataFile:
-        return unreadable("The Outlook data file \"%1\" cannot be read by this version of Quarrelby.", book.path);
+        return openOutlookDataFile(book.path);
     case BookKind::OtherDatabase:
         break;
     }

@@ -1,6 +1,7 @@
 #include "platform/contacts/Discovery.h"
 
 #include "platform/contacts/BookKinds.h"
+#include "platform/contacts/OutlookDataFile.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QFile>
@@ -390,7 +391,7 @@ BookKind recogniseBook(const QByteArray &path)
     const ssize_t got = ::read(fd, head, sizeof head);
     ::close(fd);
     const QByteArray first(head, got > 0 ? got : 0);
-    if (first.startsWith("!BDN"))
+    if (isOutlookDataFile(first))
         return BookKind::OutlookDataFile;
     if (first == QByteArray("SQLite format 3", 16))
         return databaseKind(path);

@@ -2,6 +2,7 @@
 // HOME and the XDG variables point into a temporary folder, and the books
 // are real files and folders there.
 
+#include "Corpus.h"
 #include "ScriptedShell.h"
 #include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
@@ -460,6 +461,32 @@ private slots:
         const Walk walk;
         QCOMPARE(walk.shell.texts(), QStringList());
         QCOMPARE(walk.column(1), QStringList {"Someone"});
+    }
+
+    // Outlook data files from Windows through the real reader: found in the
+    // Documents folder when nothing else holds a contact, or named; a
+    // truncated one reported by name while the others are read.
+    void outlookDataFilesFromCorpus()
+    {
+        QUARRELBY_REQUIRE_CORPUS(corpus, "pst");
+        const QByteArray folder = QFile::encodeName(corpus);
+        const QByteArray aspose = folder + "/aspose-samplecontacts-6contacts-unicode.pst";
+        makeFolder(at("Documents"));
+        QCOMPARE(::symlink(aspose.constData(), at("Documents/contacts.pst").constData()), 0);
+        {
+            const Walk walk;
+            QCOMPARE(walk.shell.texts(), QStringList());
+            QCOMPARE(walk.column(1).size(), 6);
+            QCOMPARE(walk.column(1).first(), QStringLiteral("Sebastian Wright"));
+        }
+        const QByteArray truncated = folder + "/malformed-truncated-header-40bytes.pst";
+        qputenv("QUARRELBY_CONTACTS", folder + "/javalibpst-distlist-contact-unicode.pst:" + truncated + ':' + aspose);
+        const Walk walk;
+        QCOMPARE(walk.column(1).size(), 1 + 6);
+        QCOMPARE(walk.column(1).last(), QStringLiteral("Bertha A. Buell"));
+        QCOMPARE(walk.shell.texts().size(), 1);
+        QVERIFY(walk.shell.texts().first().contains(QFile::decodeName(truncated)));
+        QVERIFY(walk.shell.texts().first().contains(QStringLiteral("at line 192")));
     }
 
     // A book that cannot be read is reported under the walk's line, naming
