@@ -56,7 +56,9 @@ public:
             // One book may list a uid twice, as Outlook would; a uid that an
             // earlier book listed is the same contact synchronised twice.
             if (contact.uid.empty() || !m_listedBefore.contains(contact.uid)) {
-                if (!contact.uid.empty() && !contact.distributionList)
+                // Only a later book can list it again: the last book (often
+                // the only one) keeps no set of 100,000 uids.
+                if (!contact.uid.empty() && !contact.distributionList && m_next < m_books.size())
                     m_listedHere.insert(contact.uid);
                 return std::make_unique<ContactItem>(std::move(contact));
             }
