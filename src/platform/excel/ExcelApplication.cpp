@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -617,22 +618,23 @@ QSet<QString> filesHeldOpen()
 }
 
 // A folder is in use while a spreadsheet program holds a workbook in it: its
-// lock file lies beside the workbook, or a process has the file open.
-bool folderInUse(const QDir &folder, const QSet<QString> &held, const QDateTime &graceStart)
+// lock file lies beside the workbook, something in it changed within the
+// grace period, or a process has a file in it open. The last is the costly
+// test (every process's open files), so it is asked only when the others
+// found nothing.
+bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::function<const QSet<QString> &()> &held)
 {
-    const QFileInfo self(folder.path());
-    if (self.lastModified() > graceStart)
+    if (QFileInfo(folder.path()).lastModified() > graceStart)
         return true;
     const QFileInfoList entries
         = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
-        if (name.startsWith(QLatin1String(".~lock.")) && name.endsWith(u'#'))
-            return true;
-        if (entry.lastModified() > graceStart || held.contains(entry.canonicalFilePath()))
+        if ((name.startsWith(QLatin1String(".~lock.")) && name.endsWith(u'#')) || entry.lastModified() > graceStart)
             return true;
     }
-    return false;
+    return std::any_of(entries.begin(), entries.end(),
+        [&](const QFileInfo &entry) { return held().contains(entry.canonicalFilePath()); });
 }
 
 } // namespace
@@ -644,15 +646,18 @@ void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringLi
         = top.entryInfoList({kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     const QDateTime graceStart = QDateTime::currentDateTimeUtc().addSecs(-kFolderGraceSeconds);
     std::optional<QSet<QString>> held; // looked up once, when needed
+    const auto heldOpen = [&held]() -> const QSet<QString> & {
+        if (!held)
+            held = filesHeldOpen();
+        return *held;
+    };
     for (const QFileInfo &candidate : candidates) {
         // Only folders this user made; another user's are theirs to keep.
         if (candidate.isSymLink() || candidate.ownerId() != ::geteuid() || keep.contains(candidate.absoluteFilePath()))
             continue;
-        if (!held)
-            held = filesHeldOpen();
-        const QDir folder(candidate.absoluteFilePath());
-        if (!folderInUse(folder, *held, graceStart))
-            QDir(folder).removeRecursively();
+        QDir folder(candidate.absoluteFilePath());
+        if (!folderInUse(folder, graceStart, heldOpen))
+            folder.removeRecursively();
     }
 }
 
