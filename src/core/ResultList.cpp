@@ -84,6 +84,8 @@ void ResultList::clearRows()
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_filledLength = 0;
+    m_filledRows = 0;
     m_shownRows = 0;
     endResetModel();
 }
@@ -92,11 +94,19 @@ int ResultList::addRow(const QString &text)
 {
     // The row before is complete (rows are filled in order): give back what
     // its string reserved for growing.
-    if (!m_rows.empty() && m_rows.back().text.capacity() > m_rows.back().text.size())
-        m_rows.back().text.squeeze();
+    if (!m_rows.empty()) {
+        QString &before = m_rows.back().text;
+        m_filledLength += before.size();
+        ++m_filledRows;
+        if (before.capacity() > before.size())
+            before.squeeze();
+    }
     Row row;
     if (headerCount() > 0) {
-        row.text.reserve(std::max<qsizetype>(text.size(), 256));
+        // Room for a row a little longer than the rows so far: most rows
+        // then grow without moving.
+        const qsizetype typical = m_filledRows > 0 ? m_filledLength / m_filledRows : 192;
+        row.text.reserve(std::max<qsizetype>(text.size(), typical + typical / 4 + 32));
         row.text.append(text);
         row.ends.assign(m_columns.size(), static_cast<quint32>(text.size()));
     }
@@ -132,11 +142,17 @@ void ResultList::replaceCell(int i, int k, QStringView text)
     const auto column = static_cast<size_t>(k - 1);
     const quint32 start = column == 0 ? 0 : row.ends[column - 1];
     const quint32 end = row.ends[column];
-    // Cells are mostly set in order, into an empty end of the row: an append.
-    row.text.replace(start, end - start, text.constData(), text.size());
+    // Cells are mostly set in order, into the empty end of the row.
     const auto newEnd = static_cast<quint32>(start + text.size());
-    for (size_t c = column; c < row.ends.size(); ++c)
-        row.ends[c] = row.ends[c] - end + newEnd;
+    if (start == end && end == static_cast<quint32>(row.text.size())) {
+        // Every cell after this one is empty and ends where this one does.
+        row.text.append(text);
+        std::fill(row.ends.begin() + static_cast<std::ptrdiff_t>(column), row.ends.end(), newEnd);
+    } else {
+        row.text.replace(start, end - start, text.constData(), text.size());
+        for (size_t c = column; c < row.ends.size(); ++c)
+            row.ends[c] = row.ends[c] - end + newEnd;
+    }
     cellChanged(i, k, Qt::DisplayRole);
 }
 

@@ -109,6 +109,9 @@ private:
     // Rows the views know of; less than m_rows.size() only inside a batch.
     int m_shownRows = 0;
     quint64 m_rowsRevision = 0;
+    // The length of the rows added so far, for the room a new row reserves.
+    qsizetype m_filledLength = 0;
+    qsizetype m_filledRows = 0;
 };
 
 } // namespace quarrelby

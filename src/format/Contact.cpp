@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <cstring>
+
 namespace quarrelby {
 
 namespace {
@@ -14,23 +16,56 @@ const char *const kPropertyNames[kContactPropertyCount] = {"FullName", "Birthday
     "OtherFaxNumber", "PagerNumber", "PrimaryTelephoneNumber", "RadioTelephoneNumber", "TelexNumber", "BusinessAddress",
     "HomeAddress", "OtherAddress", "Body"};
 
-QString fromUtf8(std::string_view text)
+bool isAscii(std::string_view text)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // Eight bytes at a time: nearly every value of an address book is ASCII.
+    size_t i = 0;
+    quint64 high = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        quint64 word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        high |= word;
+    }
+    for (; i < text.size(); ++i)
+        high |= static_cast<unsigned char>(text[i]);
+    return (high & 0x8080808080808080ULL) == 0;
 }
 
 } // namespace
 
-std::string_view Contact::utf8(int index) const
+void Contact::appendUtf8(int index, std::string_view utf8)
 {
+    appendUtf8(index, utf8, texts);
+}
+
+void Contact::appendUtf8(int index, std::string_view utf8, QString &sharedTexts)
+{
+    if (index == 0)
+        textsBegin = static_cast<quint32>(sharedTexts.size());
+    if (!utf8.empty()) {
+        const auto size = static_cast<qsizetype>(utf8.size());
+        if (isAscii(utf8))
+            sharedTexts.append(QLatin1StringView(utf8.data(), size));
+        else
+            sharedTexts.append(QString::fromUtf8(utf8.data(), size));
+    }
+    const auto end = static_cast<quint32>(sharedTexts.size());
+    for (auto i = static_cast<size_t>(index); i < ends.size(); ++i)
+        ends[i] = end;
+}
+
+QStringView Contact::view(int index) const
+{
+    if (index == Birthday)
+        return {};
     const auto i = static_cast<size_t>(index);
-    const size_t begin = i == 0 ? 0 : ends[i - 1];
-    return std::string_view(texts).substr(begin, ends[i] - begin);
+    const quint32 begin = i == 0 ? textsBegin : ends[i - 1];
+    return QStringView(texts).sliced(begin, ends[i] - begin);
 }
 
 QString Contact::text(int index) const
 {
-    return index == Birthday ? QString() : fromUtf8(utf8(index));
+    return view(index).toString();
 }
 
 QVariant Contact::value(int index) const

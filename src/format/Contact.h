@@ -2,6 +2,7 @@
 
 #include <QLatin1StringView>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 
 #include <array>
@@ -60,10 +61,14 @@ enum ContactProperty : int {
 // only thing kept of it once it has been read.
 struct Contact {
     bool distributionList = false;
-    // Every property but Birthday as UTF-8, back to back: property i ends at
-    // ends[i] and starts where property i - 1 ends.
-    std::string texts;
-    std::array<size_t, kContactPropertyCount> ends {};
+    // Every property but Birthday as UTF-16, back to back from textsBegin
+    // on: property i ends at ends[i] and starts where property i - 1 ends.
+    // Readers gather UTF-8 and convert it (appendUtf8) on the thread that
+    // reads the book, so whoever lists the contact takes the text as it is.
+    // Contacts read together may share one texts, each with its own range.
+    QString texts;
+    quint32 textsBegin = 0;
+    std::array<quint32, kContactPropertyCount> ends {};
     // Empty, a QDate, a QDateTime (a time was given), or text such as
     // "--03-15" for a birthday without a year.
     QVariant birthday;
@@ -71,7 +76,13 @@ struct Contact {
     // it has none. A contact whose uid was listed already is listed once.
     std::string uid;
 
-    [[nodiscard]] std::string_view utf8(int index) const;
+    // Appends the text of the next property, given as UTF-8, and ends it.
+    void appendUtf8(int index, std::string_view utf8);
+    // The same into texts shared with other contacts: this contact's range
+    // starts where texts ended at its property 0.
+    void appendUtf8(int index, std::string_view utf8, QString &sharedTexts);
+
+    [[nodiscard]] QStringView view(int index) const;
     [[nodiscard]] QString text(int index) const;
     [[nodiscard]] QVariant value(int index) const;
 };

@@ -23,11 +23,17 @@ const QString kOutlookProgId = QStringLiteral("Outlook.Application");
 
 QString dateFormatWithFullYear(const QLocale &locale)
 {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    // A two-digit year loses the century of every birthday.
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return format;
+    // Asked for every birthday of a large book: kept while the locale stays.
+    thread_local QLocale cachedLocale(QLocale::c());
+    thread_local QString cachedFormat;
+    if (cachedFormat.isEmpty() || locale != cachedLocale) {
+        cachedFormat = locale.dateFormat(QLocale::ShortFormat);
+        // A two-digit year loses the century of every birthday.
+        if (!cachedFormat.contains(QLatin1String("yyyy")))
+            cachedFormat.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+        cachedLocale = locale;
+    }
+    return cachedFormat;
 }
 
 QString timeText(const QLocale &locale, QTime time)

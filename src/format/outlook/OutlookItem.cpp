@@ -104,17 +104,17 @@ bool ContactMapper::read(PropertyBag &item, Contact &contact)
 
     contact = Contact();
     contact.distributionList = kind == ItemKind::DistributionList;
-    std::string &texts = contact.texts;
     for (int field = 0; field < kContactPropertyCount; ++field) {
         const PropertyKey key = kFieldKeys[field];
         if (key != 0 && item.text(key, m_value)) {
-            texts += m_value;
+            contact.appendUtf8(field, m_value);
         } else if (field == WebPage && item.text(tag::BusinessHomePage, m_value)) {
-            texts += m_value;
+            contact.appendUtf8(field, m_value);
         } else if (field == Body) {
-            readBody(item, texts);
+            contact.appendUtf8(field, readBody(item));
+        } else {
+            contact.appendUtf8(field, {});
         }
-        contact.ends[static_cast<size_t>(field)] = texts.size();
     }
     std::uint64_t birthday = 0;
     if (item.filetime(tag::Birthday, birthday))
@@ -122,16 +122,15 @@ bool ContactMapper::read(PropertyBag &item, Contact &contact)
     return true;
 }
 
-void ContactMapper::readBody(PropertyBag &item, std::string &texts)
+std::string ContactMapper::readBody(PropertyBag &item)
 {
-    if (item.text(tag::Body, m_value) && !m_value.empty()) {
-        texts += m_value;
-        return;
-    }
+    if (item.text(tag::Body, m_value) && !m_value.empty())
+        return m_value;
     // Without a plain text body Outlook still shows the notes: take the
     // text of the RTF one, without its markup.
     if (item.rtfBody(m_value))
-        texts += rtfToText(m_value);
+        return rtfToText(m_value);
+    return {};
 }
 
 } // namespace quarrelby::outlook

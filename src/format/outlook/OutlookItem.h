@@ -53,7 +53,7 @@ public:
     bool read(PropertyBag &item, Contact &contact);
 
 private:
-    void readBody(PropertyBag &item, std::string &texts);
+    std::string readBody(PropertyBag &item);
 
     std::string m_value;
 };

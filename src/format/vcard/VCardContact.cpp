@@ -311,7 +311,7 @@ public:
     {
     }
 
-    Contact build(const Card &card);
+    Contact build(const Card &card, QString *sharedTexts);
 
 private:
     enum Slot { WorkSlot, HomeSlot, OtherSlot, Untyped };
@@ -343,7 +343,7 @@ private:
     void formatAddress(const Components &parts, std::string &out) const;
     void finishAddresses();
     void finishNames();
-    Contact pack();
+    Contact pack(QString *sharedTexts);
 
     const Card *m_card = nullptr;
     ValueReader m_values;
@@ -638,7 +638,7 @@ void ContactBuilder::finishNames()
     }
 }
 
-Contact ContactBuilder::pack()
+Contact ContactBuilder::pack(QString *sharedTexts)
 {
     Contact contact;
     contact.distributionList = m_distributionList;
@@ -647,15 +647,16 @@ Contact ContactBuilder::pack()
     size_t total = 0;
     for (const std::string &field : m_fields)
         total += field.size();
-    contact.texts.reserve(total);
-    for (size_t i = 0; i < m_fields.size(); ++i) {
-        contact.texts += m_fields[i];
-        contact.ends[i] = contact.texts.size();
-    }
+    // UTF-16 never needs more units than UTF-8 has bytes.
+    QString &texts = sharedTexts ? *sharedTexts : contact.texts;
+    if (texts.capacity() - texts.size() < static_cast<qsizetype>(total))
+        texts.reserve(std::max(texts.size() + static_cast<qsizetype>(total), 2 * texts.capacity()));
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        contact.appendUtf8(static_cast<int>(i), m_fields[i], texts);
     return contact;
 }
 
-Contact ContactBuilder::build(const Card &card)
+Contact ContactBuilder::build(const Card &card, QString *sharedTexts)
 {
     reset(card);
     const auto &properties = card.properties();
@@ -672,7 +673,7 @@ Contact ContactBuilder::build(const Card &card)
         m_fields[Email1Address + static_cast<int>(i)] = std::string_view(m_emailBytes).substr(offset, size);
     }
     finishAddresses();
-    return pack();
+    return pack(sharedTexts);
 }
 
 void ContactBuilder::add(Kind kind, const Property &p)
@@ -918,7 +919,12 @@ ContactReader::~ContactReader() = default;
 
 Contact ContactReader::read(const Card &card)
 {
-    return m_builder->build(card);
+    return m_builder->build(card, nullptr);
+}
+
+Contact ContactReader::read(const Card &card, QString &sharedTexts)
+{
+    return m_builder->build(card, &sharedTexts);
 }
 
 } // namespace quarrelby::vcard

@@ -136,6 +136,27 @@ bool parseProperty(std::string_view line, Property &property, std::vector<Parame
     return true;
 }
 
+// The physical line at pos, and where the next one starts.
+bool splitLine(std::string_view data, size_t pos, std::string_view &line, size_t &after)
+{
+    if (pos >= data.size())
+        return false;
+    const char *begin = data.data() + pos;
+    const size_t rest = data.size() - pos;
+    const void *newline = std::memchr(begin, '\n', rest);
+    size_t length = newline ? static_cast<size_t>(static_cast<const char *>(newline) - begin) : rest;
+    after = pos + length + (newline ? 1 : 0);
+    // A bare CR also ends a line (old Mac files); CR LF is one ending.
+    if (const void *cr = std::memchr(begin, '\r', length)) {
+        const size_t at = static_cast<size_t>(static_cast<const char *>(cr) - begin);
+        if (at + 1 != length)
+            after = pos + at + 1;
+        length = at;
+    }
+    line = std::string_view(begin, length);
+    return true;
+}
+
 } // namespace
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)
@@ -193,28 +214,45 @@ Reader::Reader(std::string_view data)
         m_pos = 3;
 }
 
+size_t cardBoundary(std::string_view data, size_t from)
+{
+    // Every line starts after a LF, whatever else ends lines; from there on
+    // lines are split as the reader splits them. An END line that starts
+    // with a letter is never joined to the line before it (no fold, and
+    // neither a soft line break nor a trailing backslash carries into an END
+    // or a property), and a BEGIN line that starts with a letter continues
+    // nothing: the reader is between cards there, as at the start of input.
+    if (from >= data.size())
+        return std::string_view::npos;
+    const void *newline = std::memchr(data.data() + from, '\n', data.size() - from);
+    if (!newline)
+        return std::string_view::npos;
+    size_t pos = static_cast<size_t>(static_cast<const char *>(newline) - data.data()) + 1;
+    bool afterEnd = false;
+    std::string_view line;
+    size_t after = 0;
+    while (splitLine(data, pos, line, after)) {
+        const bool ended = after > pos + line.size();
+        const bool letter = !line.empty() && line.front() != ' ' && line.front() != '\t';
+        if (!ended)
+            break;
+        if (afterEnd && letter && isBegin(line))
+            return pos;
+        afterEnd = letter && isEnd(line);
+        pos = after;
+    }
+    return std::string_view::npos;
+}
+
 bool Reader::peekLine(std::string_view &line, size_t &after)
 {
-    if (m_pos >= m_data.size())
-        return false;
-    if (m_peekedPos == m_pos) {
+    if (m_peekedPos == m_pos && m_pos < m_data.size()) {
         line = m_peekedLine;
         after = m_peekedAfter;
         return true;
     }
-    const char *begin = m_data.data() + m_pos;
-    const size_t rest = m_data.size() - m_pos;
-    const void *newline = std::memchr(begin, '\n', rest);
-    size_t length = newline ? static_cast<size_t>(static_cast<const char *>(newline) - begin) : rest;
-    after = m_pos + length + (newline ? 1 : 0);
-    // A bare CR also ends a line (old Mac files); CR LF is one ending.
-    if (const void *cr = std::memchr(begin, '\r', length)) {
-        const size_t at = static_cast<size_t>(static_cast<const char *>(cr) - begin);
-        if (at + 1 != length)
-            after = m_pos + at + 1;
-        length = at;
-    }
-    line = std::string_view(begin, length);
+    if (!splitLine(m_data, m_pos, line, after))
+        return false;
     m_peekedPos = m_pos;
     m_peekedLine = line;
     m_peekedAfter = after;

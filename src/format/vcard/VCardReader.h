@@ -81,6 +81,12 @@ private:
     size_t m_peekedAfter = 0;
 };
 
+// Where data may be cut in two so that reading the parts one after the other
+// gives the cards reading the whole gives: the start of a BEGIN:VCARD line
+// that directly follows an END:VCARD line, the first at or after from. A
+// place the rule cannot vouch for is passed over: npos when none is found.
+[[nodiscard]] size_t cardBoundary(std::string_view data, size_t from);
+
 // Caseless ASCII comparison, the rule for every vCard name and parameter.
 [[nodiscard]] bool equalsIgnoreCase(std::string_view a, std::string_view b);
 

@@ -4,7 +4,7 @@
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
 #include "platform/AutomationError.h"
-#include "platform/BoundedQueue.h"
+#include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QFile>
@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -102,11 +103,71 @@ std::vector<std::string> listFiles(const QByteArray &location)
     return names;
 }
 
-// The cards of the book, resolved on a thread of its own some batches ahead
-// of the walk: listing the folder, reading the files and parsing the cards
-// overlap with whatever the walk does with each contact. A file that cannot
-// be read travels with the batch in which it was reached, after the contacts
-// before it, so that it is reported at its place in the walk.
+// A piece of the book for one worker: whole files to read, or the bytes of
+// whole cards cut from a large file.
+struct Unit {
+    // The book's file it comes from, counted from 0 in name order.
+    size_t file = 0;
+    // Read this file whole when bytes is empty and no failure is given.
+    std::string path;
+    std::string bytes;
+    // What stopped the reading of the file here.
+    std::exception_ptr failure;
+};
+
+struct Job {
+    std::vector<Unit> units;
+};
+
+// What a worker hands back: contacts in order, then the failure that came
+// after them, if any.
+struct Part {
+    std::vector<Contact> contacts;
+    std::exception_ptr failure;
+    size_t file = 0;
+    // The failure ended the file: its later pieces are not read.
+    bool endsFile = false;
+};
+
+// A worker's own parser and buffers, reused from unit to unit.
+struct Worker {
+    std::string data;
+    vcard::Card card;
+    vcard::ContactReader resolver;
+    // The text of the contacts of the part being filled, shared by them.
+    QString texts;
+    qsizetype lastTextsSize = 0;
+};
+
+// Hands the part over with its contacts' shared text; false once the walk
+// has gone.
+template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &publisher)
+{
+    worker.lastTextsSize = std::max(worker.lastTextsSize, worker.texts.size());
+    for (Contact &contact : part.contacts)
+        contact.texts = worker.texts;
+    worker.texts = QString();
+    worker.texts.reserve(worker.lastTextsSize + worker.lastTextsSize / 8);
+    const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
+    const size_t file = part.file;
+    const bool taken = publisher.publish(std::exchange(part, Part()), weight);
+    part.file = file;
+    return taken;
+}
+
+AutomationError unreadableFile(const std::string &path, const QString &failure)
+{
+    return AutomationError(
+        QStringLiteral("The contact file \"%1\" could not be read: %2").arg(QFile::decodeName(path.c_str()), failure));
+}
+
+// The cards of the book, read and parsed by a few threads ahead of the walk.
+// A folder's files go to the workers a few dozen at a time and each is read
+// whole; a single file is read by the thread that cuts the work, a block at
+// a time, and cut into pieces of whole cards that the workers parse side by
+// side. Contacts and failures reach the walk in the book's order; a file
+// that cannot be read is reported at its own place, and the walk goes on
+// with the next file.
 class VCardFiles : public ContactSource {
 public:
     explicit VCardFiles(QByteArray path)
@@ -116,9 +177,10 @@ public:
 
     ~VCardFiles() override
     {
-        m_queue.cancel();
-        if (m_thread.joinable())
-            m_thread.join();
+        if (m_work)
+            m_work->cancel();
+        if (m_cutter.joinable())
+            m_cutter.join();
     }
 
     VCardFiles(const VCardFiles &) = delete;
@@ -126,102 +188,213 @@ public:
 
     bool next(Contact &contact) override
     {
-        if (!m_thread.joinable())
-            m_thread = std::thread([this] { readAhead(); });
+        if (!m_work)
+            start();
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
                 return true;
             }
-            if (m_current.failure)
+            if (m_current.failure) {
+                if (m_current.endsFile)
+                    m_failedFile = m_current.file;
                 std::rethrow_exception(std::exchange(m_current.failure, nullptr));
-            std::optional<Batch> batch = m_queue.pop();
-            if (!batch)
+            }
+            std::optional<Part> part = m_work->take();
+            if (!part)
                 return false;
-            m_current = std::move(*batch);
+            if (m_failedFile == part->file)
+                continue;
+            m_current = std::move(*part);
             m_taken = 0;
         }
     }
 
 private:
-    static constexpr size_t kBatch = 256;
-    static constexpr size_t kQueuedBatches = 8;
+    // Contacts in one part, and how many may wait for the walk: a few
+    // thousand, whatever the size of the book.
+    static constexpr size_t kPartContacts = 512;
+    static constexpr size_t kContactsAhead = 6000;
+    // A large file is read and cut in pieces of about this size.
+    static constexpr size_t kPieceBytes = 512 * 1024;
+    // Files of a folder handed to a worker at once.
+    static constexpr size_t kFilesPerJob = 64;
 
-    struct Batch {
-        std::vector<Contact> contacts;
-        // What stopped the reading after the contacts above.
-        std::exception_ptr failure;
-    };
+    using Work = OrderedWork<Job, Part>;
 
-    // Hands the batch over, with the failure that ended it if any; false
-    // once the walk has gone.
-    bool handOver(Batch &batch, std::exception_ptr failure = nullptr)
+    static size_t workerCount()
     {
-        batch.failure = std::move(failure);
-        const bool taken = m_queue.push(std::move(batch));
-        batch = Batch();
-        batch.contacts.reserve(kBatch);
-        return taken;
+        const unsigned cores = std::thread::hardware_concurrency();
+        return std::clamp<size_t>(cores, 1, 4);
     }
 
-    // Reads one file's cards into the batches; false once the walk has gone.
-    bool readFile(const std::string &path, Batch &batch)
+    void start()
     {
-        if (const QString failure = readWholeFile(path, m_data); !failure.isEmpty()) {
-            return handOver(batch,
-                std::make_exception_ptr(AutomationError(QStringLiteral("The contact file \"%1\" could not be read: %2")
-                                                            .arg(QFile::decodeName(path.c_str()), failure))));
-        }
-        const QByteArray converted = vcard::utf8FromUtf16(m_data);
-        if (!converted.isEmpty())
-            m_data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-        try {
-            vcard::Reader reader(m_data);
-            while (reader.next(m_card)) {
-                batch.contacts.push_back(m_resolver.read(m_card));
-                if (batch.contacts.size() == kBatch && !handOver(batch))
-                    return false;
-            }
-        } catch (...) {
-            return handOver(batch, std::current_exception());
-        }
-        return true;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), 2 * m_workers.size() + 2, kContactsAhead,
+            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
+        m_cutter = std::thread([this] { cut(); });
     }
 
-    void readAhead()
+    // The thread that lists the book and cuts it into jobs.
+    void cut()
     {
-        Batch batch;
-        batch.contacts.reserve(kBatch);
         std::vector<std::string> files;
         try {
             files = listFiles(m_path);
         } catch (...) {
-            handOver(batch, std::current_exception());
+            Job job;
+            job.units.push_back({0, {}, {}, std::current_exception()});
+            m_work->submit(std::move(job));
         }
-        for (const std::string &file : files) {
-            if (m_queue.cancelled() || !readFile(file, batch))
-                return;
-        }
-        if (!batch.contacts.empty())
-            handOver(batch);
-        m_queue.close();
+        if (files.size() == 1 && files.front() == m_path.toStdString())
+            cutFile(files.front());
+        else
+            cutFolder(files);
+        m_work->close();
     }
 
+    void cutFolder(const std::vector<std::string> &files)
+    {
+        Job job;
+        for (size_t i = 0; i < files.size(); ++i) {
+            job.units.push_back({i, files[i], {}, {}});
+            if (job.units.size() == kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
+                return;
+        }
+        if (!job.units.empty())
+            m_work->submit(std::move(job));
+    }
+
+    bool submitPiece(std::string bytes, std::exception_ptr failure = nullptr)
+    {
+        Job job;
+        job.units.push_back({0, {}, std::move(bytes), std::move(failure)});
+        return m_work->submit(std::move(job));
+    }
+
+    void cutFile(const std::string &path);
+    void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
+    bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
+
     const QByteArray m_path;
+    std::vector<Worker> m_workers;
+    std::unique_ptr<Work> m_work;
+    std::thread m_cutter;
 
-    // The reading thread's own.
-    std::string m_data;
-    vcard::Card m_card;
-    vcard::ContactReader m_resolver;
-
-    BoundedQueue<Batch> m_queue {kQueuedBatches};
-    // The walk's own: the batch it is taking contacts from.
-    Batch m_current;
+    // The walk's own: the part it is taking contacts from.
+    Part m_current;
     size_t m_taken = 0;
-
-    // Last: the thread uses everything above.
-    std::thread m_thread;
+    size_t m_failedFile = std::numeric_limits<size_t>::max();
 };
+
+// Reads the file a block at a time and hands it on in pieces of whole cards.
+void VCardFiles::cutFile(const std::string &path)
+{
+    struct stat info { };
+    QString failure;
+    const int fd = openRegularFile(path.c_str(), info, failure);
+    if (fd < 0) {
+        submitPiece({}, std::make_exception_ptr(unreadableFile(path, failure)));
+        return;
+    }
+    std::string pending;
+    size_t searchFrom = kPieceBytes;
+    bool atStart = true;
+    while (true) {
+        const size_t filled = pending.size();
+        pending.resize(filled + kPieceBytes);
+        const ssize_t got = ::read(fd, pending.data() + filled, kPieceBytes);
+        if (got < 0 && errno == EINTR) {
+            pending.resize(filled);
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            pending.resize(filled);
+            submitPiece(std::move(pending), std::make_exception_ptr(unreadableFile(path, systemError(error))));
+            return;
+        }
+        pending.resize(filled + static_cast<size_t>(got));
+        if (got == 0)
+            break;
+        if (atStart && pending.size() >= 2) {
+            atStart = false;
+            // Text in UTF-16 goes whole to one worker, which converts it.
+            const auto first = static_cast<unsigned char>(pending[0]);
+            if (first == 0xFF || first == 0xFE)
+                searchFrom = std::string::npos;
+        }
+        while (searchFrom != std::string::npos && pending.size() > searchFrom) {
+            const size_t cut = vcard::cardBoundary(pending, searchFrom);
+            if (cut == std::string_view::npos) {
+                // Look again from near the end once more has been read.
+                searchFrom = std::max(searchFrom, pending.size() > 4096 ? pending.size() - 4096 : 0);
+                break;
+            }
+            std::string rest = pending.substr(cut);
+            pending.resize(cut);
+            if (!submitPiece(std::exchange(pending, std::move(rest)))) {
+                ::close(fd);
+                return;
+            }
+            searchFrom = kPieceBytes;
+        }
+    }
+    ::close(fd);
+    submitPiece(std::move(pending));
+}
+
+void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
+{
+    Part part;
+    for (Unit &unit : job.units) {
+        part.file = unit.file;
+        std::string_view data = unit.bytes;
+        if (!unit.path.empty()) {
+            if (const QString failure = readWholeFile(unit.path, worker.data); failure.isEmpty())
+                data = worker.data;
+            else
+                unit.failure = std::make_exception_ptr(unreadableFile(unit.path, failure));
+        }
+        const QByteArray converted = vcard::utf8FromUtf16(data);
+        if (!converted.isEmpty()) {
+            worker.data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+            data = worker.data;
+        }
+        if (!data.empty() && !parse(data, worker, part, publisher))
+            return;
+        if (unit.failure && !part.failure) {
+            part.failure = std::move(unit.failure);
+            part.endsFile = true;
+        }
+        if (part.failure && !handOver(part, worker, publisher))
+            return;
+    }
+    if (!part.contacts.empty())
+        handOver(part, worker, publisher);
+}
+
+// Parses the cards of data into the part, handing it over every few hundred
+// contacts; false once the walk has gone.
+bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher)
+{
+    try {
+        vcard::Reader reader(data);
+        while (reader.next(worker.card)) {
+            if (part.contacts.size() == kPartContacts && !handOver(part, worker, publisher))
+                return false;
+            if (part.contacts.empty())
+                part.contacts.reserve(kPartContacts);
+            part.contacts.push_back(worker.resolver.read(worker.card, worker.texts));
+        }
+    } catch (...) {
+        part.failure = std::current_exception();
+        part.endsFile = true;
+    }
+    return true;
+}
 
 } // namespace
 

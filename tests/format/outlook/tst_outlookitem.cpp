@@ -96,11 +96,11 @@ private slots:
         item.texts[tag::MessageClass] = messageClass.toStdString();
         item.texts[tag::DisplayName] = "Ann";
         Contact contact;
-        contact.texts = "untouched";
+        contact.texts = QStringLiteral("untouched");
         ContactMapper mapper;
         QCOMPARE(mapper.read(item, contact), kind != int(ItemKind::Other));
         if (kind == int(ItemKind::Other)) {
-            QCOMPARE(contact.texts, std::string("untouched"));
+            QCOMPARE(contact.texts, QStringLiteral("untouched"));
         } else {
             QCOMPARE(contact.distributionList, kind == int(ItemKind::DistributionList));
             QCOMPARE(contact.text(FullName), QStringLiteral("Ann"));
