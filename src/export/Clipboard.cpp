@@ -7,6 +7,7 @@
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace quarrelby {
@@ -16,6 +17,65 @@ namespace {
 // Another program holding the clipboard open is the usual refusal; it lets go
 // within a few attempts, and an endless loop must not freeze the window.
 constexpr int kClipboardAttempts = 1000;
+
+// A text written through a pointer into one buffer: for cells of a few
+// characters QString's appends cost more than the copying itself.
+class TextBuffer {
+public:
+    explicit TextBuffer(qsizetype expected) { resize(expected); }
+
+    void append(QStringView part)
+    {
+        std::copy_n(part.utf16(), part.size(), room(part.size()));
+        m_used += part.size();
+    }
+
+    void append(char16_t u)
+    {
+        *room(1) = u;
+        ++m_used;
+    }
+
+    void appendSpaces(qsizetype count)
+    {
+        if (count <= 0)
+            return;
+        std::fill_n(room(count), count, u' ');
+        m_used += count;
+    }
+
+    // Removes the spaces at the end.
+    void chopSpaces()
+    {
+        while (m_used > 0 && m_data[m_used - 1] == u' ')
+            --m_used;
+    }
+
+    QString take()
+    {
+        m_text.truncate(m_used);
+        return std::move(m_text);
+    }
+
+private:
+    char16_t *room(qsizetype count)
+    {
+        if (m_text.size() - m_used < count)
+            resize(std::max(m_used + count, 2 * m_text.size()));
+        return m_data + m_used;
+    }
+
+    void resize(qsizetype size)
+    {
+        // Qt leaves the characters a resize adds unset.
+        m_text.resize(size);
+        m_data = reinterpret_cast<char16_t *>(m_text.data());
+    }
+
+    QString m_text;
+    char16_t *m_data = nullptr;
+    qsizetype m_used = 0;
+};
 
 } // namespace
 
@@ -30,8 +90,7 @@ QString clipboardText(const ResultList &list, const std::vector<int> &widths, Ev
     qsizetype ticked = 0;
     for (int r = 1; r <= rows; ++r)
         ticked += list.checked(r) ? 1 : 0;
-    QString text;
-    text.reserve(ticked * lineBound);
+    TextBuffer text(ticked * lineBound);
 
     for (int r = 1; r <= rows; ++r) {
         shell.yield();
@@ -42,24 +101,20 @@ QString clipboardText(const ResultList &list, const std::vector<int> &widths, Ev
             shell.yield();
             if (c < 1 || static_cast<size_t>(c) > widths.size())
                 throw AutomationError(QStringLiteral("Subscript out of range"));
-            const int width = widths[static_cast<size_t>(c - 1)];
             const QStringView cell = list.cellView(r, c);
-            text += cell;
-            // A cell longer than its width (the list changed since it was
-            // measured) goes without filling.
-            if (width > cell.size())
-                appendSpaces(text, width - cell.size());
-            text += QLatin1Char('\t');
+            text.append(cell);
+            // The last cell goes bare. A cell longer than its width (the
+            // list changed since it was measured) goes without filling.
+            if (c < columns) {
+                text.appendSpaces(widths[static_cast<size_t>(c - 1)] - cell.size());
+                text.append(u'\t');
+            }
         }
-        if (columns >= 1)
-            text.chop(1); // the TAB after the last cell
-        qsizetype end = text.size();
-        while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
-            --end;
-        text.truncate(end);
-        text += QLatin1String("\r\n");
+        text.chopSpaces();
+        text.append(u'\r');
+        text.append(u'\n');
     }
-    return text;
+    return text.take();
 }
 
 void ClearClipboardWithRetry(ClipboardService &shell)

@@ -28,14 +28,4 @@ std::vector<int> measureColumnWidths(const ResultList &list, EventLoopService &s
     return widths;
 }
 
-void appendSpaces(QString &text, qsizetype count)
-{
-    static const QString spaces(256, QLatin1Char(' '));
-    while (count > 0) {
-        const qsizetype n = std::min(count, spaces.size());
-        text.append(QStringView(spaces).first(n));
-        count -= n;
-    }
-}
-
 } // namespace quarrelby

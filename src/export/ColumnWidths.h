@@ -16,7 +16,4 @@ enum class CountHeaders { No, Yes };
 [[nodiscard]] std::vector<int> measureColumnWidths(
     const ResultList &list, EventLoopService &shell, CountHeaders headers);
 
-// Appends count spaces; cheaper than growing with a fill character.
-void appendSpaces(QString &text, qsizetype count);
-
 } // namespace quarrelby

@@ -4,6 +4,7 @@
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
+#include "export/EncodedLines.h"
 #include "export/SaveList.h"
 #include "platform/Automation.h"
 #include "platform/FileSystemObject.h"
@@ -25,60 +26,68 @@ bool needsQuotes(QStringView value)
     return false;
 }
 
-void appendField(QString &line, QStringView value)
+// Out: EncodedLines, or anything else with the same two appends.
+template <typename Out> void appendField(Out &out, QStringView value)
 {
     if (!needsQuotes(value)) {
-        line += value;
+        out.append(value);
         return;
     }
-    line += QLatin1Char('"');
+    out.append('"');
     QStringView rest(value);
     for (qsizetype quote = rest.indexOf(u'"'); quote >= 0; quote = rest.indexOf(u'"')) {
-        line += rest.first(quote + 1);
-        line += QLatin1Char('"');
+        out.append(rest.first(quote + 1));
+        out.append('"');
         rest = rest.sliced(quote + 1);
     }
-    line += rest;
-    line += QLatin1Char('"');
+    out.append(rest);
+    out.append('"');
 }
+
+struct StringOut {
+    QString &text;
+    void append(QStringView part) { text += part; }
+    void append(char ascii) { text += QLatin1Char(ascii); }
+};
 
 } // namespace
 
 QString commaField(const QString &value)
 {
     QString field;
-    appendField(field, value);
+    StringOut out {field};
+    appendField(out, value);
     return field;
 }
 
 void writeCommaLines(const ResultList &list, TextStream &stream, EventLoopService &shell)
 {
-    QString line;
+    EncodedLines lines(stream);
     const int headers = list.headerCount();
     if (headers > 1) {
         for (int k = 1; k <= headers; ++k) {
-            appendField(line, list.columnText(k));
-            line += QLatin1Char(',');
+            appendField(lines, list.columnText(k));
+            lines.append(',');
         }
-        stream.WriteLine(line);
+        lines.endLine();
     }
 
     const int rows = list.itemCount();
     for (int r = 1; r <= rows; ++r) {
         shell.yield();
-        line.resize(0); // keeps the capacity for the next line
         const int columns = list.headerCount();
         for (int k = 1; k <= columns; ++k) {
-            appendField(line, list.cellView(r, k));
+            appendField(lines, list.cellView(r, k));
             if (k != list.headerCount())
-                line += QLatin1Char(',');
+                lines.append(',');
         }
         // With one column there is no header, and every line but the last
         // carries a separator.
         if (list.headerCount() <= 1 && r != rows)
-            line += QLatin1Char(',');
-        stream.WriteLine(line);
+            lines.append(',');
+        lines.endLine();
     }
+    lines.flush();
 }
 
 void SaveListAsCommaDelimited(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)

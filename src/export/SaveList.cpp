@@ -4,6 +4,7 @@
 #include "core/FormContext.h"
 #include "core/ResultList.h"
 #include "export/ColumnWidths.h"
+#include "export/EncodedLines.h"
 #include "platform/Automation.h"
 #include "platform/FileSystemObject.h"
 #include "platform/Shell.h"
@@ -16,19 +17,23 @@ constexpr quint32 kSaveFlags = 0x280201;
 
 // The widths were measured before the first yield; a list that grew columns
 // since then has no width for them.
-int widthOf(const std::vector<int> &widths, int k)
+[[noreturn]] void subscriptOutOfRange()
 {
-    if (k < 1 || static_cast<size_t>(k) > widths.size())
-        throw AutomationError(QStringLiteral("Subscript out of range"));
+    throw AutomationError(QStringLiteral("Subscript out of range"));
+}
+
+inline int widthOf(const std::vector<int> &widths, int k)
+{
+    if (k < 1 || static_cast<size_t>(k) > widths.size()) [[unlikely]]
+        subscriptOutOfRange();
     return widths[static_cast<size_t>(k - 1)];
 }
 
-void appendPadded(QString &line, QStringView text, int width)
+void appendPadded(EncodedLines &lines, QStringView text, int width)
 {
-    line += text;
-    if (width > text.size())
-        appendSpaces(line, width - text.size());
-    line += QLatin1Char('\t');
+    lines.append(text);
+    lines.appendSpaces(width - text.size());
+    lines.append('\t');
 }
 
 } // namespace
@@ -53,27 +58,27 @@ QString askForTextFileName(DialogService &shell, ErrorTrap &trap)
 
 void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, EventLoopService &shell)
 {
-    QString line;
+    EncodedLines lines(stream);
     const int headers = list.headerCount();
     for (int k = 1; k <= headers; ++k) {
         shell.yield();
-        appendPadded(line, list.columnText(k), widthOf(widths, k));
+        appendPadded(lines, list.columnText(k), widthOf(widths, k));
     }
-    stream.WriteLine(line);
+    lines.endLine();
 
     const int rows = list.itemCount();
     for (int r = 1; r <= rows; ++r) {
         shell.yield();
-        line.resize(0); // keeps the capacity for the next line
         if (!list.checked(r))
             continue;
         const int columns = list.headerCount();
         for (int k = 1; k <= columns; ++k) {
             shell.yield();
-            appendPadded(line, list.cellView(r, k), widthOf(widths, k));
+            appendPadded(lines, list.cellView(r, k), widthOf(widths, k));
         }
-        stream.WriteLine(line);
+        lines.endLine();
     }
+    lines.flush();
 }
 
 void requireSameRows(const ResultList &list, quint64 revision)

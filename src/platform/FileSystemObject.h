@@ -2,6 +2,7 @@
 
 #include "platform/Automation.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -14,6 +15,9 @@ class TextStream {
 public:
     virtual ~TextStream() = default;
     virtual void WriteLine(const QString &line) = 0;
+    // Text already encoded as UTF-8, line ends included, written as it is: a
+    // writer of many lines hands them over in large blocks.
+    virtual void WriteBlock(QByteArrayView utf8) = 0;
     virtual void Close() = 0;
 };
 

@@ -16,6 +16,27 @@ namespace {
 
 const QString kPrevious = QStringLiteral("previous content");
 
+// The text as lines built one at a time make it: the ticked rows, each cell
+// filled with spaces to its column's widest cell and followed by a TAB, the
+// last one bare and the line's trailing spaces dropped.
+QString lineByLineText(const QList<QStringList> &rows, int columns)
+{
+    const QList<qsizetype> widths = widestCells(QStringList(columns), rows);
+    QString text;
+    for (const QStringList &row : rows) {
+        if (row.value(0) != QLatin1String("x"))
+            continue;
+        QString line;
+        for (int k = 0; k < columns; ++k)
+            line += row.value(k + 1).leftJustified(widths[k]) + QLatin1Char('\t');
+        line.chop(1);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        text += line + QLatin1String("\r\n");
+    }
+    return text;
+}
+
 } // namespace
 
 class TestClipboard : public QObject {
@@ -80,6 +101,37 @@ private slots:
         QCOMPARE(h.shell.setTextAttempts, 1);
         QCOMPARE(h.shell.texts(), QStringList {QString::fromLatin1(kCopiedMessage)});
         QVERIFY(h.pointerHistory.isEmpty());
+    }
+
+    void largeListAsLineByLine()
+    {
+        const int columns = 7;
+        const QList<QStringList> rows = variedRows(20000, columns);
+        ExportHarness h;
+        fillList(h.list, QStringList(columns, QStringLiteral("H")), rows);
+        PushButton3_Click(h.form);
+
+        QCOMPARE(h.shell.texts(), QStringList {QString::fromLatin1(kCopiedMessage)});
+        QCOMPARE(h.shell.clipboardText, lineByLineText(rows, columns));
+    }
+
+    // A cell set longer than its column while the copy yields goes whole and
+    // without filling, beyond the room the measured widths foretold.
+    void cellLengthenedMidCopyGoesUnpadded()
+    {
+        ExportHarness h;
+        fillList(h.list, {QStringLiteral("A"), QStringLiteral("B")},
+            {{QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")},
+                {QStringLiteral("x"), QStringLiteral("c"), QStringLiteral("dd")}});
+        const QString longer(5000, QLatin1Char('z'));
+        // 4 measuring, row 1 and its 2 cells, row 2: 9 comes before its first cell
+        h.shell.onYield = [&](int n) {
+            if (n == 9)
+                h.list.setCell(2, 1, longer);
+        };
+        PushButton3_Click(h.form);
+
+        QCOMPARE(h.shell.clipboardText, QStringLiteral("a\tb\r\n") + longer + QStringLiteral("\tdd\r\n"));
     }
 
     void yieldsPerMeasuredCellRowAndCell()

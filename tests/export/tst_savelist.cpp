@@ -7,6 +7,7 @@
 #include "platform/qt/SaveFileSystem.h"
 
 #include <QDir>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +26,26 @@ const QList<QStringList> kExampleRows {
     {QStringLiteral("x"), QStringLiteral("Bo"), QString()},
     {QString(), QStringLiteral("Christopher Smith"), QStringLiteral("12")},
 };
+
+// The file as lines built and encoded one at a time make it: every cell
+// filled with spaces to its column's widest text and followed by a TAB.
+QByteArray lineByLineText(const QStringList &headers, const QList<QStringList> &rows)
+{
+    const QList<qsizetype> widths = widestCells(headers, rows);
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const auto line = [&](const QStringList &cells) {
+        QString text;
+        for (qsizetype k = 0; k < widths.size(); ++k)
+            text += cells.value(k).leftJustified(widths[k]) + QLatin1Char('\t');
+        return QByteArray(utf8.encode(text)) + "\r\n";
+    };
+    QByteArray text = line(headers);
+    for (const QStringList &row : rows) {
+        if (row.value(0) == QLatin1String("x"))
+            text += line(row.mid(1));
+    }
+    return text;
+}
 
 // The effective user is "nobody" while it lives, when asked to be.
 class OtherUser {
@@ -91,6 +112,13 @@ private slots:
             << QByteArray("N        \tE \t\r\n"
                           "Zo\xc3\xab      \t\xf0\x9f\x98\x80\t\r\n"
                           "Bj\xc3\xb6rk \xc3\x85sa\tab\t\r\n");
+        QTest::newRow("unpaired surrogates: one unit wide, U+FFFD out")
+            << QStringList {QStringLiteral("N"), QStringLiteral("E")}
+            << QList<QStringList> {{QStringLiteral("x"), QChar(0xd83d) + QStringLiteral("a"),
+                   QStringLiteral("b") + QChar(0xde00)}}
+            << QByteArray("N \tE \t\r\n"
+                          "\xef\xbf\xbd"
+                          "a\tb\xef\xbf\xbd\t\r\n");
         QTest::newRow("no rows: header alone")
             << kExampleHeaders << QList<QStringList> {} << QByteArray("Name\tPhone\t\r\n");
         QTest::newRow("no row ticked: header alone")
@@ -119,6 +147,44 @@ private slots:
         QUARRELBY_COMPARE_TEXT(readFile(m_path), expected);
         QVERIFY(h.pointerHistory.isEmpty());
         QCOMPARE(folderEntries(m_dir.path()), QStringList {QStringLiteral("contacts.txt")});
+    }
+
+    // Many rows, several megabytes: the file is the same as lines encoded
+    // and written one at a time make it.
+    void largeListAsLineByLine()
+    {
+        const QStringList headers {QStringLiteral("Name"), QStringLiteral("Company"), QStringLiteral("Address"),
+            QStringLiteral("E-mail"), QStringLiteral("Phone"), QStringLiteral("Notes")};
+        const QList<QStringList> rows = variedRows(20000, static_cast<int>(headers.size()));
+        ExportHarness h;
+        fillList(h.list, headers, rows);
+        h.shell.saveNames = {m_path};
+        PushButton6_Click(h.form);
+
+        QCOMPARE(h.shell.texts(), QStringList {});
+        QUARRELBY_COMPARE_TEXT(readFile(m_path), lineByLineText(headers, rows));
+    }
+
+    // A cell set longer than its column while the save yields is written
+    // whole and without filling; this one is longer than any buffer too.
+    void cellLengthenedMidSaveGoesUnpadded()
+    {
+        ExportHarness h;
+        fillList(h.list, kExampleHeaders, kExampleRows);
+        const QString longer(300000, QChar(0x00fc));
+        // 6 measuring, 2 headers, row 1 and its 2 cells: 12 comes before row 2
+        h.shell.onYield = [&](int n) {
+            if (n == 12)
+                h.list.setCell(2, 1, longer);
+        };
+        h.shell.saveNames = {m_path};
+        PushButton6_Click(h.form);
+
+        QCOMPARE(h.shell.texts(), QStringList {});
+        QUARRELBY_COMPARE_TEXT(readFile(m_path),
+            "Name             \tPhone   \t\r\n"
+            "Ann Lee          \t555-0101\t\r\n"
+                + longer.toUtf8() + "\t        \t\r\n");
     }
 
     void yieldsOncePerCellRowAndHeader()

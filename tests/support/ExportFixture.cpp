@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+#include <iterator>
+
 namespace quarrelby::test {
 
 void fillList(ResultList &list, const QStringList &headers, const QList<QStringList> &rows)
@@ -19,6 +22,45 @@ void fillList(ResultList &list, const QStringList &headers, const QList<QStringL
             list.setCell(i, static_cast<int>(k), row[k]);
         list.setChecked(i, row.value(0) == QLatin1String("x"));
     }
+}
+
+QList<QStringList> variedRows(int count, int columns)
+{
+    const QString pieces[] = {QStringLiteral("Ann"), QStringLiteral("Lee, Ann"), QStringLiteral("said \"hi\""),
+        QStringLiteral("1 Main St\r\nAustin"), QStringLiteral("Zo\u00eb"), QStringLiteral("\u5c71\u7530"),
+        QStringLiteral("\U0001F600"), QString(QChar(0xd83d)), QString(QChar(0xde00)), QStringLiteral("  "),
+        QStringLiteral("a\tb"), QStringLiteral("555-0101"), QStringLiteral("x\ry\n"), QString()};
+    const auto pieceCount = static_cast<quint32>(std::size(pieces));
+    quint32 seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    QList<QStringList> rows;
+    rows.reserve(count);
+    for (int r = 0; r < count; ++r) {
+        QStringList row {next() % 5 == 0 ? QString() : QStringLiteral("x")};
+        for (int k = 0; k < columns; ++k) {
+            QString cell;
+            for (quint32 n = next() % 4; n > 0; --n)
+                cell += pieces[next() % pieceCount];
+            row.append(cell);
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+QList<qsizetype> widestCells(const QStringList &headers, const QList<QStringList> &rows)
+{
+    QList<qsizetype> widths;
+    for (qsizetype k = 0; k < headers.size(); ++k) {
+        qsizetype width = headers[k].size();
+        for (const QStringList &row : rows)
+            width = std::max(width, row.value(k + 1).size());
+        widths.append(width);
+    }
+    return widths;
 }
 
 QByteArray readFile(const QString &path)

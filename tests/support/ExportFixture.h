@@ -17,6 +17,17 @@ namespace quarrelby::test {
 // the row is ticked and "" when not, the cells follow.
 void fillList(ResultList &list, const QStringList &headers, const QList<QStringList> &rows);
 
+// count rows of columns cells in the form fillList takes, of every kind of
+// text the exports treat apart: ASCII, two-, three- and four-byte UTF-8,
+// unpaired surrogates at either end of a cell, quotes, commas, TABs, line
+// breaks and empty cells. About one row in five is unticked. The same rows
+// every time.
+[[nodiscard]] QList<QStringList> variedRows(int count, int columns);
+
+// The widest text of every column: its header and every cell, ticked or not,
+// in UTF-16 code units.
+[[nodiscard]] QList<qsizetype> widestCells(const QStringList &headers, const QList<QStringList> &rows);
+
 [[nodiscard]] QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 // The names in a folder, hidden ones included, sorted.

@@ -17,6 +17,8 @@ namespace quarrelby {
 
 namespace {
 
+constexpr qint64 kWritebackStep = qint64(4) * 1024 * 1024;
+
 bool effectivelyWritable(const QString &path)
 {
     return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
@@ -66,10 +68,16 @@ public:
 
     void WriteLine(const QString &line) override
     {
-        // Closed, or discarded by the end hook.
-        if (m_closed || !m_file.isOpen())
-            throw AutomationError(QStringLiteral("Bad file mode"));
+        requireOpen();
         m_lines->WriteLine(line);
+        startWriteback();
+    }
+
+    void WriteBlock(QByteArrayView utf8) override
+    {
+        requireOpen();
+        m_lines->WriteBlock(utf8);
+        startWriteback();
     }
 
     void Close() override
@@ -88,6 +96,26 @@ public:
     }
 
 private:
+    void requireOpen() const
+    {
+        // Closed, or discarded by the end hook.
+        if (m_closed || !m_file.isOpen())
+            throw AutomationError(QStringLiteral("Bad file mode"));
+    }
+
+    // Sets the disk writing what has been handed over so far, without
+    // waiting for it, once enough has gathered: the disk then works while
+    // the next lines are made, and the commit waits only for the last few.
+    // Only a hint; the commit still makes sure every byte is on the disk.
+    void startWriteback()
+    {
+        const qint64 end = m_file.pos();
+        if (end - m_writebackStart < kWritebackStep)
+            return;
+        (void)::sync_file_range(m_file.handle(), m_writebackStart, end - m_writebackStart, SYNC_FILE_RANGE_WRITE);
+        m_writebackStart = end;
+    }
+
     bool openInPlace(const QString &path)
     {
         if (!onlyWritableInPlace(path))
@@ -129,6 +157,7 @@ private:
     std::unique_ptr<QIODevice> m_filter;
     std::unique_ptr<DeviceTextStream> m_lines;
     QByteArray m_oldContent; // written in place: what to put back
+    qint64 m_writebackStart = 0; // where the bytes not yet sent to the disk begin
     int m_endHook = 0;
     bool m_closed = false;
     bool m_inPlace = false;
@@ -173,6 +202,15 @@ void DeviceTextStream::WriteLine(const QString &line)
     const qint64 size = end - m_buffer.constData();
     errno = 0;
     if (m_device.write(m_buffer.constData(), size) != size)
+        fail(errno);
+}
+
+void DeviceTextStream::WriteBlock(QByteArrayView utf8)
+{
+    if (m_failed)
+        fail(0);
+    errno = 0;
+    if (m_device.write(utf8.data(), utf8.size()) != utf8.size())
         fail(errno);
 }
 

@@ -23,6 +23,7 @@ public:
     DeviceTextStream(QIODevice &device, QString name);
 
     void WriteLine(const QString &line) override;
+    void WriteBlock(QByteArrayView utf8) override;
     // Only reports an earlier failure; the owner of the device closes it.
     void Close() override;
 
