@@ -36,8 +36,14 @@ void ResultList::addColumn(const QString &text)
     const int k = headerCount();
     beginInsertColumns({}, k, k);
     m_columns.push_back({text, 0});
-    for (Row &row : m_rows)
-        row.ends.push_back(row.ends.empty() ? 0 : row.ends.back());
+    // Rarely with rows in the list: each gets a longer set of ends.
+    const size_t columns = m_columns.size();
+    for (Row &row : m_rows) {
+        auto *ends = reinterpret_cast<quint32 *>(m_texts.take(2 * columns));
+        std::copy(row.ends, row.ends + (columns - 1), ends);
+        ends[columns - 1] = row.length;
+        row.ends = ends;
+    }
     endInsertColumns();
 }
 
@@ -84,6 +90,7 @@ void ResultList::clearRows()
     beginResetModel();
     m_rows.clear();
     m_rows.shrink_to_fit();
+    m_texts.clear();
     m_filledLength = 0;
     m_filledRows = 0;
     m_shownRows = 0;
@@ -92,28 +99,57 @@ void ResultList::clearRows()
 
 int ResultList::addRow(const QString &text)
 {
-    // The row before is complete (rows are filled in order): give back what
-    // its string reserved for growing.
+    // The row before is complete (rows are filled in order): give back the
+    // room it did not use.
     if (!m_rows.empty()) {
-        QString &before = m_rows.back().text;
-        m_filledLength += before.size();
+        closeRow(m_rows.back());
+        m_filledLength += m_rows.back().length;
         ++m_filledRows;
-        if (before.capacity() > before.size())
-            before.squeeze();
     }
     Row row;
-    if (headerCount() > 0) {
+    if (const size_t columns = m_columns.size(); columns > 0) {
+        row.ends = reinterpret_cast<quint32 *>(m_texts.take(2 * columns));
         // Room for a row a little longer than the rows so far: most rows
         // then grow without moving.
         const qsizetype typical = m_filledRows > 0 ? m_filledLength / m_filledRows : 192;
-        row.text.reserve(std::max<qsizetype>(text.size(), typical + typical / 4 + 32));
-        row.text.append(text);
-        row.ends.assign(m_columns.size(), static_cast<quint32>(text.size()));
+        const auto room = static_cast<size_t>(std::max<qsizetype>(text.size(), typical + typical / 4 + 32));
+        char16_t *piece = m_texts.take(room);
+        std::copy_n(text.utf16(), text.size(), piece);
+        row.text = piece;
+        row.length = static_cast<quint32>(text.size());
+        row.room = static_cast<quint32>(room - row.length);
+        std::fill_n(row.ends, columns, row.length);
     }
-    m_rows.push_back(std::move(row));
+    m_rows.push_back(row);
     if (m_batchDepth == 0)
         announceRows();
     return itemCount();
+}
+
+void ResultList::closeRow(Row &row)
+{
+    m_texts.shrink(row.text + row.length + row.room, row.room);
+    row.room = 0;
+}
+
+void ResultList::appendToRow(Row &row, QStringView text)
+{
+    const auto units = static_cast<size_t>(text.size());
+    if (units > row.room) {
+        const size_t more = std::max<size_t>(units - row.room, row.length / 2 + 64);
+        if (m_texts.extend(row.text + row.length + row.room, more)) {
+            row.room += static_cast<quint32>(more);
+        } else {
+            const size_t room = row.length + units + more;
+            char16_t *piece = m_texts.take(room);
+            std::copy_n(row.text, row.length, piece);
+            row.text = piece;
+            row.room = static_cast<quint32>(room - row.length);
+        }
+    }
+    std::copy_n(text.utf16(), units, const_cast<char16_t *>(row.text) + row.length);
+    row.length += static_cast<quint32>(units);
+    row.room -= static_cast<quint32>(units);
 }
 
 void ResultList::announceRows()
@@ -144,13 +180,23 @@ void ResultList::replaceCell(int i, int k, QStringView text)
     const quint32 end = row.ends[column];
     // Cells are mostly set in order, into the empty end of the row.
     const auto newEnd = static_cast<quint32>(start + text.size());
-    if (start == end && end == static_cast<quint32>(row.text.size())) {
-        // Every cell after this one is empty and ends where this one does.
-        row.text.append(text);
-        std::fill(row.ends.begin() + static_cast<std::ptrdiff_t>(column), row.ends.end(), newEnd);
+    const size_t columns = m_columns.size();
+    if (start == end && end == row.length) {
+        // Cells are mostly set in order, into the empty end of the row: every
+        // cell after this one is empty and ends where this one does.
+        appendToRow(row, text);
+        std::fill(row.ends + column, row.ends + columns, newEnd);
     } else {
-        row.text.replace(start, end - start, text.constData(), text.size());
-        for (size_t c = column; c < row.ends.size(); ++c)
+        // The row is written anew; its old text stays unused in the arena.
+        const size_t length = row.length - (end - start) + static_cast<size_t>(text.size());
+        char16_t *piece = m_texts.take(length);
+        std::copy_n(row.text, start, piece);
+        std::copy_n(text.utf16(), text.size(), piece + start);
+        std::copy(row.text + end, row.text + row.length, piece + newEnd);
+        closeRow(row);
+        row.text = piece;
+        row.length = static_cast<quint32>(length);
+        for (size_t c = column; c < columns; ++c)
             row.ends[c] = row.ends[c] - end + newEnd;
     }
     cellChanged(i, k, Qt::DisplayRole);
@@ -168,9 +214,21 @@ void ResultList::setSubItem(int i, int j, const QString &text)
     setCell(i, j + 1, text);
 }
 
+void ResultList::setCell(int i, int k, QStringView text)
+{
+    replaceCell(i, k, text);
+}
+
 void ResultList::setCell(int i, int k, QString &&text)
 {
     replaceCell(i, k, text);
+}
+
+void ResultList::setSubItem(int i, int j, QStringView text)
+{
+    if (j < 1)
+        throw outOfBounds();
+    replaceCell(i, j + 1, text);
 }
 
 void ResultList::setSubItem(int i, int j, QString &&text)
@@ -198,12 +256,12 @@ QStringView ResultList::cellView(int i, int k) const
     const Row &row = m_rows[static_cast<size_t>(i - 1)];
     // A row always has a cell for the first column, as the list control does,
     // even in a list without columns.
-    if (k == 1 && row.ends.empty())
+    if (k == 1 && !row.ends)
         return {};
     checkColumn(k);
     const auto column = static_cast<size_t>(k - 1);
     const quint32 start = column == 0 ? 0 : row.ends[column - 1];
-    return QStringView(row.text).sliced(start, row.ends[column] - start);
+    return QStringView(row.text + start, row.ends[column] - start);
 }
 
 bool ResultList::checked(int i) const

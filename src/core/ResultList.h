@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include "core/TextArena.h"
+
 #include <vector>
 
 namespace quarrelby {
@@ -32,9 +34,11 @@ public:
     int addRow(const QString &text);
     void setSubItem(int i, int j, const QString &text);
     void setSubItem(int i, int j, QString &&text);
+    void setSubItem(int i, int j, QStringView text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, const QString &text);
     void setCell(int i, int k, QString &&text);
+    void setCell(int i, int k, QStringView text);
     [[nodiscard]] QString text(int i) const;
     [[nodiscard]] QString subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
@@ -88,23 +92,31 @@ private:
         QString text;
         float width = 0;
     };
-    // A row's cells lie one after the other in one string: a large list
-    // costs a few allocations a row rather than one a cell.
+    // A row's cells lie one after the other in one piece of the arena, its
+    // cell ends in another: a large list costs no allocation a row.
     struct Row {
-        QString text;
         // ends[k - 1]: where cell k ends in text; one for every column.
-        std::vector<quint32> ends;
+        quint32 *ends = nullptr;
+        const char16_t *text = nullptr;
+        quint32 length = 0;
+        // Units after the text that the row may still grow into (the row
+        // being filled has some).
+        quint32 room = 0;
         bool checked = false;
     };
 
     void announceRows();
     void cellChanged(int i, int k, int role);
     void replaceCell(int i, int k, QStringView text);
+    void appendToRow(Row &row, QStringView text);
+    // Gives the row's room back to the arena.
+    void closeRow(Row &row);
     void checkColumn(int k) const;
     void checkRow(int i) const;
 
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
+    TextArena m_texts;
     int m_batchDepth = 0;
     // Rows the views know of; less than m_rows.size() only inside a batch.
     int m_shownRows = 0;

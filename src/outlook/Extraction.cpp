@@ -146,11 +146,19 @@ void GetAllContactsOutlook(FormContext &form)
                 // The row is added even when the name cannot be read: that
                 // costs one cell, not the contact's other 32.
                 row = list.addRow({});
-                list.setCell(row, 1, cellText(item->property(field(0).property)));
+                if (QStringView text; item->propertyText(field(0).property, text))
+                    list.setCell(row, 1, text);
+                else
+                    list.setCell(row, 1, cellText(item->property(field(0).property)));
             });
             for (int n = 1; n < kFieldCount; ++n) {
                 trap(126 + 2 * n, [&] {
                     const ContactField &f = field(n);
+                    // Text as the item holds it, without a copy of its own.
+                    if (QStringView text; !f.secondProperty && item->propertyText(f.property, text)) {
+                        list.setSubItem(row, n, text);
+                        return;
+                    }
                     QString value = cellText(item->property(f.property));
                     if (f.secondProperty)
                         value += QLatin1String(" - ") + cellText(item->property(*f.secondProperty));

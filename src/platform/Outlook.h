@@ -21,6 +21,15 @@ public:
     // A property: a QString, or a QDate/QDateTime for a date. An id outside
     // the list of properties throws.
     [[nodiscard]] virtual QVariant property(ContactProperty id) = 0;
+    // The same without a copy, for a property whose value is text: true with
+    // the text, which stays valid while the item lives; false when the value
+    // is not text or the item does not lend it (then ask property()).
+    [[nodiscard]] virtual bool propertyText(ContactProperty id, QStringView &text)
+    {
+        (void)id;
+        (void)text;
+        return false;
+    }
 };
 
 // A collection that is walked once, first item to last.

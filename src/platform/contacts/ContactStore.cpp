@@ -33,6 +33,14 @@ public:
         return m_contact.value(id);
     }
 
+    bool propertyText(ContactProperty id, QStringView &text) override
+    {
+        if (id < 0 || id >= kContactPropertyCount || id == Birthday)
+            return false;
+        text = m_contact.view(id);
+        return true;
+    }
+
 private:
     Contact m_contact;
 };

@@ -1,0 +1,76 @@
+#include "core/TextArena.h"
+
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
+
+namespace quarrelby {
+
+namespace {
+
+// 8 MB blocks on 2 MB boundaries: four huge pages each where the kernel
+// offers them, rather than 2,048 page faults.
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+constexpr std::size_t kBlockUnits = 4 * kHugePage / sizeof(char16_t);
+
+char16_t *allocateBlock(std::size_t units)
+{
+    const std::size_t bytes = (units * sizeof(char16_t) + kHugePage - 1) / kHugePage * kHugePage;
+    void *memory = std::aligned_alloc(kHugePage, bytes);
+    if (!memory)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    // Advice only: without huge pages the block works the same.
+    ::madvise(memory, bytes, MADV_HUGEPAGE);
+#endif
+    return static_cast<char16_t *>(memory);
+}
+
+} // namespace
+
+TextArena::~TextArena()
+{
+    clear();
+}
+
+char16_t *TextArena::take(std::size_t units)
+{
+    // Even offsets keep every piece fit for quint32 values.
+    units += units % 2;
+    m_used += m_used % 2;
+    if (m_blocks.empty() || m_blocks.back().size - m_used < units) {
+        const std::size_t size = units > kBlockUnits ? units : kBlockUnits;
+        m_blocks.push_back({allocateBlock(size), size});
+        m_used = 0;
+    }
+    char16_t *piece = m_blocks.back().data + m_used;
+    m_used += units;
+    return piece;
+}
+
+bool TextArena::extend(const char16_t *end, std::size_t units)
+{
+    if (m_blocks.empty())
+        return false;
+    const Block &last = m_blocks.back();
+    if (end != last.data + m_used || last.size - m_used < units)
+        return false;
+    m_used += units;
+    return true;
+}
+
+void TextArena::shrink(const char16_t *end, std::size_t units)
+{
+    if (!m_blocks.empty() && end == m_blocks.back().data + m_used && units <= m_used)
+        m_used -= units;
+}
+
+void TextArena::clear()
+{
+    for (const Block &block : m_blocks)
+        std::free(block.data);
+    m_blocks.clear();
+    m_used = 0;
+}
+
+} // namespace quarrelby
