@@ -2,27 +2,19 @@
 
 #include <cstdlib>
 #include <new>
-#include <sys/mman.h>
 
 namespace quarrelby {
 
 namespace {
 
-// 8 MB blocks on 2 MB boundaries: four huge pages each where the kernel
-// offers them, rather than 2,048 page faults.
-constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-constexpr std::size_t kBlockUnits = 4 * kHugePage / sizeof(char16_t);
+// 8 MB blocks: a list of 100,000 rows takes a few dozen.
+constexpr std::size_t kBlockUnits = 4 * 1024 * 1024;
 
 char16_t *allocateBlock(std::size_t units)
 {
-    const std::size_t bytes = (units * sizeof(char16_t) + kHugePage - 1) / kHugePage * kHugePage;
-    void *memory = std::aligned_alloc(kHugePage, bytes);
+    void *memory = std::malloc(units * sizeof(char16_t));
     if (!memory)
         throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    // Advice only: without huge pages the block works the same.
-    ::madvise(memory, bytes, MADV_HUGEPAGE);
-#endif
     return static_cast<char16_t *>(memory);
 }
 

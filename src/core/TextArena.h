@@ -6,8 +6,7 @@
 namespace quarrelby {
 
 // UTF-16 text handed out in pieces from a few large blocks, every piece living
-// until clear(): a list of 100,000 rows costs no allocation a row, and its
-// memory comes in blocks the kernel can back with huge pages.
+// until clear(): a list of 100,000 rows costs no allocation a row.
 class TextArena {
 public:
     TextArena() = default;

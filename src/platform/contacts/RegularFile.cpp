@@ -26,7 +26,12 @@ QString notARegularFile(mode_t mode)
 
 int openRegularFile(const char *path, struct stat &info, QString &failure)
 {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    return openRegularFileAt(AT_FDCWD, path, info, failure);
+}
+
+int openRegularFileAt(int directory, const char *path, struct stat &info, QString &failure)
+{
+    const int fd = ::openat(directory, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         failure = QString::fromLocal8Bit(std::strerror(errno));
         return -1;

@@ -12,5 +12,9 @@ namespace quarrelby {
 // never ends). Returns the descriptor, which the caller closes, with its
 // status in info; or -1 with the reason, as the user reads it, in failure.
 [[nodiscard]] int openRegularFile(const char *path, struct stat &info, QString &failure);
+// The same for a path relative to the open folder directory (AT_FDCWD for
+// the working folder): a folder of many files is then not looked up anew
+// for each.
+[[nodiscard]] int openRegularFileAt(int directory, const char *path, struct stat &info, QString &failure);
 
 } // namespace quarrelby

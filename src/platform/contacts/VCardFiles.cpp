@@ -42,21 +42,23 @@ bool isVCardName(std::string_view name)
 }
 
 // The whole file in one read: a folder of 100,000 small cards would spend
-// more time in buffered streams than in parsing. Returns why it could not be
-// read, empty when it was; only a regular file is read.
-QString readWholeFile(const std::string &path, std::string &out)
+// more time in buffered streams than in parsing. path is relative to the
+// open folder directory. Returns why it could not be read, empty when it
+// was; only a regular file is read.
+QString readWholeFile(int directory, const char *path, std::string &out)
 {
     struct stat info { };
     QString failure;
-    const int fd = openRegularFile(path.c_str(), info, failure);
+    const int fd = openRegularFileAt(directory, path, info, failure);
     if (fd < 0)
         return failure;
-    out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0);
+    // One byte more than the file holds: a read that comes back short has
+    // met the end, without a second read to find it.
+    out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096);
     size_t filled = 0;
     while (true) {
-        if (filled == out.size())
-            out.resize(out.size() + 4096);
-        const ssize_t got = ::read(fd, out.data() + filled, out.size() - filled);
+        const size_t wanted = out.size() - filled;
+        const ssize_t got = ::read(fd, out.data() + filled, wanted);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -64,32 +66,27 @@ QString readWholeFile(const std::string &path, std::string &out)
             ::close(fd);
             return systemError(error);
         }
-        if (got == 0)
-            break;
         filled += static_cast<size_t>(got);
+        if (got == 0 || static_cast<size_t>(got) < wanted)
+            break;
+        out.resize(out.size() + out.size() / 2 + 4096);
     }
     ::close(fd);
     out.resize(filled);
     return {};
 }
 
-// The files of the book in name order: the book itself when it is a file.
-std::vector<std::string> listFiles(const QByteArray &location)
+// The card files of the open folder directory, in name order.
+std::vector<std::string> listFolder(int directory)
 {
-    const std::string path = location.toStdString();
-    const auto cannotRead = [&](int error) {
-        return AutomationError(QStringLiteral("The address book \"%1\" cannot be read: %2")
-                                   .arg(QFile::decodeName(location), systemError(error)));
-    };
-    struct stat info { };
-    if (::stat(path.c_str(), &info) != 0)
-        throw cannotRead(errno);
-    if (!S_ISDIR(info.st_mode))
-        return {path};
-
-    DIR *dir = ::opendir(path.c_str());
-    if (!dir)
-        throw cannotRead(errno);
+    const int listing = ::dup(directory);
+    DIR *dir = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (!dir) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        throw error;
+    }
     std::vector<std::string> names;
     while (const dirent *entry = ::readdir(dir)) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
@@ -97,9 +94,6 @@ std::vector<std::string> listFiles(const QByteArray &location)
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
-    const std::string prefix = path.ends_with('/') ? path : path + '/';
-    for (std::string &name : names)
-        name.insert(0, prefix);
     return names;
 }
 
@@ -108,7 +102,7 @@ std::vector<std::string> listFiles(const QByteArray &location)
 struct Unit {
     // The book's file it comes from, counted from 0 in name order.
     size_t file = 0;
-    // Read this file whole when bytes is empty and no failure is given.
+    // The file to read whole, in the book's folder, when it is not empty.
     std::string path;
     std::string bytes;
     // What stopped the reading of the file here.
@@ -181,6 +175,9 @@ public:
             m_work->cancel();
         if (m_cutter.joinable())
             m_cutter.join();
+        m_work.reset();
+        if (m_folder >= 0)
+            ::close(m_folder);
     }
 
     VCardFiles(const VCardFiles &) = delete;
@@ -239,18 +236,27 @@ private:
     // The thread that lists the book and cuts it into jobs.
     void cut()
     {
-        std::vector<std::string> files;
         try {
-            files = listFiles(m_path);
-        } catch (...) {
+            const std::string path = m_path.toStdString();
+            struct stat info { };
+            if (::stat(path.c_str(), &info) != 0)
+                throw errno;
+            if (!S_ISDIR(info.st_mode)) {
+                cutFile(path);
+            } else {
+                m_folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (m_folder < 0)
+                    throw errno;
+                m_prefix = path.ends_with('/') ? path : path + '/';
+                cutFolder(listFolder(m_folder));
+            }
+        } catch (int error) {
             Job job;
-            job.units.push_back({0, {}, {}, std::current_exception()});
+            job.units.push_back({0, {}, {},
+                std::make_exception_ptr(AutomationError(QStringLiteral("The address book \"%1\" cannot be read: %2")
+                                                            .arg(QFile::decodeName(m_path), systemError(error))))});
             m_work->submit(std::move(job));
         }
-        if (files.size() == 1 && files.front() == m_path.toStdString())
-            cutFile(files.front());
-        else
-            cutFolder(files);
         m_work->close();
     }
 
@@ -278,6 +284,9 @@ private:
     bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
 
     const QByteArray m_path;
+    // A folder book: the folder, open, and its path with a final slash.
+    int m_folder = -1;
+    std::string m_prefix;
     std::vector<Worker> m_workers;
     std::unique_ptr<Work> m_work;
     std::thread m_cutter;
@@ -353,10 +362,10 @@ void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
         part.file = unit.file;
         std::string_view data = unit.bytes;
         if (!unit.path.empty()) {
-            if (const QString failure = readWholeFile(unit.path, worker.data); failure.isEmpty())
+            if (const QString failure = readWholeFile(m_folder, unit.path.c_str(), worker.data); failure.isEmpty())
                 data = worker.data;
             else
-                unit.failure = std::make_exception_ptr(unreadableFile(unit.path, failure));
+                unit.failure = std::make_exception_ptr(unreadableFile(m_prefix + unit.path, failure));
         }
         const QByteArray converted = vcard::utf8FromUtf16(data);
         if (!converted.isEmpty()) {
