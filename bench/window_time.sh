@@ -43,7 +43,7 @@ one_run() {
     window=$(xdotool search --onlyvisible --name '^Quarrelby$' 2>/dev/null | head -1) && [ -n "$window" ] && break
     sleep 0.05
   done
-  [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+  [ -n "$window" ] || { echo "the window did not appear" >&2; cat "$work/app.log" >&2; exit 1; }
   sleep 0.5
   # Every top-level window mapped from now on is reported on the root window.
   xev -root -event substructure >"$work/events" 2>/dev/null &

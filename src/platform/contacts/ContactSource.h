@@ -14,6 +14,9 @@ public:
     // the file, for a book or an item that cannot be read; the source has
     // then moved past it, and the next call goes on from there.
     virtual bool next(Contact &contact) = 0;
+    // Starts reading ahead, if the source reads ahead at all, without
+    // waiting for anything; a failure still shows at its place in the walk.
+    virtual void start() { }
 };
 
 } // namespace quarrelby

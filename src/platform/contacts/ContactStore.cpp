@@ -6,9 +6,13 @@
 
 #include <QFile>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -16,6 +20,98 @@
 namespace quarrelby {
 
 namespace {
+
+// The first book of the store, opened as the store starts and already reading
+// ahead. The window starts the store once to see that it is there, waits a
+// moment and starts it again to walk it; the walk takes over what was read
+// meanwhile. It does so only while that is what a new read would find: the
+// book is a file unchanged since, or the reading began a moment ago.
+class WarmBook {
+public:
+    static void begin(const FoundBook &book)
+    {
+        std::unique_ptr<ContactSource> dropped;
+        {
+            const std::lock_guard lock(mutex());
+            std::optional<Warm> &warm = slot();
+            if (warm && warm->stillGood(book))
+                return;
+            Warm fresh {book, BookState::of(book.path), Clock::now(), openBook(book)};
+            fresh.source->start();
+            if (warm)
+                dropped = std::move(warm->source);
+            warm = std::move(fresh);
+        }
+    }
+
+    static std::unique_ptr<ContactSource> take(const FoundBook &book)
+    {
+        std::unique_ptr<ContactSource> taken;
+        std::unique_ptr<ContactSource> dropped;
+        {
+            const std::lock_guard lock(mutex());
+            std::optional<Warm> &warm = slot();
+            if (warm) {
+                (warm->stillGood(book) ? taken : dropped) = std::move(warm->source);
+                warm.reset();
+            }
+        }
+        return taken;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kFreshFor = std::chrono::seconds(2);
+
+    struct BookState {
+        bool found = false;
+        bool file = false;
+        struct stat info { };
+
+        static BookState of(const QByteArray &path)
+        {
+            BookState state;
+            state.found = ::stat(path.constData(), &state.info) == 0;
+            state.file = state.found && S_ISREG(state.info.st_mode);
+            return state;
+        }
+
+        [[nodiscard]] bool same(const BookState &other) const
+        {
+            const auto sameTime
+                = [](const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+            return found && other.found && info.st_dev == other.info.st_dev && info.st_ino == other.info.st_ino
+                && info.st_size == other.info.st_size && sameTime(info.st_mtim, other.info.st_mtim)
+                && sameTime(info.st_ctim, other.info.st_ctim);
+        }
+    };
+
+    struct Warm {
+        FoundBook book;
+        BookState state;
+        Clock::time_point started;
+        std::unique_ptr<ContactSource> source;
+
+        [[nodiscard]] bool stillGood(const FoundBook &other) const
+        {
+            if (other.kind != book.kind || other.path != book.path)
+                return false;
+            const BookState now = BookState::of(book.path);
+            return state.same(now) && (state.file || Clock::now() - started < kFreshFor);
+        }
+    };
+
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::optional<Warm> &slot()
+    {
+        static std::optional<Warm> warm;
+        return warm;
+    }
+};
 
 class ContactItem : public OutlookItem {
 public:
@@ -91,7 +187,12 @@ private:
             }
             if (m_next == m_books.size())
                 return false;
-            m_source = openBook(m_books[m_next++]);
+            // The first book may be on its way already.
+            if (m_next == 0)
+                m_source = WarmBook::take(m_books[0]);
+            if (!m_source)
+                m_source = openBook(m_books[m_next]);
+            ++m_next;
         }
     }
 
@@ -143,6 +244,8 @@ ContactStoreApplication::ContactStoreApplication(FoundBooks found)
 {
     if (m_found->empty())
         throw NoAddressBookError(searchedPlacesText(*m_found));
+    if (!m_found->books.empty())
+        WarmBook::begin(m_found->books.front());
 }
 
 ContactStoreApplication::ContactStoreApplication(const QString &location)

@@ -183,10 +183,19 @@ public:
     VCardFiles(const VCardFiles &) = delete;
     VCardFiles &operator=(const VCardFiles &) = delete;
 
+    void start() override
+    {
+        if (m_work)
+            return;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), 2 * m_workers.size() + 2, kContactsAhead,
+            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
+        m_cutter = std::thread([this] { cut(); });
+    }
+
     bool next(Contact &contact) override
     {
-        if (!m_work)
-            start();
+        start();
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
@@ -211,7 +220,7 @@ private:
     // Contacts in one part, and how many may wait for the walk: a few
     // thousand, whatever the size of the book.
     static constexpr size_t kPartContacts = 512;
-    static constexpr size_t kContactsAhead = 6000;
+    static constexpr size_t kContactsAhead = 16384;
     // A large file is read and cut in pieces of about this size.
     static constexpr size_t kPieceBytes = 512 * 1024;
     // Files of a folder handed to a worker at once.
@@ -223,14 +232,6 @@ private:
     {
         const unsigned cores = std::thread::hardware_concurrency();
         return std::clamp<size_t>(cores, 1, 4);
-    }
-
-    void start()
-    {
-        m_workers = std::vector<Worker>(workerCount());
-        m_work = std::make_unique<Work>(m_workers.size(), 2 * m_workers.size() + 2, kContactsAhead,
-            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
-        m_cutter = std::thread([this] { cut(); });
     }
 
     // The thread that lists the book and cuts it into jobs.
