@@ -17,7 +17,10 @@ program=$build/quarrelby
 [ -x "$program" ] || { echo "missing $program" >&2; exit 2; }
 
 work=$(mktemp -d)
-display=:$((90 + RANDOM % 100))
+# A display nobody else uses.
+n=$((90 + RANDOM % 100))
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+display=:$n
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 cleanup() {
