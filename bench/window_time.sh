@@ -17,12 +17,28 @@ program=$build/quarrelby
 [ -x "$program" ] || { echo "missing $program" >&2; exit 2; }
 
 work=$(mktemp -d)
-# A display nobody else uses.
-n=$((90 + RANDOM % 100))
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-display=:$n
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+# A display of our own: a server that cannot start (its display is taken)
+# exits, and the next display is tried.
+start_xvfb() {
+  local n
+  for n in $(seq $((90 + RANDOM % 100)) 400); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do
+      kill -0 "$xvfb" 2>/dev/null || break
+      if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+        display=":$n"
+        return 0
+      fi
+      sleep 0.05
+    done
+    kill "$xvfb" 2>/dev/null || true
+  done
+  echo "no display could be started" >&2
+  exit 2
+}
+start_xvfb
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
   [ -n "${spy:-}" ] && kill "$spy" 2>/dev/null || true
@@ -31,7 +47,6 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY=$display XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb QUARRELBY_CONTACTS=$book
-for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
 
 now_ns() { date +%s%N; }
 # CPU time of the process, all threads, in milliseconds: on a busy machine
