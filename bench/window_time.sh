@@ -83,7 +83,7 @@ one_run() {
   local peak
   peak=$(awk '/^VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$app/status")
   kill "$spy" 2>/dev/null; wait "$spy" 2>/dev/null || true
-  kill "$app" 2>/dev/null; wait "$app" 2>/dev/null || true
+  kill "$app" 2>/dev/null; wait "$app" 2>/dev/null || true; [ -z "${QUARRELBY_BENCH_DEBUG:-}" ] || cat "$work/app.log" >&2
   spy="" app=""
   echo "$(( (end - start) / 1000000 )) $peak $((cpu1 - cpu0))"
 }

@@ -15,8 +15,8 @@ constexpr std::size_t kBlockUnits = 4 * 1024 * 1024;
 // go, which costs far less than a fault on each page as the rows reach it.
 char16_t *allocateBlock(std::size_t units)
 {
-    void *memory = ::mmap(nullptr, units * sizeof(char16_t), PROT_READ | PROT_WRITE,
-        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void *memory = ::mmap(
+        nullptr, units * sizeof(char16_t), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
     return static_cast<char16_t *>(memory);

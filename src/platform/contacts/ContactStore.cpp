@@ -22,10 +22,12 @@ namespace quarrelby {
 namespace {
 
 // The first book of the store, opened as the store starts and already reading
-// ahead. The window starts the store once to see that it is there, waits a
-// moment and starts it again to walk it; the walk takes over what was read
-// meanwhile. It does so only while that is what a new read would find: the
-// book is a file unchanged since, or the reading began a moment ago.
+// ahead. The window starts the store when it opens, and again on the click,
+// to see that it is there; it then waits a moment and starts it once more to
+// walk it. The walk takes over what was read meanwhile, but only while that
+// is what a new read would find: the book is a file unchanged since, or the
+// reading began a moment ago. What waits is bounded by the source's own
+// read-ahead.
 class WarmBook {
 public:
     static void begin(const FoundBook &book)

@@ -188,7 +188,7 @@ public:
         if (m_work)
             return;
         m_workers = std::vector<Worker>(workerCount());
-        m_work = std::make_unique<Work>(m_workers.size(), 2 * m_workers.size() + 2, kContactsAhead,
+        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
             [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
         m_cutter = std::thread([this] { cut(); });
     }
@@ -217,10 +217,15 @@ public:
     }
 
 private:
-    // Contacts in one part, and how many may wait for the walk: a few
-    // thousand, whatever the size of the book.
+    // Contacts in one part, and how many may wait for the walk, whatever the
+    // size of the book: enough that a book started while the window waits
+    // for the click (see the contact store) has a good part read by then,
+    // about 35 MB at most.
     static constexpr size_t kPartContacts = 512;
-    static constexpr size_t kContactsAhead = 16384;
+    static constexpr size_t kContactsAhead = 32768;
+    // Jobs cut and not yet taken: enough for the contacts above, so that a
+    // book read ahead while the window waits gets that far.
+    static constexpr size_t kJobsAhead = 48;
     // A large file is read and cut in pieces of about this size.
     static constexpr size_t kPieceBytes = 512 * 1024;
     // Files of a folder handed to a worker at once.

@@ -405,9 +405,9 @@ private slots:
     void fileRemovedAfterListing()
     {
         QTemporaryDir dir;
-        // The store reads a few thousand contacts ahead of the walk; a.vcf
+        // The store reads up to 32,768 contacts ahead of the walk; a.vcf
         // holds more, so that b.vcf is still unread when it goes.
-        constexpr int kAheadOfTheWalk = 10000;
+        constexpr int kAheadOfTheWalk = 40000;
         QByteArray many;
         for (int i = 0; i < kAheadOfTheWalk; ++i)
             many += card("A");
