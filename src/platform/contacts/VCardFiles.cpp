@@ -52,11 +52,16 @@ QString readWholeFile(int directory, const char *path, std::string &out)
     const int fd = openRegularFileAt(directory, path, info, failure);
     if (fd < 0)
         return failure;
-    // One byte more than the file holds: a read that comes back short has
-    // met the end, without a second read to find it.
-    out.resize(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096);
+    // One byte more than the file holds: once all of it has come, a read
+    // that comes back short has met the end, without a second read to find
+    // it. (A short read before that, as some network file systems give, is
+    // no end.)
+    const size_t size = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    out.resize(size > 0 ? size + 1 : 4096);
     size_t filled = 0;
     while (true) {
+        if (filled == out.size())
+            out.resize(out.size() + out.size() / 2 + 4096);
         const size_t wanted = out.size() - filled;
         const ssize_t got = ::read(fd, out.data() + filled, wanted);
         if (got < 0) {
@@ -67,9 +72,8 @@ QString readWholeFile(int directory, const char *path, std::string &out)
             return systemError(error);
         }
         filled += static_cast<size_t>(got);
-        if (got == 0 || static_cast<size_t>(got) < wanted)
+        if (got == 0 || (static_cast<size_t>(got) < wanted && filled >= size))
             break;
-        out.resize(out.size() + out.size() / 2 + 4096);
     }
     ::close(fd);
     out.resize(filled);
