@@ -88,15 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static ContactMapper mapper;
     Contact contact;
     if (mapper.read(item, contact)) {
-        size_t previous = 0;
+        const auto length = static_cast<size_t>(contact.texts.size());
+        size_t previous = contact.textsBegin;
         for (int i = 0; i < kContactPropertyCount; ++i) {
             const size_t end = contact.ends[static_cast<size_t>(i)];
-            if (end < previous || end > contact.texts.size())
+            if (end < previous || end > length)
                 __builtin_trap();
             previous = end;
             (void)contact.value(i).toString();
         }
-        if (previous != contact.texts.size())
+        if (previous != length)
             __builtin_trap();
     }
     return 0;
