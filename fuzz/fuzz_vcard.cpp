@@ -1,5 +1,8 @@
 // Feeds arbitrary bytes through the whole vCard path the contact store uses:
 // splitting into cards, decoding every value, resolving the 34 properties.
+// Then cuts the bytes wherever cardBoundary allows, as the contact store cuts
+// a large file for its threads, and requires the pieces read one after the
+// other to give the contacts of the whole.
 
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
@@ -9,12 +12,69 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+using namespace quarrelby;
 using namespace quarrelby::vcard;
+
+namespace {
+
+bool sameContact(const Contact &a, const Contact &b)
+{
+    for (int i = 0; i < kContactPropertyCount; ++i) {
+        if (i == Birthday ? a.birthday != b.birthday : a.view(i) != b.view(i))
+            return false;
+    }
+    return a.distributionList == b.distributionList && a.uid == b.uid;
+}
+
+// The contacts of one piece, UTF-16 converted first as the store does.
+void readPiece(std::string_view piece, ContactReader &contacts, std::vector<Contact> &out)
+{
+    std::string data(piece);
+    const QByteArray converted = utf8FromUtf16(data);
+    if (!converted.isEmpty())
+        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+    Reader reader(data);
+    Card card;
+    while (reader.next(card))
+        out.push_back(contacts.read(card));
+}
+
+// Cut at every boundary, read piece by piece, compared with the whole.
+void checkCuts(std::string_view raw, ContactReader &contacts)
+{
+    std::vector<Contact> whole;
+    readPiece(raw, contacts, whole);
+    std::vector<Contact> pieces;
+    size_t start = 0;
+    size_t from = 0;
+    while (true) {
+        const size_t cut = cardBoundary(raw, from);
+        if (cut == std::string_view::npos)
+            break;
+        // Every place lies ahead of where it was looked for, inside the input.
+        if (cut < from || cut <= start || cut >= raw.size())
+            __builtin_trap();
+        readPiece(raw.substr(start, cut - start), contacts, pieces);
+        start = cut;
+        from = cut + 1;
+    }
+    readPiece(raw.substr(start), contacts, pieces);
+    if (pieces.size() != whole.size())
+        __builtin_trap();
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (!sameContact(pieces[i], whole[i]))
+            __builtin_trap();
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string input(reinterpret_cast<const char *>(data), size);
+    const std::string raw = input;
     const QByteArray converted = utf8FromUtf16(input);
     if (!converted.isEmpty())
         input.assign(converted.constData(), static_cast<size_t>(converted.size()));
@@ -36,5 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const Property &property : card.properties())
             values.components(property, parts);
     }
+    checkCuts(raw, contacts);
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "ContactFields.h"
 #include "Corpus.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
@@ -6,9 +7,13 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 using namespace quarrelby;
@@ -46,6 +51,96 @@ QString property(const Contact &contact, const char *name)
 {
     const int index = contactPropertyIndex(QString::fromLatin1(name));
     return index < 0 ? QStringLiteral("<unknown>") : contact.value(index).toString();
+}
+
+// The contacts of one piece of a book, read as the contact store reads it:
+// UTF-16 converted first, one contact reader kept from piece to piece.
+void readPiece(std::string_view piece, ContactReader &contactReader, QList<QStringList> &out)
+{
+    std::string data(piece);
+    const QByteArray converted = utf8FromUtf16(data);
+    if (!converted.isEmpty())
+        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+    Reader reader(data);
+    Card card;
+    while (reader.next(card))
+        out << contactFields(contactReader.read(card));
+}
+
+// Every place cardBoundary offers, looking on from just past the last one.
+// A place before where it was asked to look ends the list (and fails the
+// order check of the caller).
+std::vector<size_t> boundaries(std::string_view data)
+{
+    std::vector<size_t> cuts;
+    size_t from = 0;
+    while (true) {
+        const size_t cut = cardBoundary(data, from);
+        if (cut == std::string_view::npos)
+            break;
+        cuts.push_back(cut);
+        if (cut < from || cut >= data.size())
+            break;
+        from = cut + 1;
+    }
+    return cuts;
+}
+
+constexpr int kAnyCuts = -1;
+constexpr int kSomeCuts = -2;
+
+// Cuts text at every boundary at once and reads the pieces one after the
+// other: the contacts must be those of the whole, property for property.
+void checkCutsReadAsWhole(const QByteArray &text, int expectedCuts)
+{
+    const std::string_view data(text.constData(), static_cast<size_t>(text.size()));
+    const std::vector<size_t> cuts = boundaries(data);
+
+    // Each cut starts a BEGIN line right after an END line of its own, at
+    // a line start: never inside a folded or joined line.
+    static const QRegularExpression endLine(
+        QStringLiteral("(^|[\\r\\n])END:VCARD[ \\t]*(\\r\\n|\\r|\\n)$"), QRegularExpression::CaseInsensitiveOption);
+    size_t last = 0;
+    for (const size_t cut : cuts) {
+        QVERIFY2(cut > last && cut < data.size(), qPrintable(QString::number(cut)));
+        last = cut;
+        const QByteArray at = text.mid(static_cast<qsizetype>(cut), 5).toUpper();
+        QVERIFY2(at == "BEGIN", qPrintable(QStringLiteral("at %1: %2").arg(cut).arg(QString::fromLatin1(at))));
+        const qsizetype tail = std::min<qsizetype>(static_cast<qsizetype>(cut), 40);
+        const QString before = QString::fromLatin1(text.mid(static_cast<qsizetype>(cut) - tail, tail));
+        QVERIFY2(endLine.match(before).hasMatch(), qPrintable(QStringLiteral("at %1 after %2").arg(cut).arg(before)));
+    }
+
+    QList<QStringList> whole;
+    ContactReader wholeReader;
+    readPiece(data, wholeReader, whole);
+    QList<QStringList> pieces;
+    ContactReader pieceReader;
+    size_t start = 0;
+    for (size_t i = 0; i <= cuts.size(); ++i) {
+        const size_t end = i < cuts.size() ? cuts[i] : data.size();
+        readPiece(data.substr(start, end - start), pieceReader, pieces);
+        start = end;
+    }
+    QCOMPARE(pieces.size(), whole.size());
+    for (qsizetype c = 0; c < whole.size(); ++c) {
+        if (pieces[c] != whole[c])
+            QCOMPARE(pieces[c].join(QLatin1Char('|')), whole[c].join(QLatin1Char('|')));
+    }
+    // Last, as the least of faults: a place missed, or one too many that
+    // happened to do no harm here.
+    if (expectedCuts == kSomeCuts)
+        QVERIFY(!cuts.empty());
+    else if (expectedCuts != kAnyCuts)
+        QCOMPARE(static_cast<int>(cuts.size()), expectedCuts);
+}
+
+QByteArray cards(QByteArrayList names, const QByteArray &eol)
+{
+    QByteArray text;
+    for (const QByteArray &name : names)
+        text += "BEGIN:VCARD" + eol + "VERSION:3.0" + eol + "FN:" + name + eol + "END:VCARD" + eol;
+    return text;
 }
 
 } // namespace
@@ -324,6 +419,168 @@ private slots:
         if (expected.isNull())
             return; // the card is there; that is the point
         QCOMPARE(::property(contacts[static_cast<size_t>(card)], property.toLatin1().constData()), expected);
+    }
+
+    // Where a book may be cut so that its pieces can be read side by side:
+    // cut everywhere cardBoundary offers, the pieces read one after the
+    // other give the cards of the whole.
+    void cardBoundaryCutsReadAsWhole_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("cuts");
+
+        const QByteArray crlf = "\r\n";
+        QTest::newRow("crlf") << cards({"Ann", "Bob", "Cy"}, crlf) << 2;
+        QTest::newRow("lf only") << cards({"Ann", "Bob", "Cy"}, "\n") << 2;
+        QTest::newRow("cr only: no line starts after a lf") << cards({"Ann", "Bob", "Cy"}, "\r") << 0;
+        QTest::newRow("cr only after a first lf line") << "X-JUNK:1\n" + cards({"Ann", "Bob", "Cy"}, "\r") << 1;
+        QTest::newRow("line ends mixed card by card")
+            << cards({"Ann"}, crlf) + cards({"Bob"}, "\n") + cards({"Cy"}, "\r") + cards({"Di"}, crlf) << kSomeCuts;
+        QTest::newRow("cr cr lf leaves an empty line between")
+            << QByteArray("BEGIN:VCARD\r\r\nFN:Ann\r\r\nEND:VCARD\r\r\nBEGIN:VCARD\r\r\nFN:Bob\r\r\nEND:VCARD\r\r\n")
+            << 0;
+        QTest::newRow("utf-8 byte-order mark") << "\xEF\xBB\xBF" + cards({"Ann", "Bob", "Cy"}, crlf) << 2;
+        QTest::newRow("utf-16 with byte-order mark")
+            << bytes("\xff\xfe"
+                     "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0F\0N\0:\0A\0n\0n\0\n\0E\0N\0D\0:\0V\0C\0A\0R\0D\0\n\0"
+                     "B\0E\0G\0I\0N\0:\0V\0C\0A\0R\0D\0\n\0F\0N\0:\0B\0o\0b\0\n\0E\0N\0D\0:\0V\0C\0A\0R\0D\0\n\0")
+            << 0;
+
+        // Folding: continuation lines that look like markers are text.
+        QTest::newRow("folded lines that look like markers")
+            << QByteArray("BEGIN:VCARD\r\nFN:Ann\r\nNOTE:a\r\n END:VCARD\r\n BEGIN:VCARD\r\n\tEND:VCARD\r\n"
+                          "BEGIN:VCARD\r\n more\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n")
+            << 1;
+        QTest::newRow("begin folded into the end before it") << QByteArray(
+            "BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n BEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nFN:Cy\r\nEND:VCARD\r\n") << 1;
+        QTest::newRow("begin line with a continuation")
+            << QByteArray("BEGIN:VCARD\nFN:Ann\nEND:VCARD\nBEGIN:VCARD\n X-MORE\nFN:Bob\nEND:VCARD\n") << 1;
+        QTest::newRow("blank-only line between end and begin")
+            << QByteArray("BEGIN:VCARD\nFN:Ann\nEND:VCARD\n \nBEGIN:VCARD\nFN:Bob\nEND:VCARD\n") << 0;
+
+        // Quoted-printable soft line breaks.
+        QTest::newRow("qp soft break right before end")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nNOTE;ENCODING=QUOTED-PRINTABLE:one=0D=0Atwo=\r\n"
+                          "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nNOTE;QUOTED-PRINTABLE:x=\r\nBEGIN:VCARD\r\n"
+                          "FN:Bob\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Cy\r\nEND:VCARD\r\n")
+            << 2;
+        QTest::newRow("qp soft breaks carry marker-like text")
+            << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:Ann\nNOTE;ENCODING=QUOTED-PRINTABLE:x=\nEND:VCARD=\n"
+                          "BEGIN:VCARD=\nEND:VCARD\nBEGIN:VCARD\nFN:Bob\nEND:VCARD\n")
+            << 1;
+        QTest::newRow("qp soft break then a folded end")
+            << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:Ann\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=\n END:VCARD\n"
+                          "BEGIN:VCARD\nFN:Bob\nEND:VCARD\nBEGIN:VCARD\nFN:Cy\nEND:VCARD\n")
+            << 1;
+
+        // Lines continued with a backslash, as some phones write them.
+        QTest::newRow("backslash before end")
+            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ann\r\nADR;HOME:;;Line 1\\\r\nLine 2;Town;;;\r\n"
+                          "NOTE:ends in a backslash\\\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n")
+            << 1;
+        QTest::newRow("backslash continues into marker-like text")
+            << QByteArray("BEGIN:VCARD\nFN:Ann\nNOTE:a\\\nEND :VCARD\nBEGIN:VCARD\nFN:Bob\nEND:VCARD\n") << 0;
+
+        // Blanks and case around the markers.
+        QTest::newRow("blanks after the markers, lower case")
+            << QByteArray("begin:vcard\r\nFN:Ann\r\nend:vcard \t\r\nBegin:VCard\t\r\nFN:Bob\r\nEND:VCARD\r\n") << 1;
+        QTest::newRow("blanks before the markers")
+            << QByteArray("BEGIN:VCARD\r\nFN:Ann\r\n END:VCARD\r\nBEGIN:VCARD\r\nFN:Bob\r\nEND:VCARD\r\n"
+                          "  BEGIN:VCARD\r\nFN:Cy\r\nEND:VCARD\r\n")
+            << 0;
+        QTest::newRow("empty lines between cards")
+            << QByteArray("BEGIN:VCARD\r\nFN:Ann\r\nEND:VCARD\r\n\r\nBEGIN:VCARD\r\nFN:Bob\r\n\r\nEND:VCARD\r\n"
+                          "BEGIN:VCARD\r\nFN:Cy\r\nEND:VCARD\r\n")
+            << 1;
+
+        // Cards inside cards, and cards without their markers.
+        QTest::newRow("agent card inside a card") << QByteArray(
+            "BEGIN:VCARD\nVERSION:2.1\nFN:Ann\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEND:VCARD\nFN:Ann again\n"
+            "END:VCARD\nBEGIN:VCARD\nFN:Bob\nAGENT:\nBEGIN:VCARD\nFN:Agent 2\nEND:VCARD\nEND:VCARD\n"
+            "BEGIN:VCARD\nFN:Cy\nEND:VCARD\n") << 2;
+        QTest::newRow("agent end followed by a new card") << QByteArray(
+            "BEGIN:VCARD\nFN:Ann\nAGENT:\nBEGIN:VCARD\nFN:Agent\nEND:VCARD\nBEGIN:VCARD\nFN:Bob\n"
+            "END:VCARD\n") << 1;
+        QTest::newRow("card missing end")
+            << QByteArray("BEGIN:VCARD\nFN:Ann\nBEGIN:VCARD\nFN:Bob\nEND:VCARD\nBEGIN:VCARD\nFN:Cy\nEND:VCARD\n") << 1;
+        QTest::newRow("card missing begin") << QByteArray(
+            "BEGIN:VCARD\nFN:Ann\nEND:VCARD\nVERSION:3.0\nFN:Bob\nEND:VCARD\nBEGIN:VCARD\nFN:Cy\n"
+            "END:VCARD\n") << 1;
+        QTest::newRow("no end at all") << QByteArray("BEGIN:VCARD\nFN:Ann\nBEGIN:VCARD\nFN:Bob\nBEGIN:VCARD\nFN:Cy\n")
+                                       << 0;
+        QTest::newRow("last begin without its line end") << cards({"Ann"}, crlf) + "BEGIN:VCARD" << 0;
+        QTest::newRow("last card cut short") << cards({"Ann"}, crlf) + "BEGIN:VCARD\r\nFN:Bob\r\nTEL;TY" << 1;
+        QTest::newRow("stray end first") << "END:VCARD\r\n" + cards({"Ann", "Bob"}, crlf) << kAnyCuts;
+
+        // The project's own address books, one by one and all in one file,
+        // with each kind of line end.
+        QByteArray all;
+        const QDir samples(QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts"));
+        for (const QString &name : samples.entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name)) {
+            QFile file(samples.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            QTest::newRow(qPrintable(name)) << text << kAnyCuts;
+            all += text;
+        }
+        QByteArray lf = all;
+        lf.replace("\r\n", "\n");
+        QByteArray cr = lf;
+        cr.replace('\n', '\r');
+        QTest::newRow("all samples in one file") << all << kSomeCuts;
+        QTest::newRow("all samples, lf only") << lf << kSomeCuts;
+        QTest::newRow("all samples, cr only") << cr << 0;
+        QTest::newRow("all samples, every line followed by an empty one") << QByteArray(lf).replace("\n", "\n\n") << 0;
+    }
+
+    void cardBoundaryCutsReadAsWhole()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, cuts);
+        checkCutsReadAsWhole(text, cuts);
+    }
+
+    // Where there is no place to cut.
+    void cardBoundaryNone_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("from");
+        const QByteArray two = cards({"Ann", "Bob"}, "\r\n");
+        const int second = static_cast<int>(two.indexOf("BEGIN", 1));
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("from the end") << two << static_cast<int>(two.size());
+        QTest::newRow("from past the end") << two << static_cast<int>(two.size()) + 10;
+        QTest::newRow("from past the last boundary") << two << second + 1;
+        QTest::newRow("one card") << cards({"Ann"}, "\r\n") << 0;
+        QTest::newRow("no line end") << QByteArray("BEGIN:VCARD FN:Ann END:VCARD BEGIN:VCARD FN:Bob END:VCARD") << 0;
+        QTest::newRow("end without a begin after it") << QByteArray("FN:Ann\nEND:VCARD\nFN:Bob\nEND:VCARD\n") << 0;
+    }
+
+    void cardBoundaryNone()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, from);
+        const std::string_view data(text.constData(), static_cast<size_t>(text.size()));
+        QCOMPARE(cardBoundary(data, static_cast<size_t>(from)), std::string_view::npos);
+    }
+
+    // The same on the real-world files, each cut wherever it may be.
+    void corpusCutsReadAsWhole()
+    {
+        QUARRELBY_REQUIRE_CORPUS(root, "");
+        QDirIterator files(root, {QStringLiteral("*.vcf")}, QDir::Files, QDirIterator::Subdirectories);
+        int count = 0;
+        while (files.hasNext()) {
+            const QString path = files.next();
+            QFile file(path);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+            checkCutsReadAsWhole(file.readAll(), kAnyCuts);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("in ") + path));
+            ++count;
+        }
+        QVERIFY(count > 0);
     }
 
     void unknownPropertyName()

@@ -1,11 +1,15 @@
+#include "ContactFields.h"
 #include "ScriptedShell.h"
 #include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
+#include "format/vcard/VCardContact.h"
+#include "format/vcard/VCardReader.h"
 #include "outlook/Extraction.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
+#include "platform/contacts/VCardFiles.h"
 
 #include <QDate>
 #include <QDir>
@@ -16,7 +20,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace quarrelby;
 using namespace quarrelby::test;
@@ -80,6 +89,141 @@ QByteArray card(const char *name)
 QString birthday(int y, int m, int d)
 {
     return cellText(QDate(y, m, d));
+}
+
+// The size the vCard source cuts a large file into, give or take a card.
+constexpr qsizetype kPieceBytes = 512 * 1024;
+
+// One card of many shapes, chosen by shape: the line ends, encodings and
+// damage the reader copes with, so that every piece of a large book holds a
+// mix of them.
+QByteArray variedCard(int i, unsigned shape)
+{
+    const QByteArray n = QByteArray::number(i);
+    const QByteArray day = QByteArray::number(i % 28 + 10);
+    switch (shape) {
+    case 0:
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Family" + n + ";Given;;Dr.;\r\nFN:Given Family" + n + "\r\nORG:Acme "
+            + n + ";Sales\r\nTITLE:Lead\r\nTEL;TYPE=WORK,VOICE:+1 555 " + n + "\r\nTEL;TYPE=CELL:+1 556 " + n
+            + "\r\nEMAIL;TYPE=INTERNET,PREF:p" + n + "@x.example\r\nADR;TYPE=HOME:;;" + n
+            + " Main St;Austin;TX;78701;USA\r\nBDAY:1980-02-" + day + "\r\nUID:uid-" + n + "\r\nEND:VCARD\r\n";
+    case 1: // a soft line break right before END
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Quoted " + n
+            + "\r\nNOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=C3=A9 " + n
+            + "=0D=0Aline=\r\n two=\r\nEND:VCARD\r\n";
+    case 2: // LF only, folded, now and then a list
+        return "BEGIN:VCARD\nVERSION:4.0\nFN:Fol\n ded " + n + "\nNOTE:a long note that goes on\n\tand on " + n
+            + "\n and ends\nTEL;VALUE=uri;TYPE=cell:tel:+1-555-" + n + (i % 5 == 0 ? "\nKIND:group" : "")
+            + "\nEND:VCARD\n";
+    case 3: // no END: the next BEGIN ends it
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Open " + n + "\r\nEMAIL:open" + n + "@x.example\r\n";
+    case 4: // a value continued with a backslash
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Phone " + n + "\r\nADR;HOME:;;Street " + n
+            + "\\\r\nFloor 2;Town;;;\r\nNOTE:ends with\\\r\nEND:VCARD\r\n";
+    case 5:
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=Windows-1252:Jos\xe9 " + n
+            + "\r\nN:Garc\xed"
+              "a;Jos\xe9\r\nEND:VCARD\r\n";
+    case 6: // lower case, blanks after the markers
+        return "begin:vcard \r\nversion:3.0\r\nfn:Lower " + n + "\r\nend:vcard\t\r\n";
+    case 7: // an agent's card inside
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Boss " + n + "\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Agent " + n
+            + "\r\nEND:VCARD\r\nEND:VCARD\r\n";
+    case 8: // empty lines around
+        return "\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Spaced " + n + "\r\n\r\nEND:VCARD\r\n\r\n";
+    case 9:
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Apple " + n + "\r\nitem1.TEL:+1 555 " + n
+            + "\r\nitem1.X-ABLabel:_$!<AssistantPhone>!$_\r\nBDAY;X-APPLE-OMIT-YEAR=1604:1604-03-" + day
+            + "\r\nEND:VCARD\r\n";
+    case 10: // old Mac line ends
+        return "BEGIN:VCARD\rVERSION:3.0\rFN:Mac " + n + "\rTEL;TYPE=HOME:" + n + "\rEND:VCARD\r";
+    case 11: // no BEGIN
+        return "VERSION:3.0\r\nFN:Headless " + n + "\r\nEND:VCARD\r\n";
+    case 12: // END folded into the note: the card runs on into the next
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Folded end " + n + "\r\nNOTE:x\r\n END:VCARD\r\n";
+    case 13:
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Twin " + n + "\r\nUID:twin-" + QByteArray::number(i % 50)
+            + "\r\nEND:VCARD\r\n";
+    case 14: // a photo of a few kilobytes, folded
+    {
+        QByteArray photo = "PHOTO;ENCODING=b;TYPE=JPEG:";
+        for (int k = 0; k < 60; ++k)
+            photo += "\r\n /9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsN";
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pictured " + n + "\r\n" + photo + "\r\nEND:VCARD\r\n";
+    }
+    default:
+        return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\xe9\x99\x88\xe4\xbc\x9f " + n + "\r\nNOTE:a\\, b\\; c\\nd " + n
+            + "\r\nEND:VCARD\r\n";
+    }
+}
+
+QByteArray variedBook(int count, unsigned seed)
+{
+    std::minstd_rand random(seed);
+    QByteArray book;
+    book.reserve(count * 300);
+    for (int i = 0; i < count; ++i)
+        book += variedCard(i, static_cast<unsigned>(random() % 16));
+    return book;
+}
+
+// Cards whose END never comes, a BEGIN ending each.
+QByteArray unterminatedBook(int count, const QByteArray &eol)
+{
+    QByteArray book;
+    for (int i = 0; i < count; ++i)
+        book += "BEGIN:VCARD" + eol + "VERSION:3.0" + eol + "FN:Open " + QByteArray::number(i) + eol
+            + "TEL;TYPE=WORK:+1 555 " + QByteArray::number(i) + eol;
+    return book;
+}
+
+QByteArray utf16(const QByteArray &utf8, bool littleEndian)
+{
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray out = littleEndian ? QByteArray("\xff\xfe") : QByteArray("\xfe\xff");
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const char lo = static_cast<char>(u & 0xff);
+        const char hi = static_cast<char>(u >> 8);
+        out.append(littleEndian ? lo : hi);
+        out.append(littleEndian ? hi : lo);
+    }
+    return out;
+}
+
+// The contacts of a file read the plain way: whole, by one reader.
+void readWhole(const QByteArray &bytes, std::vector<Contact> &out)
+{
+    std::string data(bytes.constData(), static_cast<size_t>(bytes.size()));
+    const QByteArray converted = vcard::utf8FromUtf16(data);
+    if (!converted.isEmpty())
+        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
+    vcard::Reader reader(data);
+    vcard::Card card;
+    vcard::ContactReader contacts;
+    while (reader.next(card))
+        out.push_back(contacts.read(card));
+}
+
+// Walks the vCard source at location to its end: it must give exactly the
+// expected contacts, in order, and nothing else.
+void checkSource(const QString &location, const std::vector<Contact> &expected)
+{
+    const std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+    Contact contact;
+    size_t i = 0;
+    try {
+        while (source->next(contact)) {
+            QVERIFY2(i < expected.size(), qPrintable(QStringLiteral("more than %1 contacts").arg(expected.size())));
+            if (!sameContact(contact, expected[i]))
+                QCOMPARE(QString::number(i) + QLatin1Char(' ') + contactFields(contact).join(QLatin1Char('|')),
+                    QString::number(i) + QLatin1Char(' ') + contactFields(expected[i]).join(QLatin1Char('|')));
+            ++i;
+        }
+    } catch (const AutomationError &error) {
+        QFAIL(qPrintable(QStringLiteral("after %1 contacts: %2").arg(i).arg(error.description())));
+    }
+    QCOMPARE(i, expected.size());
 }
 
 } // namespace
@@ -424,6 +568,125 @@ private slots:
         QCOMPARE(items->next()->property(FullName).toString(), QStringLiteral("C"));
         QVERIFY(!items->next());
         QVERIFY_THROWS_EXCEPTION(AutomationError, (void)application.getNamespace(QStringLiteral("CONTACTS")));
+    }
+
+    // A large file is cut into pieces of whole cards that several threads
+    // parse side by side: the walk must get exactly what one reader gives
+    // on the whole file, in order, whatever the cards look like.
+    void vcardFileSameAsReadWhole_data()
+    {
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<bool>("cutPastOnePiece"); // the source has places to cut it
+
+        QTest::newRow("30,000 varied cards") << variedBook(30000, 1) << true;
+        const QByteArray text = variedBook(3000, 2);
+        QTest::newRow("utf-16 little-endian with byte-order mark") << utf16(text, true) << false;
+        QTest::newRow("utf-16 big-endian with byte-order mark") << utf16(text, false) << false;
+        QTest::newRow("every card unterminated") << unterminatedBook(20000, "\r\n") << false;
+        QTest::newRow("unterminated cards, then whole ones")
+            << unterminatedBook(12000, "\n") + variedBook(4000, 3) << true;
+        QTest::newRow("old Mac line ends only") << unterminatedBook(20000, "\r") + "END:VCARD\r" << false;
+        QByteArray huge = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Huge\r\nPHOTO;ENCODING=b:";
+        while (huge.size() < kPieceBytes * 3 / 2)
+            huge += "\r\n /9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsN";
+        QTest::newRow("a card larger than a piece first") << huge + "\r\nEND:VCARD\r\n" + variedBook(6000, 4) << true;
+        QTest::newRow("utf-8 byte-order mark") << "\xEF\xBB\xBF" + variedBook(6000, 5) << true;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+
+    void vcardFileSameAsReadWhole()
+    {
+        QFETCH(QByteArray, book);
+        QFETCH(bool, cutPastOnePiece);
+        // The row tests what it says.
+        const std::string_view data(book.constData(), static_cast<size_t>(book.size()));
+        if (cutPastOnePiece)
+            QVERIFY(vcard::cardBoundary(data, kPieceBytes) != std::string_view::npos);
+        else if (!book.isEmpty())
+            QVERIFY(book.size() > kPieceBytes && vcard::cardBoundary(data, 0) == std::string_view::npos);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.vcf"));
+        writeFile(path, book);
+        std::vector<Contact> expected;
+        readWhole(book, expected);
+        QVERIFY(!book.isEmpty() == !expected.empty());
+        checkSource(path, expected);
+    }
+
+    // A folder of a few hundred files, one of them large, read by several
+    // threads a few dozen files at a time: file after file, each as if read
+    // whole.
+    void vcardFolderSameAsEachFileReadWhole()
+    {
+        QTemporaryDir dir;
+        std::vector<Contact> expected;
+        constexpr int kFiles = 300;
+        for (int f = 0; f < kFiles; ++f) {
+            QByteArray book = variedBook(f % 7, static_cast<unsigned>(100 + f));
+            if (f == 150)
+                book = variedBook(12000, 6); // several pieces' worth
+            else if (f == 151)
+                book = utf16(variedBook(40, 7), true);
+            const char *suffix = f % 40 == 3 ? ".VCF" : f % 40 == 4 ? ".vcard" : ".vcf";
+            writeFile(
+                dir.filePath(QStringLiteral("book-%1%2").arg(f, 4, 10, QLatin1Char('0')).arg(QLatin1String(suffix))),
+                book);
+            readWhole(book, expected);
+        }
+        writeFile(dir.filePath(QStringLiteral("ignored.txt")), variedBook(10, 8));
+        QVERIFY(expected.size() > 12000);
+        checkSource(dir.path(), expected);
+    }
+
+    // A walk given up anywhere ends its threads with it: nothing hangs, and
+    // under the sanitizers nothing leaks.
+    void vcardSourceDestroyedDuringTheWalk_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<int>("taken");
+        for (const bool folder : {false, true}) {
+            const char *kind = folder ? "folder" : "file";
+            QTest::newRow(qPrintable(QStringLiteral("%1, before the first contact").arg(QLatin1String(kind))))
+                << folder << 0;
+            QTest::newRow(qPrintable(QStringLiteral("%1, after the first contact").arg(QLatin1String(kind))))
+                << folder << 1;
+            QTest::newRow(qPrintable(QStringLiteral("%1, in the middle").arg(QLatin1String(kind)))) << folder << 9000;
+            QTest::newRow(qPrintable(QStringLiteral("%1, at the end").arg(QLatin1String(kind)))) << folder << -1;
+        }
+    }
+
+    void vcardSourceDestroyedDuringTheWalk()
+    {
+        QFETCH(bool, folder);
+        QFETCH(int, taken);
+        QTemporaryDir dir;
+        QString location = dir.filePath(QStringLiteral("book.vcf"));
+        std::vector<Contact> expected;
+        if (folder) {
+            location = dir.path();
+            for (int f = 0; f < 200; ++f) {
+                const QByteArray book = variedBook(100, static_cast<unsigned>(f));
+                writeFile(dir.filePath(QStringLiteral("b%1.vcf").arg(f, 3, 10, QLatin1Char('0'))), book);
+                readWhole(book, expected);
+            }
+        } else {
+            const QByteArray book = variedBook(20000, 9);
+            writeFile(location, book);
+            readWhole(book, expected);
+        }
+
+        std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+        Contact contact;
+        const size_t count = taken < 0 ? expected.size() : static_cast<size_t>(taken);
+        for (size_t i = 0; i < count; ++i) {
+            QVERIFY(source->next(contact));
+            if (i == 0 || i + 1 == count)
+                QCOMPARE(contactFields(contact), contactFields(expected[i]));
+        }
+        if (taken < 0)
+            QVERIFY(!source->next(contact));
+        source.reset();
     }
 
     void unknownPropertyIsAFailure()
