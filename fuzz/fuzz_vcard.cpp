@@ -44,6 +44,9 @@ void readPiece(std::string_view piece, ContactReader &contacts, std::vector<Cont
 // Cut at every boundary, read piece by piece, compared with the whole.
 void checkCuts(std::string_view raw, ContactReader &contacts)
 {
+    // Text in UTF-16 is converted whole and never cut, as the store does.
+    if (!utf8FromUtf16(raw).isEmpty())
+        return;
     std::vector<Contact> whole;
     readPiece(raw, contacts, whole);
     std::vector<Contact> pieces;

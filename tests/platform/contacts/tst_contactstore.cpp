@@ -1,4 +1,5 @@
 #include "ContactFields.h"
+#include "Corpus.h"
 #include "ScriptedShell.h"
 #include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
@@ -637,6 +638,49 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("ignored.txt")), variedBook(10, 8));
         QVERIFY(expected.size() > 12000);
         checkSource(dir.path(), expected);
+    }
+
+    // The real-world files: the corpus folder walked file by file, and all
+    // its files (those in UTF-8 or 8-bit) laid end to end, over and over,
+    // into one file of several pieces.
+    void vcardCorpusSameAsReadWhole()
+    {
+        QUARRELBY_REQUIRE_CORPUS(folder, "vcard");
+        // Every file there is a .vcf; the source takes them in byte order.
+        QByteArrayList names;
+        for (const QString &name : QDir(folder).entryList(QDir::Files))
+            names << QFile::encodeName(name);
+        std::sort(names.begin(), names.end());
+        std::vector<QByteArray> files;
+        std::vector<Contact> expected;
+        for (const QByteArray &name : names) {
+            QFile file(folder + QLatin1Char('/') + QFile::decodeName(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            files.push_back(file.readAll());
+            readWhole(files.back(), expected);
+        }
+        QVERIFY(!files.empty());
+        checkSource(folder, expected);
+        if (QTest::currentTestFailed())
+            return;
+        expected.clear();
+
+        QByteArray round;
+        for (const QByteArray &text : files) {
+            if (!vcard::utf8FromUtf16(std::string_view(text.constData(), static_cast<size_t>(text.size()))).isEmpty())
+                continue;
+            round += text;
+        }
+        QByteArray book;
+        while (book.size() < 3 * kPieceBytes)
+            book += round;
+        const std::string_view data(book.constData(), static_cast<size_t>(book.size()));
+        QVERIFY(vcard::cardBoundary(data, kPieceBytes) != std::string_view::npos);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("corpus.vcf"));
+        writeFile(path, book);
+        readWhole(book, expected);
+        checkSource(path, expected);
     }
 
     // A walk given up anywhere ends its threads with it: nothing hangs, and
