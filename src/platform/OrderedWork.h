@@ -18,10 +18,11 @@ namespace quarrelby {
 // A job hands its result over in parts as it goes (publish), each part
 // weighing some number of items. What has been handed over and not yet taken
 // is bounded: before a job starts, and after each of its parts, its thread
-// waits while the parts of this job and of the jobs before it weigh `ahead`
-// items or more. Only parts the consumer can reach count, so waiting never
-// blocks the job the consumer waits for. How many jobs are submitted and not
-// yet taken in full is bounded by `jobs`.
+// waits while all parts waiting weigh `ahead` items or more; the job the
+// consumer is on waits only while its own parts do, so it never waits for
+// the consumer to take what it cannot reach yet. All that waits stays under
+// twice `ahead`, plus a part for each thread. How many jobs are submitted and
+// not yet taken in full is bounded by `jobs`.
 //
 // Either side may cancel(): every wait returns at once, and a job polls
 // publish()'s result to stop early.
@@ -93,6 +94,7 @@ public:
         }
         m_jobsWaiting.notify_all();
         m_partsReady.notify_all();
+        m_roomForJobs.notify_all();
     }
 
     void cancel()
@@ -146,19 +148,21 @@ private:
         bool done = false;
     };
 
-    // What this job and the jobs before it have handed over and not yet had
-    // taken. Called with the mutex held.
-    [[nodiscard]] std::size_t weightUpTo(std::size_t sequence) const
+    // Whether job `sequence` may go on handing over. Called with the mutex
+    // held.
+    [[nodiscard]] bool roomFor(std::size_t sequence) const
     {
+        if (m_slots.empty() || sequence == m_taken)
+            return m_slots.empty() || m_slots.front().weight < m_ahead;
         std::size_t weight = 0;
-        for (std::size_t i = 0; i <= sequence - m_taken && i < m_slots.size(); ++i)
-            weight += m_slots[i].weight;
-        return weight;
+        for (const Slot &slot : m_slots)
+            weight += slot.weight;
+        return weight < m_ahead;
     }
 
     void waitForRoom(std::unique_lock<std::mutex> &lock, std::size_t sequence)
     {
-        m_roomForParts.wait(lock, [&] { return m_cancelled || weightUpTo(sequence) < m_ahead; });
+        m_roomForParts.wait(lock, [&] { return m_cancelled || roomFor(sequence); });
     }
 
     bool publish(std::size_t sequence, Part part, std::size_t items)

@@ -136,15 +136,30 @@ bool parseProperty(std::string_view line, Property &property, std::vector<Parame
     return true;
 }
 
+} // namespace
+
+size_t NextNewline::at(std::string_view data, size_t pos)
+{
+    if (m_known && pos >= m_from && pos <= m_at)
+        return m_at;
+    const void *found = std::memchr(data.data() + pos, '\n', data.size() - pos);
+    m_from = pos;
+    m_at = found ? static_cast<size_t>(static_cast<const char *>(found) - data.data()) : data.size();
+    m_known = true;
+    return m_at;
+}
+
+namespace {
+
 // The physical line at pos, and where the next one starts.
-bool splitLine(std::string_view data, size_t pos, std::string_view &line, size_t &after)
+bool splitLine(std::string_view data, size_t pos, NextNewline &newlines, std::string_view &line, size_t &after)
 {
     if (pos >= data.size())
         return false;
     const char *begin = data.data() + pos;
-    const size_t rest = data.size() - pos;
-    const void *newline = std::memchr(begin, '\n', rest);
-    size_t length = newline ? static_cast<size_t>(static_cast<const char *>(newline) - begin) : rest;
+    const size_t newlineAt = newlines.at(data, pos);
+    const bool newline = newlineAt < data.size();
+    size_t length = newlineAt - pos;
     after = pos + length + (newline ? 1 : 0);
     // A bare CR also ends a line (old Mac files); CR LF is one ending.
     if (const void *cr = std::memchr(begin, '\r', length)) {
@@ -231,7 +246,8 @@ size_t cardBoundary(std::string_view data, size_t from)
     bool afterEnd = false;
     std::string_view line;
     size_t after = 0;
-    while (splitLine(data, pos, line, after)) {
+    NextNewline newlines;
+    while (splitLine(data, pos, newlines, line, after)) {
         const bool ended = after > pos + line.size();
         const bool letter = !line.empty() && line.front() != ' ' && line.front() != '\t';
         if (!ended)
@@ -251,7 +267,7 @@ bool Reader::peekLine(std::string_view &line, size_t &after)
         after = m_peekedAfter;
         return true;
     }
-    if (!splitLine(m_data, m_pos, line, after))
+    if (!splitLine(m_data, m_pos, m_newlines, line, after))
         return false;
     m_peekedPos = m_pos;
     m_peekedLine = line;

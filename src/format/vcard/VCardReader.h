@@ -57,6 +57,20 @@ private:
     Version m_version = Version::V30;
 };
 
+// Where the next LF at or after a position lies (the end of the data when
+// there is none), remembered between lines: text with few LFs, such as an
+// old Mac file whose lines end in CR alone, is then not searched to its end
+// for every line.
+class NextNewline {
+public:
+    [[nodiscard]] size_t at(std::string_view data, size_t pos);
+
+private:
+    bool m_known = false;
+    size_t m_from = 0;
+    size_t m_at = 0;
+};
+
 // Splits vCard text into cards. Lenient by design: a line it cannot read is
 // skipped, a card without END ends at the next BEGIN or at the end of the
 // input, and a card without BEGIN starts at its VERSION, FN or N line.
@@ -75,6 +89,7 @@ private:
 
     std::string_view m_data;
     size_t m_pos = 0;
+    NextNewline m_newlines;
     // The line last looked ahead at: every line is looked at before it is read.
     size_t m_peekedPos = std::string_view::npos;
     std::string_view m_peekedLine;
@@ -83,8 +98,9 @@ private:
 
 // Where data may be cut in two so that reading the parts one after the other
 // gives the cards reading the whole gives: the start of a BEGIN:VCARD line
-// that directly follows an END:VCARD line, the first at or after from. A
-// place the rule cannot vouch for is passed over: npos when none is found.
+// that directly follows an END:VCARD line, the first whose END line starts
+// after from. A place the rule cannot vouch for is passed over: npos when
+// none is found.
 [[nodiscard]] size_t cardBoundary(std::string_view data, size_t from);
 
 // Caseless ASCII comparison, the rule for every vCard name and parameter.

@@ -223,8 +223,8 @@ public:
 private:
     // Contacts in one part, and how many may wait for the walk, whatever the
     // size of the book: enough that a book started while the window waits
-    // for the click (see the contact store) has a good part read by then,
-    // about 35 MB at most.
+    // for the click (see the contact store) has a good part read by then:
+    // about 35 MB, and never twice that.
     static constexpr size_t kPartContacts = 512;
     static constexpr size_t kContactsAhead = 32768;
     // Jobs cut and not yet taken: enough for the contacts above, so that a
