@@ -28,8 +28,14 @@ start_xvfb() {
     for _ in $(seq 100); do
       kill -0 "$xvfb" 2>/dev/null || break
       if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
-        display=":$n"
-        return 0
+        # The server that answered must be ours, still there a moment later
+        # (one that is shutting down may answer once).
+        sleep 0.3
+        if kill -0 "$xvfb" 2>/dev/null; then
+          display=":$n"
+          return 0
+        fi
+        break
       fi
       sleep 0.05
     done
