@@ -4,6 +4,7 @@
 // a large file for its threads, and requires the pieces read one after the
 // other to give the contacts of the whole.
 
+#include "ContactFields.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
@@ -19,26 +20,11 @@ using namespace quarrelby::vcard;
 
 namespace {
 
-bool sameContact(const Contact &a, const Contact &b)
-{
-    for (int i = 0; i < kContactPropertyCount; ++i) {
-        if (i == Birthday ? a.birthday != b.birthday : a.view(i) != b.view(i))
-            return false;
-    }
-    return a.distributionList == b.distributionList && a.uid == b.uid;
-}
-
 // The contacts of one piece, UTF-16 converted first as the store does.
 void readPiece(std::string_view piece, ContactReader &contacts, std::vector<Contact> &out)
 {
-    std::string data(piece);
-    const QByteArray converted = utf8FromUtf16(data);
-    if (!converted.isEmpty())
-        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-    Reader reader(data);
-    Card card;
-    while (reader.next(card))
-        out.push_back(contacts.read(card));
+    for (Contact &contact : readContacts(piece, contacts))
+        out.push_back(std::move(contact));
 }
 
 // Cut at every boundary, read piece by piece, compared with the whole.

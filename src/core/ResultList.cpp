@@ -202,36 +202,12 @@ void ResultList::replaceCell(int i, int k, QStringView text)
     cellChanged(i, k, Qt::DisplayRole);
 }
 
-void ResultList::setCell(int i, int k, const QString &text)
-{
-    replaceCell(i, k, text);
-}
-
-void ResultList::setSubItem(int i, int j, const QString &text)
-{
-    if (j < 1)
-        throw outOfBounds();
-    setCell(i, j + 1, text);
-}
-
 void ResultList::setCell(int i, int k, QStringView text)
 {
     replaceCell(i, k, text);
 }
 
-void ResultList::setCell(int i, int k, QString &&text)
-{
-    replaceCell(i, k, text);
-}
-
 void ResultList::setSubItem(int i, int j, QStringView text)
-{
-    if (j < 1)
-        throw outOfBounds();
-    replaceCell(i, j + 1, text);
-}
-
-void ResultList::setSubItem(int i, int j, QString &&text)
 {
     if (j < 1)
         throw outOfBounds();

@@ -32,12 +32,8 @@ public:
     void clearRows();
     // Appends a row with the text of column 1; returns its index.
     int addRow(const QString &text);
-    void setSubItem(int i, int j, const QString &text);
-    void setSubItem(int i, int j, QString &&text);
     void setSubItem(int i, int j, QStringView text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
-    void setCell(int i, int k, const QString &text);
-    void setCell(int i, int k, QString &&text);
     void setCell(int i, int k, QStringView text);
     [[nodiscard]] QString text(int i) const;
     [[nodiscard]] QString subItem(int i, int j) const;

@@ -162,7 +162,7 @@ void GetAllContactsOutlook(FormContext &form)
                     QString value = cellText(item->property(f.property));
                     if (f.secondProperty)
                         value += QLatin1String(" - ") + cellText(item->property(*f.secondProperty));
-                    list.setSubItem(row, n, std::move(value));
+                    list.setSubItem(row, n, value);
                 });
             }
         }

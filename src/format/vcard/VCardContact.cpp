@@ -917,6 +917,18 @@ ContactReader::ContactReader()
 
 ContactReader::~ContactReader() = default;
 
+std::vector<Contact> readContacts(std::string_view text, ContactReader &contacts)
+{
+    std::string converted;
+    const std::string_view data = utf8Text(text, converted);
+    Reader reader(data);
+    Card card;
+    std::vector<Contact> out;
+    while (reader.next(card))
+        out.push_back(contacts.read(card));
+    return out;
+}
+
 Contact ContactReader::read(const Card &card)
 {
     return m_builder->build(card, nullptr);

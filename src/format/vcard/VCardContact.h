@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarrelby::vcard {
 
@@ -38,6 +39,10 @@ private:
     std::unique_ptr<TextDecoder> m_decoder;
     std::unique_ptr<ContactBuilder> m_builder;
 };
+
+// The contacts of a whole vCard text (UTF-16 converted first), resolved by
+// contacts, which may go on to the next text.
+[[nodiscard]] std::vector<Contact> readContacts(std::string_view text, ContactReader &contacts);
 
 // A BDAY value as Outlook would hold it (see Contact::birthday).
 [[nodiscard]] QVariant birthdayValue(std::string_view text, std::string_view omitYear);

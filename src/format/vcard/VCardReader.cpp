@@ -205,6 +205,15 @@ QByteArray utf8FromUtf16(std::string_view data)
     return text.toUtf8();
 }
 
+std::string_view utf8Text(std::string_view data, std::string &buffer)
+{
+    const QByteArray converted = utf8FromUtf16(data);
+    if (converted.isEmpty())
+        return data;
+    buffer.assign(converted.constData(), static_cast<size_t>(converted.size()));
+    return buffer;
+}
+
 void Card::clear()
 {
     m_properties.clear();

@@ -110,4 +110,8 @@ private:
 // write it, converted to UTF-8; any other input is returned empty.
 [[nodiscard]] QByteArray utf8FromUtf16(std::string_view data);
 
+// The text as UTF-8: data itself, or, when it is UTF-16, its conversion kept
+// in buffer (which may hold data itself).
+[[nodiscard]] std::string_view utf8Text(std::string_view data, std::string &buffer);
+
 } // namespace quarrelby::vcard

@@ -381,11 +381,7 @@ void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
             else
                 unit.failure = std::make_exception_ptr(unreadableFile(m_prefix + unit.path, failure));
         }
-        const QByteArray converted = vcard::utf8FromUtf16(data);
-        if (!converted.isEmpty()) {
-            worker.data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-            data = worker.data;
-        }
+        data = vcard::utf8Text(data, worker.data);
         if (!data.empty() && !parse(data, worker, part, publisher))
             return;
         if (unit.failure && !part.failure) {

@@ -23,16 +23,9 @@ namespace {
 
 std::vector<Contact> readAll(const QByteArray &text)
 {
-    std::string data(text.constData(), static_cast<size_t>(text.size()));
-    const QByteArray converted = utf8FromUtf16(data);
-    if (!converted.isEmpty())
-        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
     ContactReader contactReader;
-    Reader reader(data);
-    Card card;
-    std::vector<Contact> contacts;
-    while (reader.next(card))
-        contacts.push_back(contactReader.read(card));
+    std::vector<Contact> contacts
+        = readContacts(std::string_view(text.constData(), static_cast<size_t>(text.size())), contactReader);
     return contacts;
 }
 
@@ -57,14 +50,8 @@ QString property(const Contact &contact, const char *name)
 // UTF-16 converted first, one contact reader kept from piece to piece.
 void readPiece(std::string_view piece, ContactReader &contactReader, QList<QStringList> &out)
 {
-    std::string data(piece);
-    const QByteArray converted = utf8FromUtf16(data);
-    if (!converted.isEmpty())
-        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-    Reader reader(data);
-    Card card;
-    while (reader.next(card))
-        out << contactFields(contactReader.read(card));
+    for (const Contact &contact : readContacts(piece, contactReader))
+        out << contactFields(contact);
 }
 
 // Every place cardBoundary offers, looking on from just past the last one.

@@ -204,15 +204,10 @@ QByteArray utf16(const QByteArray &utf8, bool littleEndian)
 // The contacts of a file read the plain way: whole, by one reader.
 void readWhole(const QByteArray &bytes, std::vector<Contact> &out)
 {
-    std::string data(bytes.constData(), static_cast<size_t>(bytes.size()));
-    const QByteArray converted = vcard::utf8FromUtf16(data);
-    if (!converted.isEmpty())
-        data.assign(converted.constData(), static_cast<size_t>(converted.size()));
-    vcard::Reader reader(data);
-    vcard::Card card;
     vcard::ContactReader contacts;
-    while (reader.next(card))
-        out.push_back(contacts.read(card));
+    for (Contact &contact :
+        vcard::readContacts(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), contacts))
+        out.push_back(std::move(contact));
 }
 
 // Walks the vCard source at location to its end: it must give exactly the
