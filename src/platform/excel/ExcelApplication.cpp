@@ -1,15 +1,18 @@
 #include "platform/excel/ExcelApplication.h"
 
-#include "platform/excel/ExcelWorkbookWriter.h"
 #include "platform/Shell.h"
+#include "platform/excel/ExcelWorkbookWriter.h"
 
 #include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,9 +26,67 @@ namespace {
 
 const QString kOpener = QStringLiteral("xdg-open");
 const QString kFolderPrefix = QStringLiteral("quarrelby-");
+const QString kFolderTemplate = QStringLiteral("XXXXXX");
 // A folder this recent may still be in the making, or its workbook on its
 // way into a spreadsheet program that is starting.
 constexpr qint64 kFolderGraceSeconds = 120;
+
+// The names this program gives its workbook folders: the prefix and the six
+// letters or digits QTemporaryDir puts for the template. A folder of the
+// user's such as "quarrelby-projects" does not fit.
+bool isWorkbookFolderName(const QString &name)
+{
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(kFolderPrefix) + QStringLiteral("[A-Za-z0-9]{%1}").arg(kFolderTemplate.size())));
+    return pattern.match(name).hasMatch();
+}
+
+// The files this program writes into its folder: the workbooks, and the
+// workbook writer's scratch files ("tmp." and random letters, unlinked as
+// soon as they are made unless the program died in between).
+bool isOwnFileName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("Book[1-9][0-9]*\\.xlsx|tmp\\.[A-Za-z0-9]{10}")));
+    return pattern.match(name).hasMatch();
+}
+
+// Removes from the folder the files this program writes there, then the
+// folder if nothing else is left in it. Links are never followed: the folder
+// is opened without following one, and only regular files of this user are
+// removed, by name within it. When onlyUnchanged is set, a workbook is removed
+// only while it is still read-only, as this program left it: one that can be
+// written is the user's own, saved over it from the spreadsheet program.
+void removeOwnFiles(const QString &path, bool onlyUnchanged)
+{
+    const QByteArray folder = QFile::encodeName(path);
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0)
+        return;
+    const QStringList names
+        = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        if (!isOwnFileName(name))
+            continue;
+        const QByteArray entry = QFile::encodeName(name);
+        struct stat info { };
+        if (::fstatat(dir, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
+            || info.st_uid != ::geteuid())
+            continue;
+        const bool workbook = name.endsWith(QLatin1String(".xlsx"));
+        if (onlyUnchanged && workbook && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+            continue;
+        (void)::unlinkat(dir, entry.constData(), 0);
+    }
+    ::close(dir);
+    // Fails, as it should, where anything else is left, or on a link.
+    (void)::rmdir(folder.constData());
+}
+
+void removeWorkbookFolder(const QString &path)
+{
+    removeOwnFiles(path, false);
+}
 
 [[noreturn]] void unsupported()
 {
@@ -123,6 +184,7 @@ struct Workbook {
     // release. The folder is declared first so that it outlives the stream.
     std::unique_ptr<QTemporaryDir> folder;
     int folderEndHook = 0; // removes the folder if the program ends first
+    bool published = false; // handed to the spreadsheet program: kept
     std::unique_ptr<WorkbookStream> stream;
     size_t handedOver = 0; // rows given to the stream
     bool streamable = true;
@@ -198,8 +260,8 @@ Session::~Session()
 
 std::unique_ptr<QTemporaryDir> newFolder()
 {
-    auto folder = std::make_unique<QTemporaryDir>(
-        QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + QStringLiteral("XXXXXX"));
+    auto folder
+        = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + kFolderTemplate);
     if (!folder->isValid())
         throw AutomationError(
             QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
@@ -240,13 +302,17 @@ void Session::beforeWrite(Workbook &workbook, int row)
 void Session::makeFolder(Workbook &workbook)
 {
     workbook.folder = newFolder();
-    workbook.folderEndHook = m_shell.addEndHook([path = workbook.folder->path()] { QDir(path).removeRecursively(); });
+    // Only what this program wrote goes, never the folder's whole content.
+    workbook.folder->setAutoRemove(false);
+    workbook.folderEndHook = m_shell.addEndHook([path = workbook.folder->path()] { removeWorkbookFolder(path); });
 }
 
-// Removes the folder, unless it was published (no longer removed automatically).
+// Removes the folder, unless it was published.
 void Session::dropFolder(Workbook &workbook)
 {
     m_shell.removeEndHook(std::exchange(workbook.folderEndHook, 0));
+    if (workbook.folder && !workbook.published)
+        removeWorkbookFolder(workbook.folder->path());
     workbook.folder.reset();
 }
 
@@ -280,14 +346,14 @@ void Session::publish(Workbook &workbook)
         writeWorkbook(bookPath(*workbook.folder, workbook.number), workbook.sheet);
     }
     // Read-only, the spreadsheet program opens it as a document that cannot
-    // be saved where it is: a save asks for a name and a place.
+    // be saved where it is: a save asks for a name and a place. Only a help:
+    // a temporary folder on a file system without modes (FAT) refuses it,
+    // and the workbook is shown all the same.
     const QString path = bookPath(*workbook.folder, workbook.number);
-    if (!QFile::setPermissions(path, QFileDevice::ReadOwner))
-        throw AutomationError(
-            QStringLiteral("The workbook %1 could not be made read-only.").arg(QDir::toNativeSeparators(path)));
+    (void)QFile::setPermissions(path, QFileDevice::ReadOwner);
     // The spreadsheet program reads the file after this process has let go of
-    // it; the folder is removed once nothing holds the workbook open.
-    workbook.folder->setAutoRemove(false);
+    // it; a later sweep removes it once nothing holds it open.
+    workbook.published = true;
     open(path);
 }
 
@@ -599,7 +665,8 @@ private:
     std::shared_ptr<Session> m_session;
 };
 
-// The files that some process of this user holds open, as /proc shows them.
+// The files that some process of this user holds open, and the folders
+// processes work in, as /proc shows them.
 QSet<QString> filesHeldOpen()
 {
     QSet<QString> held;
@@ -607,6 +674,9 @@ QSet<QString> filesHeldOpen()
     for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (pid.isEmpty() || !pid.front().isDigit())
             continue;
+        const QString cwd = QFile::symLinkTarget(proc.filePath(pid + QStringLiteral("/cwd")));
+        if (!cwd.isEmpty())
+            held.insert(cwd);
         const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
         for (const QString &fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
             const QString target = QFile::symLinkTarget(fds.filePath(fd));
@@ -619,9 +689,9 @@ QSet<QString> filesHeldOpen()
 
 // A folder is in use while a spreadsheet program holds a workbook in it: its
 // lock file lies beside the workbook, something in it changed within the
-// grace period, or a process has a file in it open. The last is the costly
-// test (every process's open files), so it is asked only when the others
-// found nothing.
+// grace period, or a process has a file in it open or works in it. The last
+// is the costly test (every process's open files), so it is asked only when
+// the others found nothing.
 bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::function<const QSet<QString> &()> &held)
 {
     if (QFileInfo(folder.path()).lastModified() > graceStart)
@@ -633,6 +703,8 @@ bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::fun
         if ((name.startsWith(QLatin1String(".~lock.")) && name.endsWith(u'#')) || entry.lastModified() > graceStart)
             return true;
     }
+    if (held().contains(folder.canonicalPath()))
+        return true;
     return std::any_of(entries.begin(), entries.end(),
         [&](const QFileInfo &entry) { return held().contains(entry.canonicalFilePath()); });
 }
@@ -642,8 +714,8 @@ bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::fun
 void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep)
 {
     const QDir top(temporaryFolder);
-    const QFileInfoList candidates
-        = top.entryInfoList({kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QFileInfoList candidates = top.entryInfoList(
+        {kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     const QDateTime graceStart = QDateTime::currentDateTimeUtc().addSecs(-kFolderGraceSeconds);
     std::optional<QSet<QString>> held; // looked up once, when needed
     const auto heldOpen = [&held]() -> const QSet<QString> & {
@@ -652,12 +724,14 @@ void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringLi
         return *held;
     };
     for (const QFileInfo &candidate : candidates) {
-        // Only folders this user made; another user's are theirs to keep.
-        if (candidate.isSymLink() || candidate.ownerId() != ::geteuid() || keep.contains(candidate.absoluteFilePath()))
+        // Only folders this program could have made for this user; another
+        // user's are theirs to keep.
+        if (!isWorkbookFolderName(candidate.fileName()) || candidate.isSymLink() || candidate.ownerId() != ::geteuid()
+            || keep.contains(candidate.absoluteFilePath()))
             continue;
-        QDir folder(candidate.absoluteFilePath());
+        const QDir folder(candidate.absoluteFilePath());
         if (!folderInUse(folder, graceStart, heldOpen))
-            folder.removeRecursively();
+            removeOwnFiles(folder.path(), true);
     }
 }
 

@@ -18,11 +18,15 @@ inline constexpr char kXlsxMimeType[] = "application/vnd.openxmlformats-officedo
 // workbook.
 void requireSpreadsheetApplication();
 
-// Removes the folders that earlier workbooks were written into ("quarrelby-"
-// folders of this user in the temporary folder), except those still in use: a
-// spreadsheet program's lock file beside the workbook, a workbook that some
-// process holds open, or anything changed in the last two minutes. Folders
-// named in keep are left alone. Runs at start-up and whenever workbooks are
+// Removes what earlier workbook exports left in the temporary folder: in the
+// folders this program makes ("quarrelby-" and six letters or digits, owned
+// by this user, not links), the workbooks it wrote, still read-only, and its
+// scratch files; then each such folder if nothing else is left in it. Files
+// of the user's (a workbook saved beside ours, or over it) and their folders
+// stay. Folders still in use are left alone: a spreadsheet program's lock file
+// beside the workbook, a file in it that some process holds open, a process
+// working in it, or anything changed in the last two minutes. Folders named in
+// keep are left alone too. Runs at start-up and whenever workbooks are
 // published.
 void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep = {});
 

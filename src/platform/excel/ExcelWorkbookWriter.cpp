@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -112,6 +114,27 @@ QString cellName(lxw_row_t row, lxw_col_t column)
     return QString::fromLatin1(name);
 }
 
+// libxlsxwriter names a failed file operation by its own code ("Zip generic
+// error ZIP_ERRNO"); the reason the user can act on ("No space left on
+// device") is the system's, left in errno.
+QString closeFailure(lxw_error error, int systemError)
+{
+    switch (error) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        if (systemError != 0)
+            return QString::fromLocal8Bit(std::strerror(systemError));
+        break;
+    default:
+        break;
+    }
+    return QString::fromUtf8(lxw_strerror(error));
+}
+
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
     throw AutomationError(
@@ -176,10 +199,12 @@ public:
             if (error != LXW_NO_ERROR)
                 failAndAbandon(QString::fromUtf8(lxw_strerror(error)));
         }
+        errno = 0;
         const lxw_error error = workbook_close(std::exchange(m_workbook, nullptr));
+        const int systemError = errno;
         if (error != LXW_NO_ERROR) {
             QFile::remove(m_path);
-            fail(m_path, QString::fromUtf8(lxw_strerror(error)));
+            fail(m_path, closeFailure(error, systemError));
         }
     }
 

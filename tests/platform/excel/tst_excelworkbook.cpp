@@ -1,14 +1,15 @@
 // The workbook export through the product's Excel stand-in: the .xlsx file is
 // read back with openpyxl, the way a spreadsheet program reads it.
 #include "ScriptedShell.h"
+#include "app/PlatformClasses.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
 #include "platform/excel/ExcelApplication.h"
-#include "app/PlatformClasses.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,11 +18,33 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
 
 using namespace quarrelby;
 using namespace quarrelby::test;
+
+// A temporary folder on a file system without modes (FAT) refuses chmod.
+// QFile::setPermissions calls chmod(), which this definition stands in for:
+// it refuses while refuseChmod is set.
+static std::atomic<bool> refuseChmod {false};
+
+extern "C" int chmod(const char *path, mode_t mode)
+{
+    if (refuseChmod) {
+        errno = EPERM;
+        return -1;
+    }
+    using Chmod = int (*)(const char *, mode_t);
+    static const auto real = reinterpret_cast<Chmod>(dlsym(RTLD_NEXT, "chmod"));
+    return real(path, mode);
+}
 
 namespace {
 
@@ -129,6 +152,8 @@ private slots:
     void noSpreadsheetProgram();
     void writeFailureIsTold();
     void openerFailureIsTold();
+    void modelessFolderStillShows();
+    void fullFolderIsToldAsFull();
     void hiddenApplicationWritesNothing();
     void rowsFilledOutOfOrder();
     void hiddenAgainWritesNothing();
@@ -141,6 +166,25 @@ private slots:
 
 private:
     QStringList temporaryEntries() const { return QDir(m_temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+    // Every file under the temporary folder, and every empty folder (with a
+    // trailing slash), links not followed, sorted.
+    QStringList temporaryTree() const
+    {
+        QStringList tree;
+        QDirIterator it(m_temp, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+            QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo entry = it.nextFileInfo();
+            const QString relative = QDir(m_temp).relativeFilePath(entry.filePath());
+            if (entry.isSymLink() || !entry.isDir())
+                tree << relative;
+            else if (QDir(entry.filePath())
+                         .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+                tree << relative + QLatin1Char('/');
+        }
+        tree.sort();
+        return tree;
+    }
 
     QTemporaryDir m_root;
     QString m_bin;
@@ -337,6 +381,46 @@ void TestExcelWorkbook::openerFailureIsTold()
     QVERIFY2(h.shell.messages.first().text.contains(path), qPrintable(h.shell.messages.first().text));
 }
 
+void TestExcelWorkbook::modelessFolderStillShows()
+{
+    refuseChmod = true;
+    const bool refused = !QFile::setPermissions(m_temp, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    Harness h;
+    h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
+    PushButton1_Click(h.form);
+    refuseChmod = false;
+
+    QVERIFY2(refused, "chmod was not refused");
+    QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
+    QCOMPARE(readSheet(h.opened()).cells.value({2, 1}), QStringLiteral("name"));
+}
+
+// A real file system that fills up while the workbook is written (a small
+// one of its own, which only root may mount, in a mount namespace of this
+// process).
+void TestExcelWorkbook::fullFolderIsToldAsFull()
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        QSKIP("a private mount namespace needs root");
+    if (::mount("quarrelby-test", QFile::encodeName(m_temp).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("no small file system could be mounted");
+    Harness h;
+    QList<QStringList> rows;
+    for (int r = 0; r < 4000; ++r)
+        rows.append({QStringLiteral("x"), QString::number(quint64(r) * 0x9E3779B97F4A7C15ULL, 36)});
+    h.fill({QStringLiteral("A")}, rows);
+    PushButton1_Click(h.form);
+    const QStringList entries = temporaryEntries();
+    QVERIFY(::umount2(QFile::encodeName(m_temp).constData(), MNT_DETACH) == 0);
+
+    QVERIFY(h.shell.started.isEmpty());
+    QCOMPARE(h.shell.messages.size(), 1);
+    QVERIFY2(h.shell.messages.first().text.endsWith(
+                 QLatin1String("Book1.xlsx could not be written: No space left on device")),
+        qPrintable(h.shell.messages.first().text));
+    QCOMPARE(entries, QStringList {});
+}
+
 void TestExcelWorkbook::hiddenApplicationWritesNothing()
 {
     ScriptedShell shell;
@@ -521,9 +605,12 @@ void TestExcelWorkbook::refusedCalls()
 
 void TestExcelWorkbook::foldersRemovedOnceUnused()
 {
-    // Folders left by earlier runs, all an hour old unless said otherwise.
+    // Folders left by earlier runs, all an hour old unless said otherwise;
+    // a workbook read-only, as the export leaves it, unless said otherwise.
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-    auto folder = [&](const QString &name, const QStringList &files, bool old = true) {
+    const QString book = QStringLiteral("Book1.xlsx");
+    const QString scratch = QStringLiteral("tmp.Ab3dE6gH9j");
+    auto folder = [&](const QString &name, const QStringList &files, bool old = true, bool readOnly = true) {
         const QString path = m_temp + QLatin1Char('/') + name;
         QVERIFY(QDir().mkpath(path));
         for (const QString &file : files) {
@@ -531,48 +618,78 @@ void TestExcelWorkbook::foldersRemovedOnceUnused()
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("PK");
             f.close();
+            if (readOnly && file.startsWith(QLatin1String("Book")))
+                QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
             if (old)
                 setTime(f.fileName(), hourAgo);
         }
         if (old)
             setTime(path, hourAgo);
     };
-    const QString book = QStringLiteral("Book1.xlsx");
-    folder(QStringLiteral("quarrelby-closed"), {book});
-    folder(QStringLiteral("quarrelby-empty"), {});
+    folder(QStringLiteral("quarrelby-closed"), {book, QStringLiteral("Book2.xlsx"), scratch});
+    folder(QStringLiteral("quarrelby-empty1"), {});
     folder(QStringLiteral("quarrelby-locked"), {book, QStringLiteral(".~lock.Book1.xlsx#")});
     folder(QStringLiteral("quarrelby-recent"), {book}, false);
-    folder(QStringLiteral("quarrelby-open"), {book});
-    folder(QStringLiteral("quarrelby-own"), {book});
+    folder(QStringLiteral("quarrelby-opened"), {book});
+    folder(QStringLiteral("quarrelby-itsown"), {book});
     folder(QStringLiteral("other-closed"), {book});
+    // What the user keeps: a workbook saved beside ours or over it, a folder
+    // of their own named alike, a folder in a folder.
+    folder(QStringLiteral("quarrelby-saved1"), {book, QStringLiteral("Contacts.xlsx")});
+    folder(QStringLiteral("quarrelby-saved2"), {book}, true, false); // saved over ours
+    folder(QStringLiteral("quarrelby-projects"), {book, QStringLiteral("plan.txt")});
+    folder(QStringLiteral("quarrelby-nested/deeper"), {book});
+    setTime(m_temp + QStringLiteral("/quarrelby-nested"), hourAgo);
+    // Links: a folder of ours whose workbook is a link to a file elsewhere,
+    // and a link named like our folder to a folder elsewhere.
+    folder(QStringLiteral("elsewhere"), {book});
+    folder(QStringLiteral("quarrelby-linked"), {});
+    QVERIFY(QFile::link(
+        m_temp + QStringLiteral("/elsewhere/") + book, m_temp + QStringLiteral("/quarrelby-linked/") + book));
+    QVERIFY(QFile::link(m_temp + QStringLiteral("/elsewhere"), m_temp + QStringLiteral("/quarrelby-ln2dir")));
+    setTime(m_temp + QStringLiteral("/quarrelby-linked"), hourAgo);
+    // A folder another process works in.
+    folder(QStringLiteral("quarrelby-worked"), {});
+    QProcess worker;
+    worker.setWorkingDirectory(m_temp + QStringLiteral("/quarrelby-worked"));
+    worker.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo ready; exec sleep 60")});
+    QVERIFY(worker.waitForReadyRead(10000));
     // A program that holds the workbook open, as a spreadsheet program does.
     QProcess holder;
     holder.start(QStringLiteral("/bin/sh"),
         {QStringLiteral("-c"), QStringLiteral("exec 3<\"$1\"; echo ready; exec sleep 60"), QStringLiteral("sh"),
-            m_temp + QStringLiteral("/quarrelby-open/") + book});
+            m_temp + QStringLiteral("/quarrelby-opened/") + book});
     QVERIFY(holder.waitForReadyRead(10000));
 
-    removeUnusedWorkbookFolders(m_temp, {m_temp + QStringLiteral("/quarrelby-own")});
-    holder.kill();
-    holder.waitForFinished();
+    removeUnusedWorkbookFolders(m_temp, {m_temp + QStringLiteral("/quarrelby-itsown")});
+    for (QProcess *process : {&holder, &worker}) {
+        process->kill();
+        process->waitForFinished();
+    }
 
-    QStringList expected {QStringLiteral("other-closed"), QStringLiteral("quarrelby-locked"),
-        QStringLiteral("quarrelby-open"), QStringLiteral("quarrelby-own"), QStringLiteral("quarrelby-recent")};
-    QCOMPARE(temporaryEntries().join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
+    QStringList expected {QStringLiteral("elsewhere/Book1.xlsx"), QStringLiteral("other-closed/Book1.xlsx"),
+        QStringLiteral("quarrelby-linked/Book1.xlsx"), QStringLiteral("quarrelby-ln2dir"),
+        QStringLiteral("quarrelby-locked/.~lock.Book1.xlsx#"), QStringLiteral("quarrelby-locked/Book1.xlsx"),
+        QStringLiteral("quarrelby-nested/deeper/Book1.xlsx"), QStringLiteral("quarrelby-opened/Book1.xlsx"),
+        QStringLiteral("quarrelby-itsown/Book1.xlsx"), QStringLiteral("quarrelby-projects/Book1.xlsx"),
+        QStringLiteral("quarrelby-projects/plan.txt"), QStringLiteral("quarrelby-recent/Book1.xlsx"),
+        QStringLiteral("quarrelby-saved1/Contacts.xlsx"), QStringLiteral("quarrelby-saved2/Book1.xlsx"),
+        QStringLiteral("quarrelby-worked/")};
+    expected.sort();
+    QCOMPARE(temporaryTree().join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
 
     // An export does the same before it opens its own workbook; the folders
-    // kept above are no longer held or named.
+    // kept above are no longer held, worked in or named.
     folder(QStringLiteral("quarrelby-closed"), {book});
-    expected = QStringList {
-        QStringLiteral("other-closed"), QStringLiteral("quarrelby-locked"), QStringLiteral("quarrelby-recent")};
+    for (const QString &gone : {QStringLiteral("quarrelby-opened/Book1.xlsx"),
+             QStringLiteral("quarrelby-itsown/Book1.xlsx"), QStringLiteral("quarrelby-worked/")})
+        expected.removeOne(gone);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
     PushButton1_Click(h.form);
-    expected << QFileInfo(h.opened()).dir().dirName();
-    QStringList entries = temporaryEntries();
-    entries.sort();
+    expected << QFileInfo(h.opened()).dir().dirName() + QStringLiteral("/Book1.xlsx");
     expected.sort();
-    QCOMPARE(entries, expected);
+    QCOMPARE(temporaryTree(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestExcelWorkbook)
