@@ -380,20 +380,34 @@ private slots:
         QCOMPARE(readFile(path), old);
     }
 
-    // A real disk that fills up during the save (a small file system of its
-    // own, which only root may mount, in a mount namespace of this process).
+    // A real disk that fills up during the save, or that takes no writes at
+    // all (a small file system of its own, which only root may mount, in a
+    // mount namespace of this process).
+    void fullDiskIsToldAsFull_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("full") << false << "contacts.txt: No space left on device";
+        QTest::newRow("read-only") << true << "contacts.txt: Read-only file system";
+    }
+
     void fullDiskIsToldAsFull()
     {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, description);
         if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             QSKIP("a private mount namespace needs root");
         QTemporaryDir top;
         const QString folder = top.filePath(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(folder));
-        if (::mount("quarrelby-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=16k") != 0)
+        const QByteArray mountPoint = QFile::encodeName(folder);
+        if (::mount("quarrelby-test", mountPoint.constData(), "tmpfs", 0, "size=16k") != 0)
             QSKIP("no small file system could be mounted");
         const QString path = folder + QLatin1String("/contacts.txt");
         const QByteArray old("old\r\n");
         writeFile(path, old);
+        if (readOnly)
+            QVERIFY(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
 
         ExportHarness h;
         QList<QStringList> rows;
@@ -406,9 +420,8 @@ private slots:
         const QStringList texts = h.shell.texts();
         const QStringList entries = folderEntries(folder);
         const QByteArray left = readFile(path);
-        QVERIFY(::umount2(QFile::encodeName(folder).constData(), MNT_DETACH) == 0);
-        QVERIFY2(!texts.isEmpty() && texts.last().contains(QLatin1String("contacts.txt: No space left on device")),
-            qPrintable(texts.join(QLatin1Char('|'))));
+        QVERIFY(::umount2(mountPoint.constData(), MNT_DETACH) == 0);
+        QVERIFY2(!texts.isEmpty() && texts.last().contains(description), qPrintable(texts.join(QLatin1Char('|'))));
         QCOMPARE(left, old);
         QCOMPARE(entries, QStringList {QStringLiteral("contacts.txt")});
     }

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,19 @@ bool onlyWritableInPlace(const QString &path)
     return file.isFile() && !effectivelyWritable(file.absolutePath()) && effectivelyWritable(path);
 }
 
+// Why the file could not be made. QSaveFile turns down an existing file
+// that may not be written in a text of its own ("Existing file ... is not
+// writable"); the system's reason says what stands in the way ("Read-only
+// file system", "Permission denied").
+QString createFailure(const QString &path, const QSaveFile &file)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info { };
+    if (::stat(name.constData(), &info) == 0 && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return file.errorString();
+}
+
 // A file being saved. Until Close commits it, the bytes live in a temporary
 // file that QSaveFile removes when it is destroyed; the end hook does the
 // same if the program ends at once in the middle of a save, when no
@@ -50,7 +64,7 @@ public:
         , m_file(path)
     {
         if (!m_file.open(QIODevice::WriteOnly) && !openInPlace(path))
-            throw AutomationError(QStringLiteral("Cannot create %1: %2").arg(m_path, m_file.errorString()));
+            throw AutomationError(QStringLiteral("Cannot create %1: %2").arg(m_path, createFailure(path, m_file)));
         if (filter)
             m_filter = filter(m_file);
         m_lines = std::make_unique<DeviceTextStream>(m_filter ? *m_filter : static_cast<QIODevice &>(m_file), m_path);
