@@ -5,9 +5,12 @@
 #include "platform/AutomationError.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <chrono>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -143,6 +146,45 @@ private:
     Contact m_contact;
 };
 
+// Failures that came one after another in the walk, with no contact between
+// them: a few are told one by one, as each came; more are told in one report
+// that names the first few and counts the rest, instead of a box for each of
+// 999 missing books.
+class FailureRun {
+public:
+    static constexpr size_t kToldOneByOne = 3;
+
+    void add(const AutomationError &error)
+    {
+        if (m_count++ < kToldOneByOne)
+            m_first.push_back(std::current_exception());
+        if (m_named.size() < kNamed)
+            m_named << error.description();
+    }
+
+    [[nodiscard]] bool empty() const { return m_count == 0; }
+
+    // The reports to throw, in order.
+    [[nodiscard]] std::deque<std::exception_ptr> reports() const
+    {
+        if (m_count <= kToldOneByOne)
+            return {m_first.begin(), m_first.end()};
+        QString text = QStringLiteral("%1 address books or contact files in a row could not be read. The first %2:")
+                           .arg(m_count)
+                           .arg(m_named.size());
+        for (const QString &description : m_named)
+            text += QStringLiteral("\r\n") + description;
+        text += QStringLiteral("\r\nand %1 more.").arg(m_count - static_cast<size_t>(m_named.size()));
+        return {std::make_exception_ptr(AutomationError(text))};
+    }
+
+private:
+    static constexpr qsizetype kNamed = 5;
+    size_t m_count = 0;
+    std::vector<std::exception_ptr> m_first;
+    QStringList m_named;
+};
+
 // Every book in turn, as Outlook items; the fallback books only when the
 // others held no contact.
 class ContactItems : public OutlookItems {
@@ -155,8 +197,13 @@ public:
 
     std::unique_ptr<OutlookItem> next() override
     {
+        if (!m_reports.empty()) {
+            const std::exception_ptr report = m_reports.front();
+            m_reports.pop_front();
+            std::rethrow_exception(report);
+        }
         Contact contact;
-        while (nextContact(contact)) {
+        while (fetch(contact)) {
             if (!contact.distributionList)
                 m_heldContact = true;
             // One book may list a uid twice, as Outlook would; a uid that an
@@ -173,6 +220,36 @@ public:
     }
 
 private:
+    // The next contact. Failures go on to the next contact or the end of
+    // the walk, gathered; their reports are then thrown, one per call, and
+    // the contact found after them is kept for the call after the last.
+    bool fetch(Contact &contact)
+    {
+        if (m_waiting) {
+            contact = std::move(*m_waiting);
+            m_waiting.reset();
+            return true;
+        }
+        FailureRun failures;
+        bool found = false;
+        while (true) {
+            try {
+                found = nextContact(contact);
+                break;
+            } catch (const AutomationError &error) {
+                failures.add(error);
+            }
+        }
+        if (failures.empty())
+            return found;
+        if (found)
+            m_waiting = std::move(contact);
+        m_reports = failures.reports();
+        const std::exception_ptr first = m_reports.front();
+        m_reports.pop_front();
+        std::rethrow_exception(first);
+    }
+
     // A failure of the current book passes to the caller; the book has
     // then moved past what failed, and the next call goes on with it.
     bool nextContact(Contact &contact)
@@ -204,6 +281,8 @@ private:
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
     std::unique_ptr<ContactSource> m_source;
+    std::optional<Contact> m_waiting; // found after failures still to be told
+    std::deque<std::exception_ptr> m_reports; // failures still to be told
     std::unordered_set<std::string> m_listedBefore;
     std::unordered_set<std::string> m_listedHere;
 };

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -193,8 +194,13 @@ void findEdsBooks(const Home &h, const QByteArray &folder, const char *fileName,
     std::stable_partition(uids.begin(), uids.end(), [](const QByteArray &uid) { return uid == "system"; });
     for (const QByteArray &uid : uids) {
         const QByteArray path = join(join(folder, uid), fileName);
-        if (uid != "trash" && isRegularFile(path) && edsBookEnabled(h, uid))
-            found.books.push_back({BookKind::Eds, path});
+        struct stat info { };
+        if (uid == "trash" || ::stat(path.constData(), &info) != 0 || !edsBookEnabled(h, uid))
+            continue;
+        // What is there but no file (a named pipe, a link to a device) is
+        // handed to the reader that reports it by name, as when it is named
+        // in QUARRELBY_CONTACTS; never to SQLite, which could wait on it.
+        found.books.push_back({S_ISREG(info.st_mode) ? BookKind::Eds : BookKind::VCard, path});
     }
 }
 
@@ -341,14 +347,49 @@ void findVCardBooks(const Home &h, FoundBooks &found)
     }
 }
 
-// An XDG user folder from user-dirs.dirs, else its usual name in the home.
+// The value of a user-dirs.dirs line as the shell that sources the file reads
+// it: in double quotes, where a backslash takes the character after it as it
+// is (\" and \\); "$HOME" and "${HOME}" at the start are the home folder.
+// An unquoted value is taken as it stands.
+QByteArray userDirsValue(const Home &h, const QByteArray &value)
+{
+    QByteArray path;
+    if (value.startsWith('"')) {
+        bool closed = false;
+        for (qsizetype i = 1; i < value.size() && !closed; ++i) {
+            if (value[i] == '\\' && i + 1 < value.size())
+                path += value[++i];
+            else if (value[i] == '"')
+                closed = true;
+            else
+                path += value[i];
+        }
+        if (!closed)
+            return {};
+    } else {
+        path = unquoted(value);
+    }
+    for (const char *home : {"$HOME", "${HOME}"}) {
+        const qsizetype length = qsizetype(std::strlen(home));
+        if (path.startsWith(home) && (path.size() == length || path[length] == '/'))
+            return h.home + path.mid(length);
+    }
+    return h.expanded(path);
+}
+
+// An XDG user folder from user-dirs.dirs ("XDG_DOCUMENTS_DIR=...", perhaps
+// after "export "), else its usual name in the home.
 QByteArray userFolder(const Home &h, const QByteArray &dirs, const QByteArray &key, const char *usual)
 {
     QByteArray folder;
-    forEachSetting(dirs, [&](const QByteArray &, const QByteArray &name, const QByteArray &value) {
-        if (name == key)
-            folder = h.expanded(unquoted(value));
-    });
+    for (const QByteArray &raw : dirs.split('\n')) {
+        QByteArray line = raw.trimmed();
+        if (line.startsWith("export ") || line.startsWith("export\t"))
+            line = line.mid(7).trimmed();
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0 && !line.startsWith('#') && line.left(equals).trimmed() == key)
+            folder = userDirsValue(h, line.mid(equals + 1).trimmed());
+    }
     return folder.startsWith('/') ? folder : join(h.home, usual);
 }
 
@@ -438,8 +479,13 @@ QString searchedPlacesText(const FoundBooks &found)
 {
     QString text = found.named ? QStringLiteral("None of the address books named in QUARRELBY_CONTACTS exists:")
                                : QStringLiteral("Quarrelby found no address book. It looked in these places:");
-    for (const QByteArray &place : found.searched)
-        text += QStringLiteral("\r\n") + QFile::decodeName(place);
+    // A thousand names would make a box taller than any screen.
+    constexpr size_t kListed = 20;
+    const size_t listed = found.searched.size() <= kListed + 1 ? found.searched.size() : kListed;
+    for (size_t i = 0; i < listed; ++i)
+        text += QStringLiteral("\r\n") + QFile::decodeName(found.searched[i]);
+    if (listed < found.searched.size())
+        text += QStringLiteral("\r\nand %1 more.").arg(found.searched.size() - listed);
     if (!found.named) {
         text += QStringLiteral("\r\nTo read exported contacts, put the .vcf file in %1 or the Outlook data file (.pst) "
                                "in %2, or name the file in the environment variable QUARRELBY_CONTACTS.")

@@ -508,6 +508,103 @@ private slots:
             QVERIFY2(text.contains(QStringLiteral("at line 192")), qPrintable(text));
     }
 
+    // Many failing books in a row are told in one report that names the first
+    // few and counts the rest; the "none exists" advice lists the first
+    // places and counts the rest.
+    void manyFailingBooksOneReport_data()
+    {
+        QTest::addColumn<bool>("goodBook");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("one good, 999 missing")
+            << true << 999 << "999 address books or contact files in a row could not be read. The first 5:";
+        QTest::newRow("1,000 missing") << false << 1000
+                                       << "None of the address books named in QUARRELBY_CONTACTS exists:";
+    }
+
+    void manyFailingBooksOneReport()
+    {
+        QFETCH(bool, goodBook);
+        QFETCH(int, missing);
+        QFETCH(QString, told);
+        const QByteArray dir = QFile::encodeName(dirPath());
+        QByteArrayList named;
+        if (goodBook) {
+            writeFile(dir + "/good.vcf", card("Good"));
+            named << dir + "/good.vcf";
+        }
+        for (int k = 1; k <= missing; ++k)
+            named << dir + "/missing-" + QByteArray::number(k) + ".vcf";
+        qputenv("QUARRELBY_CONTACTS", named.join(':'));
+        const Walk walk;
+        QCOMPARE(walk.column(1), goodBook ? QStringList {"Good"} : QStringList {});
+        const QStringList texts = walk.shell.texts();
+        // Without a book the walk's later steps fail too; the first report
+        // is the one about the books.
+        QVERIFY(goodBook ? texts.size() == 1 : !texts.isEmpty());
+        const QString &text = texts.first();
+        QVERIFY2(text.contains(told), qPrintable(text));
+        const qsizetype listed = goodBook ? 5 : 20;
+        QVERIFY2(text.contains(QStringLiteral("%1/missing-%2.vcf").arg(dirPath()).arg(listed)), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("/missing-%1.vcf").arg(listed + 1)), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("\r\nand %1 more.").arg(missing - listed)), qPrintable(text));
+    }
+
+    // An Evolution book that is there but no file is reported by name, as
+    // when it is named in QUARRELBY_CONTACTS, and the other books are read.
+    void edsBookNotAFile_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << true << "named pipe";
+        QTest::newRow("link to a device") << false << "device";
+    }
+
+    void edsBookNotAFile()
+    {
+        QFETCH(bool, pipe);
+        QFETCH(QString, kind);
+        const QByteArray book = at(".local/share/evolution/addressbook/system/contacts.db");
+        makeFolder(book.left(book.lastIndexOf('/')));
+        QCOMPARE(pipe ? ::mkfifo(book.constData(), 0600) : ::symlink("/dev/zero", book.constData()), 0);
+        writeFile(at(".local/share/contacts/a.vcf"), card("A"));
+        const Walk walk;
+        QCOMPARE(walk.column(1), QStringList {"A"});
+        const QStringList texts = walk.shell.texts();
+        QCOMPARE(texts.size(), 1);
+        const QString expected = QStringLiteral("\"%1\" could not be read: Not a regular file but a %2")
+                                     .arg(QFile::decodeName(book), kind);
+        QVERIFY2(texts.first().contains(expected), qPrintable(texts.first()));
+    }
+
+    // user-dirs.dirs as the shell that sources it reads it.
+    void userDirsAsTheShellReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("documents"); // ~ for the home folder
+        QTest::newRow("$HOME") << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"") << QByteArray("~/Dokumente");
+        QTest::newRow("${HOME}") << QByteArray("XDG_DOCUMENTS_DIR=\"${HOME}/Dokumente\"") << QByteArray("~/Dokumente");
+        QTest::newRow("export") << QByteArray("export XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"")
+                                << QByteArray("~/Dokumente");
+        QTest::newRow("escapes") << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\" \\\\ 2\"")
+                                 << QByteArray("~/My \"Docs\" \\ 2");
+        QTest::newRow("absolute") << QByteArray("XDG_DOCUMENTS_DIR=\"/srv/docs\"") << QByteArray("/srv/docs");
+        QTest::newRow("relative") << QByteArray("XDG_DOCUMENTS_DIR=\"docs\"") << QByteArray("~/Documents");
+        QTest::newRow("unclosed") << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/docs") << QByteArray("~/Documents");
+        QTest::newRow("comment") << QByteArray("# XDG_DOCUMENTS_DIR=\"$HOME/docs\"") << QByteArray("~/Documents");
+    }
+
+    void userDirsAsTheShellReadsThem()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, documents);
+        writeFile(at(".config/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" + line + '\n');
+        QByteArray found = discoverAddressBooks().documentsFolder;
+        if (found.startsWith(m_home + '/'))
+            found = '~' + found.mid(m_home.size());
+        QCOMPARE(found, documents);
+    }
+
     // With no book anywhere the start-up advice ends with the places that
     // were searched; one empty vCard folder is enough to start.
     void noBookAtAll()
