@@ -26,6 +26,10 @@ constexpr int kClipboardHandoverMs = 1000;
 // that ends the program) has nothing to stand over: it goes to the middle of
 // the screen, as the desktop places a first window. Qt would centre it over
 // the unshown window, which sits at the top-left corner.
+//
+// A text taller or wider than the screen would push the box's button off it:
+// the box then shows as much of the text as fits, and the whole text under
+// its details button.
 class MessageBox : public QMessageBox {
 public:
     explicit MessageBox(QWidget *owner)
@@ -38,10 +42,11 @@ protected:
     void showEvent(QShowEvent *event) override
     {
         QMessageBox::showEvent(event); // fixes the box's size
-        if (parentWidget())
-            return;
         const QScreen *screen = m_screen ? m_screen.data() : QGuiApplication::primaryScreen();
         if (!screen)
+            return;
+        // A box cut to fit stands in the middle of the screen too.
+        if (!fitInto(screen->availableGeometry()) && parentWidget())
             return;
         QRect placed = frameGeometry();
         placed.moveCenter(screen->availableGeometry().center());
@@ -49,6 +54,32 @@ protected:
     }
 
 private:
+    // Halves the text shown until the box fits the screen; the box
+    // sizes itself anew for each text while it is visible. False when the
+    // whole text fits.
+    bool fitInto(const QRect &available)
+    {
+        const auto fits = [&] {
+            const QSize size = frameGeometry().size();
+            return size.width() <= available.width() && size.height() <= available.height();
+        };
+        if (fits())
+            return false;
+        const QString whole = text();
+        setDetailedText(whole);
+        const QString rest = QStringLiteral("\n…\nThe whole text is under \"%1\".")
+                                 .arg(QMessageBox::tr("Show Details...").remove(QLatin1Char('&')));
+        qsizetype shown = whole.size();
+        while (!fits() && shown > 1) {
+            shown /= 2;
+            // Whole lines where there are lines to cut at.
+            const qsizetype lineEnd = whole.lastIndexOf(QLatin1Char('\n'), shown);
+            const QString part = lineEnd > 0 ? whole.left(lineEnd) : whole.left(shown);
+            setText(part + rest);
+        }
+        return true;
+    }
+
     QPointer<QScreen> m_screen;
 };
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/qt/QtShell.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -13,21 +14,34 @@ using namespace quarrelby;
 
 namespace {
 
-// Shows a box through the shell and returns where it stood when it was shown.
-QRect shownBoxGeometry(QtShell &shell)
+const QString kAdvice = QStringLiteral("Error 6631. A normal instance of Outlook could not be created.\r\n\r\n1. "
+                                       "Please make sure Outlook is installed on this computer.");
+
+struct ShownBox {
+    QRect geometry; // where it stood when it was shown
+    QRect button; // its OK button, on the screen
+    QString text;
+    QString detailedText;
+};
+
+// Shows a box through the shell and returns what it was like when shown.
+ShownBox showBox(QtShell &shell, const QString &text = kAdvice)
 {
-    QRect seen;
+    ShownBox seen;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        seen = box->frameGeometry();
+        seen.geometry = box->frameGeometry();
+        const QWidget *ok = box->button(QMessageBox::Ok);
+        seen.button = QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+        seen.text = box->text();
+        seen.detailedText = box->detailedText();
         box->accept();
     });
     poll.start(10);
-    shell.message(QStringLiteral("Error 6631. A normal instance of Outlook could not be created.\r\n\r\n1. Please "
-                                 "make sure Outlook is installed on this computer."));
+    shell.message(text);
     return seen;
 }
 
@@ -59,7 +73,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&window));
         }
 
-        const QRect box = shownBoxGeometry(shell);
+        const QRect box = showBox(shell).geometry;
         QVERIFY(box.isValid());
         const QRect screen = window.screen()->availableGeometry();
         QVERIFY2(screen.contains(box), "the box is off the screen");
@@ -74,6 +88,50 @@ private slots:
             QVERIFY(window.frameGeometry().contains(box.center()));
             QVERIFY((box.center() - screen.center()).manhattanLength() > 40);
         }
+    }
+
+    // A text taller than the screen shows what fits, the whole of it under
+    // the details button, and the button on the screen; a short text is
+    // shown as it is.
+    void messageBoxFitsTheScreen_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("cut");
+        QString lines;
+        for (int k = 1; k <= 1000; ++k)
+            lines += QStringLiteral("The contact file \"/home/ann/missing-%1.vcf\" could not be read\n").arg(k);
+        QTest::newRow("short") << QStringLiteral("A short text\nin two lines") << false;
+        QTest::newRow("1,000 lines") << lines << true;
+        QTest::newRow("one long line") << QString(100000, u'x') << true;
+    }
+
+    void messageBoxFitsTheScreen()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, cut);
+        QWidget window;
+        QtShell shell;
+        shell.setMainWindow(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const ShownBox box = showBox(shell, text);
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(screen.contains(box.geometry),
+            qPrintable(QStringLiteral("box %1 px high on a screen %2 px high")
+                           .arg(box.geometry.height())
+                           .arg(screen.height())));
+        QVERIFY(screen.contains(box.button));
+        if (!cut) {
+            QCOMPARE(box.text, text);
+            QCOMPARE(box.detailedText, QString());
+            return;
+        }
+        QCOMPARE(box.detailedText, text);
+        QVERIFY(box.text.endsWith(QStringLiteral("\n…\nThe whole text is under \"Show Details...\".")));
+        const QString shown = box.text.section(QStringLiteral("\n…\n"), 0, 0);
+        QVERIFY(shown.size() > 20);
+        QVERIFY(text.startsWith(shown));
     }
 };
 
