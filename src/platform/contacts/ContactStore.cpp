@@ -169,12 +169,13 @@ public:
     {
         if (m_count <= kToldOneByOne)
             return {m_first.begin(), m_first.end()};
-        QString text = QStringLiteral("%1 address books or contact files in a row could not be read. The first %2:")
-                           .arg(m_count)
-                           .arg(m_named.size());
+        const auto named = static_cast<size_t>(m_named.size());
+        QString text = QStringLiteral("%1 address books or contact files in a row could not be read").arg(m_count);
+        text += named < m_count ? QStringLiteral(". The first %1:").arg(named) : QStringLiteral(":");
         for (const QString &description : m_named)
             text += QStringLiteral("\r\n") + description;
-        text += QStringLiteral("\r\nand %1 more.").arg(m_count - static_cast<size_t>(m_named.size()));
+        if (named < m_count)
+            text += QStringLiteral("\r\nand %1 more.").arg(m_count - named);
         return {std::make_exception_ptr(AutomationError(text))};
     }
 

@@ -515,10 +515,13 @@ private slots:
     {
         QTest::addColumn<bool>("goodBook");
         QTest::addColumn<int>("missing");
+        QTest::addColumn<int>("listed");
         QTest::addColumn<QString>("told");
         QTest::newRow("one good, 999 missing")
-            << true << 999 << "999 address books or contact files in a row could not be read. The first 5:";
-        QTest::newRow("1,000 missing") << false << 1000
+            << true << 999 << 5 << "999 address books or contact files in a row could not be read. The first 5:";
+        QTest::newRow("one good, 4 missing")
+            << true << 4 << 4 << "4 address books or contact files in a row could not be read:";
+        QTest::newRow("1,000 missing") << false << 1000 << 20
                                        << "None of the address books named in QUARRELBY_CONTACTS exists:";
     }
 
@@ -526,6 +529,7 @@ private slots:
     {
         QFETCH(bool, goodBook);
         QFETCH(int, missing);
+        QFETCH(int, listed);
         QFETCH(QString, told);
         const QByteArray dir = QFile::encodeName(dirPath());
         QByteArrayList named;
@@ -544,10 +548,9 @@ private slots:
         QVERIFY(goodBook ? texts.size() == 1 : !texts.isEmpty());
         const QString &text = texts.first();
         QVERIFY2(text.contains(told), qPrintable(text));
-        const qsizetype listed = goodBook ? 5 : 20;
         QVERIFY2(text.contains(QStringLiteral("%1/missing-%2.vcf").arg(dirPath()).arg(listed)), qPrintable(text));
         QVERIFY2(!text.contains(QStringLiteral("/missing-%1.vcf").arg(listed + 1)), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("\r\nand %1 more.").arg(missing - listed)), qPrintable(text));
+        QCOMPARE(text.contains(QStringLiteral("\r\nand %1 more.").arg(missing - listed)), missing > listed);
     }
 
     // An Evolution book that is there but no file is reported by name, as
