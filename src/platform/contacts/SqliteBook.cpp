@@ -101,9 +101,10 @@ public:
     explicit PrivateCopy(const QByteArray &book)
         : m_book(book)
     {
-        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/quarrelby.book-XXXXXX";
+        const QByteArray temporary = QFile::encodeName(QDir::tempPath());
+        QByteArray pattern = temporary + "/quarrelby.book-XXXXXX";
         if (!::mkdtemp(pattern.data()))
-            throw AutomationError(bookError(m_book, copyFailure(QFile::encodeName(QDir::tempPath()))));
+            throw AutomationError(bookError(m_book, copyFailure(temporary)));
         m_folder = pattern;
         m_database = m_folder + "/book";
     }
@@ -157,8 +158,10 @@ private:
     // change), and the log's header, whose salt a writer renews when it
     // starts the log afresh over the old one.
     struct CopiedState {
-        struct stat book {
-        }, log {}, bookName {}, logName {};
+        struct stat book = {};
+        struct stat log = {};
+        struct stat bookName = {};
+        struct stat logName = {};
         std::array<char, 32> logHeader {};
     };
 
@@ -177,10 +180,11 @@ private:
         int fd;
     };
 
-    QString copyFailure(const QByteArray &where) const
+    static QString copyFailure(const QByteArray &where)
     {
-        return QStringLiteral("it is in use, and its copy in \"%1\" could not be made: %2")
-            .arg(QFile::decodeName(where), systemError());
+        const QString reason = systemError();
+        return QStringLiteral("a private copy of it could not be made in \"%1\": %2")
+            .arg(QFile::decodeName(where), reason);
     }
 
     bool look(int book, int log, CopiedState &s) const
@@ -216,8 +220,10 @@ private:
             const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
             if (got < 0 && errno == EINTR)
                 continue;
-            if (got < 0)
-                throw AutomationError(bookError(m_book, systemError()));
+            if (got < 0) {
+                const QString reason = systemError();
+                throw AutomationError(bookError(m_book, reason));
+            }
             if (got == 0)
                 return;
             for (ssize_t put = 0; put < got;) {
