@@ -695,13 +695,15 @@ private slots:
             QVERIFY(crashed.ready());
         }
         if (::geteuid() != 0) {
-            for (const QString &folder :
-                {dir.path(), dir.filePath(QStringLiteral("eds")), dir.filePath(QStringLiteral("tb"))})
-                QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            const QStringList folders {
+                dir.path(), dir.filePath(QStringLiteral("eds")), dir.filePath(QStringLiteral("tb"))};
+            const auto permit = [&](QFileDevice::Permissions permissions) {
+                for (const QString &folder : folders)
+                    QFile::setPermissions(folder, permissions | QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            };
+            permit({});
+            const auto back = qScopeGuard([&] { permit(QFileDevice::WriteOwner); });
             readBooksIn(dir.path());
-            for (const QString &folder :
-                {dir.path(), dir.filePath(QStringLiteral("eds")), dir.filePath(QStringLiteral("tb"))})
-                QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             return;
         }
         QProcess child;
