@@ -27,7 +27,10 @@ constexpr const char *kRowsButLists = "SELECT p.card, p.name, p.value FROM prope
                                       " GROUP BY card) AS f"
                                       " ON f.card = p.card ORDER BY f.first, p.rowid";
 constexpr const char *kProbe = "SELECT card, name, value FROM properties";
-constexpr const char *kListProbe = "SELECT uid FROM lists";
+// Whether any list is kept as a card too, one look-up per list: only then is
+// the slower query above needed.
+constexpr const char *kListsAmongCards
+    = "SELECT 1 FROM lists AS l WHERE EXISTS (SELECT 1 FROM properties WHERE card = l.uid) LIMIT 1";
 
 class Cards {
 public:
@@ -79,7 +82,7 @@ void readThunderbirdBook(Connection &db, Sink &sink)
     // without end.
     if (!db.hasTable("properties") || !db.prepares(kProbe))
         throw AutomationError(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
-    const bool lists = db.hasTable("lists") && db.prepares(kListProbe);
+    const bool lists = db.hasTable("lists") && db.prepares(kListsAmongCards) && Statement(db, kListsAmongCards).step();
     Cards cards(sink);
     Statement rows(db, lists ? kRowsButLists : kRows);
     while (rows.step()) {
