@@ -13,9 +13,12 @@ char upper(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The characters of a property name as written, group and dot included.
+// KDE 3 and 4 write a slash in their IM properties (X-messaging/aim-All).
 bool isNameChar(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+        || c == '.' || c == '/';
 }
 
 std::string_view trimmed(std::string_view s)
@@ -54,7 +57,7 @@ bool isEnd(std::string_view line)
 bool startsProperty(std::string_view line)
 {
     size_t i = 0;
-    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+    while (i < line.size() && isNameChar(line[i]))
         ++i;
     return i > 0 && i < line.size() && (line[i] == ';' || line[i] == ':');
 }
@@ -90,7 +93,7 @@ bool endsWithOddBackslashes(std::string_view line)
 bool parseProperty(std::string_view line, Property &property, std::vector<Parameter> &parameters)
 {
     size_t i = 0;
-    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+    while (i < line.size() && isNameChar(line[i]))
         ++i;
     if (i == 0 || i == line.size() || (line[i] != ';' && line[i] != ':'))
         return false;
