@@ -11,11 +11,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -41,43 +44,73 @@ bool isVCardName(std::string_view name)
     return endsWith(".vcf") || endsWith(".vcard");
 }
 
-// The whole file in one read: a folder of 100,000 small cards would spend
-// more time in buffered streams than in parsing. path is relative to the
-// open folder directory. Returns why it could not be read, empty when it
-// was; only a regular file is read.
-QString readWholeFile(int directory, const char *path, std::string &out)
+// The whole of a small file in one read: a folder of 100,000 small cards
+// would spend more time in buffered streams than in parsing. Appends to out.
+// Returns why it could not be read, empty when it was.
+QString readSmallFile(int fd, size_t size, std::string &out)
 {
-    struct stat info { };
-    QString failure;
-    const int fd = openRegularFileAt(directory, path, info, failure);
-    if (fd < 0)
-        return failure;
     // One byte more than the file holds: once all of it has come, a read
     // that comes back short has met the end, without a second read to find
     // it. (A short read before that, as some network file systems give, is
     // no end.)
-    const size_t size = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-    out.resize(size > 0 ? size + 1 : 4096);
-    size_t filled = 0;
+    const size_t start = out.size();
+    out.resize(start + size + 1);
+    size_t filled = start;
     while (true) {
         if (filled == out.size())
-            out.resize(out.size() + out.size() / 2 + 4096);
+            out.resize(out.size() + 4096);
         const size_t wanted = out.size() - filled;
         const ssize_t got = ::read(fd, out.data() + filled, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            return systemError(error);
+            out.resize(filled);
+            return systemError(errno);
         }
         filled += static_cast<size_t>(got);
-        if (got == 0 || (static_cast<size_t>(got) < wanted && filled >= size))
+        if (got == 0 || (static_cast<size_t>(got) < wanted && filled - start >= size))
             break;
     }
-    ::close(fd);
     out.resize(filled);
     return {};
+}
+
+bool isBeginLine(std::string_view data, size_t at)
+{
+    constexpr std::string_view begin = "BEGIN:VCARD";
+    return data.size() - at >= begin.size() && vcard::equalsIgnoreCase(data.substr(at, begin.size()), begin);
+}
+
+// The start of the first line at or after from that begins a card, npos
+// when none does.
+size_t beginLineAfter(std::string_view data, size_t from)
+{
+    size_t at = from;
+    while (at < data.size()) {
+        const void *newline = std::memchr(data.data() + at, '\n', data.size() - at);
+        if (!newline)
+            return std::string_view::npos;
+        at = static_cast<size_t>(static_cast<const char *>(newline) - data.data()) + 1;
+        if (isBeginLine(data, at))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+// Whether the start of a file reads as vCard text: a BEGIN:VCARD line, or a
+// card the lenient reader finds without one.
+bool holdsVCard(std::string_view start)
+{
+    if (isBeginLine(start, 0) || beginLineAfter(start, 0) != std::string_view::npos)
+        return true;
+    vcard::Reader reader(start);
+    vcard::Card card;
+    return reader.next(card);
+}
+
+bool isBlank(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 // The card files of the open folder directory, in name order.
@@ -129,7 +162,6 @@ struct Part {
 
 // A worker's own parser and buffers, reused from unit to unit.
 struct Worker {
-    std::string data;
     vcard::Card card;
     vcard::ContactReader resolver;
     // The text of the contacts of the part being filled, shared by them.
@@ -159,6 +191,167 @@ AutomationError unreadableFile(const std::string &path, const QString &failure)
         QStringLiteral("The contact file \"%1\" could not be read: %2").arg(QFile::decodeName(path.c_str()), failure));
 }
 
+// A large file is read and cut in pieces of about this size.
+constexpr size_t kPieceBytes = 512 * 1024;
+// No card is larger: a photo of a few megabytes fits many times. Past it
+// without a card's end the text is taken for damaged, and what follows is
+// not read, so that no file is held whole.
+constexpr size_t kLargestCard = 32 * 1024 * 1024;
+
+// Cuts the text of one vCard file, fed a block at a time, into pieces of
+// whole cards for the parsers. UTF-16 is converted as it comes. Nothing is
+// held past the piece being cut: a file whose start is not vCard text is
+// reported after its first block, and text that runs on for kLargestCard
+// with no place to cut is reported where it starts.
+class CardCutter {
+public:
+    // The piece and the failure that ends the file after it, if any; false
+    // to stop.
+    using Emit = std::function<bool(std::string piece, std::exception_ptr failure)>;
+
+    CardCutter(std::string path, Emit onPiece)
+        : m_path(std::move(path))
+        , m_emit(std::move(onPiece))
+    {
+    }
+
+    // The text read so far and not yet cut: read the next block onto its end.
+    std::string &buffer() { return m_pending; }
+
+    // Cuts what the last read added, the `got` bytes at the end of buffer(),
+    // none at the end of the file. False when the file is done with: at its
+    // end, after a failure, or when emit said to stop.
+    bool take(size_t got);
+
+    // A read failed: what was read goes on with the failure.
+    void fail(const QString &failure)
+    {
+        m_emit(std::exchange(m_pending, {}), std::make_exception_ptr(unreadableFile(m_path, failure)));
+    }
+
+private:
+    bool checkStart(bool atEnd);
+    bool cutPieces();
+
+    const std::string m_path;
+    const Emit m_emit;
+    std::string m_pending;
+    // Where the next cut is looked for in m_pending.
+    size_t m_searchFrom = kPieceBytes;
+    // Bytes of the file (as UTF-8) cut off before m_pending.
+    size_t m_offset = 0;
+    bool m_started = false;
+    bool m_checked = false;
+    std::optional<vcard::Utf16Stream> m_utf16;
+};
+
+bool CardCutter::take(size_t got)
+{
+    const bool atEnd = got == 0;
+    size_t fresh = got;
+    if (!m_started && (m_pending.size() >= 2 || atEnd)) {
+        m_started = true;
+        fresh = m_pending.size();
+        if (vcard::Utf16Stream::startsUtf16(m_pending))
+            m_utf16.emplace();
+    }
+    if (m_utf16) {
+        const std::string bytes = m_pending.substr(m_pending.size() - fresh);
+        m_pending.resize(m_pending.size() - fresh);
+        m_utf16->append(bytes, atEnd, m_pending);
+    }
+    if (!checkStart(atEnd))
+        return false;
+    if (atEnd) {
+        if (!m_pending.empty())
+            m_emit(std::exchange(m_pending, {}), nullptr);
+        return false;
+    }
+    return !m_checked || cutPieces();
+}
+
+// A file's first block, or the whole of a smaller file, must read as vCard
+// text: a file of zeros or some other kind is not read on to its end. One
+// with nothing in it but blanks is a book with no card.
+bool CardCutter::checkStart(bool atEnd)
+{
+    if (m_checked || (m_pending.size() < kPieceBytes && !atEnd))
+        return true;
+    m_checked = true;
+    if (isBlank(m_pending) || holdsVCard(std::string_view(m_pending).substr(0, kPieceBytes)))
+        return true;
+    m_emit({},
+        std::make_exception_ptr(AutomationError(
+            QStringLiteral("The address book \"%1\" cannot be read: it is not a vCard file (no BEGIN:VCARD line "
+                           "at its start).")
+                .arg(QFile::decodeName(m_path.c_str())))));
+    return false;
+}
+
+bool CardCutter::cutPieces()
+{
+    while (m_pending.size() > m_searchFrom) {
+        size_t cut = vcard::cardBoundary(m_pending, m_searchFrom);
+        if (cut == std::string_view::npos && m_pending.size() > kLargestCard) {
+            // Cards with no END line, or blank lines between them, have no
+            // place cardBoundary vouches for; cut before a BEGIN line.
+            cut = beginLineAfter(m_pending, kPieceBytes);
+            if (cut == std::string_view::npos)
+                cut = beginLineAfter(m_pending, 0);
+            if (cut == std::string_view::npos) {
+                // What starts a card holds no other card's start; its own
+                // first lines go on, as a card the reader may make
+                // something of.
+                const size_t keep = m_pending.rfind('\n', kPieceBytes);
+                m_pending.resize(keep == std::string::npos ? kPieceBytes : keep + 1);
+                m_emit(std::exchange(m_pending, {}),
+                    std::make_exception_ptr(unreadableFile(m_path,
+                        QStringLiteral("from byte %1 on it holds no card's end within %2 MB; the rest of the file "
+                                       "was not read")
+                            .arg(m_offset)
+                            .arg(kLargestCard / (1024 * 1024)))));
+                return false;
+            }
+        }
+        if (cut == std::string_view::npos) {
+            // Look again from near the end once more has been read.
+            m_searchFrom = std::max(m_searchFrom, m_pending.size() > 4096 ? m_pending.size() - 4096 : 0);
+            return true;
+        }
+        std::string rest = m_pending.substr(cut);
+        m_pending.resize(cut);
+        m_offset += cut;
+        if (!m_emit(std::exchange(m_pending, std::move(rest)), nullptr))
+            return false;
+        m_searchFrom = kPieceBytes;
+    }
+    return true;
+}
+
+// Reads the open file fd to its end through the cutter, a block at a time.
+void cutOpenFile(int fd, CardCutter &cutter)
+{
+    while (true) {
+        std::string &pending = cutter.buffer();
+        const size_t filled = pending.size();
+        pending.resize(filled + kPieceBytes);
+        const ssize_t got = ::read(fd, pending.data() + filled, kPieceBytes);
+        if (got < 0 && errno == EINTR) {
+            pending.resize(filled);
+            continue;
+        }
+        if (got < 0) {
+            const int error = errno;
+            pending.resize(filled);
+            cutter.fail(systemError(error));
+            return;
+        }
+        pending.resize(filled + static_cast<size_t>(got));
+        if (!cutter.take(static_cast<size_t>(got)))
+            return;
+    }
+}
+
 // The cards of the book, read and parsed by a few threads ahead of the walk.
 // A folder's files go to the workers a few dozen at a time and each is read
 // whole; a single file is read by the thread that cuts the work, a block at
@@ -175,6 +368,11 @@ public:
 
     ~VCardFiles() override
     {
+        {
+            const std::lock_guard lock(m_bytesMutex);
+            m_stopping = true;
+        }
+        m_bytesRoom.notify_all();
         if (m_work)
             m_work->cancel();
         if (m_cutter.joinable())
@@ -230,8 +428,9 @@ private:
     // Jobs cut and not yet taken: enough for the contacts above, so that a
     // book read ahead while the window waits gets that far.
     static constexpr size_t kJobsAhead = 48;
-    // A large file is read and cut in pieces of about this size.
-    static constexpr size_t kPieceBytes = 512 * 1024;
+    // Bytes of a large file cut and not yet parsed: the pieces of those jobs
+    // and a few more.
+    static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
     // Files of a folder handed to a worker at once.
     static constexpr size_t kFilesPerJob = 64;
 
@@ -286,14 +485,36 @@ private:
             m_work->submit(std::move(job));
     }
 
+    // Hands a piece of the file on once the pieces not yet parsed leave room
+    // for it, so that a file of few and large cards is not held whole.
     bool submitPiece(std::string bytes, std::exception_ptr failure = nullptr)
     {
+        {
+            std::unique_lock lock(m_bytesMutex);
+            m_bytesRoom.wait(
+                lock, [&] { return m_stopping || m_bytesQueued == 0 || m_bytesQueued + bytes.size() <= kBytesAhead; });
+            if (m_stopping)
+                return false;
+            m_bytesQueued += bytes.size();
+        }
         Job job;
         job.units.push_back({0, {}, std::move(bytes), std::move(failure)});
         return m_work->submit(std::move(job));
     }
 
+    void releaseBytes(size_t size)
+    {
+        if (size == 0)
+            return;
+        {
+            const std::lock_guard lock(m_bytesMutex);
+            m_bytesQueued -= size;
+        }
+        m_bytesRoom.notify_all();
+    }
+
     void cutFile(const std::string &path);
+    bool readFolderFile(const std::string &name, Worker &worker, Part &part, Work::Publisher &publisher);
     void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
     bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
 
@@ -304,6 +525,10 @@ private:
     std::vector<Worker> m_workers;
     std::unique_ptr<Work> m_work;
     std::thread m_cutter;
+    std::mutex m_bytesMutex;
+    std::condition_variable m_bytesRoom;
+    size_t m_bytesQueued = 0;
+    bool m_stopping = false;
 
     // The walk's own: the part it is taking contacts from.
     Part m_current;
@@ -321,52 +546,54 @@ void VCardFiles::cutFile(const std::string &path)
         submitPiece({}, std::make_exception_ptr(unreadableFile(path, failure)));
         return;
     }
-    std::string pending;
-    size_t searchFrom = kPieceBytes;
-    bool atStart = true;
-    while (true) {
-        const size_t filled = pending.size();
-        pending.resize(filled + kPieceBytes);
-        const ssize_t got = ::read(fd, pending.data() + filled, kPieceBytes);
-        if (got < 0 && errno == EINTR) {
-            pending.resize(filled);
-            continue;
+    CardCutter cutter(path, [this](std::string piece, std::exception_ptr ending) {
+        return submitPiece(std::move(piece), std::move(ending));
+    });
+    cutOpenFile(fd, cutter);
+    ::close(fd);
+}
+
+// A file of a folder book, read and parsed by the worker: a small one in one
+// read, a large one a block at a time. False once the walk has gone.
+bool VCardFiles::readFolderFile(const std::string &name, Worker &worker, Part &part, Work::Publisher &publisher)
+{
+    const std::string path = m_prefix + name;
+    struct stat info { };
+    QString failure;
+    const int fd = openRegularFileAt(m_folder, name.c_str(), info, failure);
+    if (fd < 0) {
+        part.failure = std::make_exception_ptr(unreadableFile(path, failure));
+        part.endsFile = true;
+        return handOver(part, worker, publisher);
+    }
+    bool gone = false;
+    CardCutter cutter(path, [&](std::string piece, std::exception_ptr ending) {
+        if (!piece.empty() && !parse(piece, worker, part, publisher)) {
+            gone = true;
+            return false;
         }
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            pending.resize(filled);
-            submitPiece(std::move(pending), std::make_exception_ptr(unreadableFile(path, systemError(error))));
-            return;
+        if (ending && !part.failure) {
+            part.failure = std::move(ending);
+            part.endsFile = true;
         }
-        pending.resize(filled + static_cast<size_t>(got));
-        if (got == 0)
-            break;
-        if (atStart && pending.size() >= 2) {
-            atStart = false;
-            // Text in UTF-16 goes whole to one worker, which converts it.
-            const auto first = static_cast<unsigned char>(pending[0]);
-            if (first == 0xFF || first == 0xFE)
-                searchFrom = std::string::npos;
-        }
-        while (searchFrom != std::string::npos && pending.size() > searchFrom) {
-            const size_t cut = vcard::cardBoundary(pending, searchFrom);
-            if (cut == std::string_view::npos) {
-                // Look again from near the end once more has been read.
-                searchFrom = std::max(searchFrom, pending.size() > 4096 ? pending.size() - 4096 : 0);
-                break;
-            }
-            std::string rest = pending.substr(cut);
-            pending.resize(cut);
-            if (!submitPiece(std::exchange(pending, std::move(rest)))) {
-                ::close(fd);
-                return;
-            }
-            searchFrom = kPieceBytes;
-        }
+        if (!part.failure)
+            return true;
+        gone = !handOver(part, worker, publisher);
+        return false;
+    });
+    const size_t size = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    if (size <= kPieceBytes) {
+        std::string &buffer = cutter.buffer();
+        buffer.reserve(size + 1);
+        if (const QString readFailure = readSmallFile(fd, size, buffer); !readFailure.isEmpty())
+            cutter.fail(readFailure);
+        else if (cutter.take(buffer.size()))
+            cutter.take(0);
+    } else {
+        cutOpenFile(fd, cutter);
     }
     ::close(fd);
-    submitPiece(std::move(pending));
+    return !gone;
 }
 
 void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
@@ -374,15 +601,14 @@ void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
     Part part;
     for (Unit &unit : job.units) {
         part.file = unit.file;
-        std::string_view data = unit.bytes;
         if (!unit.path.empty()) {
-            if (const QString failure = readWholeFile(m_folder, unit.path.c_str(), worker.data); failure.isEmpty())
-                data = worker.data;
-            else
-                unit.failure = std::make_exception_ptr(unreadableFile(m_prefix + unit.path, failure));
+            if (!readFolderFile(unit.path, worker, part, publisher))
+                return;
+            continue;
         }
-        data = vcard::utf8Text(data, worker.data);
-        if (!data.empty() && !parse(data, worker, part, publisher))
+        const bool taken = unit.bytes.empty() || parse(unit.bytes, worker, part, publisher);
+        releaseBytes(unit.bytes.size());
+        if (!taken)
             return;
         if (unit.failure && !part.failure) {
             part.failure = std::move(unit.failure);
