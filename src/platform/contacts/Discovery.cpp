@@ -262,10 +262,25 @@ void addVCardFolder(const QByteArray &path, SeenPlaces &seen, FoundBooks &found)
         found.books.push_back({BookKind::VCard, path});
 }
 
-void addSubfolders(const QByteArray &folder, SeenPlaces &seen, FoundBooks &found)
+// The subfolders of folder not seen before, appended to folders.
+void addSubfolders(const QByteArray &folder, SeenPlaces &seen, std::vector<QByteArray> &folders)
 {
-    for (const QByteArray &name : entries(folder, true))
-        addVCardFolder(join(folder, name), seen, found);
+    for (const QByteArray &name : entries(folder, true)) {
+        const QByteArray path = join(folder, name);
+        if (seen.firstTime(path))
+            folders.push_back(path);
+    }
+}
+
+// Folders of one book and its sub-books, at parent: one book read as one,
+// however many sub-books it has (a book each would start threads of its
+// own for each).
+void addVCardFolders(const QByteArray &parent, std::vector<QByteArray> folders, FoundBooks &found)
+{
+    if (folders.size() == 1)
+        found.books.push_back({BookKind::VCard, folders.front()});
+    else if (!folders.empty())
+        found.books.push_back({BookKind::VCard, parent, std::move(folders)});
 }
 
 // vdirsyncer's filesystem storages of .vcf files: each subfolder of the
@@ -290,8 +305,11 @@ void findVdirsyncerBooks(const Home &h, const QByteArray &config, SeenPlaces &se
                 storage.fileext = unquoted(value);
         });
     for (const auto &[section, storage] : storages) {
-        if (storage.type == "filesystem" && storage.fileext.toLower() == ".vcf" && !storage.path.isEmpty())
-            addSubfolders(storage.path, seen, found);
+        if (storage.type == "filesystem" && storage.fileext.toLower() == ".vcf" && !storage.path.isEmpty()) {
+            std::vector<QByteArray> folders;
+            addSubfolders(storage.path, seen, folders);
+            addVCardFolders(storage.path, std::move(folders), found);
+        }
     }
 }
 
@@ -323,15 +341,20 @@ void findVCardBooks(const Home &h, FoundBooks &found)
     // KDE's Akonadi keeps its Personal Contacts here, sub-books one level down.
     found.vcardFolder = join(h.dataHome, "contacts");
     found.searched.push_back(found.vcardFolder);
-    addVCardFolder(found.vcardFolder, seen, found);
-    addSubfolders(found.vcardFolder, seen, found);
+    std::vector<QByteArray> personal;
+    if (isDirectory(found.vcardFolder) && seen.firstTime(found.vcardFolder))
+        personal.push_back(found.vcardFolder);
+    addSubfolders(found.vcardFolder, seen, personal);
+    addVCardFolders(found.vcardFolder, std::move(personal), found);
 
     findVdirsyncerBooks(h, join(h.configHome, "vdirsyncer/config"), seen, found);
     findVdirsyncerBooks(h, join(h.home, ".vdirsyncer/config"), seen, found);
     findKhardBooks(h, seen, found);
     const QByteArray dotContacts = join(h.home, ".contacts");
     found.searched.push_back(dotContacts);
-    addSubfolders(dotContacts, seen, found);
+    std::vector<QByteArray> folders;
+    addSubfolders(dotContacts, seen, folders);
+    addVCardFolders(dotContacts, std::move(folders), found);
 
     for (const char *kde : {".kde/share/apps/kabc/std.vcf", ".kde4/share/apps/kabc/std.vcf"}) {
         const QByteArray path = join(h.home, kde);

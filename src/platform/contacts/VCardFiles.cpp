@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -113,37 +114,62 @@ bool isBlank(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
-// The card files of the open folder directory, in name order.
-std::vector<std::string> listFolder(int directory)
+// A folder of the book, open while its files wait to be read.
+struct Folder {
+    int fd = -1;
+    // Its path with a final slash.
+    std::string prefix;
+
+    Folder() = default;
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+    ~Folder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// The card files of the open folder, in name order; the error number when
+// it cannot be listed, 0 when it was.
+int listFolder(const Folder &folder, std::vector<std::string> &names)
 {
-    const int listing = ::dup(directory);
+    const int listing = ::dup(folder.fd);
     DIR *dir = listing < 0 ? nullptr : ::fdopendir(listing);
     if (!dir) {
         const int error = errno;
         if (listing >= 0)
             ::close(listing);
-        throw error;
+        return error;
     }
-    std::vector<std::string> names;
     while (const dirent *entry = ::readdir(dir)) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
-    return names;
+    return 0;
+}
+
+AutomationError unreadableBook(const std::string &path, int error)
+{
+    return AutomationError(QStringLiteral("The address book \"%1\" cannot be read: %2")
+                               .arg(QFile::decodeName(path.c_str()), systemError(error)));
 }
 
 // A piece of the book for one worker: whole files to read, or the bytes of
 // whole cards cut from a large file.
 struct Unit {
-    // The book's file it comes from, counted from 0 in name order.
+    // The book's file it comes from, counted from 0 in reading order.
     size_t file = 0;
-    // The file to read whole, in the book's folder, when it is not empty.
-    std::string path;
-    std::string bytes;
+    // The sub-book it comes from, counted from 0 in reading order.
+    size_t book = 0;
+    // The file to read, in folder, when it is not empty.
+    std::shared_ptr<const Folder> folder {};
+    std::string path {};
+    std::string bytes {};
     // What stopped the reading of the file here.
-    std::exception_ptr failure;
+    std::exception_ptr failure {};
 };
 
 struct Job {
@@ -156,6 +182,7 @@ struct Part {
     std::vector<Contact> contacts;
     std::exception_ptr failure;
     size_t file = 0;
+    size_t book = 0;
     // The failure ended the file: its later pieces are not read.
     bool endsFile = false;
 };
@@ -180,8 +207,10 @@ template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &
     worker.texts.reserve(worker.lastTextsSize + worker.lastTextsSize / 8);
     const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
     const size_t file = part.file;
+    const size_t book = part.book;
     const bool taken = publisher.publish(std::exchange(part, Part()), weight);
     part.file = file;
+    part.book = book;
     return taken;
 }
 
@@ -361,8 +390,9 @@ void cutOpenFile(int fd, CardCutter &cutter)
 // with the next file.
 class VCardFiles : public ContactSource {
 public:
-    explicit VCardFiles(QByteArray path)
+    VCardFiles(QByteArray path, std::vector<QByteArray> folders)
         : m_path(std::move(path))
+        , m_folders(std::move(folders))
     {
     }
 
@@ -378,8 +408,6 @@ public:
         if (m_cutter.joinable())
             m_cutter.join();
         m_work.reset();
-        if (m_folder >= 0)
-            ::close(m_folder);
     }
 
     VCardFiles(const VCardFiles &) = delete;
@@ -418,6 +446,8 @@ public:
         }
     }
 
+    [[nodiscard]] size_t subBook() const override { return m_current.book; }
+
 private:
     // Contacts in one part, and how many may wait for the walk, whatever the
     // size of the book: enough that a book started while the window waits
@@ -449,36 +479,43 @@ private:
     // The thread that lists the book and cuts it into jobs.
     void cut()
     {
-        try {
-            const std::string path = m_path.toStdString();
-            struct stat info { };
-            if (::stat(path.c_str(), &info) != 0)
-                throw errno;
-            if (!S_ISDIR(info.st_mode)) {
-                cutFile(path);
-            } else {
-                m_folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (m_folder < 0)
-                    throw errno;
-                m_prefix = path.ends_with('/') ? path : path + '/';
-                cutFolder(listFolder(m_folder));
-            }
-        } catch (int error) {
+        const std::string path = m_path.toStdString();
+        struct stat info { };
+        if (!m_folders.empty()) {
+            cutFolders();
+        } else if (::stat(path.c_str(), &info) != 0) {
             Job job;
-            job.units.push_back({0, {}, {},
-                std::make_exception_ptr(AutomationError(QStringLiteral("The address book \"%1\" cannot be read: %2")
-                                                            .arg(QFile::decodeName(m_path), systemError(error))))});
+            job.units.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
             m_work->submit(std::move(job));
+        } else if (!S_ISDIR(info.st_mode)) {
+            cutFile(path);
+        } else {
+            m_folders.push_back(m_path);
+            cutFolders();
         }
         m_work->close();
     }
 
-    void cutFolder(const std::vector<std::string> &files)
+    // The files of the folders, a sub-book each, in order, handed to the
+    // workers a few dozen at a time, whichever folders they are in. A
+    // folder that cannot be listed is reported at its place.
+    void cutFolders()
     {
         Job job;
-        for (size_t i = 0; i < files.size(); ++i) {
-            job.units.push_back({i, files[i], {}, {}});
-            if (job.units.size() == kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
+        size_t file = 0;
+        std::vector<std::string> names;
+        for (size_t book = 0; book < m_folders.size(); ++book) {
+            const std::string path = m_folders[book].toStdString();
+            auto folder = std::make_shared<Folder>();
+            folder->fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            folder->prefix = path.ends_with('/') ? path : path + '/';
+            names.clear();
+            if (const int error = folder->fd < 0 ? errno : listFolder(*folder, names); error != 0)
+                job.units.push_back(
+                    {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
+            for (std::string &name : names)
+                job.units.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
+            if (job.units.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
                 return;
         }
         if (!job.units.empty())
@@ -498,7 +535,7 @@ private:
             m_bytesQueued += bytes.size();
         }
         Job job;
-        job.units.push_back({0, {}, std::move(bytes), std::move(failure)});
+        job.units.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
         return m_work->submit(std::move(job));
     }
 
@@ -514,14 +551,13 @@ private:
     }
 
     void cutFile(const std::string &path);
-    bool readFolderFile(const std::string &name, Worker &worker, Part &part, Work::Publisher &publisher);
+    bool readFolderFile(const Unit &unit, Worker &worker, Part &part, Work::Publisher &publisher);
     void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
     bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
 
     const QByteArray m_path;
-    // A folder book: the folder, open, and its path with a final slash.
-    int m_folder = -1;
-    std::string m_prefix;
+    // The folders of a folder book and its sub-books, once the cutter knows.
+    std::vector<QByteArray> m_folders;
     std::vector<Worker> m_workers;
     std::unique_ptr<Work> m_work;
     std::thread m_cutter;
@@ -555,12 +591,12 @@ void VCardFiles::cutFile(const std::string &path)
 
 // A file of a folder book, read and parsed by the worker: a small one in one
 // read, a large one a block at a time. False once the walk has gone.
-bool VCardFiles::readFolderFile(const std::string &name, Worker &worker, Part &part, Work::Publisher &publisher)
+bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Work::Publisher &publisher)
 {
-    const std::string path = m_prefix + name;
+    const std::string path = unit.folder->prefix + unit.path;
     struct stat info { };
     QString failure;
-    const int fd = openRegularFileAt(m_folder, name.c_str(), info, failure);
+    const int fd = openRegularFileAt(unit.folder->fd, unit.path.c_str(), info, failure);
     if (fd < 0) {
         part.failure = std::make_exception_ptr(unreadableFile(path, failure));
         part.endsFile = true;
@@ -600,9 +636,15 @@ void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
 {
     Part part;
     for (Unit &unit : job.units) {
+        // A part holds the contacts of one sub-book.
+        if (unit.book != part.book && !part.contacts.empty() && !handOver(part, worker, publisher))
+            return;
         part.file = unit.file;
+        part.book = unit.book;
         if (!unit.path.empty()) {
-            if (!readFolderFile(unit.path, worker, part, publisher))
+            const bool taken = readFolderFile(unit, worker, part, publisher);
+            unit.folder.reset();
+            if (!taken)
                 return;
             continue;
         }
@@ -643,9 +685,9 @@ bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::
 
 } // namespace
 
-std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path)
+std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path, std::vector<QByteArray> folders)
 {
-    return std::make_unique<VCardFiles>(path);
+    return std::make_unique<VCardFiles>(path, std::move(folders));
 }
 
 } // namespace quarrelby
