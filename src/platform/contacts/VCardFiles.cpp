@@ -109,8 +109,11 @@ bool holdsVCard(std::string_view start)
     return reader.next(card);
 }
 
+// Nothing but blanks, after a UTF-8 byte-order mark if there is one.
 bool isBlank(std::string_view text)
 {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
@@ -688,6 +691,11 @@ bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::
 std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path, std::vector<QByteArray> folders)
 {
     return std::make_unique<VCardFiles>(path, std::move(folders));
+}
+
+std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path)
+{
+    return std::make_unique<VCardFiles>(path, std::vector<QByteArray>());
 }
 
 } // namespace quarrelby

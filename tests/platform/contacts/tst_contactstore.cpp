@@ -602,7 +602,8 @@ private slots:
             << card("One") + card("Two") << kGiant << false << QStringList {"One", "Two"} << noEnd;
         QTest::newRow("cards, then zeros, in a folder")
             << card("One") + card("Two") << kGiant << true << QStringList {"Before", "One", "Two", "After"} << noEnd;
-        QTest::newRow("blanks alone") << QByteArray(" \r\n\r\n") << qint64(0) << false << QStringList() << QString();
+        QTest::newRow("blanks alone, after a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF \r\n\r\n") << qint64(0) << false << QStringList() << QString();
     }
 
     void notVCardText()
