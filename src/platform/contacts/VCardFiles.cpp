@@ -98,6 +98,23 @@ size_t beginLineAfter(std::string_view data, size_t from)
     return std::string_view::npos;
 }
 
+// The start of the last line of data that begins a card, npos when no line
+// but the first does.
+size_t lastBeginLine(std::string_view data)
+{
+    size_t end = data.size();
+    while (end > 0) {
+        const void *newline = ::memrchr(data.data(), '\n', end);
+        if (!newline)
+            return std::string_view::npos;
+        const auto at = static_cast<size_t>(static_cast<const char *>(newline) - data.data());
+        if (isBeginLine(data, at + 1))
+            return at + 1;
+        end = at;
+    }
+    return std::string_view::npos;
+}
+
 // Whether the start of a file reads as vCard text: a BEGIN:VCARD line, or a
 // card the lenient reader finds without one.
 bool holdsVCard(std::string_view start)
@@ -326,10 +343,9 @@ bool CardCutter::cutPieces()
         size_t cut = vcard::cardBoundary(m_pending, m_searchFrom);
         if (cut == std::string_view::npos && m_pending.size() > kLargestCard) {
             // Cards with no END line, or blank lines between them, have no
-            // place cardBoundary vouches for; cut before a BEGIN line.
-            cut = beginLineAfter(m_pending, kPieceBytes);
-            if (cut == std::string_view::npos)
-                cut = beginLineAfter(m_pending, 0);
+            // place cardBoundary vouches for; cut before the last BEGIN
+            // line, so that what is left is small.
+            cut = lastBeginLine(m_pending);
             if (cut == std::string_view::npos) {
                 // What starts a card holds no other card's start; its own
                 // first lines go on, as a card the reader may make
