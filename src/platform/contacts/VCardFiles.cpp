@@ -135,8 +135,9 @@ bool isBlank(std::string_view text)
 }
 
 // A folder of the book, open while its files wait to be read.
+// (One open and one listing for each: a book may have 100,000 sub-books.)
 struct Folder {
-    int fd = -1;
+    DIR *dir = nullptr;
     // Its path with a final slash.
     std::string prefix;
 
@@ -145,28 +146,25 @@ struct Folder {
     Folder &operator=(const Folder &) = delete;
     ~Folder()
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (dir)
+            ::closedir(dir);
     }
+
+    [[nodiscard]] int fd() const { return ::dirfd(dir); }
 };
 
-// The card files of the open folder, in name order; the error number when
-// it cannot be listed, 0 when it was.
-int listFolder(const Folder &folder, std::vector<std::string> &names)
+// Opens the folder at path and lists its card files into names, in name
+// order; the error number when it cannot, 0 when it could.
+int openFolder(const std::string &path, Folder &folder, std::vector<std::string> &names)
 {
-    const int listing = ::dup(folder.fd);
-    DIR *dir = listing < 0 ? nullptr : ::fdopendir(listing);
-    if (!dir) {
-        const int error = errno;
-        if (listing >= 0)
-            ::close(listing);
-        return error;
-    }
-    while (const dirent *entry = ::readdir(dir)) {
+    folder.dir = ::opendir(path.c_str());
+    if (!folder.dir)
+        return errno;
+    folder.prefix = path.ends_with('/') ? path : path + '/';
+    while (const dirent *entry = ::readdir(folder.dir)) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
-    ::closedir(dir);
     std::sort(names.begin(), names.end());
     return 0;
 }
@@ -526,10 +524,8 @@ private:
         for (size_t book = 0; book < m_folders.size(); ++book) {
             const std::string path = m_folders[book].toStdString();
             auto folder = std::make_shared<Folder>();
-            folder->fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            folder->prefix = path.ends_with('/') ? path : path + '/';
             names.clear();
-            if (const int error = folder->fd < 0 ? errno : listFolder(*folder, names); error != 0)
+            if (const int error = openFolder(path, *folder, names); error != 0)
                 job.units.push_back(
                     {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
             for (std::string &name : names)
@@ -615,7 +611,7 @@ bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Wo
     const std::string path = unit.folder->prefix + unit.path;
     struct stat info { };
     QString failure;
-    const int fd = openRegularFileAt(unit.folder->fd, unit.path.c_str(), info, failure);
+    const int fd = openRegularFileAt(unit.folder->fd(), unit.path.c_str(), info, failure);
     if (fd < 0) {
         part.failure = std::make_exception_ptr(unreadableFile(path, failure));
         part.endsFile = true;

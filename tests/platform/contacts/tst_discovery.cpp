@@ -214,6 +214,8 @@ private slots:
             "[general]\ndefault_action = list\n[[notabook]]\npath = ~/elsewhere\n");
         makeFolder(at(".contacts/work"));
         makeFolder(at(".contacts/personal"));
+        // The same place again, through a link: read once.
+        QVERIFY(QFile::link(QFile::decodeName(at("sync/contacts/family")), QFile::decodeName(at(".contacts/family"))));
         makeFolder(at("elsewhere"));
 
         writeFile(at(".kde/share/apps/kabc/std.vcf"), card("KDE 3"));
