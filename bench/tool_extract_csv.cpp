@@ -4,8 +4,10 @@
 //
 //   quarrelby-extract-csv BOOK OUT.csv
 //
-// BOOK is anything the store reads (a .vcf, a folder of cards). Prints the
-// number of contacts and the seconds taken by the two steps together.
+// BOOK is anything the store reads (a .vcf, a folder of cards), or
+// --discover for the books the window finds itself (from HOME and the XDG
+// variables). Prints the number of contacts and the seconds taken by the
+// two steps together.
 
 #include "ScriptedShell.h"
 #include "core/FieldCatalogue.h"
@@ -35,7 +37,10 @@ int main(int argc, char *argv[])
         err << "usage: quarrelby-extract-csv BOOK OUT.csv\n";
         return 2;
     }
-    qputenv("QUARRELBY_CONTACTS", QFile::encodeName(args.at(0)));
+    if (args.at(0) == QLatin1String("--discover"))
+        qunsetenv("QUARRELBY_CONTACTS");
+    else
+        qputenv("QUARRELBY_CONTACTS", QFile::encodeName(args.at(0)));
     QFile::remove(args.at(1));
 
     test::ScriptedShell shell;

@@ -28,6 +28,7 @@ enum class Kind {
     OutlookIm,
     Impp,
     OtherIm,
+    KdeMessaging,
     Assistant,
     Tel,
     Adr,
@@ -39,11 +40,23 @@ enum class Kind {
     Uid,
 };
 
+// KDE 3 and 4 keep IM addresses as X-messaging/<protocol>-All, one such
+// property per protocol.
+bool isKdeMessaging(std::string_view name)
+{
+    constexpr std::string_view prefix = "X-MESSAGING/";
+    constexpr std::string_view suffix = "-ALL";
+    return name.size() > prefix.size() + suffix.size() && equalsIgnoreCase(name.substr(0, prefix.size()), prefix)
+        && equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
 Kind kindOf(std::string_view name)
 {
     // Called for every property of every card: a switch on the length and
     // a fixed-size compare of the upper-cased name, no table walk.
     char buffer[32];
+    if (isKdeMessaging(name))
+        return Kind::KdeMessaging;
     if (name.size() > sizeof buffer)
         return Kind::Unknown;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -723,6 +736,7 @@ void ContactBuilder::add(Kind kind, const Property &p)
     case Kind::OutlookIm:
     case Kind::Impp:
     case Kind::OtherIm:
+    case Kind::KdeMessaging:
         addImAddress(kind == Kind::OutlookIm ? 0 : kind == Kind::Impp ? 1 : 2, p);
         break;
     case Kind::Assistant:
@@ -806,6 +820,12 @@ void ContactBuilder::addImAddress(int rank, const Property &p)
     if (rank >= m_imRank)
         return;
     std::string_view address = m_values.utf8(p);
+    // KDE keeps all addresses of one protocol in one value, separated by
+    // U+E000 (a private-use character); the first is the one shown.
+    constexpr std::string_view separator = "\xEE\x80\x80";
+    while (address.starts_with(separator))
+        address.remove_prefix(separator.size());
+    address = address.substr(0, address.find(separator));
     address.remove_prefix(schemeLength(address));
     if (!address.empty()) {
         m_fields[IMAddress].assign(address);

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quarrelby::vcard {
@@ -13,9 +14,12 @@ char upper(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The characters of a property name as written, group and dot included.
+// KDE 3 and 4 write a slash in their IM properties (X-messaging/aim-All).
 bool isNameChar(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+        || c == '.' || c == '/';
 }
 
 std::string_view trimmed(std::string_view s)
@@ -54,7 +58,7 @@ bool isEnd(std::string_view line)
 bool startsProperty(std::string_view line)
 {
     size_t i = 0;
-    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+    while (i < line.size() && isNameChar(line[i]))
         ++i;
     return i > 0 && i < line.size() && (line[i] == ';' || line[i] == ':');
 }
@@ -90,7 +94,7 @@ bool endsWithOddBackslashes(std::string_view line)
 bool parseProperty(std::string_view line, Property &property, std::vector<Parameter> &parameters)
 {
     size_t i = 0;
-    while (i < line.size() && (isNameChar(line[i]) || line[i] == '.'))
+    while (i < line.size() && isNameChar(line[i]))
         ++i;
     if (i == 0 || i == line.size() || (line[i] != ';' && line[i] != ':'))
         return false;
@@ -203,6 +207,38 @@ QByteArray utf8FromUtf16(std::string_view data)
         text.append(QChar(static_cast<char16_t>(hi << 8 | lo)));
     }
     return text.toUtf8();
+}
+
+bool Utf16Stream::startsUtf16(std::string_view data)
+{
+    return data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF'));
+}
+
+void Utf16Stream::append(std::string_view bytes, bool last, std::string &out)
+{
+    m_held.append(bytes);
+    size_t at = 0;
+    if (!m_started) {
+        if (m_held.size() < 2 && !last)
+            return;
+        m_started = true;
+        m_little = m_held.size() >= 2 && m_held[0] == '\xFF';
+        at = 2;
+    }
+    QString text;
+    text.reserve(static_cast<qsizetype>(m_held.size() / 2));
+    for (; at + 1 < m_held.size(); at += 2) {
+        const auto lo = static_cast<unsigned char>(m_held[m_little ? at : at + 1]);
+        const auto hi = static_cast<unsigned char>(m_held[m_little ? at + 1 : at]);
+        const auto unit = static_cast<char16_t>(hi << 8 | lo);
+        // A high surrogate at the end waits for its other half.
+        if (!last && at + 3 >= m_held.size() && QChar::isHighSurrogate(unit))
+            break;
+        text.append(QChar(unit));
+    }
+    const QByteArray utf8 = text.toUtf8();
+    out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+    m_held.erase(0, last ? m_held.size() : std::min(at, m_held.size()));
 }
 
 std::string_view utf8Text(std::string_view data, std::string &buffer)

@@ -110,6 +110,24 @@ private:
 // write it, converted to UTF-8; any other input is returned empty.
 [[nodiscard]] QByteArray utf8FromUtf16(std::string_view data);
 
+// UTF-16 text that comes a block at a time, converted to UTF-8 as it comes,
+// giving what utf8FromUtf16 gives for the whole: a block may end inside a
+// code unit or between the two halves of a surrogate pair.
+class Utf16Stream {
+public:
+    // Whether data, the start of the text, is UTF-16 (has its byte-order
+    // mark); it then starts the stream, which is given the mark too.
+    [[nodiscard]] static bool startsUtf16(std::string_view data);
+    // Appends the UTF-8 of the next bytes to out; at the end of the text
+    // (last), what is held back is given too.
+    void append(std::string_view bytes, bool last, std::string &out);
+
+private:
+    bool m_started = false;
+    bool m_little = true;
+    std::string m_held;
+};
+
 // The text as UTF-8: data itself, or, when it is UTF-16, its conversion kept
 // in buffer (which may hold data itself).
 [[nodiscard]] std::string_view utf8Text(std::string_view data, std::string &buffer);

@@ -54,7 +54,7 @@ std::unique_ptr<ContactSource> openBook(const FoundBook &book)
 {
     switch (book.kind) {
     case BookKind::VCard:
-        return openVCardSource(book.path);
+        return openVCardSource(book.path, book.folders);
     case BookKind::Eds:
         return openEdsBook(book.path);
     case BookKind::Thunderbird:

@@ -2,6 +2,8 @@
 
 #include "format/Contact.h"
 
+#include <cstddef>
+
 namespace quarrelby {
 
 // One address book, walked once from its first contact to its last. Opening
@@ -17,6 +19,11 @@ public:
     // Starts reading ahead, if the source reads ahead at all, without
     // waiting for anything; a failure still shows at its place in the walk.
     virtual void start() { }
+    // The sub-book the contact last given comes from, counted from 0: a
+    // book read with its sub-books as one gives them in order. A contact
+    // listed again in a later sub-book is the same contact synchronised
+    // twice, as between books.
+    [[nodiscard]] virtual std::size_t subBook() const { return 0; }
 };
 
 } // namespace quarrelby

@@ -99,7 +99,7 @@ private:
 
         [[nodiscard]] bool stillGood(const FoundBook &other) const
         {
-            if (other.kind != book.kind || other.path != book.path)
+            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders)
                 return false;
             const BookState now = BookState::of(book.path);
             return state.same(now) && (state.file || Clock::now() - started < kFreshFor);
@@ -205,14 +205,19 @@ public:
         }
         Contact contact;
         while (fetch(contact)) {
+            if (const size_t subBook = m_source->subBook(); subBook != m_subBook) {
+                m_subBook = subBook;
+                m_listedBefore.merge(m_listedHere);
+                m_listedHere.clear();
+            }
             if (!contact.distributionList)
                 m_heldContact = true;
             // One book may list a uid twice, as Outlook would; a uid that an
             // earlier book listed is the same contact synchronised twice.
             if (contact.uid.empty() || !m_listedBefore.contains(contact.uid)) {
-                // Only a later book can list it again: the last book (often
-                // the only one) keeps no set of 100,000 uids.
-                if (!contact.uid.empty() && !contact.distributionList && m_next < m_books.size())
+                // Only a later book or sub-book can list it again: the last
+                // book (often the only one) keeps no set of 100,000 uids.
+                if (!contact.uid.empty() && !contact.distributionList && (m_next < m_books.size() || m_subBooks))
                     m_listedHere.insert(contact.uid);
                 return std::make_unique<ContactItem>(std::move(contact));
             }
@@ -272,6 +277,8 @@ private:
                 m_source = WarmBook::take(m_books[0]);
             if (!m_source)
                 m_source = openBook(m_books[m_next]);
+            m_subBooks = m_books[m_next].folders.size() > 1;
+            m_subBook = 0;
             ++m_next;
         }
     }
@@ -284,6 +291,9 @@ private:
     std::unique_ptr<ContactSource> m_source;
     std::optional<Contact> m_waiting; // found after failures still to be told
     std::deque<std::exception_ptr> m_reports; // failures still to be told
+    // The current book has sub-books; the one its last contact came from.
+    bool m_subBooks = false;
+    size_t m_subBook = 0;
     std::unordered_set<std::string> m_listedBefore;
     std::unordered_set<std::string> m_listedHere;
 };

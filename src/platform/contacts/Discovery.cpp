@@ -160,11 +160,17 @@ Home currentHome()
 // configurations or a link is read once.
 class SeenPlaces {
 public:
-    bool firstTime(const QByteArray &path)
+    bool firstTime(const QByteArray &path) { return m_seen.insert(resolved(path)).second; }
+    // The same for a folder known to be where resolvedParent/name is.
+    bool firstTimeAt(const QByteArray &resolvedParent, const QByteArray &name)
     {
-        char resolved[PATH_MAX];
-        const QByteArray key = ::realpath(path.constData(), resolved) ? QByteArray(resolved) : path;
-        return m_seen.insert(key).second;
+        return m_seen.insert(join(resolvedParent, name)).second;
+    }
+
+    static QByteArray resolved(const QByteArray &path)
+    {
+        char buffer[PATH_MAX];
+        return ::realpath(path.constData(), buffer) ? QByteArray(buffer) : path;
     }
 
 private:
@@ -268,10 +274,44 @@ void addVCardFolder(const QByteArray &path, SeenPlaces &seen, FoundBooks &found)
         found.books.push_back({BookKind::VCard, path});
 }
 
-void addSubfolders(const QByteArray &folder, SeenPlaces &seen, FoundBooks &found)
+// The subfolders of folder not seen before, in byte order, hidden ones left
+// out, appended to folders. A subfolder that is no link is where its parent
+// really is, plus its name: one realpath() for the parent, not one for each
+// of 100,000 sub-books.
+void addSubfolders(const QByteArray &folder, SeenPlaces &seen, std::vector<QByteArray> &folders)
 {
-    for (const QByteArray &name : entries(folder, true))
-        addVCardFolder(join(folder, name), seen, found);
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    std::vector<std::pair<QByteArray, bool>> names; // and whether it is a real folder
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QByteArray name(entry->d_name);
+        if (entry->d_type == DT_DIR)
+            names.emplace_back(name, true);
+        else if ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && isDirectory(join(folder, name)))
+            names.emplace_back(name, false);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    const QByteArray real = SeenPlaces::resolved(folder);
+    for (const auto &[name, plain] : names) {
+        const QByteArray path = join(folder, name);
+        if (plain ? seen.firstTimeAt(real, name) : seen.firstTime(path))
+            folders.push_back(path);
+    }
+}
+
+// Folders of one book and its sub-books, at parent: one book read as one,
+// however many sub-books it has (a book each would start threads of its
+// own for each).
+void addVCardFolders(const QByteArray &parent, std::vector<QByteArray> folders, FoundBooks &found)
+{
+    if (folders.size() == 1)
+        found.books.push_back({BookKind::VCard, folders.front()});
+    else if (!folders.empty())
+        found.books.push_back({BookKind::VCard, parent, std::move(folders)});
 }
 
 // vdirsyncer's filesystem storages of .vcf files: each subfolder of the
@@ -296,8 +336,11 @@ void findVdirsyncerBooks(const Home &h, const QByteArray &config, SeenPlaces &se
                 storage.fileext = unquoted(value);
         });
     for (const auto &[section, storage] : storages) {
-        if (storage.type == "filesystem" && storage.fileext.toLower() == ".vcf" && !storage.path.isEmpty())
-            addSubfolders(storage.path, seen, found);
+        if (storage.type == "filesystem" && storage.fileext.toLower() == ".vcf" && !storage.path.isEmpty()) {
+            std::vector<QByteArray> folders;
+            addSubfolders(storage.path, seen, folders);
+            addVCardFolders(storage.path, std::move(folders), found);
+        }
     }
 }
 
@@ -329,15 +372,20 @@ void findVCardBooks(const Home &h, FoundBooks &found)
     // KDE's Akonadi keeps its Personal Contacts here, sub-books one level down.
     found.vcardFolder = join(h.dataHome, "contacts");
     found.searched.push_back(found.vcardFolder);
-    addVCardFolder(found.vcardFolder, seen, found);
-    addSubfolders(found.vcardFolder, seen, found);
+    std::vector<QByteArray> personal;
+    if (isDirectory(found.vcardFolder) && seen.firstTime(found.vcardFolder))
+        personal.push_back(found.vcardFolder);
+    addSubfolders(found.vcardFolder, seen, personal);
+    addVCardFolders(found.vcardFolder, std::move(personal), found);
 
     findVdirsyncerBooks(h, join(h.configHome, "vdirsyncer/config"), seen, found);
     findVdirsyncerBooks(h, join(h.home, ".vdirsyncer/config"), seen, found);
     findKhardBooks(h, seen, found);
     const QByteArray dotContacts = join(h.home, ".contacts");
     found.searched.push_back(dotContacts);
-    addSubfolders(dotContacts, seen, found);
+    std::vector<QByteArray> folders;
+    addSubfolders(dotContacts, seen, folders);
+    addVCardFolders(dotContacts, std::move(folders), found);
 
     for (const char *kde : {".kde/share/apps/kabc/std.vcf", ".kde4/share/apps/kabc/std.vcf"}) {
         const QByteArray path = join(h.home, kde);

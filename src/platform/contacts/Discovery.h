@@ -19,6 +19,9 @@ enum class BookKind {
 struct FoundBook {
     BookKind kind = BookKind::VCard;
     QByteArray path; // the bytes the file system uses
+    // A vCard book read with its sub-books as one: their folders, in
+    // reading order, path being where they are. Empty for any other book.
+    std::vector<QByteArray> folders {};
 };
 
 struct FoundBooks {

@@ -212,6 +212,16 @@ private slots:
             s("a@x.example"));
         row("work url first", "3.0", "URL:http://home.example\r\nURL;TYPE=WORK:http://work.example\r\n", "WebPage",
             s("http://work.example"));
+        row("kde 3/4 messaging, first of several", "3.0",
+            "X-messaging/xmpp-All:ann@chat.example\xEE\x80\x80"
+            "ann@work.example\r\n",
+            "IMAddress", s("ann@chat.example"));
+        row("kde 3/4 messaging after an older one", "3.0",
+            "X-messaging/aim-All:\xEE\x80\x80"
+            "ann1\r\nX-AIM:ann2\r\n",
+            "IMAddress", s("ann1"));
+        row("kde 3/4 messaging below impp", "4.0", "X-MESSAGING/icq-ALL:123\r\nIMPP:xmpp:ann@chat.example\r\n",
+            "IMAddress", s("ann@chat.example"));
         row("impp without scheme", "4.0", "IMPP:xmpp:ann@chat.example\r\n", "IMAddress", s("ann@chat.example"));
         row("third work number dropped", "3.0", "TEL;TYPE=WORK:1\r\nTEL;TYPE=WORK:2\r\nTEL;TYPE=WORK:3\r\n",
             "OtherTelephoneNumber", QString());

@@ -575,6 +575,62 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(AutomationError, (void)application.getNamespace(QStringLiteral("CONTACTS")));
     }
 
+    // Files that are no vCard text, or stop being it: each is reported by
+    // name after its first block, or where the text stops holding cards,
+    // and what follows is not read (a sparse file of zeros stands for
+    // gigabytes), in a book of its own or in a folder between two cards.
+    void notVCardText_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qint64>("size"); // zeros up to it, written as a hole
+        QTest::addColumn<bool>("inFolder");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("failure");
+
+        const QString notVCard = QStringLiteral("\" cannot be read: it is not a vCard file");
+        const QString noEnd = QStringLiteral("\" could not be read: from byte ");
+        constexpr qint64 kGiant = qint64(1) << 30;
+        QTest::newRow("zeros") << QByteArray() << kGiant << false << QStringList() << notVCard;
+        QTest::newRow("zeros in a folder")
+            << QByteArray() << kGiant << true << QStringList {"Before", "After"} << notVCard;
+        QTest::newRow("text of another kind") << QByteArray("Dear Ann,\nthe contacts follow.\n").repeated(40000)
+                                              << qint64(0) << false << QStringList() << notVCard;
+        QTest::newRow("utf-16 text of another kind")
+            << utf16(QByteArray("Dear Ann,\r\n").repeated(30000), true) << qint64(0) << true
+            << QStringList {"Before", "After"} << notVCard;
+        QTest::newRow("cards, then zeros")
+            << card("One") + card("Two") << kGiant << false << QStringList {"One", "Two"} << noEnd;
+        QTest::newRow("cards, then zeros, in a folder")
+            << card("One") + card("Two") << kGiant << true << QStringList {"Before", "One", "Two", "After"} << noEnd;
+        QTest::newRow("blanks alone, after a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF \r\n\r\n") << qint64(0) << false << QStringList() << QString();
+    }
+
+    void notVCardText()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(qint64, size);
+        QFETCH(bool, inFolder);
+        QFETCH(QStringList, names);
+        QFETCH(QString, failure);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("b.vcf"));
+        writeFile(path, head);
+        if (size > 0)
+            QVERIFY(QFile::resize(path, size));
+        if (inFolder) {
+            writeFile(dir.filePath(QStringLiteral("a.vcf")), card("Before"));
+            writeFile(dir.filePath(QStringLiteral("c.vcf")), card("After"));
+        }
+        const Extraction extraction(inFolder ? dir.path() : path);
+        QCOMPARE(extraction.names(), names);
+        const QStringList texts = extraction.shell.texts();
+        QCOMPARE(texts.size(), failure.isEmpty() ? 0 : 1);
+        if (!failure.isEmpty())
+            QVERIFY2(texts.first().contains(QLatin1Char('"') + path + failure), qPrintable(texts.first()));
+    }
+
     // A large file is cut into pieces of whole cards that several threads
     // parse side by side: the walk must get exactly what one reader gives
     // on the whole file, in order, whatever the cards look like.
@@ -596,6 +652,13 @@ private slots:
             huge += "\r\n /9j/4AAQSkZJRgABAQEASABIAAD/2wBDAAMCAgMCAgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsN";
         QTest::newRow("a card larger than a piece first") << huge + "\r\nEND:VCARD\r\n" + variedBook(6000, 4) << true;
         QTest::newRow("utf-8 byte-order mark") << "\xEF\xBB\xBF" + variedBook(6000, 5) << true;
+        // Blank lines between cards leave no place cardBoundary vouches for:
+        // past the largest card the source cuts before a BEGIN line.
+        const QByteArray note = "NOTE:" + QByteArray(1000, 'n') + "\r\n";
+        QByteArray spaced;
+        for (int i = 0; spaced.size() <= 33 * 1024 * 1024; ++i)
+            spaced += "BEGIN:VCARD\r\nFN:Spaced " + QByteArray::number(i) + "\r\n" + note + "END:VCARD\r\n\r\n";
+        QTest::newRow("blank lines between cards, past the largest card") << spaced << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
 

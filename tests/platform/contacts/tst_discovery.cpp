@@ -103,15 +103,22 @@ const char *kindName(BookKind kind)
     return "database";
 }
 
-// "kind path" with the home folder left out, one per book.
+// "kind path" with the home folder left out, one per book; a book read with
+// its sub-books has their folders after it: "kind path [folder, folder]".
 QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home)
 {
-    QStringList lines;
-    for (const FoundBook &book : books) {
-        QByteArray path = book.path;
+    const auto shown = [&](QByteArray path) {
         if (path.startsWith(home + '/'))
             path = "~" + path.mid(home.size());
-        lines << QString::fromLatin1(kindName(book.kind)) + QLatin1Char(' ') + QFile::decodeName(path);
+        return QFile::decodeName(path);
+    };
+    QStringList lines;
+    for (const FoundBook &book : books) {
+        QStringList folders;
+        for (const QByteArray &folder : book.folders)
+            folders << shown(folder);
+        lines << QString::fromLatin1(kindName(book.kind)) + QLatin1Char(' ') + shown(book.path)
+                + (folders.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(folders.join(QStringLiteral(", "))));
     }
     return lines;
 }
@@ -207,6 +214,8 @@ private slots:
             "[general]\ndefault_action = list\n[[notabook]]\npath = ~/elsewhere\n");
         makeFolder(at(".contacts/work"));
         makeFolder(at(".contacts/personal"));
+        // The same place again, through a link: read once.
+        QVERIFY(QFile::link(QFile::decodeName(at("sync/contacts/family")), QFile::decodeName(at(".contacts/family"))));
         makeFolder(at("elsewhere"));
 
         writeFile(at(".kde/share/apps/kabc/std.vcf"), card("KDE 3"));
@@ -229,10 +238,8 @@ private slots:
                 "thunderbird ~/.thunderbird/abc.default/abook.sqlite",
                 "thunderbird ~/.thunderbird/abc.default/abook-2.sqlite",
                 "thunderbird ~/.thunderbird/abc.default/abook-10.sqlite",
-                "vcard ~/.local/share/contacts",
-                "vcard ~/.local/share/contacts/sub-book",
-                "vcard ~/sync/contacts/family",
-                "vcard ~/sync/contacts/friends",
+                "vcard ~/.local/share/contacts [~/.local/share/contacts, ~/.local/share/contacts/sub-book]",
+                "vcard ~/sync/contacts/ [~/sync/contacts/family, ~/sync/contacts/friends]",
                 "vcard ~/.contacts/work/",
                 "vcard ~/.contacts/personal",
                 "vcard ~/.kde/share/apps/kabc/std.vcf",
@@ -264,6 +271,26 @@ private slots:
         QCOMPARE(names.last(), QStringLiteral("Only here"));
         QVERIFY(!names.contains(QStringLiteral("Ann again")));
         QVERIFY(!names.contains(QStringLiteral("Deleted Person")));
+    }
+
+    // The personal folder and its sub-books are one book, read in order:
+    // its files, then each sub-book's. A contact listed again in a later
+    // sub-book (the same uid) is shown once, as between books, and twice
+    // within one; a file that cannot be read is reported at its place.
+    void subBooksReadAsOne()
+    {
+        writeFile(at(".local/share/contacts/a.vcf"), card("Ann", "u-ann") + card("Bob", "u-bob"));
+        writeFile(at(".local/share/contacts/b/a.vcf"), card("Ann in a sub-book", "u-ann") + card("Cid", "u-cid"));
+        writeFile(at(".local/share/contacts/b/b.vcf"), card("Cid twice", "u-cid"));
+        makeFolder(at(".local/share/contacts/c/empty"));
+        makeFolder(at(".local/share/contacts/d"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), QFile::decodeName(at(".local/share/contacts/d/a.vcf"))));
+        writeFile(at(".local/share/contacts/d/b.vcf"), card("Cid again", "u-cid") + card("Dee"));
+        const Walk walk;
+        QCOMPARE(walk.column(1), (QStringList {"Ann", "Bob", "Cid", "Cid twice", "Dee"}));
+        QCOMPARE(walk.shell.texts().size(), 1);
+        QVERIFY2(walk.shell.texts().first().contains(QFile::decodeName(at(".local/share/contacts/d/a.vcf"))),
+            qPrintable(walk.shell.texts().first()));
     }
 
     // The Personal book switched off: its definition has another name than
