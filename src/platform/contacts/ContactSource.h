@@ -17,6 +17,12 @@ public:
     // Starts reading ahead, if the source reads ahead at all, without
     // waiting for anything; a failure still shows at its place in the walk.
     virtual void start() { }
+    // Asked once, before the first next(), of a source that was started
+    // ahead: false when what it has read may no longer be what the book
+    // holds. The caller has checked the book's own file (or folder) by what
+    // the file system says of it; a source that reads other files, such as
+    // the cards of a folder, checks those.
+    [[nodiscard]] virtual bool readStillCurrent() { return true; }
 };
 
 } // namespace quarrelby

@@ -11,11 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -44,10 +46,10 @@ bool isVCardName(std::string_view name)
 // The whole file in one read: a folder of 100,000 small cards would spend
 // more time in buffered streams than in parsing. path is relative to the
 // open folder directory. Returns why it could not be read, empty when it
-// was; only a regular file is read.
-QString readWholeFile(int directory, const char *path, std::string &out)
+// was, with the status of what was opened in info; only a regular file is
+// read.
+QString readWholeFile(int directory, const char *path, std::string &out, struct stat &info)
 {
-    struct stat info { };
     QString failure;
     const int fd = openRegularFileAt(directory, path, info, failure);
     if (fd < 0)
@@ -78,6 +80,16 @@ QString readWholeFile(int directory, const char *path, std::string &out)
     ::close(fd);
     out.resize(filled);
     return {};
+}
+
+// The same file, unchanged as far as its status tells: an edit in place, of
+// the same size, still moves its modification and change times.
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    const auto sameTime
+        = [](const timespec &x, const timespec &y) { return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec; };
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTime(a.st_mtim, b.st_mtim)
+        && sameTime(a.st_ctim, b.st_ctim);
 }
 
 // The card files of the open folder directory, in name order.
@@ -187,19 +199,26 @@ public:
     VCardFiles(const VCardFiles &) = delete;
     VCardFiles &operator=(const VCardFiles &) = delete;
 
-    void start() override
+    void start() override { begin(true); }
+
+    // What a folder's files were when they were read before the walk: the
+    // files that a read has begun on from now are read after it.
+    bool readStillCurrent() override
     {
-        if (m_work)
-            return;
-        m_workers = std::vector<Worker>(workerCount());
-        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
-            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
-        m_cutter = std::thread([this] { cut(); });
+        std::unique_lock lock(m_readMutex);
+        m_walkBegun = true;
+        m_readsEnded.wait(lock, [this] { return m_readsUnderWay == 0; });
+        const std::vector<ReadFile> read = std::exchange(m_readBefore, {});
+        lock.unlock();
+        return std::all_of(read.begin(), read.end(), [this](const ReadFile &file) {
+            struct stat now { };
+            return file.read && ::fstatat(m_folder, file.name.c_str(), &now, 0) == 0 && sameFile(file.info, now);
+        });
     }
 
     bool next(Contact &contact) override
     {
-        start();
+        begin(false);
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
@@ -245,6 +264,19 @@ private:
     {
         const unsigned cores = std::thread::hardware_concurrency();
         return std::clamp<size_t>(cores + 1, 2, 5);
+    }
+
+    // Starts the reading threads once; ahead: the source is started before its walk, and the files of a
+    // folder read before the walk are remembered, for readStillCurrent().
+    void begin(bool ahead)
+    {
+        if (m_work)
+            return;
+        m_walkBegun = !ahead;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
+            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
+        m_cutter = std::thread([this] { cut(); });
     }
 
     // The thread that lists the book and cuts it into jobs.
@@ -293,6 +325,33 @@ private:
         return m_work->submit(std::move(job));
     }
 
+    // A file of a folder, as it was when it was read before the walk; one
+    // that could not be read then counts as changed.
+    struct ReadFile {
+        std::string name;
+        struct stat info;
+        bool read;
+    };
+    // True when a read that begins now comes before the walk, and is to be
+    // remembered by readEnded().
+    bool readBegins()
+    {
+        const std::lock_guard lock(m_readMutex);
+        if (m_walkBegun)
+            return false;
+        ++m_readsUnderWay;
+        return true;
+    }
+    void readEnded(const std::string &name, const struct stat &info, bool read)
+    {
+        {
+            const std::lock_guard lock(m_readMutex);
+            m_readBefore.push_back({name, info, read});
+            --m_readsUnderWay;
+        }
+        m_readsEnded.notify_all();
+    }
+
     void cutFile(const std::string &path);
     void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
     bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
@@ -302,6 +361,12 @@ private:
     int m_folder = -1;
     std::string m_prefix;
     std::vector<Worker> m_workers;
+    // The files read before the walk, and reads under way then.
+    std::mutex m_readMutex;
+    std::condition_variable m_readsEnded;
+    bool m_walkBegun = true;
+    size_t m_readsUnderWay = 0;
+    std::vector<ReadFile> m_readBefore;
     std::unique_ptr<Work> m_work;
     std::thread m_cutter;
 
@@ -376,7 +441,12 @@ void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
         part.file = unit.file;
         std::string_view data = unit.bytes;
         if (!unit.path.empty()) {
-            if (const QString failure = readWholeFile(m_folder, unit.path.c_str(), worker.data); failure.isEmpty())
+            const bool remembered = readBegins();
+            struct stat info { };
+            const QString failure = readWholeFile(m_folder, unit.path.c_str(), worker.data, info);
+            if (remembered)
+                readEnded(unit.path, info, failure.isEmpty());
+            if (failure.isEmpty())
                 data = worker.data;
             else
                 unit.failure = std::make_exception_ptr(unreadableFile(m_prefix + unit.path, failure));

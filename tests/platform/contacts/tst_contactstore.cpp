@@ -19,13 +19,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quarrelby;
@@ -745,6 +748,45 @@ private slots:
         if (taken == -1)
             QVERIFY(!source->next(contact));
         source.reset();
+    }
+
+    // The window starts the store when it opens; a card edited in place
+    // (same size, so only its times tell) before the click must show as it
+    // is at the click, however soon after.
+    void bookEditedAfterStart_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("file") << false;
+        QTest::newRow("folder") << true;
+    }
+
+    void bookEditedAfterStart()
+    {
+        QFETCH(bool, folder);
+        QTemporaryDir dir;
+        const QString edited = dir.filePath(QStringLiteral("b.vcf"));
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), card("Alpha"));
+        writeFile(edited, card("Old card") + card("Omega"));
+        // Times in the past: the edit must not fall on the same clock tick.
+        const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(edited).constData(), past, 0), 0);
+        const QString location = folder ? dir.path() : edited;
+        qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
+        {
+            const ContactStoreApplication opened(location);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QFile file(edited);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(card("Old card").indexOf("Old")));
+        QCOMPARE(file.write("New"), 3);
+        file.close();
+        const Extraction extraction(location);
+        QCOMPARE(extraction.shell.texts(), QStringList());
+        QStringList expected {"New card", "Omega"};
+        if (folder)
+            expected.prepend(QStringLiteral("Alpha"));
+        QCOMPARE(extraction.names(), expected);
     }
 
     void unknownPropertyIsAFailure()
