@@ -1,6 +1,10 @@
 // Writes arbitrary bytes as a database file and reads it as an Evolution and
 // as a Thunderbird address book: every damaged file must end in a report
 // naming it, never a crash or a hang, and nothing may appear beside it.
+// From the first write-ahead-log magic number after the database header on,
+// the bytes are the book's log instead, as a program that has the book open
+// or crashed leaves it; the private copy such a book is read through must be
+// gone afterwards.
 
 #include "platform/AutomationError.h"
 #include "platform/contacts/EdsBook.h"
@@ -24,10 +28,30 @@ const QByteArray &folder()
 {
     static const QByteArray path = [] {
         QByteArray p = QDir::tempPath().toLocal8Bit() + "/fuzz-sqlite-books-" + QByteArray::number(::getpid());
-        QDir().mkpath(QString::fromLocal8Bit(p));
+        QDir().mkpath(QString::fromLocal8Bit(p + "/tmp"));
+        // The readers' private copies go here, where they can be counted.
+        qputenv("TMPDIR", p + "/tmp");
         return p;
     }();
     return path;
+}
+
+void write(const QByteArray &path, QByteArrayView bytes)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    file.write(bytes.data(), bytes.size());
+}
+
+qsizetype logStart(QByteArrayView bytes)
+{
+    for (const char *magic : {"\x37\x7f\x06\x82", "\x37\x7f\x06\x83"}) {
+        const qsizetype at = bytes.indexOf(QByteArrayView(magic, 4));
+        if (at >= 100)
+            return at;
+    }
+    return -1;
 }
 
 void walk(std::unique_ptr<ContactSource> source, const QByteArray &path)
@@ -49,17 +73,21 @@ void walk(std::unique_ptr<ContactSource> source, const QByteArray &path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray path = folder() + "/book.db";
-    {
-        QFile file(QString::fromLocal8Bit(path));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            std::abort();
-        file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
-    }
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const qsizetype log = logStart(bytes);
+    write(path, log < 0 ? bytes : bytes.first(log));
+    if (log < 0)
+        QFile::remove(QString::fromLocal8Bit(path + "-wal"));
+    else
+        write(path + "-wal", bytes.sliced(log));
     (void)isEdsBook(path);
     (void)isThunderbirdBook(path);
     walk(openEdsBook(path), path);
     walk(openThunderbirdBook(path), path);
-    if (QDir(QString::fromLocal8Bit(folder())).entryList(QDir::Files | QDir::Hidden).size() != 1)
+    if (QDir(QString::fromLocal8Bit(folder())).entryList(QDir::Files | QDir::Hidden).size() != (log < 0 ? 1 : 2))
+        __builtin_trap();
+    if (!QDir(QString::fromLocal8Bit(folder() + "/tmp"))
+             .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
         __builtin_trap();
     return 0;
 }

@@ -25,11 +25,13 @@ void readRows(Connection &db, const char *query, Sink &sink)
     }
 }
 
+// Only real tables are read: a view of that name could be a query without
+// end.
 void readEdsBook(Connection &db, Sink &sink)
 {
-    if (db.prepares(kLocalBook))
+    if (db.hasTable("folder_id") && db.prepares(kLocalBook))
         readRows(db, kLocalBook, sink);
-    else if (db.prepares(kCache))
+    else if (db.hasTable("ECacheObjects") && db.prepares(kCache))
         readRows(db, kCache, sink);
     else
         throw AutomationError(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));

@@ -5,14 +5,18 @@
 #include "platform/AutomationError.h"
 #include "platform/contacts/RegularFile.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <mutex>
@@ -75,7 +79,167 @@ QByteArray immutableUri(const QByteArray &path)
     return uri;
 }
 
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+long long steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// How often a book whose log keeps changing is copied before it is reported
+// as in use.
+constexpr int kCopyAttempts = 5;
+
 } // namespace
+
+class PrivateCopy {
+public:
+    explicit PrivateCopy(const QByteArray &book)
+        : m_book(book)
+    {
+        const QByteArray temporary = QFile::encodeName(QDir::tempPath());
+        QByteArray pattern = temporary + "/quarrelby.book-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw AutomationError(bookError(m_book, copyFailure(temporary)));
+        m_folder = pattern;
+        m_database = m_folder + "/book";
+    }
+
+    ~PrivateCopy()
+    {
+        // Only SQLite's files of the copy are in the folder.
+        if (DIR *dir = ::opendir(m_folder.constData())) {
+            while (const dirent *entry = ::readdir(dir)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    ::unlink((m_folder + '/' + entry->d_name).constData());
+            }
+            ::closedir(dir);
+        }
+        ::rmdir(m_folder.constData());
+    }
+
+    PrivateCopy(const PrivateCopy &) = delete;
+    PrivateCopy &operator=(const PrivateCopy &) = delete;
+
+    [[nodiscard]] const QByteArray &database() const { return m_database; }
+
+    // Copies the book, then its log. False when either changed meanwhile or
+    // the log is gone (its program closed the book).
+    bool take()
+    {
+        QString failure;
+        struct stat info { };
+        const Descriptor book(openRegularFile(m_book.constData(), info, failure));
+        if (book.fd < 0)
+            throw AutomationError(bookError(m_book, failure));
+        const Descriptor log(openRegularFile((m_book + "-wal").constData(), info, failure));
+        if (log.fd < 0) {
+            if (!exists(m_book + "-wal"))
+                return false;
+            throw AutomationError(bookError(m_book,
+                QStringLiteral("its log \"%1\" cannot be read: %2").arg(QFile::decodeName(m_book + "-wal"), failure)));
+        }
+        CopiedState before;
+        if (!look(book.fd, log.fd, before))
+            return false;
+        copy(book.fd, m_database);
+        copy(log.fd, m_database + "-wal");
+        CopiedState after;
+        return look(book.fd, log.fd, after) && same(before, after);
+    }
+
+private:
+    // What the copy is compared against: the book and its log as open files
+    // and as names (a file replaced or removed meanwhile counts as a
+    // change), and the log's header, whose salt a writer renews when it
+    // starts the log afresh over the old one.
+    struct CopiedState {
+        struct stat book = {};
+        struct stat log = {};
+        struct stat bookName = {};
+        struct stat logName = {};
+        std::array<char, 32> logHeader {};
+    };
+
+    struct Descriptor {
+        explicit Descriptor(int f)
+            : fd(f)
+        {
+        }
+        ~Descriptor()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+        Descriptor(const Descriptor &) = delete;
+        Descriptor &operator=(const Descriptor &) = delete;
+        int fd;
+    };
+
+    static QString copyFailure(const QByteArray &where)
+    {
+        const QString reason = systemError();
+        return QStringLiteral("a private copy of it could not be made in \"%1\": %2")
+            .arg(QFile::decodeName(where), reason);
+    }
+
+    bool look(int book, int log, CopiedState &s) const
+    {
+        if (::fstat(book, &s.book) != 0 || ::fstat(log, &s.log) != 0)
+            return false;
+        if (::stat(m_book.constData(), &s.bookName) != 0 || ::stat((m_book + "-wal").constData(), &s.logName) != 0)
+            return false;
+        s.logHeader.fill(0);
+        return ::pread(log, s.logHeader.data(), s.logHeader.size(), 0) >= 0;
+    }
+
+    static bool sameFile(const struct stat &a, const struct stat &b)
+    {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_nlink == b.st_nlink && a.st_size == b.st_size
+            && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec
+            && a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    }
+
+    static bool same(const CopiedState &a, const CopiedState &b)
+    {
+        return sameFile(a.book, b.book) && sameFile(a.log, b.log) && sameFile(a.book, b.bookName)
+            && sameFile(a.log, b.logName) && a.logHeader == b.logHeader;
+    }
+
+    void copy(int from, const QByteArray &to) const
+    {
+        const Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (out.fd < 0)
+            throw AutomationError(bookError(m_book, copyFailure(to)));
+        std::vector<char> buffer(size_t(1) << 18);
+        for (off_t offset = 0;;) {
+            const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                const QString reason = systemError();
+                throw AutomationError(bookError(m_book, reason));
+            }
+            if (got == 0)
+                return;
+            for (ssize_t put = 0; put < got;) {
+                const ssize_t wrote = ::write(out.fd, buffer.data() + put, size_t(got - put));
+                if (wrote < 0 && errno != EINTR)
+                    throw AutomationError(bookError(m_book, copyFailure(to)));
+                put += std::max<ssize_t>(wrote, 0);
+            }
+            offset += got;
+        }
+    }
+
+    QByteArray m_book;
+    QByteArray m_folder;
+    QByteArray m_database;
+};
 
 QString bookError(const QByteArray &path, const QString &reason)
 {
@@ -85,22 +249,43 @@ QString bookError(const QByteArray &path, const QString &reason)
 Connection::Connection(QByteArray path)
     : m_path(std::move(path))
 {
-    QString failure;
-    const QByteArray bytes = header(m_path, failure);
-    if (!failure.isEmpty())
-        throw AutomationError(bookError(m_path, failure));
-    if (!isSqliteHeader(bytes))
-        throw AutomationError(bookError(m_path, QStringLiteral("file is not a database")));
+    for (int attempt = 1;; ++attempt) {
+        QString failure;
+        const QByteArray bytes = header(m_path, failure);
+        if (!failure.isEmpty())
+            throw AutomationError(bookError(m_path, failure));
+        if (!isSqliteHeader(bytes))
+            throw AutomationError(bookError(m_path, QStringLiteral("file is not a database")));
+        if (!exists(m_path + "-wal")) {
+            // Opening a database in write-ahead-log mode with locks makes
+            // SQLite create its -wal and -shm files, and a read-only
+            // connection leaves them behind. With no log, no program has the
+            // book open.
+            m_lockless = isWalMode(bytes);
+            m_opened = state();
+            open(m_lockless ? immutableUri(m_path) : m_path, m_lockless);
+            return;
+        }
+        if (!m_copy)
+            m_copy = std::make_unique<PrivateCopy>(m_path);
+        if (m_copy->take()) {
+            open(m_copy->database(), false);
+            return;
+        }
+        if (attempt == kCopyAttempts) {
+            throw AutomationError(bookError(
+                m_path, QStringLiteral("it is in use by another program and kept changing while it was read")));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
+    }
+}
 
-    // Opening a database in write-ahead-log mode with locks makes SQLite
-    // create its -wal and -shm files, and a read-only connection leaves them
-    // behind. When they are not there, no program has the book open.
-    m_lockless = isWalMode(bytes) && !(exists(m_path + "-wal") && exists(m_path + "-shm"));
-    m_opened = state();
-    const int rc = m_lockless
-        ? sqlite3_open_v2(immutableUri(m_path).constData(), &m_db,
-            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
-        : sqlite3_open_v2(m_path.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+void Connection::open(const QByteArray &name, bool immutable)
+{
+    const int rc = immutable
+        ? sqlite3_open_v2(
+            name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
+        : sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(m_db);
@@ -108,6 +293,8 @@ Connection::Connection(QByteArray path)
         throw AutomationError(bookError(m_path, reason));
     }
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    startStep();
+    sqlite3_progress_handler(m_db, 1000, &Connection::progress, this);
 }
 
 Connection::~Connection()
@@ -115,8 +302,28 @@ Connection::~Connection()
     sqlite3_close(m_db);
 }
 
+void Connection::startStep()
+{
+    m_stepDeadline = steadyNow() + kQueryLimitMs * 1000000LL;
+}
+
+int Connection::progress(void *connection)
+{
+    auto *self = static_cast<Connection *>(connection);
+    if (steadyNow() < self->m_stepDeadline)
+        return 0;
+    self->m_overran = true;
+    return 1;
+}
+
 void Connection::fail() const
 {
+    if (m_overran) {
+        throw AutomationError(bookError(m_path,
+            QStringLiteral(
+                "a query on it did not finish within %1 seconds; its tables are not those of an address book")
+                .arg(kQueryLimitMs / 1000)));
+    }
     // A rollback journal left by a writer that stopped in the middle of a
     // commit: only a writer can put the book back as it was.
     if (sqlite3_extended_errcode(m_db) == SQLITE_READONLY_ROLLBACK) {
@@ -128,6 +335,7 @@ void Connection::fail() const
 
 void Connection::execute(const char *sql)
 {
+    startStep();
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         fail();
 }
@@ -143,6 +351,26 @@ bool Connection::prepares(const char *sql)
     if (rc == SQLITE_ERROR)
         return false;
     fail();
+}
+
+bool Connection::hasTable(const char *name)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(m_db,
+            "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"
+            " AND sql NOT LIKE 'CREATE VIRTUAL%'",
+            -1, &statement, nullptr)
+        != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        fail();
+    }
+    sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
+    startStep();
+    const int rc = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail();
+    return rc == SQLITE_ROW;
 }
 
 Connection::FileState Connection::state() const
@@ -183,6 +411,7 @@ Statement::~Statement()
 
 bool Statement::step()
 {
+    m_connection.startStep();
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW)
         return true;

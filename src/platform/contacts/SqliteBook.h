@@ -27,16 +27,31 @@ inline constexpr int kBusyTimeoutMs = 3000;
 // "The address book "<path>" cannot be read: <reason>".
 [[nodiscard]] QString bookError(const QByteArray &path, const QString &reason);
 
+// How long one step of a query may run before the read gives up: a book
+// whose tables are views (a huge or endless join) would otherwise keep its
+// reader busy for good.
+inline constexpr int kQueryLimitMs = 5000;
+
+// A copy of a book and its write-ahead log in a private temporary folder.
+class PrivateCopy;
+
 // One read-only connection to an address book database. It never writes and
-// never leaves a file beside the book that was not there: a book in
-// write-ahead-log mode whose log and shared-memory files are absent (nobody
-// has it open) is opened as immutable, with no locks, and the reader checks
-// afterwards that the file did not change meanwhile; every other book is
-// opened with SQLite's ordinary locks and a busy timeout.
+// never creates, changes or removes a file beside the book:
+// - a book with a write-ahead log beside it (its program has it open, holds
+//   it exclusively as Thunderbird does, or crashed) is read through a private
+//   copy of the database and its log, taken while neither changes, since
+//   SQLite would create or rewrite a shared-memory file beside any log it
+//   finds, and cannot read a log held in another program's memory;
+// - a book in write-ahead-log mode with no log beside it (nobody has it open)
+//   is opened as immutable, with no locks, and the reader checks afterwards
+//   that the file did not change meanwhile;
+// - every other book (rollback journal) is opened with SQLite's ordinary
+//   locks and a busy timeout.
+// Every step of a query is bounded by kQueryLimitMs.
 class Connection {
 public:
     // Throws AutomationError naming the file when it cannot be opened or is
-    // not an SQLite database.
+    // not an SQLite database, or when it kept changing while it was copied.
     explicit Connection(QByteArray path);
     ~Connection();
     Connection(const Connection &) = delete;
@@ -50,9 +65,15 @@ public:
     // True when the database has a statement-usable table and column set:
     // preparing `sql` succeeds.
     [[nodiscard]] bool prepares(const char *sql);
+    // True when `name` is a real table of the database: not a view, whose
+    // query could be anything, nor a virtual table.
+    [[nodiscard]] bool hasTable(const char *name);
     // False when the file (or its write-ahead log) changed since the
     // connection was opened; only meaningful for a lockless connection.
     [[nodiscard]] bool unchanged() const;
+
+    // Starts the time limit of one step of a query.
+    void startStep();
 
     [[noreturn]] void fail() const;
 
@@ -65,11 +86,16 @@ private:
         bool operator==(const FileState &) const = default;
     };
     [[nodiscard]] FileState state() const;
+    void open(const QByteArray &name, bool immutable);
+    static int progress(void *connection);
 
     QByteArray m_path;
     sqlite3 *m_db = nullptr;
     bool m_lockless = false;
     FileState m_opened;
+    std::unique_ptr<PrivateCopy> m_copy;
+    long long m_stepDeadline = 0; // steady clock, nanoseconds
+    bool m_overran = false;
 };
 
 class Statement {

@@ -19,7 +19,15 @@ using namespace sqlitebook;
 constexpr const char *kRows = "SELECT p.card, p.name, p.value FROM properties AS p"
                               " JOIN (SELECT card, MIN(rowid) AS first FROM properties GROUP BY card) AS f"
                               " ON f.card = p.card ORDER BY f.first, p.rowid";
+// The same without the mailing lists that books of old versions (a `cards`
+// table, user_version 1) keep as cards too: a card whose id is a list's.
+constexpr const char *kRowsButLists = "SELECT p.card, p.name, p.value FROM properties AS p"
+                                      " JOIN (SELECT card, MIN(rowid) AS first FROM properties"
+                                      " WHERE card NOT IN (SELECT uid FROM lists WHERE uid IS NOT NULL)"
+                                      " GROUP BY card) AS f"
+                                      " ON f.card = p.card ORDER BY f.first, p.rowid";
 constexpr const char *kProbe = "SELECT card, name, value FROM properties";
+constexpr const char *kListProbe = "SELECT uid FROM lists";
 
 class Cards {
 public:
@@ -67,10 +75,13 @@ private:
 
 void readThunderbirdBook(Connection &db, Sink &sink)
 {
-    if (!db.prepares(kProbe))
+    // Only real tables are read: a view of that name could be a query
+    // without end.
+    if (!db.hasTable("properties") || !db.prepares(kProbe))
         throw AutomationError(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
+    const bool lists = db.hasTable("lists") && db.prepares(kListProbe);
     Cards cards(sink);
-    Statement rows(db, kRows);
+    Statement rows(db, lists ? kRowsButLists : kRows);
     while (rows.step()) {
         if (!cards.add(rows.text(0), rows.text(1), rows.text(2)))
             return;

@@ -5,13 +5,18 @@
 #include "format/Contact.h"
 #include "platform/AutomationError.h"
 #include "platform/contacts/EdsBook.h"
+#include "platform/contacts/SqliteBook.h"
 #include "platform/contacts/ThunderbirdBook.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quarrelby;
 
@@ -79,17 +85,81 @@ void makeThunderbirdBook(const QString &path)
     Writer(path).run(readFile(kData + QStringLiteral("/thunderbird/abook.sql")));
 }
 
-// Every file of the folder with its bytes. SQLite's -shm file is shared
-// memory that every reader of a book in use writes its read marks into: only
-// its presence counts.
+// Every file of the folder with its bytes and modification time, SQLite's
+// -wal and -shm files included: a reader never opens them.
 QMap<QString, QByteArray> snapshot(const QString &folder)
 {
     QMap<QString, QByteArray> files;
     const QDir dir(folder);
-    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        files.insert(name, name.endsWith(QLatin1String("-shm")) ? QByteArray() : readFile(dir.filePath(name)));
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        struct stat info { };
+        ::stat(QFile::encodeName(dir.filePath(name)).constData(), &info);
+        files.insert(name,
+            readFile(dir.filePath(name)) + '@' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
+                + QByteArray::number(qint64(info.st_mtim.tv_nsec)));
+    }
     return files;
 }
+
+// Another program holding a book open (tests/data/thunderbird/hold_book.py)
+// until it is killed, which leaves the book as a crash would.
+class Holder {
+public:
+    Holder(const QString &book, const char *vfs, const QByteArray &sql, bool churn = false)
+    {
+        QStringList arguments {kData + QStringLiteral("/thunderbird/hold_book.py"), book, QString::fromLatin1(vfs),
+            QString::fromUtf8(sql)};
+        if (churn)
+            arguments << QStringLiteral("churn");
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("python3"), arguments);
+        m_ready = m_process.waitForStarted() && m_process.waitForReadyRead(20000)
+            && m_process.readLine().startsWith("ready");
+    }
+    ~Holder() { kill(); }
+    Holder(const Holder &) = delete;
+    Holder &operator=(const Holder &) = delete;
+
+    [[nodiscard]] bool ready() const { return m_ready; }
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+bool havePython()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty();
+}
+
+// What Thunderbird does to abook.sql's book in the tests: a card deleted, one
+// renamed, one added.
+const QByteArray kEdits = "DELETE FROM properties WHERE card = '9a8b7c6d-0003-4000-8000-plain';"
+                          "UPDATE properties SET value = 'Grete Renamed' WHERE name = 'DisplayName'"
+                          " AND card = '1b2d3e4f-0002-4000-8000-legacy';"
+                          "INSERT INTO properties VALUES ('new-card', 'DisplayName', 'New Card');";
+
+QStringList thunderbirdContents(bool edited)
+{
+    QStringList lines {QString::fromUtf8("tb-vcard-richest Søren Kierkegaard-Ødegård")};
+    if (edited)
+        return lines << "1b2d3e4f-0002-4000-8000-legacy Grete Renamed"
+                     << "new-card New Card";
+    return lines << "1b2d3e4f-0002-4000-8000-legacy Grete Legacy"
+                 << "9a8b7c6d-0003-4000-8000-plain Plain Card";
+}
+
+// A log left beside a book in rollback-journal mode, with no frame in it
+// (SQLite passes over an empty one).
+const QByteArray kStrayLog(32, '\0');
+
+const QStringList kEdsContents {QString::fromUtf8("eds-local-richest Dr. José Maria Müller-Łukasz Jr."),
+    "eds-local-plain Ann Plain", "eds-local-list (list) Friends"};
 
 std::vector<Contact> readAll(ContactSource &source)
 {
@@ -132,9 +202,12 @@ QString failureOf(ContactSource &source, int *contactsBefore = nullptr)
 
 QString source(const QString &kind, const QString &folder)
 {
-    if (kind == QLatin1String("thunderbird")) {
+    if (kind.startsWith(QLatin1String("thunderbird"))) {
         const QString path = folder + QStringLiteral("/abook.sqlite");
-        makeThunderbirdBook(path);
+        if (kind == QLatin1String("thunderbird-v1"))
+            Writer(path).run(readFile(kData + QStringLiteral("/thunderbird/abook-v1.sql")));
+        else
+            makeThunderbirdBook(path);
         return path;
     }
     const QString name
@@ -150,7 +223,7 @@ QString source(const QString &kind, const QString &folder)
 
 Opener openerFor(const QString &kind)
 {
-    return kind == QLatin1String("thunderbird") ? &openThunderbirdBook : &openEdsBook;
+    return kind.startsWith(QLatin1String("thunderbird")) ? &openThunderbirdBook : &openEdsBook;
 }
 
 } // namespace
@@ -255,17 +328,14 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("EDS local book") << "eds"
-                                        << QStringList {
-                                               QString::fromUtf8("eds-local-richest Dr. José Maria Müller-Łukasz Jr."),
-                                               "eds-local-plain Ann Plain", "eds-local-list (list) Friends"};
+        QTest::newRow("EDS local book") << "eds" << kEdsContents;
         QTest::newRow("EDS cache") << "eds-cache"
                                    << QStringList {QString::fromUtf8("eds-cache-richest Dr. Ingrid Maria Åström Jr."),
                                           "eds-cache-new New Offline"};
-        QTest::newRow("Thunderbird") << "thunderbird"
-                                     << QStringList {QString::fromUtf8("tb-vcard-richest Søren Kierkegaard-Ødegård"),
-                                            "1b2d3e4f-0002-4000-8000-legacy Grete Legacy",
-                                            "9a8b7c6d-0003-4000-8000-plain Plain Card"};
+        QTest::newRow("Thunderbird") << "thunderbird" << thunderbirdContents(false);
+        // Lists are cards too in books of old versions.
+        QTest::newRow("Thunderbird of old versions")
+            << "thunderbird-v1" << QStringList {"v1-anna Anna Alt", "v1-bert Bert Alt"};
     }
 
     void bookContents()
@@ -384,6 +454,8 @@ private slots:
                                               << "No such file";
             QTest::addRow("%s other tables", kind) << k << "other"
                                                    << "is not a";
+            QTest::addRow("%s views without end", kind) << k << "endless-view"
+                                                        << "is not a";
         }
         QTest::newRow("eds half-written") << "eds"
                                           << "hot-journal"
@@ -409,6 +481,11 @@ private slots:
             writeFile(path, {});
         else if (damage == QLatin1String("other"))
             Writer(path).run("CREATE TABLE moz_places (id INTEGER, url TEXT)");
+        else if (damage == QLatin1String("endless-view"))
+            Writer(path).run(
+                "CREATE VIEW n AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i FROM n;"
+                "CREATE VIEW folder_id AS SELECT 'u' || i AS uid, 'BEGIN:VCARD' AS vcard FROM n;"
+                "CREATE VIEW properties AS SELECT 'c' || i AS card, 'DisplayName' AS name, i AS value FROM n");
         else if (damage == QLatin1String("hot-journal"))
             makeHotJournal(good, path);
         QFile::remove(good);
@@ -508,7 +585,176 @@ private slots:
         book.reset();
     }
 
+    // A book whose program has it open, or crashed, is shown as that program
+    // shows it, from a private copy: nothing beside the book is created,
+    // changed or removed, and the copy is gone afterwards.
+    void heldBook_data()
+    {
+        QTest::addColumn<QString>("kind"); // the book before its program opens it
+        QTest::addColumn<QByteArray>("vfs"); // how its program holds it; empty: nobody
+        QTest::addColumn<QByteArray>("sql"); // what its program does
+        QTest::addColumn<bool>("crash");
+        QTest::addColumn<QStringList>("expected");
+        const QByteArray profile = readFile(kData + QStringLiteral("/thunderbird/abook.sql"));
+        const QStringList edited = thunderbirdContents(true);
+        QTest::newRow("Thunderbird running") << "thunderbird" << QByteArray("unix-excl") << kEdits << false << edited;
+        QTest::newRow("Thunderbird running, new profile")
+            << "thunderbird-new" << QByteArray("unix-excl") << profile << false << thunderbirdContents(false);
+        QTest::newRow("Thunderbird running with a -shm")
+            << "thunderbird" << QByteArray("unix") << kEdits << false << edited;
+        QTest::newRow("crashed, log without -shm")
+            << "thunderbird" << QByteArray("unix-excl") << kEdits << true << edited;
+        QTest::newRow("crashed, log and -shm") << "thunderbird" << QByteArray("unix") << kEdits << true << edited;
+        QTest::newRow("rollback journal, stray log")
+            << "eds-stray-log" << QByteArray() << QByteArray() << false << kEdsContents;
+    }
+
+    void heldBook()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, vfs);
+        QFETCH(QByteArray, sql);
+        QFETCH(bool, crash);
+        QFETCH(QStringList, expected);
+        if (!vfs.isEmpty() && !havePython())
+            QSKIP("python3 is needed to hold a book as its program does");
+        QTemporaryDir dir;
+        QTemporaryDir temp;
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        const auto restore = qScopeGuard([&] { qputenv("TMPDIR", oldTemp); });
+        QString path = dir.filePath(QStringLiteral("abook.sqlite"));
+        if (kind == QLatin1String("eds-stray-log")) {
+            path = source(QStringLiteral("eds"), dir.path());
+            writeFile(path + QStringLiteral("-wal"), kStrayLog);
+        } else if (kind != QLatin1String("thunderbird-new")) {
+            path = source(kind, dir.path());
+        }
+        std::unique_ptr<Holder> holder;
+        if (!vfs.isEmpty()) {
+            holder = std::make_unique<Holder>(path, vfs.constData(), sql);
+            QVERIFY(holder->ready());
+            if (crash)
+                holder->kill();
+        }
+        const QMap<QString, QByteArray> before = snapshot(dir.path());
+        QVERIFY(before.contains(QFileInfo(path).fileName() + QStringLiteral("-wal")));
+        QCOMPARE(before.contains(QFileInfo(path).fileName() + QStringLiteral("-shm")), vfs == "unix");
+
+        QCOMPARE(summary(readAll(*openerFor(kind)(local(path)))), expected);
+        QVERIFY(kind.startsWith(QLatin1String("eds")) ? isEdsBook(local(path)) : isThunderbirdBook(local(path)));
+        QVERIFY(snapshot(dir.path()) == before);
+        QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
+    // A book its program changes all the time is read whole as it was at one
+    // commit, or reported by name as in use; never torn.
+    void heldBookBeingWritten()
+    {
+        if (!havePython())
+            QSKIP("python3 is needed to hold a book as its program does");
+        QTemporaryDir dir;
+        const QString path = source(QStringLiteral("thunderbird"), dir.path());
+        Holder holder(path, "unix-excl", "INSERT INTO properties VALUES ('churn', 'DisplayName', 'Churn 0')", true);
+        QVERIFY(holder.ready());
+        for (int read = 0; read < 10; ++read) {
+            const auto book = openThunderbirdBook(local(path));
+            try {
+                QStringList contents = summary(readAll(*book));
+                QCOMPARE(contents.size(), 4);
+                QVERIFY2(contents.takeLast().startsWith(QLatin1String("churn Churn ")), qPrintable(contents.join(',')));
+                QCOMPARE(contents, thunderbirdContents(false).mid(0, 3));
+            } catch (const AutomationError &error) {
+                QCOMPARE(error.description(),
+                    QStringLiteral("The address book \"%1\" cannot be read: it is in use by another program and kept "
+                                   "changing while it was read")
+                        .arg(path));
+            }
+        }
+    }
+
+    // Books on a read-only file system (or in a folder the user may not
+    // write to) are read as anywhere else. As root, permissions do not hold:
+    // the test runs itself again in a mount namespace of its own where the
+    // folder is mounted read-only.
+    void readOnlyFolder()
+    {
+        const QString given = qEnvironmentVariable("QUARRELBY_TEST_READONLY_FOLDER");
+        if (!given.isEmpty()) {
+            QVERIFY(::access(QFile::encodeName(given).constData(), W_OK) != 0);
+            readBooksIn(given);
+            return;
+        }
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("eds")) && QDir(dir.path()).mkpath(QStringLiteral("tb")));
+        const QString eds = source(QStringLiteral("eds"), dir.filePath(QStringLiteral("eds")));
+        writeFile(eds + QStringLiteral("-wal"), kStrayLog);
+        const QString tb = source(QStringLiteral("thunderbird"), dir.filePath(QStringLiteral("tb")));
+        if (havePython()) {
+            Holder crashed(tb, "unix-excl", kEdits);
+            QVERIFY(crashed.ready());
+        }
+        if (::geteuid() != 0) {
+            for (const QString &folder :
+                {dir.path(), dir.filePath(QStringLiteral("eds")), dir.filePath(QStringLiteral("tb"))})
+                QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            readBooksIn(dir.path());
+            for (const QString &folder :
+                {dir.path(), dir.filePath(QStringLiteral("eds")), dir.filePath(QStringLiteral("tb"))})
+                QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            return;
+        }
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUARRELBY_TEST_READONLY_FOLDER"), dir.path());
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QStringLiteral("unshare"),
+            {QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                QStringLiteral("mount --bind \"$1\" \"$1\" && mount -o remount,bind,ro \"$1\" || exit 77; exec \"$2\" "
+                               "readOnlyFolder"),
+                QStringLiteral("sh"), dir.path(), QCoreApplication::applicationFilePath()});
+        if (!child.waitForStarted())
+            QSKIP("unshare is needed to mount a folder read-only as root");
+        QVERIFY(child.waitForFinished(120000));
+        if (child.exitCode() == 77)
+            QSKIP("no read-only mount could be made as root here");
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+    }
+
+    // One step of a query that does not end is given up after a time limit,
+    // naming the file.
+    void queryLimit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("book.db"));
+        Writer(path).run("CREATE TABLE t (x)");
+        sqlitebook::Connection db(local(path));
+        sqlitebook::Statement endless(
+            db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+        try {
+            (void)endless.step();
+            QFAIL("the query ended");
+        } catch (const AutomationError &error) {
+            QCOMPARE(error.description(),
+                QStringLiteral("The address book \"%1\" cannot be read: a query on it did not finish within 5 "
+                               "seconds; its tables are not those of an address book")
+                    .arg(path));
+        }
+    }
+
 private:
+    // The books readOnlyFolder() makes, read where they are.
+    static void readBooksIn(const QString &folder)
+    {
+        const QMap<QString, QByteArray> before = snapshot(folder + QStringLiteral("/tb"));
+        QCOMPARE(summary(readAll(*openEdsBook(local(folder + QStringLiteral("/eds/contacts.db"))))), kEdsContents);
+        QCOMPARE(summary(readAll(*openThunderbirdBook(local(folder + QStringLiteral("/tb/abook.sqlite"))))),
+            thunderbirdContents(before.contains(QStringLiteral("abook.sqlite-wal"))));
+        QVERIFY(snapshot(folder + QStringLiteral("/tb")) == before);
+    }
+
     // The state a crash in the middle of a commit leaves: pages of the
     // transaction already in the database file, the rollback journal beside
     // it. Made by copying both while a writer is in the middle of a large
