@@ -3,6 +3,7 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "platform/AutomationError.h"
+#include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QDir>
@@ -10,16 +11,18 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
-#include <mutex>
+#include <limits>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -427,47 +430,35 @@ std::string_view Statement::text(int column) const
     return bytes && size > 0 ? std::string_view(bytes, static_cast<size_t>(size)) : std::string_view();
 }
 
-VCardRows::VCardRows()
-    : m_contacts(std::make_unique<vcard::ContactReader>())
-    , m_card(std::make_unique<vcard::Card>())
-{
-}
-
-VCardRows::~VCardRows() = default;
-
-bool VCardRows::put(std::string_view text, std::string_view rowUid, Sink &sink)
-{
-    vcard::Reader reader(text);
-    while (reader.next(*m_card)) {
-        Contact contact = m_contacts->read(*m_card);
-        if (contact.uid.empty())
-            contact.uid.assign(rowUid);
-        if (!sink.put(std::move(contact)))
-            return false;
-    }
-    return true;
-}
-
 namespace {
 
-class HeldContacts : public Sink {
+// The rows of a lockless read, held until the read is known to be good.
+class HeldRows : public Sink {
 public:
-    bool put(Contact &&contact) override
+    explicit HeldRows(Sink &sink)
+        : m_sink(sink)
     {
-        m_contacts.push_back(std::move(contact));
-        return true;
     }
 
-    void passTo(Sink &sink)
+    bool put(std::string_view text, std::string_view rowUid) override
     {
-        for (Contact &contact : m_contacts) {
-            if (!sink.put(std::move(contact)))
+        m_rows.emplace_back(std::string(text), std::string(rowUid));
+        return m_sink.wanted();
+    }
+
+    bool wanted() override { return m_sink.wanted(); }
+
+    void passOn()
+    {
+        for (const auto &[text, uid] : m_rows) {
+            if (!m_sink.put(text, uid))
                 return;
         }
     }
 
 private:
-    std::vector<Contact> m_contacts;
+    Sink &m_sink;
+    std::vector<std::pair<std::string, std::string>> m_rows;
 };
 
 // One transaction: the shared lock taken by the first read is held until
@@ -489,10 +480,12 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
             readOnce(db, reader, sink);
             return;
         }
-        HeldContacts held;
+        HeldRows held(sink);
         readOnce(db, reader, held);
+        if (!sink.wanted())
+            return;
         if (db.unchanged()) {
-            held.passTo(sink);
+            held.passOn();
             return;
         }
         if (attempt > 0)
@@ -519,6 +512,19 @@ bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probe
 
 namespace {
 
+// Rows of the book for one worker to parse, or the failure that ended the
+// read.
+struct RowJob {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::exception_ptr failure;
+};
+
+// Contacts in the book's order, then the failure after them, if any.
+struct ContactPart {
+    std::vector<Contact> contacts;
+    std::exception_ptr failure;
+};
+
 class ThreadedBook : public ContactSource {
 public:
     ThreadedBook(QByteArray path, BookReader reader)
@@ -529,117 +535,155 @@ public:
 
     ~ThreadedBook() override
     {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
+        m_stop = true;
+        if (m_work)
+            m_work->cancel();
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
     ThreadedBook(const ThreadedBook &) = delete;
     ThreadedBook &operator=(const ThreadedBook &) = delete;
 
+    void start() override
+    {
+        if (m_work)
+            return;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), kJobsWithoutBound, kContactsAhead,
+            [this](
+                RowJob &job, size_t worker, Work::Publisher &publisher) { parse(job, m_workers[worker], publisher); });
+        m_thread = std::thread([this] { run(); });
+    }
+
     bool next(Contact &contact) override
     {
-        if (!m_started) {
-            m_started = true;
-            m_thread = std::thread([this] { run(); });
-        }
-        if (m_taken == m_current.size()) {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
-            if (m_ready.empty()) {
-                if (m_failure)
-                    std::rethrow_exception(std::exchange(m_failure, nullptr));
-                return false;
+        start();
+        while (true) {
+            if (m_taken < m_current.contacts.size()) {
+                contact = std::move(m_current.contacts[m_taken++]);
+                return true;
             }
-            m_current = std::move(m_ready.front());
-            m_ready.pop_front();
+            if (m_current.failure) {
+                m_ended = true;
+                std::rethrow_exception(std::exchange(m_current.failure, nullptr));
+            }
+            std::optional<ContactPart> part = m_ended ? std::nullopt : m_work->take();
+            if (!part)
+                return false;
+            m_current = std::move(*part);
             m_taken = 0;
-            lock.unlock();
-            m_changed.notify_all();
         }
-        contact = std::move(m_current[m_taken++]);
-        return true;
     }
 
 private:
-    static constexpr size_t kBatch = 256;
-    static constexpr size_t kQueuedBatches = 8;
+    // Rows handed to a worker at once, and contacts that may wait for the
+    // walk once parsed, as for a vCard file. The rows themselves are all
+    // taken from the database as fast as it gives them, so that no lock is
+    // held while the walk is slower; they weigh less than the contacts.
+    static constexpr size_t kRowsPerJob = 256;
+    static constexpr size_t kContactsAhead = 32768;
+    static constexpr size_t kJobsWithoutBound = std::numeric_limits<size_t>::max();
 
-    // Fills batches on the reading thread and hands them over.
-    class Batches : public Sink {
+    using Work = OrderedWork<RowJob, ContactPart>;
+
+    struct Worker {
+        vcard::Card card;
+        vcard::ContactReader contacts;
+        // The text of the contacts of the part being filled, shared by them.
+        QString texts;
+    };
+
+    // As many workers as cores: the thread that steps through the rows
+    // needs some of one.
+    static size_t workerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 4); }
+
+    // Collects rows into jobs on the reading thread.
+    class Rows : public Sink {
     public:
-        explicit Batches(ThreadedBook &book)
+        explicit Rows(ThreadedBook &book)
             : m_book(book)
         {
-            m_batch.reserve(kBatch);
         }
 
-        bool put(Contact &&contact) override
+        bool put(std::string_view text, std::string_view rowUid) override
         {
-            m_batch.push_back(std::move(contact));
-            return m_batch.size() < kBatch || flush();
+            m_job.rows.emplace_back(std::string(text), std::string(rowUid));
+            return m_job.rows.size() < kRowsPerJob || submit();
         }
 
-        bool flush()
+        bool wanted() override { return !m_book.m_stop; }
+
+        bool submit()
         {
-            std::unique_lock lock(m_book.m_mutex);
-            m_book.m_changed.wait(lock, [this] { return m_book.m_stop || m_book.m_ready.size() < kQueuedBatches; });
-            if (m_book.m_stop)
-                return false;
-            if (!m_batch.empty())
-                m_book.m_ready.push_back(std::exchange(m_batch, {}));
-            m_batch.reserve(kBatch);
-            lock.unlock();
-            m_book.m_changed.notify_all();
-            return true;
+            if (m_job.rows.empty() && !m_job.failure)
+                return wanted();
+            m_job.rows.shrink_to_fit();
+            const bool taken = m_book.m_work->submit(std::exchange(m_job, RowJob()));
+            m_job.rows.reserve(kRowsPerJob);
+            return taken;
         }
+
+        void fail(std::exception_ptr failure) { m_job.failure = std::move(failure); }
 
     private:
         ThreadedBook &m_book;
-        std::vector<Contact> m_batch;
+        RowJob m_job;
     };
 
     void run()
     {
-        std::exception_ptr failure;
-        Batches batches(*this);
+        Rows rows(*this);
         try {
-            readBook(m_path, m_reader, batches);
+            readBook(m_path, m_reader, rows);
         } catch (const AutomationError &) {
-            failure = std::current_exception();
+            rows.fail(std::current_exception());
         } catch (const std::exception &e) {
-            failure = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+            rows.fail(std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what())))));
         }
-        batches.flush();
-        {
-            const std::lock_guard lock(m_mutex);
-            m_failure = failure;
-            m_done = true;
+        rows.submit();
+        m_work->close();
+    }
+
+    void parse(RowJob &job, Worker &worker, Work::Publisher &publisher)
+    {
+        ContactPart part;
+        part.contacts.reserve(job.rows.size());
+        try {
+            for (const auto &[text, uid] : job.rows) {
+                vcard::Reader reader(text);
+                while (reader.next(worker.card)) {
+                    part.contacts.push_back(worker.contacts.read(worker.card, worker.texts));
+                    if (part.contacts.back().uid.empty())
+                        part.contacts.back().uid = uid;
+                }
+            }
+        } catch (const std::exception &e) {
+            part.failure
+                = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
         }
-        m_changed.notify_all();
+        if (!part.failure)
+            part.failure = std::move(job.failure);
+        if (part.contacts.empty() && !part.failure)
+            return;
+        for (Contact &contact : part.contacts)
+            contact.texts = worker.texts;
+        worker.texts = QString();
+        const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
+        publisher.publish(std::move(part), weight);
     }
 
     QByteArray m_path;
     BookReader m_reader;
-    bool m_started = false;
-
-    // Shared with the reading thread.
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::vector<Contact>> m_ready;
-    bool m_done = false;
-    bool m_stop = false;
-    std::exception_ptr m_failure;
-
-    std::vector<Contact> m_current;
-    size_t m_taken = 0;
-
+    std::atomic<bool> m_stop = false;
+    std::vector<Worker> m_workers;
+    std::unique_ptr<Work> m_work;
     std::thread m_thread;
+
+    // The walk's own.
+    ContactPart m_current;
+    size_t m_taken = 0;
+    bool m_ended = false;
 };
 
 } // namespace

@@ -60,15 +60,13 @@ public:
                 vcard = &value;
             properties.push_back({name, value});
         }
-        const bool more = vcard ? m_vcards.put(*vcard, m_card, m_sink)
-                                : m_vcards.put(thunderbird::legacyVCard(properties), m_card, m_sink);
+        const bool more = vcard ? m_sink.put(*vcard, m_card) : m_sink.put(thunderbird::legacyVCard(properties), m_card);
         m_rows.clear();
         return more;
     }
 
 private:
     Sink &m_sink;
-    VCardRows m_vcards;
     std::string m_card;
     std::vector<std::pair<std::string, std::string>> m_rows;
 };
