@@ -192,7 +192,8 @@ bool writeThunderbirdBook(const QString &path, int count)
     }
     bool ok = sqlite3_exec(db,
                   "PRAGMA journal_mode = WAL;"
-                  "CREATE TABLE properties (card TEXT COLLATE NOCASE, name TEXT, value TEXT);"
+                  "PRAGMA user_version = 4;"
+                  "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
                   "CREATE TABLE lists (uid TEXT PRIMARY KEY, name TEXT, nickName TEXT, description TEXT);"
                   "CREATE TABLE list_cards (list TEXT, card TEXT, PRIMARY KEY(list, card));"
                   "CREATE INDEX properties_card ON properties(card);"

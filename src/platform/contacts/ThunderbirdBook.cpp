@@ -4,7 +4,9 @@
 #include "platform/AutomationError.h"
 #include "platform/contacts/SqliteBook.h"
 
+#include <limits>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -14,61 +16,75 @@ namespace {
 
 using namespace sqlitebook;
 
-// Every row of every card, a card's rows together, the cards in the order
-// they were first written.
-constexpr const char *kRows = "SELECT p.card, p.name, p.value FROM properties AS p"
-                              " JOIN (SELECT card, MIN(rowid) AS first FROM properties GROUP BY card) AS f"
-                              " ON f.card = p.card ORDER BY f.first, p.rowid";
-// The same without the mailing lists that books of old versions (a `cards`
-// table, user_version 1) keep as cards too: a card whose id is a list's.
-constexpr const char *kRowsButLists = "SELECT p.card, p.name, p.value FROM properties AS p"
-                                      " JOIN (SELECT card, MIN(rowid) AS first FROM properties"
-                                      " WHERE card NOT IN (SELECT uid FROM lists WHERE uid IS NOT NULL)"
-                                      " GROUP BY card) AS f"
-                                      " ON f.card = p.card ORDER BY f.first, p.rowid";
+// Every row, in the order written. A card's rows are gathered here rather
+// than by the query: grouping and sorting 600,000 rows in SQLite takes
+// seconds where one pass over the table takes a tenth of that.
+constexpr const char *kRows = "SELECT card, name, value FROM properties WHERE card IS NOT NULL ORDER BY rowid";
 constexpr const char *kProbe = "SELECT card, name, value FROM properties";
-constexpr const char *kListProbe = "SELECT uid FROM lists";
+// The mailing lists, which books of old versions (a `cards` table,
+// user_version 1) keep as cards too: a card whose id is a list's is left out.
+constexpr const char *kLists = "SELECT uid FROM lists WHERE uid IS NOT NULL";
 
+// The cards of the book in the order they were first written, each its own
+// vCard or, for a card written before Thunderbird kept one, its properties.
 class Cards {
 public:
-    explicit Cards(Sink &sink)
-        : m_sink(sink)
+    // Leaves out the card of this id.
+    void leaveOut(std::string_view card) { m_index.try_emplace(std::string(card), kLeftOut); }
+
+    void add(std::string_view card, std::string_view name, std::string_view value)
     {
+        const auto [at, added] = m_index.try_emplace(std::string(card), m_cards.size());
+        if (at->second == kLeftOut)
+            return;
+        if (added)
+            m_cards.push_back({std::string(card), {}, false, {}});
+        Card &c = m_cards[at->second];
+        if (c.hasVCard)
+            return;
+        if (name == "_vCard") {
+            c.vcard.assign(value);
+            c.hasVCard = true;
+            c.properties.clear();
+            c.properties.shrink_to_fit();
+        } else {
+            c.properties.emplace_back(std::string(name), std::string(value));
+        }
     }
 
-    // Adds one row; false when the sink wants no more.
-    bool add(std::string_view card, std::string_view name, std::string_view value)
+    // Puts every card; false when the sink wants no more.
+    bool putAll(Sink &sink)
     {
-        if (card != m_card && !finish())
-            return false;
-        if (m_rows.empty())
-            m_card.assign(card);
-        m_rows.emplace_back(std::string(name), std::string(value));
+        m_index.clear();
+        std::vector<thunderbird::CardProperty> properties;
+        for (Card &card : m_cards) {
+            if (card.hasVCard) {
+                if (!sink.put(card.vcard, card.id))
+                    return false;
+                std::string().swap(card.vcard);
+                continue;
+            }
+            properties.clear();
+            for (const auto &[name, value] : card.properties)
+                properties.push_back({name, value});
+            if (!sink.put(thunderbird::legacyVCard(properties), card.id))
+                return false;
+        }
         return true;
     }
 
-    // Puts the card collected so far.
-    bool finish()
-    {
-        if (m_rows.empty())
-            return true;
-        std::vector<thunderbird::CardProperty> properties;
-        properties.reserve(m_rows.size());
-        const std::string *vcard = nullptr;
-        for (const auto &[name, value] : m_rows) {
-            if (!vcard && name == "_vCard")
-                vcard = &value;
-            properties.push_back({name, value});
-        }
-        const bool more = vcard ? m_sink.put(*vcard, m_card) : m_sink.put(thunderbird::legacyVCard(properties), m_card);
-        m_rows.clear();
-        return more;
-    }
-
 private:
-    Sink &m_sink;
-    std::string m_card;
-    std::vector<std::pair<std::string, std::string>> m_rows;
+    static constexpr size_t kLeftOut = std::numeric_limits<size_t>::max();
+
+    struct Card {
+        std::string id;
+        std::string vcard;
+        bool hasVCard;
+        std::vector<std::pair<std::string, std::string>> properties;
+    };
+
+    std::vector<Card> m_cards;
+    std::unordered_map<std::string, size_t> m_index;
 };
 
 void readThunderbirdBook(Connection &db, Sink &sink)
@@ -77,14 +93,20 @@ void readThunderbirdBook(Connection &db, Sink &sink)
     // without end.
     if (!db.hasTable("properties") || !db.prepares(kProbe))
         throw AutomationError(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
-    const bool lists = db.hasTable("lists") && db.prepares(kListProbe);
-    Cards cards(sink);
-    Statement rows(db, lists ? kRowsButLists : kRows);
+    Cards cards;
+    if (db.hasTable("lists") && db.prepares(kLists)) {
+        Statement lists(db, kLists);
+        while (lists.step())
+            cards.leaveOut(lists.text(0));
+    }
+    Statement rows(db, kRows);
+    size_t count = 0;
     while (rows.step()) {
-        if (!cards.add(rows.text(0), rows.text(1), rows.text(2)))
+        cards.add(rows.text(0), rows.text(1), rows.text(2));
+        if ((++count & 4095) == 0 && !sink.wanted())
             return;
     }
-    cards.finish();
+    cards.putAll(sink);
 }
 
 } // namespace

@@ -347,6 +347,23 @@ private slots:
         QCOMPARE(summary(readAll(*openerFor(kind)(local(path)))), expected);
     }
 
+    // A card's rows need not lie together: the cards come in the order of
+    // their first rows, each whole, a list's rows left out.
+    void thunderbirdCardRowsApart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("abook.sqlite"));
+        Writer(path).run("PRAGMA journal_mode = WAL;"
+                         "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
+                         "CREATE TABLE lists (uid TEXT PRIMARY KEY, name TEXT, nickName TEXT, description TEXT);"
+                         "INSERT INTO lists VALUES ('list-1', 'A list', '', '');"
+                         "INSERT INTO properties VALUES ('b-1', 'DisplayName', 'Bee'), ('a-1', 'DisplayName', 'Ay'),"
+                         " ('list-1', 'DisplayName', 'A list'),"
+                         " ('b-1', '_vCard', 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Bee Card\r\nEND:VCARD\r\n'),"
+                         " (NULL, 'DisplayName', 'Nobody'), ('a-1', 'PrimaryEmail', 'ay@example.com')");
+        QCOMPARE(summary(readAll(*openThunderbirdBook(local(path)))), (QStringList {"b-1 Bee Card", "a-1 Ay"}));
+    }
+
     // The checks discovery uses to tell books by their content.
     void contentChecks_data()
     {
