@@ -440,9 +440,9 @@ public:
     {
     }
 
-    bool put(std::string_view text, std::string_view rowUid) override
+    bool put(std::string text, std::string_view rowUid) override
     {
-        m_rows.emplace_back(std::string(text), std::string(rowUid));
+        m_rows.emplace_back(std::move(text), std::string(rowUid));
         return m_sink.wanted();
     }
 
@@ -450,8 +450,8 @@ public:
 
     void passOn()
     {
-        for (const auto &[text, uid] : m_rows) {
-            if (!m_sink.put(text, uid))
+        for (auto &[text, uid] : m_rows) {
+            if (!m_sink.put(std::move(text), uid))
                 return;
         }
     }
@@ -606,9 +606,9 @@ private:
         {
         }
 
-        bool put(std::string_view text, std::string_view rowUid) override
+        bool put(std::string text, std::string_view rowUid) override
         {
-            m_job.rows.emplace_back(std::string(text), std::string(rowUid));
+            m_job.rows.emplace_back(std::move(text), std::string(rowUid));
             return m_job.rows.size() < kRowsPerJob || submit();
         }
 

@@ -4,8 +4,10 @@
 #include "platform/AutomationError.h"
 #include "platform/contacts/SqliteBook.h"
 
+#include <functional>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -25,31 +27,42 @@ constexpr const char *kProbe = "SELECT card, name, value FROM properties";
 // user_version 1) keep as cards too: a card whose id is a list's is left out.
 constexpr const char *kLists = "SELECT uid FROM lists WHERE uid IS NOT NULL";
 
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+
 // The cards of the book in the order they were first written, each its own
 // vCard or, for a card written before Thunderbird kept one, its properties.
+// A first pass over the rows keeps only the vCards; only when a card has
+// none does a second pass keep the properties of such cards.
 class Cards {
 public:
     // Leaves out the card of this id.
     void leaveOut(std::string_view card) { m_index.try_emplace(std::string(card), kLeftOut); }
 
+    // A row of the first pass: the card's place, and its vCard.
     void add(std::string_view card, std::string_view name, std::string_view value)
     {
-        const auto [at, added] = m_index.try_emplace(std::string(card), m_cards.size());
-        if (at->second == kLeftOut)
+        const size_t at = placeOf(card);
+        if (at == kLeftOut)
             return;
-        if (added)
-            m_cards.push_back({std::string(card), {}, false, {}});
-        Card &c = m_cards[at->second];
-        if (c.hasVCard)
-            return;
-        if (name == "_vCard") {
+        Card &c = m_cards[at];
+        if (!c.hasVCard && name == "_vCard") {
             c.vcard.assign(value);
             c.hasVCard = true;
-            c.properties.clear();
-            c.properties.shrink_to_fit();
-        } else {
-            c.properties.emplace_back(std::string(name), std::string(value));
+            --m_withoutVCard;
         }
+    }
+
+    [[nodiscard]] bool allHaveVCards() const { return m_withoutVCard == 0; }
+
+    // A row of the second pass: a property of a card without vCard.
+    void addProperty(std::string_view card, std::string_view name, std::string_view value)
+    {
+        const auto at = m_index.find(card);
+        if (at != m_index.end() && at->second != kLeftOut && !m_cards[at->second].hasVCard)
+            m_cards[at->second].properties.emplace_back(std::string(name), std::string(value));
     }
 
     // Puts every card; false when the sink wants no more.
@@ -58,16 +71,13 @@ public:
         m_index.clear();
         std::vector<thunderbird::CardProperty> properties;
         for (Card &card : m_cards) {
-            if (card.hasVCard) {
-                if (!sink.put(card.vcard, card.id))
-                    return false;
-                std::string().swap(card.vcard);
-                continue;
+            if (!card.hasVCard) {
+                properties.clear();
+                for (const auto &[name, value] : card.properties)
+                    properties.push_back({name, value});
+                card.vcard = thunderbird::legacyVCard(properties);
             }
-            properties.clear();
-            for (const auto &[name, value] : card.properties)
-                properties.push_back({name, value});
-            if (!sink.put(thunderbird::legacyVCard(properties), card.id))
+            if (!sink.put(std::move(card.vcard), card.id))
                 return false;
         }
         return true;
@@ -79,13 +89,45 @@ private:
     struct Card {
         std::string id;
         std::string vcard;
-        bool hasVCard;
+        bool hasVCard = false;
         std::vector<std::pair<std::string, std::string>> properties;
     };
 
+    // A card's rows mostly follow each other: the last card is looked at
+    // first.
+    size_t placeOf(std::string_view card)
+    {
+        if (m_last != kLeftOut && m_cards[m_last].id == card)
+            return m_last;
+        auto at = m_index.find(card);
+        if (at == m_index.end()) {
+            at = m_index.emplace(std::string(card), m_cards.size()).first;
+            m_cards.push_back({std::string(card), {}, false, {}});
+            ++m_withoutVCard;
+        }
+        if (at->second != kLeftOut)
+            m_last = at->second;
+        return at->second;
+    }
+
     std::vector<Card> m_cards;
-    std::unordered_map<std::string, size_t> m_index;
+    std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> m_index;
+    size_t m_last = kLeftOut;
+    size_t m_withoutVCard = 0;
 };
+
+// Steps through every row of properties; false when the walk wants no more.
+template <class Row> bool eachRow(Connection &db, Sink &sink, Row row)
+{
+    Statement rows(db, kRows);
+    size_t count = 0;
+    while (rows.step()) {
+        row(rows.text(0), rows.text(1), rows.text(2));
+        if ((++count & 4095) == 0 && !sink.wanted())
+            return false;
+    }
+    return true;
+}
 
 void readThunderbirdBook(Connection &db, Sink &sink)
 {
@@ -99,13 +141,12 @@ void readThunderbirdBook(Connection &db, Sink &sink)
         while (lists.step())
             cards.leaveOut(lists.text(0));
     }
-    Statement rows(db, kRows);
-    size_t count = 0;
-    while (rows.step()) {
-        cards.add(rows.text(0), rows.text(1), rows.text(2));
-        if ((++count & 4095) == 0 && !sink.wanted())
-            return;
-    }
+    using V = std::string_view;
+    if (!eachRow(db, sink, [&](V card, V name, V value) { cards.add(card, name, value); }))
+        return;
+    if (!cards.allHaveVCards()
+        && !eachRow(db, sink, [&](V card, V name, V value) { cards.addProperty(card, name, value); }))
+        return;
     cards.putAll(sink);
 }
 
