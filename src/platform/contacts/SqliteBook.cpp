@@ -16,11 +16,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -432,35 +434,6 @@ std::string_view Statement::text(int column) const
 
 namespace {
 
-// The rows of a lockless read, held until the read is known to be good.
-class HeldRows : public Sink {
-public:
-    explicit HeldRows(Sink &sink)
-        : m_sink(sink)
-    {
-    }
-
-    bool put(std::string text, std::string_view rowUid) override
-    {
-        m_rows.emplace_back(std::move(text), std::string(rowUid));
-        return m_sink.wanted();
-    }
-
-    bool wanted() override { return m_sink.wanted(); }
-
-    void passOn()
-    {
-        for (auto &[text, uid] : m_rows) {
-            if (!m_sink.put(std::move(text), uid))
-                return;
-        }
-    }
-
-private:
-    Sink &m_sink;
-    std::vector<std::pair<std::string, std::string>> m_rows;
-};
-
 // One transaction: the shared lock taken by the first read is held until
 // the end, so a writer cannot commit in between.
 void readOnce(Connection &db, const BookReader &reader, Sink &sink)
@@ -477,17 +450,19 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
     for (int attempt = 0;; ++attempt) {
         Connection db(path);
         if (!db.lockless()) {
+            sink.rowsCount();
             readOnce(db, reader, sink);
             return;
         }
-        HeldRows held(sink);
-        readOnce(db, reader, held);
-        if (!sink.wanted())
-            return;
-        if (db.unchanged()) {
-            held.passOn();
-            return;
+        try {
+            readOnce(db, reader, sink);
+        } catch (...) {
+            sink.dropRows();
+            throw;
         }
+        if (!sink.wanted() || db.unchanged())
+            return;
+        sink.dropRows();
         if (attempt > 0)
             throw AutomationError(bookError(path, QStringLiteral("it kept changing while it was read")));
     }
@@ -536,8 +511,11 @@ public:
     ~ThreadedBook() override
     {
         m_stop = true;
-        if (m_work)
-            m_work->cancel();
+        {
+            const std::lock_guard lock(m_gateMutex);
+            if (m_work)
+                m_work->cancel();
+        }
         if (m_thread.joinable())
             m_thread.join();
     }
@@ -550,15 +528,18 @@ public:
         if (m_work)
             return;
         m_workers = std::vector<Worker>(workerCount());
-        m_work = std::make_unique<Work>(m_workers.size(), kJobsWithoutBound, kContactsAhead,
-            [this](
-                RowJob &job, size_t worker, Work::Publisher &publisher) { parse(job, m_workers[worker], publisher); });
+        m_work = newWork();
         m_thread = std::thread([this] { run(); });
     }
 
     bool next(Contact &contact) override
     {
         start();
+        if (!m_gatePassed) {
+            std::unique_lock lock(m_gateMutex);
+            m_gateChanged.wait(lock, [this] { return m_gateOpen; });
+            m_gatePassed = true;
+        }
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
@@ -594,6 +575,37 @@ private:
         QString texts;
     };
 
+    std::unique_ptr<Work> newWork()
+    {
+        return std::make_unique<Work>(m_workers.size(), kJobsWithoutBound, kContactsAhead,
+            [this](
+                RowJob &job, size_t worker, Work::Publisher &publisher) { parse(job, m_workers[worker], publisher); });
+    }
+
+    // The walk may take what is put from now on.
+    void openGate()
+    {
+        {
+            const std::lock_guard lock(m_gateMutex);
+            m_gateOpen = true;
+        }
+        m_gateChanged.notify_all();
+    }
+
+    // What the workers have of a read that turned out void goes; the walk
+    // has not seen any of it.
+    void dropWork()
+    {
+        std::unique_ptr<Work> dropped;
+        {
+            const std::lock_guard lock(m_gateMutex);
+            if (m_stop)
+                return;
+            dropped = std::exchange(m_work, newWork());
+        }
+        dropped->cancel();
+    }
+
     // As many workers as cores: the thread that steps through the rows
     // needs some of one.
     static size_t workerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 4); }
@@ -613,6 +625,12 @@ private:
         }
 
         bool wanted() override { return !m_book.m_stop; }
+        void rowsCount() override { m_book.openGate(); }
+        void dropRows() override
+        {
+            m_job = RowJob();
+            m_book.dropWork();
+        }
 
         bool submit()
         {
@@ -643,6 +661,7 @@ private:
         }
         rows.submit();
         m_work->close();
+        openGate();
     }
 
     void parse(RowJob &job, Worker &worker, Work::Publisher &publisher)
@@ -677,13 +696,19 @@ private:
     BookReader m_reader;
     std::atomic<bool> m_stop = false;
     std::vector<Worker> m_workers;
+    // Replaced by the reading thread only while the gate is shut.
     std::unique_ptr<Work> m_work;
     std::thread m_thread;
+    // Shut while the rows of a lockless read may still turn out void.
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateChanged;
+    bool m_gateOpen = false;
 
     // The walk's own.
     ContactPart m_current;
     size_t m_taken = 0;
     bool m_ended = false;
+    bool m_gatePassed = false;
 };
 
 } // namespace

@@ -119,15 +119,20 @@ public:
     // The cards of `text`, a row's vCard; `rowUid` stands in for a card
     // without UID.
     virtual bool put(std::string text, std::string_view rowUid) = 0;
-    // False once the walk wants no more: a read that holds its rows until
-    // it ends asks between rows.
+    // False once the walk wants no more: a reader that holds rows before
+    // it puts them asks between rows.
     [[nodiscard]] virtual bool wanted() { return true; }
+    // The rows put from now on count at once: the book is read with locks.
+    // Until then, rows count only once readBook() returns.
+    virtual void rowsCount() = 0;
+    // The rows put so far are void: the book changed while it was read
+    // without locks (it is then read once more), or the read failed.
+    virtual void dropRows() = 0;
 };
 
 // Reads the book at path in one read transaction: reader(connection, sink)
-// runs the queries and puts every row. Rows of a lockless read reach `sink`
-// only once the file is known not to have changed meanwhile (one more try
-// when it has).
+// runs the queries and puts every row. A book read without locks is read
+// once more when the file changed meanwhile (see Sink).
 using BookReader = std::function<void(Connection &, Sink &)>;
 void readBook(const QByteArray &path, const BookReader &reader, Sink &sink);
 

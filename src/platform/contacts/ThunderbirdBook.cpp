@@ -34,25 +34,32 @@ struct TextHash {
 
 // The cards of the book in the order they were first written, each its own
 // vCard or, for a card written before Thunderbird kept one, its properties.
-// A first pass over the rows keeps only the vCards; only when a card has
-// none does a second pass keep the properties of such cards.
+// A first pass over the rows keeps only the vCards, and puts each card as
+// soon as it and every card before it have theirs; only when a card has none
+// does a second pass keep the properties of such cards.
 class Cards {
 public:
     // Leaves out the card of this id.
     void leaveOut(std::string_view card) { m_index.try_emplace(std::string(card), kLeftOut); }
 
-    // A row of the first pass: the card's place, and its vCard.
-    void add(std::string_view card, std::string_view name, std::string_view value)
+    // A row of the first pass: the card's place, and its vCard. False when
+    // the sink wants no more.
+    bool add(std::string_view card, std::string_view name, std::string_view value, Sink &sink)
     {
         const size_t at = placeOf(card);
         if (at == kLeftOut)
-            return;
+            return true;
         Card &c = m_cards[at];
-        if (!c.hasVCard && name == "_vCard") {
-            c.vcard.assign(value);
-            c.hasVCard = true;
-            --m_withoutVCard;
+        if (c.hasVCard || name != "_vCard")
+            return true;
+        c.vcard.assign(value);
+        c.hasVCard = true;
+        --m_withoutVCard;
+        while (m_put < m_cards.size() && m_cards[m_put].hasVCard) {
+            if (!put(m_cards[m_put++], sink))
+                return false;
         }
+        return true;
     }
 
     [[nodiscard]] bool allHaveVCards() const { return m_withoutVCard == 0; }
@@ -65,22 +72,21 @@ public:
             m_cards[at->second].properties.emplace_back(std::string(name), std::string(value));
     }
 
-    // Puts every card; false when the sink wants no more.
-    bool putAll(Sink &sink)
+    // Puts every card not put yet.
+    void putRest(Sink &sink)
     {
-        m_index.clear();
         std::vector<thunderbird::CardProperty> properties;
-        for (Card &card : m_cards) {
+        for (; m_put < m_cards.size(); ++m_put) {
+            Card &card = m_cards[m_put];
             if (!card.hasVCard) {
                 properties.clear();
                 for (const auto &[name, value] : card.properties)
                     properties.push_back({name, value});
                 card.vcard = thunderbird::legacyVCard(properties);
             }
-            if (!sink.put(std::move(card.vcard), card.id))
-                return false;
+            if (!put(card, sink))
+                return;
         }
-        return true;
     }
 
 private:
@@ -92,6 +98,14 @@ private:
         bool hasVCard = false;
         std::vector<std::pair<std::string, std::string>> properties;
     };
+
+    static bool put(Card &card, Sink &sink)
+    {
+        const bool more = sink.put(std::move(card.vcard), card.id);
+        card = Card {};
+        card.hasVCard = true;
+        return more;
+    }
 
     // A card's rows mostly follow each other: the last card is looked at
     // first.
@@ -114,16 +128,17 @@ private:
     std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> m_index;
     size_t m_last = kLeftOut;
     size_t m_withoutVCard = 0;
+    // The cards before this one have been put.
+    size_t m_put = 0;
 };
 
-// Steps through every row of properties; false when the walk wants no more.
-template <class Row> bool eachRow(Connection &db, Sink &sink, Row row)
+// Steps through every row of properties while row() returns true; false
+// when it did not.
+template <class Row> bool eachRow(Connection &db, Row row)
 {
     Statement rows(db, kRows);
-    size_t count = 0;
     while (rows.step()) {
-        row(rows.text(0), rows.text(1), rows.text(2));
-        if ((++count & 4095) == 0 && !sink.wanted())
+        if (!row(rows.text(0), rows.text(1), rows.text(2)))
             return false;
     }
     return true;
@@ -142,12 +157,15 @@ void readThunderbirdBook(Connection &db, Sink &sink)
             cards.leaveOut(lists.text(0));
     }
     using V = std::string_view;
-    if (!eachRow(db, sink, [&](V card, V name, V value) { cards.add(card, name, value); }))
+    if (!eachRow(db, [&](V card, V name, V value) { return cards.add(card, name, value, sink); }))
         return;
-    if (!cards.allHaveVCards()
-        && !eachRow(db, sink, [&](V card, V name, V value) { cards.addProperty(card, name, value); }))
+    size_t count = 0;
+    if (!cards.allHaveVCards() && !eachRow(db, [&](V card, V name, V value) {
+            cards.addProperty(card, name, value);
+            return (++count & 4095) != 0 || sink.wanted();
+        }))
         return;
-    cards.putAll(sink);
+    cards.putRest(sink);
 }
 
 } // namespace
