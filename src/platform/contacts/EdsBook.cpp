@@ -3,8 +3,6 @@
 #include "platform/AutomationError.h"
 #include "platform/contacts/SqliteBook.h"
 
-#include <string>
-
 namespace quarrelby {
 
 namespace {
@@ -21,7 +19,7 @@ void readRows(Connection &db, const char *query, Sink &sink)
 {
     Statement statement(db, query);
     while (statement.step()) {
-        if (!sink.put(std::string(statement.text(1)), statement.text(0)))
+        if (!sink.put(statement.text(1), statement.text(0)))
             return;
     }
 }

@@ -8,7 +8,6 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
-#include <string>
 #include <string_view>
 
 struct sqlite3;
@@ -118,7 +117,7 @@ public:
     virtual ~Sink() = default;
     // The cards of `text`, a row's vCard; `rowUid` stands in for a card
     // without UID.
-    virtual bool put(std::string text, std::string_view rowUid) = 0;
+    virtual bool put(std::string_view text, std::string_view rowUid) = 0;
     // False once the walk wants no more: a reader that holds rows before
     // it puts them asks between rows.
     [[nodiscard]] virtual bool wanted() { return true; }

@@ -52,9 +52,18 @@ public:
         Card &c = m_cards[at];
         if (c.hasVCard || name != "_vCard")
             return true;
-        c.vcard.assign(value);
         c.hasVCard = true;
         --m_withoutVCard;
+        // The usual case: the next card to put, put straight from the row.
+        if (at == m_put) {
+            ++m_put;
+            const bool more = sink.put(value, c.id);
+            c = Card {{}, {}, true, {}};
+            if (!more)
+                return false;
+        } else {
+            c.vcard.assign(value);
+        }
         while (m_put < m_cards.size() && m_cards[m_put].hasVCard) {
             if (!put(m_cards[m_put++], sink))
                 return false;
@@ -101,9 +110,8 @@ private:
 
     static bool put(Card &card, Sink &sink)
     {
-        const bool more = sink.put(std::move(card.vcard), card.id);
-        card = Card {};
-        card.hasVCard = true;
+        const bool more = sink.put(card.vcard, card.id);
+        card = Card {{}, {}, true, {}};
         return more;
     }
 
