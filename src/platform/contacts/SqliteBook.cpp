@@ -21,6 +21,7 @@
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -380,9 +381,14 @@ bool Connection::hasTable(const char *name)
 
 Connection::FileState Connection::state() const
 {
+    return stateOf(m_path);
+}
+
+Connection::FileState Connection::stateOf(const QByteArray &path)
+{
     FileState s;
     struct stat info { };
-    if (::stat(m_path.constData(), &info) != 0)
+    if (::stat(path.constData(), &info) != 0)
         return s;
     s.exists = true;
     s.device = info.st_dev;
@@ -390,13 +396,18 @@ Connection::FileState Connection::state() const
     s.size = static_cast<unsigned long long>(info.st_size);
     s.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
     s.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
-    s.log = exists(m_path + "-wal");
+    s.log = exists(path + "-wal");
     return s;
 }
 
 bool Connection::unchanged() const
 {
     return state() == m_opened;
+}
+
+std::function<bool()> Connection::unchangedCheck() const
+{
+    return [path = m_path, opened = m_opened] { return stateOf(path) == opened; };
 }
 
 Statement::Statement(Connection &connection, const char *sql)
@@ -457,10 +468,14 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
             readOnce(db, reader, sink);
             return;
         }
+        sink.rowsCountWhile(db.unchangedCheck());
         try {
             readOnce(db, reader, sink);
         } catch (...) {
-            sink.dropRows();
+            // What came before a failure of a file that did not change
+            // stands, as for a book read with locks.
+            if (!db.unchanged())
+                sink.dropRows();
             throw;
         }
         if (!sink.wanted() || db.unchanged())
@@ -521,8 +536,8 @@ public:
         m_stop = true;
         {
             const std::lock_guard lock(m_gateMutex);
-            if (m_work)
-                m_work->cancel();
+            if (m_parsing)
+                m_parsing->work.cancel();
         }
         if (m_thread.joinable())
             m_thread.join();
@@ -533,31 +548,26 @@ public:
 
     void start() override
     {
-        if (m_work)
+        if (m_parsing)
             return;
-        m_workers = std::vector<Worker>(workerCount());
-        m_work = newWork();
+        m_parsing = std::make_shared<Parsing>(*this);
         m_thread = std::thread([this] { run(); });
     }
 
     bool next(Contact &contact) override
     {
         start();
-        if (!m_gatePassed) {
-            std::unique_lock lock(m_gateMutex);
-            m_gateChanged.wait(lock, [this] { return m_gateOpen; });
-            m_gatePassed = true;
-        }
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
+                m_shown = true;
                 return true;
             }
             if (m_current.failure) {
                 m_ended = true;
                 std::rethrow_exception(std::exchange(m_current.failure, nullptr));
             }
-            std::optional<ContactPart> part = m_ended ? std::nullopt : m_work->take();
+            std::optional<ContactPart> part = m_ended ? std::nullopt : takePart();
             if (!part)
                 return false;
             m_current = std::move(*part);
@@ -583,11 +593,59 @@ private:
         QString texts;
     };
 
-    std::unique_ptr<Work> newWork()
+    // The workers of one read and their own parsers: a read started over
+    // gets new ones, while the walk may still hold the old.
+    struct Parsing {
+        std::vector<Worker> workers;
+        Work work;
+
+        explicit Parsing(ThreadedBook &book)
+            : workers(workerCount())
+            , work(workers.size(), kJobsWithoutBound, kContactsAhead,
+                  [this, &book](RowJob &job, size_t worker, Work::Publisher &publisher) {
+                      book.parse(job, workers[worker], publisher);
+                  })
+        {
+        }
+    };
+
+    // The next part the walk may show. A part of a read without locks
+    // counts once the read is known good, or while the file is still as it
+    // was when the read began; when it is not, and the walk has shown
+    // nothing yet, the read's own try again decides.
+    std::optional<ContactPart> takePart()
     {
-        return std::make_unique<Work>(m_workers.size(), kJobsWithoutBound, kContactsAhead,
-            [this](
-                RowJob &job, size_t worker, Work::Publisher &publisher) { parse(job, m_workers[worker], publisher); });
+        while (true) {
+            std::shared_ptr<Parsing> parsing;
+            std::function<bool()> unchanged;
+            size_t generation = 0;
+            {
+                std::unique_lock lock(m_gateMutex);
+                m_gateChanged.wait(lock, [this] { return m_gateOpen || m_unchanged; });
+                parsing = m_parsing;
+                unchanged = m_gateOpen ? nullptr : m_unchanged;
+                generation = m_generation;
+            }
+            if (m_shown && generation != m_walkGeneration)
+                changedWhileShown();
+            m_walkGeneration = generation;
+            std::optional<ContactPart> part = parsing->work.take();
+            if (!unchanged || unchanged()) {
+                const std::lock_guard lock(m_gateMutex);
+                if (m_generation == generation)
+                    return part;
+            }
+            if (m_shown)
+                changedWhileShown();
+            std::unique_lock lock(m_gateMutex);
+            m_gateChanged.wait(lock, [&] { return m_gateOpen || m_generation != generation; });
+        }
+    }
+
+    [[noreturn]] void changedWhileShown()
+    {
+        m_ended = true;
+        throw AutomationError(bookError(m_path, QStringLiteral("it changed while it was read")));
     }
 
     // The walk may take what is put from now on.
@@ -600,18 +658,30 @@ private:
         m_gateChanged.notify_all();
     }
 
-    // What the workers have of a read that turned out void goes; the walk
-    // has not seen any of it.
+    // Rows of a read without locks count while unchanged() holds.
+    void countWhile(std::function<bool()> unchanged)
+    {
+        {
+            const std::lock_guard lock(m_gateMutex);
+            m_unchanged = std::move(unchanged);
+        }
+        m_gateChanged.notify_all();
+    }
+
+    // What the workers have of a read that turned out void goes.
     void dropWork()
     {
-        std::unique_ptr<Work> dropped;
+        std::shared_ptr<Parsing> dropped;
         {
             const std::lock_guard lock(m_gateMutex);
             if (m_stop)
                 return;
-            dropped = std::exchange(m_work, newWork());
+            dropped = std::exchange(m_parsing, std::make_shared<Parsing>(*this));
+            m_unchanged = nullptr;
+            ++m_generation;
         }
-        dropped->cancel();
+        m_gateChanged.notify_all();
+        dropped->work.cancel();
     }
 
     // As many workers as cores: the thread that steps through the rows
@@ -637,6 +707,7 @@ private:
 
         bool wanted() override { return !m_book.m_stop; }
         void rowsCount() override { m_book.openGate(); }
+        void rowsCountWhile(std::function<bool()> unchanged) override { m_book.countWhile(std::move(unchanged)); }
         void dropRows() override
         {
             m_job = RowJob();
@@ -648,7 +719,7 @@ private:
             if (m_job.uids.empty() && !m_job.failure)
                 return wanted();
             const size_t bytes = m_job.bytes.size();
-            const bool taken = m_book.m_work->submit(std::exchange(m_job, RowJob()));
+            const bool taken = m_book.m_parsing->work.submit(std::exchange(m_job, RowJob()));
             m_job.bytes.reserve(bytes + bytes / 4);
             m_job.uids.reserve(kRowsPerJob);
             return taken;
@@ -672,7 +743,7 @@ private:
             rows.fail(std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what())))));
         }
         rows.submit();
-        m_work->close();
+        m_parsing->work.close();
         openGate();
     }
 
@@ -711,20 +782,24 @@ private:
     QByteArray m_path;
     BookReader m_reader;
     std::atomic<bool> m_stop = false;
-    std::vector<Worker> m_workers;
-    // Replaced by the reading thread only while the gate is shut.
-    std::unique_ptr<Work> m_work;
+    // Replaced by the reading thread, under the gate's mutex, when a read
+    // without locks is started over.
+    std::shared_ptr<Parsing> m_parsing;
     std::thread m_thread;
-    // Shut while the rows of a lockless read may still turn out void.
+    // Open once the rows put count for good; before that, a read without
+    // locks counts while m_unchanged holds.
     std::mutex m_gateMutex;
     std::condition_variable m_gateChanged;
     bool m_gateOpen = false;
+    std::function<bool()> m_unchanged;
+    size_t m_generation = 0;
 
     // The walk's own.
     ContactPart m_current;
     size_t m_taken = 0;
     bool m_ended = false;
-    bool m_gatePassed = false;
+    bool m_shown = false;
+    size_t m_walkGeneration = 0;
 };
 
 } // namespace

@@ -65,6 +65,8 @@ public:
     // False when the file (or its write-ahead log) changed since the
     // connection was opened; only meaningful for a lockless connection.
     [[nodiscard]] bool unchanged() const;
+    // The same question, asked later from any thread.
+    [[nodiscard]] std::function<bool()> unchangedCheck() const;
 
     // Starts the time limit of one step of a query.
     void startStep();
@@ -80,6 +82,7 @@ private:
         bool operator==(const FileState &) const = default;
     };
     [[nodiscard]] FileState state() const;
+    [[nodiscard]] static FileState stateOf(const QByteArray &path);
     void open(const QByteArray &name, bool immutable);
     static int progress(void *connection);
 
@@ -122,8 +125,11 @@ public:
     // it puts them asks between rows.
     [[nodiscard]] virtual bool wanted() { return true; }
     // The rows put from now on count at once: the book is read with locks.
-    // Until then, rows count only once readBook() returns.
     virtual void rowsCount() = 0;
+    // The book is read without locks: the rows put from now on count while
+    // `unchanged` says that the file has not changed since the read began,
+    // and for good once readBook() returns.
+    virtual void rowsCountWhile(std::function<bool()> unchanged) = 0;
     // The rows put so far are void: the book changed while it was read
     // without locks (it is then read once more), or the read failed.
     virtual void dropRows() = 0;
