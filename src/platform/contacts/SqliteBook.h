@@ -21,9 +21,9 @@ inline constexpr int kBusyTimeoutMs = 3000;
 // "The address book "<path>" cannot be read: <reason>".
 [[nodiscard]] QString bookError(const QByteArray &path, const QString &reason);
 
-// How long one step of a query may run before the read gives up: a book
-// whose tables are views (a huge or endless join) would otherwise keep its
-// reader busy for good.
+// How long one step of a query may run before the read gives up, so that no
+// book, damaged or made to be read without end, keeps its reader busy for
+// good.
 inline constexpr int kQueryLimitMs = 5000;
 
 // A copy of a book and its write-ahead log in a private temporary folder.
