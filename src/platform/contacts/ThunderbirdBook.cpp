@@ -28,7 +28,7 @@ constexpr const char *kLists = "SELECT uid FROM lists WHERE uid IS NOT NULL";
 
 // Card ids and their places in one open-addressed table, the ids in one
 // buffer: each card is looked up once and added once, and a map of strings
-// cost a tenth of the read in allocations and cache misses.
+// spent a good part of the read in allocations and cache misses.
 class CardIndex {
 public:
     static constexpr size_t kAbsent = std::numeric_limits<size_t>::max();
