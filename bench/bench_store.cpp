@@ -14,6 +14,7 @@
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/EdsBook.h"
+#include "platform/contacts/ThunderbirdBook.h"
 #include "platform/contacts/VCardFiles.h"
 
 #include <QDir>
@@ -37,9 +38,11 @@ struct AddressBooks {
     QString file;
     QString folder;
     QString eds;
+    QString thunderbird;
     bool fileReady = false;
     bool folderReady = false;
     bool edsReady = false;
+    bool thunderbirdReady = false;
 
     static AddressBooks &instance()
     {
@@ -64,6 +67,16 @@ struct AddressBooks {
             edsReady = bench::writeEdsBook(eds, kContacts);
         }
         return eds;
+    }
+
+    // The same cards as a Thunderbird book.
+    const QString &thunderbirdBook()
+    {
+        if (!thunderbirdReady) {
+            thunderbird = dir.filePath(QStringLiteral("abook.sqlite"));
+            thunderbirdReady = bench::writeThunderbirdBook(thunderbird, kContacts);
+        }
+        return thunderbird;
     }
 
     const QString &manyFiles()
@@ -167,6 +180,16 @@ void BM_ReadEdsBook(benchmark::State &state)
     readSource(state, AddressBooks::instance().edsBook(), &openEdsBook);
 }
 
+void BM_ReadThunderbirdBook(benchmark::State &state)
+{
+    readSource(state, AddressBooks::instance().thunderbirdBook(), &openThunderbirdBook);
+}
+
+void BM_ExtractThunderbirdBook(benchmark::State &state)
+{
+    extract(state, AddressBooks::instance().thunderbirdBook());
+}
+
 void BM_ExtractEdsBook(benchmark::State &state)
 {
     extract(state, AddressBooks::instance().edsBook());
@@ -199,6 +222,8 @@ BENCHMARK(BM_ExtractOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repe
 BENCHMARK(BM_ReadOneFile)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ReadEdsBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ExtractEdsBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ReadThunderbirdBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ExtractThunderbirdBook)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ParseOnlyFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_ExtractFolder)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 

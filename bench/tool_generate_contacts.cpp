@@ -4,6 +4,8 @@
 //   quarrelby-generate-contacts COUNT FILE.vcf      one file with COUNT cards
 //   quarrelby-generate-contacts --folder COUNT DIR  one file per card in DIR
 //   quarrelby-generate-contacts --eds COUNT FILE.db the cards as an Evolution book
+//   quarrelby-generate-contacts --thunderbird COUNT abook.sqlite
+//                                                   the cards as a Thunderbird book
 
 #include "ContactGenerator.h"
 
@@ -18,12 +20,13 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     const bool folder = !args.isEmpty() && args.first() == QLatin1String("--folder");
     const bool eds = !args.isEmpty() && args.first() == QLatin1String("--eds");
-    if (folder || eds)
+    const bool thunderbird = !args.isEmpty() && args.first() == QLatin1String("--thunderbird");
+    if (folder || eds || thunderbird)
         args.removeFirst();
     bool ok = false;
     const int count = args.value(0).toInt(&ok);
     if (args.size() != 2 || !ok || count < 0) {
-        err << "usage: quarrelby-generate-contacts [--folder | --eds] COUNT PATH\n";
+        err << "usage: quarrelby-generate-contacts [--folder | --eds | --thunderbird] COUNT PATH\n";
         return 2;
     }
     const QString path = args.at(1);
@@ -33,6 +36,7 @@ int main(int argc, char *argv[])
     }
     const bool written = folder ? quarrelby::bench::writeAddressBookFolder(path, count)
         : eds                   ? quarrelby::bench::writeEdsBook(path, count)
+        : thunderbird           ? quarrelby::bench::writeThunderbirdBook(path, count)
                                 : quarrelby::bench::writeAddressBookFile(path, count);
     if (!written) {
         err << "cannot write " << path << '\n';

@@ -6,8 +6,10 @@
 #
 #   bench/window_time.sh BOOK [BUILD_DIR] [RUNS]
 #
-# BOOK is a .vcf file or a folder of cards (quarrelby-generate-contacts makes
-# both); BUILD_DIR defaults to build-release. Needs Xvfb, xdotool and xev.
+# BOOK is a .vcf file, a folder of cards, an Evolution contacts.db or a
+# Thunderbird abook.sqlite (quarrelby-generate-contacts makes all four from the
+# same cards); BUILD_DIR defaults to build-release. Needs Xvfb, xdotool and
+# xev.
 # QUARRELBY_BENCH_TOUCH_BOOK=1 touches the book just before each click.
 set -euo pipefail
 

@@ -169,4 +169,62 @@ bool writeEdsBook(const QString &path, int count)
     return sqlite3_close(db) == SQLITE_OK && ok;
 }
 
+namespace {
+
+// The card id Thunderbird gives a card: a UUID in lower case.
+std::string cardId(int index)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%08x-%04x-4%03x-8%03x-%012x", static_cast<unsigned>(index) * 2654435761u,
+        index & 0xffff, (index >> 4) & 0xfff, (index >> 8) & 0xfff, static_cast<unsigned>(index) ^ 0x5bd1e995u);
+    return buffer;
+}
+
+} // namespace
+
+bool writeThunderbirdBook(const QString &path, int count)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    bool ok = sqlite3_exec(db,
+                  "PRAGMA journal_mode = WAL;"
+                  "PRAGMA user_version = 4;"
+                  "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
+                  "CREATE TABLE lists (uid TEXT PRIMARY KEY, name TEXT, nickName TEXT, description TEXT);"
+                  "CREATE TABLE list_cards (list TEXT, card TEXT, PRIMARY KEY(list, card));"
+                  "CREATE INDEX properties_card ON properties(card);"
+                  "CREATE INDEX properties_name ON properties(name);"
+                  "BEGIN",
+                  nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+    sqlite3_stmt *insert = nullptr;
+    ok = ok
+        && sqlite3_prepare_v2(db, "INSERT INTO properties (card, name, value) VALUES (?, ?, ?)", -1, &insert, nullptr)
+            == SQLITE_OK;
+    const auto put = [&](const std::string &card, const char *name, const std::string &value) {
+        sqlite3_bind_text(insert, 1, card.data(), static_cast<int>(card.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, name, -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        return sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+    };
+    // The properties Thunderbird keeps beside the card's own vCard, which is
+    // what a reader goes by.
+    for (int i = 0; ok && i < count; ++i) {
+        const std::string id = cardId(i);
+        const std::string n = std::to_string(i);
+        ok = put(id, "DisplayName", "contact " + n) && put(id, "FirstName", pick(kGiven, i, 1))
+            && put(id, "LastName", pick(kFamily, i, 2)) && put(id, "PrimaryEmail", "contact" + n + "@example.com")
+            && put(id, "LastModifiedDate", "1796601600") && put(id, "_vCard", generatedCard(i));
+    }
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    // Closing checkpoints the log and removes it, as Thunderbird leaves a
+    // book when it quits.
+    return sqlite3_close(db) == SQLITE_OK && ok;
+}
+
 } // namespace quarrelby::bench

@@ -23,4 +23,11 @@ bool writeAddressBookFolder(const QString &path, int count);
 // whole card in column vcard; false on a failure.
 bool writeEdsBook(const QString &path, int count);
 
+// Writes `count` cards as a Thunderbird book (abook.sqlite at `path`, which
+// must not exist), as Thunderbird 102 and later leave it when they quit:
+// table properties in write-ahead-log mode, each card a _vCard row (the
+// card itself) beside DisplayName, FirstName and the like; false on a
+// failure.
+bool writeThunderbirdBook(const QString &path, int count);
+
 } // namespace quarrelby::bench

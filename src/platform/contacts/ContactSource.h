@@ -24,6 +24,12 @@ public:
     // listed again in a later sub-book is the same contact synchronised
     // twice, as between books.
     [[nodiscard]] virtual std::size_t subBook() const { return 0; }
+    // Asked once, before the first next(), of a source that was started
+    // ahead: false when what it has read may no longer be what the book
+    // holds. The caller has checked the book's own file (or folder) by what
+    // the file system says of it; a source that reads other files, such as
+    // the cards of a folder, checks those.
+    [[nodiscard]] virtual bool readStillCurrent() { return true; }
 };
 
 } // namespace quarrelby

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QStringList>
 
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -27,10 +26,11 @@ namespace {
 // The first book of the store, opened as the store starts and already reading
 // ahead. The window starts the store when it opens, and again on the click,
 // to see that it is there; it then waits a moment and starts it once more to
-// walk it. The walk takes over what was read meanwhile, but only while that
-// is what a new read would find: the book is a file unchanged since, or the
-// reading began a moment ago. What waits is bounded by the source's own
-// read-ahead.
+// walk it. The walk takes over what was read meanwhile only while that is
+// what a new read would find, judged by what the files are, however old the
+// read: the book's file or folder (and a database's log) unchanged since, and
+// every file of a folder that was read unchanged as well. What waits is
+// bounded by the source's own read-ahead.
 class WarmBook {
 public:
     static void begin(const FoundBook &book)
@@ -41,7 +41,7 @@ public:
             std::optional<Warm> &warm = slot();
             if (warm && warm->stillGood(book))
                 return;
-            Warm fresh {book, BookState::of(book.path), Clock::now(), openBook(book)};
+            Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
             fresh.source->start();
             if (warm)
                 dropped = std::move(warm->source);
@@ -57,7 +57,7 @@ public:
             const std::lock_guard lock(mutex());
             std::optional<Warm> &warm = slot();
             if (warm) {
-                (warm->stillGood(book) ? taken : dropped) = std::move(warm->source);
+                (warm->stillGood(book) && warm->source->readStillCurrent() ? taken : dropped) = std::move(warm->source);
                 warm.reset();
             }
         }
@@ -65,24 +65,22 @@ public:
     }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr auto kFreshFor = std::chrono::seconds(2);
-
     struct BookState {
         bool found = false;
-        bool file = false;
         struct stat info { };
 
         static BookState of(const QByteArray &path)
         {
             BookState state;
             state.found = ::stat(path.constData(), &state.info) == 0;
-            state.file = state.found && S_ISREG(state.info.st_mode);
             return state;
         }
 
+        // Both absent counts as the same: a database without its log.
         [[nodiscard]] bool same(const BookState &other) const
         {
+            if (!found && !other.found)
+                return true;
             const auto sameTime
                 = [](const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
             return found && other.found && info.st_dev == other.info.st_dev && info.st_ino == other.info.st_ino
@@ -94,15 +92,15 @@ private:
     struct Warm {
         FoundBook book;
         BookState state;
-        Clock::time_point started;
+        // A database's write-ahead log, where its latest changes are.
+        BookState log;
         std::unique_ptr<ContactSource> source;
 
         [[nodiscard]] bool stillGood(const FoundBook &other) const
         {
-            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders)
+            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.found)
                 return false;
-            const BookState now = BookState::of(book.path);
-            return state.same(now) && (state.file || Clock::now() - started < kFreshFor);
+            return state.same(BookState::of(book.path)) && log.same(BookState::of(book.path + "-wal"));
         }
     };
 

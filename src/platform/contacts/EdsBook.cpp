@@ -17,10 +17,9 @@ constexpr const char *kCache = "SELECT ECacheUID, ECacheOBJ FROM ECacheObjects W
 
 void readRows(Connection &db, const char *query, Sink &sink)
 {
-    VCardRows rows;
     Statement statement(db, query);
     while (statement.step()) {
-        if (!rows.put(statement.text(1), statement.text(0), sink))
+        if (!sink.put(statement.text(1), statement.text(0)))
             return;
     }
 }

@@ -3,6 +3,7 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "platform/AutomationError.h"
+#include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QDir>
@@ -10,16 +11,21 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
+#include <limits>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -375,9 +381,14 @@ bool Connection::hasTable(const char *name)
 
 Connection::FileState Connection::state() const
 {
+    return stateOf(m_path);
+}
+
+Connection::FileState Connection::stateOf(const QByteArray &path)
+{
     FileState s;
     struct stat info { };
-    if (::stat(m_path.constData(), &info) != 0)
+    if (::stat(path.constData(), &info) != 0)
         return s;
     s.exists = true;
     s.device = info.st_dev;
@@ -385,13 +396,18 @@ Connection::FileState Connection::state() const
     s.size = static_cast<unsigned long long>(info.st_size);
     s.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
     s.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
-    s.log = exists(m_path + "-wal");
+    s.log = exists(path + "-wal");
     return s;
 }
 
 bool Connection::unchanged() const
 {
     return state() == m_opened;
+}
+
+std::function<bool()> Connection::unchangedCheck() const
+{
+    return [path = m_path, opened = m_opened] { return stateOf(path) == opened; };
 }
 
 Statement::Statement(Connection &connection, const char *sql)
@@ -427,48 +443,7 @@ std::string_view Statement::text(int column) const
     return bytes && size > 0 ? std::string_view(bytes, static_cast<size_t>(size)) : std::string_view();
 }
 
-VCardRows::VCardRows()
-    : m_contacts(std::make_unique<vcard::ContactReader>())
-    , m_card(std::make_unique<vcard::Card>())
-{
-}
-
-VCardRows::~VCardRows() = default;
-
-bool VCardRows::put(std::string_view text, std::string_view rowUid, Sink &sink)
-{
-    vcard::Reader reader(text);
-    while (reader.next(*m_card)) {
-        Contact contact = m_contacts->read(*m_card);
-        if (contact.uid.empty())
-            contact.uid.assign(rowUid);
-        if (!sink.put(std::move(contact)))
-            return false;
-    }
-    return true;
-}
-
 namespace {
-
-class HeldContacts : public Sink {
-public:
-    bool put(Contact &&contact) override
-    {
-        m_contacts.push_back(std::move(contact));
-        return true;
-    }
-
-    void passTo(Sink &sink)
-    {
-        for (Contact &contact : m_contacts) {
-            if (!sink.put(std::move(contact)))
-                return;
-        }
-    }
-
-private:
-    std::vector<Contact> m_contacts;
-};
 
 // One transaction: the shared lock taken by the first read is held until
 // the end, so a writer cannot commit in between.
@@ -486,15 +461,23 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
     for (int attempt = 0;; ++attempt) {
         Connection db(path);
         if (!db.lockless()) {
+            sink.rowsCount();
             readOnce(db, reader, sink);
             return;
         }
-        HeldContacts held;
-        readOnce(db, reader, held);
-        if (db.unchanged()) {
-            held.passTo(sink);
-            return;
+        sink.rowsCountWhile(db.unchangedCheck());
+        try {
+            readOnce(db, reader, sink);
+        } catch (...) {
+            // What came before a failure of a file that did not change
+            // stands, as for a book read with locks.
+            if (!db.unchanged())
+                sink.dropRows();
+            throw;
         }
+        if (!sink.wanted() || db.unchanged())
+            return;
+        sink.dropRows();
         if (attempt > 0)
             throw AutomationError(bookError(path, QStringLiteral("it kept changing while it was read")));
     }
@@ -519,6 +502,24 @@ bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probe
 
 namespace {
 
+// Rows of the book for one worker to parse, or the failure that ended the
+// read.
+struct RowJob {
+    // Each row's text then its uid, one after another: one allocation for
+    // a few hundred rows.
+    std::string bytes;
+    // Where each row's uid begins and ends in bytes; its text ends where
+    // its uid begins.
+    std::vector<std::pair<size_t, size_t>> uids;
+    std::exception_ptr failure;
+};
+
+// Contacts in the book's order, then the failure after them, if any.
+struct ContactPart {
+    std::vector<Contact> contacts;
+    std::exception_ptr failure;
+};
+
 class ThreadedBook : public ContactSource {
 public:
     ThreadedBook(QByteArray path, BookReader reader)
@@ -529,117 +530,273 @@ public:
 
     ~ThreadedBook() override
     {
-        if (!m_thread.joinable())
-            return;
+        m_stop = true;
         {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
+            const std::lock_guard lock(m_gateMutex);
+            if (m_parsing)
+                m_parsing->work.cancel();
         }
-        m_changed.notify_all();
-        m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
     ThreadedBook(const ThreadedBook &) = delete;
     ThreadedBook &operator=(const ThreadedBook &) = delete;
 
+    void start() override
+    {
+        if (m_parsing)
+            return;
+        m_parsing = std::make_shared<Parsing>(*this);
+        m_thread = std::thread([this] { run(); });
+    }
+
     bool next(Contact &contact) override
     {
-        if (!m_started) {
-            m_started = true;
-            m_thread = std::thread([this] { run(); });
-        }
-        if (m_taken == m_current.size()) {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
-            if (m_ready.empty()) {
-                if (m_failure)
-                    std::rethrow_exception(std::exchange(m_failure, nullptr));
-                return false;
+        start();
+        while (true) {
+            if (m_taken < m_current.contacts.size()) {
+                contact = std::move(m_current.contacts[m_taken++]);
+                m_shown = true;
+                return true;
             }
-            m_current = std::move(m_ready.front());
-            m_ready.pop_front();
+            if (m_current.failure) {
+                m_ended = true;
+                std::rethrow_exception(std::exchange(m_current.failure, nullptr));
+            }
+            std::optional<ContactPart> part = m_ended ? std::nullopt : takePart();
+            if (!part)
+                return false;
+            m_current = std::move(*part);
             m_taken = 0;
-            lock.unlock();
-            m_changed.notify_all();
         }
-        contact = std::move(m_current[m_taken++]);
-        return true;
     }
 
 private:
-    static constexpr size_t kBatch = 256;
-    static constexpr size_t kQueuedBatches = 8;
+    // Rows handed to a worker at once, and contacts that may wait for the
+    // walk once parsed, as for a vCard file. The rows themselves are all
+    // taken from the database as fast as it gives them, so that no lock is
+    // held while the walk is slower; they weigh less than the contacts.
+    static constexpr size_t kRowsPerJob = 256;
+    static constexpr size_t kContactsAhead = 32768;
+    static constexpr size_t kJobsWithoutBound = std::numeric_limits<size_t>::max();
 
-    // Fills batches on the reading thread and hands them over.
-    class Batches : public Sink {
+    using Work = OrderedWork<RowJob, ContactPart>;
+
+    struct Worker {
+        vcard::Card card;
+        vcard::ContactReader contacts;
+        // The text of the contacts of the part being filled, shared by them.
+        QString texts;
+    };
+
+    // The workers of one read and their own parsers: a read started over
+    // gets new ones, while the walk may still hold the old.
+    struct Parsing {
+        std::vector<Worker> workers;
+        Work work;
+
+        explicit Parsing(ThreadedBook &book)
+            : workers(workerCount())
+            , work(workers.size(), kJobsWithoutBound, kContactsAhead,
+                  [this, &book](RowJob &job, size_t worker, Work::Publisher &publisher) {
+                      book.parse(job, workers[worker], publisher);
+                  })
+        {
+        }
+    };
+
+    // The next part the walk may show. A part of a read without locks
+    // counts once the read is known good, or while the file is still as it
+    // was when the read began; when it is not, and the walk has shown
+    // nothing yet, the read's own try again decides.
+    std::optional<ContactPart> takePart()
+    {
+        while (true) {
+            std::shared_ptr<Parsing> parsing;
+            std::function<bool()> unchanged;
+            size_t generation = 0;
+            {
+                std::unique_lock lock(m_gateMutex);
+                m_gateChanged.wait(lock, [this] { return m_gateOpen || m_unchanged; });
+                parsing = m_parsing;
+                unchanged = m_gateOpen ? nullptr : m_unchanged;
+                generation = m_generation;
+            }
+            if (m_shown && generation != m_walkGeneration)
+                changedWhileShown();
+            m_walkGeneration = generation;
+            std::optional<ContactPart> part = parsing->work.take();
+            if (!unchanged || unchanged()) {
+                const std::lock_guard lock(m_gateMutex);
+                if (m_generation == generation)
+                    return part;
+            }
+            if (m_shown)
+                changedWhileShown();
+            std::unique_lock lock(m_gateMutex);
+            m_gateChanged.wait(lock, [&] { return m_gateOpen || m_generation != generation; });
+        }
+    }
+
+    [[noreturn]] void changedWhileShown()
+    {
+        m_ended = true;
+        throw AutomationError(bookError(m_path, QStringLiteral("it changed while it was read")));
+    }
+
+    // The walk may take what is put from now on.
+    void openGate()
+    {
+        {
+            const std::lock_guard lock(m_gateMutex);
+            m_gateOpen = true;
+        }
+        m_gateChanged.notify_all();
+    }
+
+    // Rows of a read without locks count while unchanged() holds.
+    void countWhile(std::function<bool()> unchanged)
+    {
+        {
+            const std::lock_guard lock(m_gateMutex);
+            m_unchanged = std::move(unchanged);
+        }
+        m_gateChanged.notify_all();
+    }
+
+    // What the workers have of a read that turned out void goes.
+    void dropWork()
+    {
+        std::shared_ptr<Parsing> dropped;
+        {
+            const std::lock_guard lock(m_gateMutex);
+            if (m_stop)
+                return;
+            dropped = std::exchange(m_parsing, std::make_shared<Parsing>(*this));
+            m_unchanged = nullptr;
+            ++m_generation;
+        }
+        m_gateChanged.notify_all();
+        dropped->work.cancel();
+    }
+
+    // As many workers as cores: the thread that steps through the rows
+    // needs some of one.
+    static size_t workerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 4); }
+
+    // Collects rows into jobs on the reading thread.
+    class Rows : public Sink {
     public:
-        explicit Batches(ThreadedBook &book)
+        explicit Rows(ThreadedBook &book)
             : m_book(book)
         {
-            m_batch.reserve(kBatch);
         }
 
-        bool put(Contact &&contact) override
+        bool put(std::string_view text, std::string_view rowUid) override
         {
-            m_batch.push_back(std::move(contact));
-            return m_batch.size() < kBatch || flush();
+            m_job.bytes += text;
+            const size_t uid = m_job.bytes.size();
+            m_job.bytes += rowUid;
+            m_job.uids.emplace_back(uid, m_job.bytes.size());
+            return m_job.uids.size() < kRowsPerJob || submit();
         }
 
-        bool flush()
+        bool wanted() override { return !m_book.m_stop; }
+        void rowsCount() override { m_book.openGate(); }
+        void rowsCountWhile(std::function<bool()> unchanged) override { m_book.countWhile(std::move(unchanged)); }
+        void dropRows() override
         {
-            std::unique_lock lock(m_book.m_mutex);
-            m_book.m_changed.wait(lock, [this] { return m_book.m_stop || m_book.m_ready.size() < kQueuedBatches; });
-            if (m_book.m_stop)
-                return false;
-            if (!m_batch.empty())
-                m_book.m_ready.push_back(std::exchange(m_batch, {}));
-            m_batch.reserve(kBatch);
-            lock.unlock();
-            m_book.m_changed.notify_all();
-            return true;
+            m_job = RowJob();
+            m_book.dropWork();
         }
+
+        bool submit()
+        {
+            if (m_job.uids.empty() && !m_job.failure)
+                return wanted();
+            const size_t bytes = m_job.bytes.size();
+            const bool taken = m_book.m_parsing->work.submit(std::exchange(m_job, RowJob()));
+            m_job.bytes.reserve(bytes + bytes / 4);
+            m_job.uids.reserve(kRowsPerJob);
+            return taken;
+        }
+
+        void fail(std::exception_ptr failure) { m_job.failure = std::move(failure); }
 
     private:
         ThreadedBook &m_book;
-        std::vector<Contact> m_batch;
+        RowJob m_job;
     };
 
     void run()
     {
-        std::exception_ptr failure;
-        Batches batches(*this);
+        Rows rows(*this);
         try {
-            readBook(m_path, m_reader, batches);
+            readBook(m_path, m_reader, rows);
         } catch (const AutomationError &) {
-            failure = std::current_exception();
+            rows.fail(std::current_exception());
         } catch (const std::exception &e) {
-            failure = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+            rows.fail(std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what())))));
         }
-        batches.flush();
-        {
-            const std::lock_guard lock(m_mutex);
-            m_failure = failure;
-            m_done = true;
+        rows.submit();
+        m_parsing->work.close();
+        openGate();
+    }
+
+    void parse(RowJob &job, Worker &worker, Work::Publisher &publisher)
+    {
+        ContactPart part;
+        part.contacts.reserve(job.uids.size());
+        try {
+            const std::string_view bytes = job.bytes;
+            size_t start = 0;
+            for (const auto &[uidStart, uidEnd] : job.uids) {
+                const std::string_view uid = bytes.substr(uidStart, uidEnd - uidStart);
+                vcard::Reader reader(bytes.substr(start, uidStart - start));
+                start = uidEnd;
+                while (reader.next(worker.card)) {
+                    part.contacts.push_back(worker.contacts.read(worker.card, worker.texts));
+                    if (part.contacts.back().uid.empty())
+                        part.contacts.back().uid = uid;
+                }
+            }
+        } catch (const std::exception &e) {
+            part.failure
+                = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
         }
-        m_changed.notify_all();
+        if (!part.failure)
+            part.failure = std::move(job.failure);
+        if (part.contacts.empty() && !part.failure)
+            return;
+        for (Contact &contact : part.contacts)
+            contact.texts = worker.texts;
+        worker.texts = QString();
+        const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
+        publisher.publish(std::move(part), weight);
     }
 
     QByteArray m_path;
     BookReader m_reader;
-    bool m_started = false;
-
-    // Shared with the reading thread.
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::vector<Contact>> m_ready;
-    bool m_done = false;
-    bool m_stop = false;
-    std::exception_ptr m_failure;
-
-    std::vector<Contact> m_current;
-    size_t m_taken = 0;
-
+    std::atomic<bool> m_stop = false;
+    // Replaced by the reading thread, under the gate's mutex, when a read
+    // without locks is started over.
+    std::shared_ptr<Parsing> m_parsing;
     std::thread m_thread;
+    // Open once the rows put count for good; before that, a read without
+    // locks counts while m_unchanged holds.
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateChanged;
+    bool m_gateOpen = false;
+    std::function<bool()> m_unchanged;
+    size_t m_generation = 0;
+
+    // The walk's own.
+    ContactPart m_current;
+    size_t m_taken = 0;
+    bool m_ended = false;
+    bool m_shown = false;
+    size_t m_walkGeneration = 0;
 };
 
 } // namespace

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "format/Contact.h"
 #include "platform/contacts/ContactSource.h"
 
 #include <QByteArray>
@@ -13,11 +12,6 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
-
-namespace quarrelby::vcard {
-class ContactReader;
-class Card;
-} // namespace quarrelby::vcard
 
 namespace quarrelby::sqlitebook {
 
@@ -71,6 +65,8 @@ public:
     // False when the file (or its write-ahead log) changed since the
     // connection was opened; only meaningful for a lockless connection.
     [[nodiscard]] bool unchanged() const;
+    // The same question, asked later from any thread.
+    [[nodiscard]] std::function<bool()> unchangedCheck() const;
 
     // Starts the time limit of one step of a query.
     void startStep();
@@ -86,6 +82,7 @@ private:
         bool operator==(const FileState &) const = default;
     };
     [[nodiscard]] FileState state() const;
+    [[nodiscard]] static FileState stateOf(const QByteArray &path);
     void open(const QByteArray &name, bool immutable);
     static int progress(void *connection);
 
@@ -116,42 +113,39 @@ private:
     sqlite3_stmt *m_statement = nullptr;
 };
 
-// Where a book's reader puts contacts; put() returns false when the walk
-// wants no more (the reader then returns at once).
+// Where a book's reader puts the vCard text of each row; put() returns
+// false when the walk wants no more (the reader then returns at once).
 class Sink {
 public:
     virtual ~Sink() = default;
-    virtual bool put(Contact &&contact) = 0;
+    // The cards of `text`, a row's vCard; `rowUid` stands in for a card
+    // without UID.
+    virtual bool put(std::string_view text, std::string_view rowUid) = 0;
+    // False once the walk wants no more: a reader that holds rows before
+    // it puts them asks between rows.
+    [[nodiscard]] virtual bool wanted() { return true; }
+    // The rows put from now on count at once: the book is read with locks.
+    virtual void rowsCount() = 0;
+    // The book is read without locks: the rows put from now on count while
+    // `unchanged` says that the file has not changed since the read began,
+    // and for good once readBook() returns.
+    virtual void rowsCountWhile(std::function<bool()> unchanged) = 0;
+    // The rows put so far are void: the book changed while it was read
+    // without locks (it is then read once more), or the read failed.
+    virtual void dropRows() = 0;
 };
 
 // Reads the book at path in one read transaction: reader(connection, sink)
-// runs the queries and puts every contact. Contacts of a lockless read reach
-// `sink` only once the file is known not to have changed meanwhile (one more
-// try when it has).
+// runs the queries and puts every row. A book read without locks is read
+// once more when the file changed meanwhile (see Sink).
 using BookReader = std::function<void(Connection &, Sink &)>;
 void readBook(const QByteArray &path, const BookReader &reader, Sink &sink);
 
-// Resolves vCard text from a database row into contacts for a sink, keeping
-// its buffers and charset converters from row to row.
-class VCardRows {
-public:
-    VCardRows();
-    ~VCardRows();
-    VCardRows(const VCardRows &) = delete;
-    VCardRows &operator=(const VCardRows &) = delete;
-
-    // Puts every card of `text`; `rowUid` stands in for a card without UID.
-    // False when the sink wants no more.
-    bool put(std::string_view text, std::string_view rowUid, Sink &sink);
-
-private:
-    std::unique_ptr<vcard::ContactReader> m_contacts;
-    std::unique_ptr<vcard::Card> m_card;
-};
-
-// A contact source over one database file, read on a thread of its own some
-// batches ahead of the walk, as a large vCard file is. Nothing is opened
-// before the first next().
+// A contact source over one database file, read on a thread of its own and
+// parsed by a few more ahead of the walk, as a large vCard file is. Nothing
+// is opened before start() or the first next(). The reading thread never
+// waits for the walk: a transaction, and the lock it may hold, lasts only as
+// long as the reading of the rows.
 [[nodiscard]] std::unique_ptr<ContactSource> openThreadedBook(QByteArray path, BookReader reader);
 
 // True when the file starts with the SQLite header and a read-only look at

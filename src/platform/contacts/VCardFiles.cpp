@@ -76,6 +76,16 @@ QString readSmallFile(int fd, size_t size, std::string &out)
     return {};
 }
 
+// The same file, unchanged as far as its status tells: an edit in place, of
+// the same size, still moves its modification and change times.
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    const auto sameTime
+        = [](const timespec &x, const timespec &y) { return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec; };
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTime(a.st_mtim, b.st_mtim)
+        && sameTime(a.st_ctim, b.st_ctim);
+}
+
 bool isBeginLine(std::string_view data, size_t at)
 {
     constexpr std::string_view begin = "BEGIN:VCARD";
@@ -140,6 +150,9 @@ struct Folder {
     DIR *dir = nullptr;
     // Its path with a final slash.
     std::string prefix;
+    // Its status as it was listed: a card added or removed later moves its
+    // times.
+    struct stat listed { };
 
     Folder() = default;
     Folder(const Folder &) = delete;
@@ -161,6 +174,8 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
     if (!folder.dir)
         return errno;
     folder.prefix = path.ends_with('/') ? path : path + '/';
+    if (::fstat(::dirfd(folder.dir), &folder.listed) != 0)
+        return errno;
     while (const dirent *entry = ::readdir(folder.dir)) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
             names.emplace_back(entry->d_name);
@@ -430,19 +445,26 @@ public:
     VCardFiles(const VCardFiles &) = delete;
     VCardFiles &operator=(const VCardFiles &) = delete;
 
-    void start() override
+    void start() override { begin(true); }
+
+    // What a folder's files were when they were read before the walk: the
+    // files that a read has begun on from now are read after it.
+    bool readStillCurrent() override
     {
-        if (m_work)
-            return;
-        m_workers = std::vector<Worker>(workerCount());
-        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
-            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
-        m_cutter = std::thread([this] { cut(); });
+        std::unique_lock lock(m_readMutex);
+        m_walkBegun = true;
+        m_readsEnded.wait(lock, [this] { return m_readsUnderWay == 0; });
+        const std::vector<ReadFile> read = std::exchange(m_readBefore, {});
+        lock.unlock();
+        return std::all_of(read.begin(), read.end(), [](const ReadFile &file) {
+            struct stat now { };
+            return file.read && ::stat(file.path.c_str(), &now) == 0 && sameFile(file.info, now);
+        });
     }
 
     bool next(Contact &contact) override
     {
-        start();
+        begin(false);
         while (true) {
             if (m_taken < m_current.contacts.size()) {
                 contact = std::move(m_current.contacts[m_taken++]);
@@ -493,6 +515,19 @@ private:
         return std::clamp<size_t>(cores + 1, 2, 5);
     }
 
+    // Starts the reading threads once; ahead: the source is started before its walk, and the files of a
+    // folder read before the walk are remembered, for readStillCurrent().
+    void begin(bool ahead)
+    {
+        if (m_work)
+            return;
+        m_walkBegun = !ahead;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
+            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
+        m_cutter = std::thread([this] { cut(); });
+    }
+
     // The thread that lists the book and cuts it into jobs.
     void cut()
     {
@@ -525,7 +560,11 @@ private:
             const std::string path = m_folders[book].toStdString();
             auto folder = std::make_shared<Folder>();
             names.clear();
-            if (const int error = openFolder(path, *folder, names); error != 0)
+            const bool remembered = readBegins();
+            const int error = openFolder(path, *folder, names);
+            if (remembered)
+                readEnded(path, folder->listed, error == 0);
+            if (error != 0)
                 job.units.push_back(
                     {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
             for (std::string &name : names)
@@ -565,6 +604,35 @@ private:
         m_bytesRoom.notify_all();
     }
 
+    // A folder listed, or a file of it opened, before the walk, as it was
+    // then; a file that could not be opened counts as changed. Its status
+    // is taken as it is opened: whatever is read from it later was written
+    // before that, or moved its times.
+    struct ReadFile {
+        std::string path;
+        struct stat info;
+        bool read;
+    };
+    // True when an open or a listing that begins now comes before the walk,
+    // and is to be remembered by readEnded().
+    bool readBegins()
+    {
+        const std::lock_guard lock(m_readMutex);
+        if (m_walkBegun)
+            return false;
+        ++m_readsUnderWay;
+        return true;
+    }
+    void readEnded(std::string path, const struct stat &info, bool read)
+    {
+        {
+            const std::lock_guard lock(m_readMutex);
+            m_readBefore.push_back({std::move(path), info, read});
+            --m_readsUnderWay;
+        }
+        m_readsEnded.notify_all();
+    }
+
     void cutFile(const std::string &path);
     bool readFolderFile(const Unit &unit, Worker &worker, Part &part, Work::Publisher &publisher);
     void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
@@ -574,6 +642,12 @@ private:
     // The folders of a folder book and its sub-books, once the cutter knows.
     std::vector<QByteArray> m_folders;
     std::vector<Worker> m_workers;
+    // The files read before the walk, and reads under way then.
+    std::mutex m_readMutex;
+    std::condition_variable m_readsEnded;
+    bool m_walkBegun = true;
+    size_t m_readsUnderWay = 0;
+    std::vector<ReadFile> m_readBefore;
     std::unique_ptr<Work> m_work;
     std::thread m_cutter;
     std::mutex m_bytesMutex;
@@ -611,7 +685,10 @@ bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Wo
     const std::string path = unit.folder->prefix + unit.path;
     struct stat info { };
     QString failure;
+    const bool remembered = readBegins();
     const int fd = openRegularFileAt(unit.folder->fd(), unit.path.c_str(), info, failure);
+    if (remembered)
+        readEnded(path, info, fd >= 0);
     if (fd < 0) {
         part.failure = std::make_exception_ptr(unreadableFile(path, failure));
         part.endsFile = true;

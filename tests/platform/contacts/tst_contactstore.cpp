@@ -19,13 +19,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quarrelby;
@@ -808,6 +813,76 @@ private slots:
         if (taken == -1)
             QVERIFY(!source->next(contact));
         source.reset();
+    }
+
+    // The window starts the store when it opens; a card edited in place
+    // (same size, so only its times tell) before the click must show as it
+    // is at the click, however soon after.
+    void bookEditedAfterStart_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("file") << "file";
+        QTest::newRow("folder") << "folder";
+        // Thunderbird at rest, then a change written back into the book, or
+        // still in the log of a program that has the book open.
+        QTest::newRow("Thunderbird book") << "thunderbird";
+        QTest::newRow("Thunderbird book, change in its log") << "thunderbird log";
+    }
+
+    void bookEditedAfterStart()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const bool database = kind.startsWith(QLatin1String("thunderbird"));
+        const QString edited = dir.filePath(database ? QStringLiteral("abook.sqlite") : QStringLiteral("b.vcf"));
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), card("Alpha"));
+        std::unique_ptr<sqlite3, decltype(&sqlite3_close)> writer(nullptr, &sqlite3_close);
+        if (database) {
+            sqlite3 *db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(edited).constData(), &db), SQLITE_OK);
+            writer.reset(db);
+            QCOMPARE(sqlite3_exec(db,
+                         "PRAGMA journal_mode = WAL; CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
+                         "INSERT INTO properties VALUES ('c1', '_vCard', 'BEGIN:VCARD\r\nFN:Old card\r\nEND:VCARD'),"
+                         " ('c2', '_vCard', 'BEGIN:VCARD\r\nFN:Omega\r\nEND:VCARD')",
+                         nullptr, nullptr, nullptr),
+                SQLITE_OK);
+            writer.reset();
+        } else {
+            writeFile(edited, card("Old card") + card("Omega"));
+        }
+        // Times in the past: the edit must not fall on the same clock tick.
+        const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(edited).constData(), past, 0), 0);
+        const QString location = kind == QLatin1String("folder") ? dir.path() : edited;
+        qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
+        {
+            const ContactStoreApplication opened(location);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (database) {
+            sqlite3 *db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(edited).constData(), &db), SQLITE_OK);
+            writer.reset(db);
+            QCOMPARE(sqlite3_exec(db,
+                         "PRAGMA wal_autocheckpoint = 0;"
+                         "UPDATE properties SET value = replace(value, 'Old', 'New') WHERE card = 'c1'",
+                         nullptr, nullptr, nullptr),
+                SQLITE_OK);
+            if (kind == QLatin1String("thunderbird"))
+                writer.reset();
+        } else {
+            QFile file(edited);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(card("Old card").indexOf("Old")));
+            QCOMPARE(file.write("New"), 3);
+        }
+        const Extraction extraction(location);
+        QCOMPARE(extraction.shell.texts(), QStringList());
+        QStringList expected {"New card", "Omega"};
+        if (kind == QLatin1String("folder"))
+            expected.prepend(QStringLiteral("Alpha"));
+        QCOMPARE(extraction.names(), expected);
     }
 
     void unknownPropertyIsAFailure()

@@ -347,6 +347,62 @@ private slots:
         QCOMPARE(summary(readAll(*openerFor(kind)(local(path)))), expected);
     }
 
+    // A card's rows need not lie together: the cards come in the order of
+    // their first rows, each whole, a list's rows left out.
+    void thunderbirdCardRowsApart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("abook.sqlite"));
+        Writer(path).run("PRAGMA journal_mode = WAL;"
+                         "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
+                         "CREATE TABLE lists (uid TEXT PRIMARY KEY, name TEXT, nickName TEXT, description TEXT);"
+                         "INSERT INTO lists VALUES ('list-1', 'A list', '', '');"
+                         "INSERT INTO properties VALUES ('b-1', 'DisplayName', 'Bee'), ('a-1', 'DisplayName', 'Ay'),"
+                         " ('list-1', 'DisplayName', 'A list'),"
+                         " ('b-1', '_vCard', 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Bee Card\r\nEND:VCARD\r\n'),"
+                         " (NULL, 'DisplayName', 'Nobody'), ('a-1', 'PrimaryEmail', 'ay@example.com')");
+        QCOMPARE(summary(readAll(*openThunderbirdBook(local(path)))), (QStringList {"b-1 Bee Card", "a-1 Ay"}));
+    }
+
+    // A book read without locks that changes while the walk shows it: the
+    // walk shows it as it was, whole, or a beginning of it and then a report
+    // naming the file; never contacts of both versions.
+    void bookChangedDuringTheWalk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("abook.sqlite"));
+        constexpr int kCards = 20000;
+        {
+            Writer writer(path);
+            writer.run("PRAGMA journal_mode = WAL; CREATE TABLE properties (card TEXT, name TEXT, value TEXT); BEGIN");
+            for (int i = 0; i < kCards; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                writer.run("INSERT INTO properties VALUES ('c" + n + "', '_vCard', 'BEGIN:VCARD\r\nFN:Old " + n
+                    + "\r\nEND:VCARD')");
+            }
+            writer.run("COMMIT");
+        }
+        auto book = openThunderbirdBook(local(path));
+        Contact contact;
+        QVERIFY(book->next(contact));
+        Writer writer(path);
+        writer.run("UPDATE properties SET value = replace(value, 'Old', 'New')");
+        int count = 1;
+        QString failure;
+        try {
+            while (book->next(contact)) {
+                QCOMPARE(contact.text(FullName), QStringLiteral("Old %1").arg(count));
+                ++count;
+            }
+        } catch (const AutomationError &error) {
+            failure = error.description();
+        }
+        if (failure.isEmpty())
+            QCOMPARE(count, kCards);
+        else
+            QVERIFY2(failure.contains(path) && !book->next(contact), qPrintable(failure));
+    }
+
     // The checks discovery uses to tell books by their content.
     void contentChecks_data()
     {
