@@ -1,0 +1,130 @@
+// Peak memory of one session as a user runs it: 100,000 generated contacts
+// read from one vCard file into the list, every row ticked, then the list saved as a text file,
+// as a comma-delimited file, as a workbook (with xdg-mime and xdg-open
+// stand-ins that do nothing) and copied to the real clipboard (Qt's, on the
+// offscreen platform unless QT_QPA_PLATFORM says otherwise). One run; the
+// figure is the process's VmHWM at the end. Run this benchmark in a process
+// of its own.
+#include "ContactGenerator.h"
+#include "ListedContacts.h"
+#include "PeakMemory.h"
+#include "ScriptedShell.h"
+#include "core/FieldCatalogue.h"
+#include "core/FormContext.h"
+#include "core/MousePointer.h"
+#include "core/ResultList.h"
+#include "export/Clipboard.h"
+#include "export/ExcelExport.h"
+#include "export/SaveComma.h"
+#include "export/SaveList.h"
+#include "outlook/Extraction.h"
+#include "platform/Automation.h"
+#include "platform/contacts/ContactStore.h"
+#include "platform/excel/ExcelApplication.h"
+#include "platform/qt/QtShell.h"
+#include "platform/qt/SaveFileSystem.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget> // QtShell keeps a QPointer<QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <string>
+
+using namespace quarrelby;
+using namespace quarrelby::test;
+
+namespace {
+
+constexpr int kContacts = 100000;
+
+// The high-water mark of resident memory, in megabytes.
+double vmHwmMB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    double kb = 0;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            status >> kb;
+            break;
+        }
+    }
+    return kb / 1024.0;
+}
+
+void script(const QString &path, const QByteArray &body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body + '\n') < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void BM_ExtractAndExportAll(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("contacts.vcf"));
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    const QString temp = dir.filePath(QStringLiteral("tmp"));
+    if (!bench::writeAddressBookFile(book, kContacts) || !QDir().mkpath(bin) || !QDir().mkpath(temp)) {
+        state.SkipWithError("could not generate the address book");
+        return;
+    }
+    script(bin + QLatin1String("/xdg-mime"), "echo libreoffice-calc.desktop");
+    script(bin + QLatin1String("/xdg-open"), "exit 0");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    qputenv("QUARRELBY_CONTACTS", QFile::encodeName(book));
+    state.counters["start_MB"] = vmHwmMB();
+
+    ScriptedShell shell;
+    QtShell clipboard;
+    AutomationFactory automation;
+    registerContactStore(automation);
+    automation.registerClass(
+        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(shell); });
+    automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(shell); });
+    ResultList list;
+    for (const ContactField &f : fieldCatalogue())
+        list.addColumn(QLatin1String(f.caption));
+    MousePointer pointer;
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
+    CopyOutcome copied = CopyOutcome::NoRows;
+    for (auto _ : state) {
+        GetAllContactsOutlook(form);
+        state.counters["listed_MB"] = vmHwmMB();
+        for (int r = 1; r <= list.itemCount(); ++r)
+            list.setChecked(r, true);
+        SaveListAsText(shell, automation, list, dir.filePath(QStringLiteral("contacts.txt")));
+        state.counters["text_MB"] = vmHwmMB();
+        SaveListAsCommaDelimited(shell, automation, list, dir.filePath(QStringLiteral("contacts.csv")));
+        state.counters["comma_MB"] = vmHwmMB();
+        PushButton1_Click(form);
+        state.counters["workbook_MB"] = vmHwmMB();
+        copied = CopyListToClipboard(clipboard, list);
+    }
+    if (list.itemCount() != kContacts || !shell.messages.isEmpty() || copied != CopyOutcome::Copied)
+        state.SkipWithError("the session did not list and export every contact cleanly");
+    state.counters["peak_MB"] = vmHwmMB();
+}
+
+BENCHMARK(BM_ExtractAndExportAll)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
