@@ -22,7 +22,7 @@
 #include "platform/contacts/ContactStore.h"
 #include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -95,13 +95,12 @@ void BM_ExtractAndExportAll(benchmark::State &state)
     QtShell clipboard;
     AutomationFactory automation;
     registerContactStore(automation);
-    automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(shell); });
     automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(shell); });
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
+    SaveFileWriter files(shell);
     FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
@@ -111,11 +110,11 @@ void BM_ExtractAndExportAll(benchmark::State &state)
         for (int r = 1; r <= list.itemCount(); ++r)
             list.setChecked(r, true);
         restartPeak();
-        SaveListAsText(shell, automation, list, dir.filePath(QStringLiteral("contacts.txt")));
+        SaveListAsText(shell, files, list, dir.filePath(QStringLiteral("contacts.txt")));
         state.counters["text_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
-        SaveListAsCommaDelimited(shell, automation, list, dir.filePath(QStringLiteral("contacts.csv")));
+        SaveListAsCommaDelimited(shell, files, list, dir.filePath(QStringLiteral("contacts.csv")));
         state.counters["comma_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
