@@ -1,10 +1,9 @@
 #include "core/TableEncoders.h"
 
 #include "core/ResultList.h"
+#include "format/Utf8.h"
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
-
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstring>
@@ -25,9 +24,6 @@ class Utf8Buffer {
 public:
     Utf8Buffer(const ByteSink *sink, qsizetype capacity)
         : m_sink(sink)
-        // Stateless: a lone surrogate at the end of one cell must not pair
-        // up with the start of the next.
-        , m_encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
     {
         m_bytes.resize(std::max(capacity, qsizetype(64)));
     }
@@ -44,7 +40,7 @@ public:
             seen |= in[i];
             out[i] = static_cast<char>(in[i]);
         }
-        m_used = seen < 0x80 ? m_used + n : m_encoder.appendToBuffer(out, text) - m_bytes.data();
+        m_used = seen < 0x80 ? m_used + n : encodeUtf8(out, text) - m_bytes.data();
     }
 
     void append(char ascii)
@@ -109,7 +105,6 @@ private:
     }
 
     const ByteSink *m_sink;
-    QStringEncoder m_encoder;
     QByteArray m_bytes;
     qsizetype m_used = 0;
 };
