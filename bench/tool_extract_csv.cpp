@@ -18,7 +18,7 @@
 #include "outlook/Extraction.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,8 +46,6 @@ int main(int argc, char *argv[])
     test::ScriptedShell shell;
     AutomationFactory automation;
     registerContactStore(automation);
-    automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&] { return std::make_unique<SaveFileSystemObject>(shell); });
     MousePointer pointer;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
@@ -57,7 +55,8 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     GetAllContactsOutlook(form);
-    SaveListAsCommaDelimited(shell, automation, list, args.at(1));
+    SaveFileWriter files(shell);
+    SaveListAsCommaDelimited(shell, files, list, args.at(1));
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
 
     if (!shell.messages.isEmpty()) {

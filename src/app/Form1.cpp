@@ -59,8 +59,9 @@ QRect Form1::twipsRect(int left, int top, int width, int height)
 Form1::Form1(Shell &shell, AutomationFactory &automation, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)
+    , m_files(shell)
     , m_context {shell, automation, m_list, m_pointer,
-          [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }}
+          [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }, &m_files}
 {
     buildControls();
     wireActions();

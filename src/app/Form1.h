@@ -4,6 +4,7 @@
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QCursor>
 #include <QWidget>
@@ -68,6 +69,7 @@ private:
     Shell &m_shell;
     ResultList m_list;
     MousePointer m_pointer;
+    SaveFileWriter m_files; // the product's; the file exports' tests bring their own
     FormContext m_context;
     std::array<QCheckBox *, kFieldCount> m_chkData {};
     QGroupBox *m_frame1 = nullptr;

@@ -5,8 +5,8 @@ namespace quarrelby {
 class AutomationFactory;
 class Shell;
 
-// Registers the product's stand-ins for "Outlook.Application",
-// "Excel.Application" and "Scripting.FileSystemObject".
+// Registers the product's stand-ins for "Outlook.Application" and
+// "Excel.Application".
 void registerPlatformClasses(AutomationFactory &automation, Shell &shell);
 
 } // namespace quarrelby

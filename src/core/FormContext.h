@@ -8,6 +8,7 @@ class AutomationFactory;
 class MousePointer;
 class ResultList;
 class Shell;
+class TextFileWriter;
 
 // What the actions behind the window's buttons use of the window and the
 // platform. Form1 hands its own; tests build one from stand-ins.
@@ -18,6 +19,8 @@ struct FormContext {
     MousePointer &pointer; // Form1.MousePointer
     // chkData(n).Value: 1 ticked, 0 not.
     std::function<int(int n)> chkData;
+    // Where the two file exports write; only they need one.
+    TextFileWriter *files = nullptr;
 };
 
 } // namespace quarrelby

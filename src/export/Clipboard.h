@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QString>
-
-#include <vector>
+#include <QByteArray>
 
 namespace quarrelby {
 
 class ResultList;
 class ClipboardService;
-class EventLoopService;
 class Shell;
 struct FormContext;
 
@@ -27,12 +24,7 @@ CopyOutcome CopyListToClipboard(Shell &shell, const ResultList &list);
 
 // Each never throws and gives up after 1000 refused attempts.
 void ClearClipboardWithRetry(ClipboardService &shell);
-[[nodiscard]] bool SetClipboardTextWithRetry(ClipboardService &shell, const QString &text, int format);
-
-// One line per ticked row, cells padded to widths and TAB-separated, the last
-// cell bare and the line's trailing spaces removed, each line ended by CR LF.
-// Yields to the shell as it goes.
-[[nodiscard]] QString clipboardText(const ResultList &list, const std::vector<int> &widths, EventLoopService &shell);
+[[nodiscard]] bool SetClipboardTextWithRetry(ClipboardService &shell, const QByteArray &utf8, int format);
 
 inline constexpr char kCopiedMessage[] = "Results have been copied to the clipboard.\r\r"
                                          "Click a text area where you normally type and press Ctrl+V to paste the "

@@ -3,38 +3,15 @@
 #include "core/ErrorTrap.h"
 #include "core/FormContext.h"
 #include "core/ResultList.h"
-#include "export/ColumnWidths.h"
-#include "export/EncodedLines.h"
-#include "platform/Automation.h"
-#include "platform/FileSystemObject.h"
+#include "platform/AutomationError.h"
 #include "platform/Shell.h"
+#include "platform/TextFileWriter.h"
 
 namespace quarrelby {
 
 namespace {
 
 constexpr quint32 kSaveFlags = 0x280201;
-
-// The widths were measured before the first yield; a list that grew columns
-// since then has no width for them.
-[[noreturn]] void subscriptOutOfRange()
-{
-    throw AutomationError(QStringLiteral("Subscript out of range"));
-}
-
-inline int widthOf(const std::vector<int> &widths, int k)
-{
-    if (k < 1 || static_cast<size_t>(k) > widths.size()) [[unlikely]]
-        subscriptOutOfRange();
-    return widths[static_cast<size_t>(k - 1)];
-}
-
-void appendPadded(EncodedLines &lines, QStringView text, int width)
-{
-    lines.append(text);
-    lines.appendSpaces(width - text.size());
-    lines.append('\t');
-}
 
 } // namespace
 
@@ -56,46 +33,29 @@ QString askForTextFileName(DialogService &shell, ErrorTrap &trap)
     return path;
 }
 
-void writeTextLines(const ResultList &list, const std::vector<int> &widths, TextStream &stream, EventLoopService &shell)
+void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision, const QString &path,
+    const std::function<void(const ByteSink &sink)> &encode)
 {
-    EncodedLines lines(stream);
-    const int headers = list.headerCount();
-    for (int k = 1; k <= headers; ++k) {
-        shell.yield();
-        appendPadded(lines, list.columnText(k), widthOf(widths, k));
-    }
-    lines.endLine();
-
-    const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
-        shell.yield();
-        if (!list.checked(r))
-            continue;
-        const int columns = list.headerCount();
-        for (int k = 1; k <= columns; ++k) {
-            shell.yield();
-            appendPadded(lines, list.cellView(r, k), widthOf(widths, k));
-        }
-        lines.endLine();
-    }
-    lines.flush();
-}
-
-void requireSameRows(const ResultList &list, quint64 revision)
-{
+    auto file = files.create(path);
+    encode([&file](QByteArrayView bytes) { file->write(bytes); });
     if (list.rowsRevision() != revision)
         throw AutomationError(QStringLiteral("The list changed while it was being saved; the file was not saved."));
+    file->commit();
 }
 
-void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path)
+void SaveListAsText(Shell &shell, TextFileWriter &files, const ResultList &list, const QString &path)
 {
     const quint64 revision = list.rowsRevision();
     const std::vector<int> widths = measureColumnWidths(list, shell, CountHeaders::Yes);
-    auto files = automation.create<FileSystemObject>(QStringLiteral("Scripting.FileSystemObject"));
-    auto stream = files->CreateTextFile(path, true);
-    writeTextLines(list, widths, *stream, shell);
-    requireSameRows(list, revision);
-    stream->Close();
+    saveEncoded(
+        files, list, revision, path, [&](const ByteSink &sink) { encodeAlignedText(list, widths, shell, sink); });
+}
+
+TextFileWriter &fileWriter(const FormContext &form)
+{
+    if (!form.files)
+        throw AutomationError(QStringLiteral("No file can be written here."));
+    return *form.files;
 }
 
 void PushButton6_Click(FormContext &form)
@@ -111,7 +71,7 @@ void PushButton6_Click(FormContext &form)
         trap(124, [&] { answer = MessageAnswer::Yes; });
     if (trap.test(126, [&] { return answer != MessageAnswer::Yes; }))
         return;
-    trap(128, [&] { SaveListAsText(form.shell, form.automation, form.list, path); });
+    trap(128, [&] { SaveListAsText(form.shell, fileWriter(form), form.list, path); });
 }
 
 } // namespace quarrelby

@@ -1,18 +1,19 @@
 #pragma once
 
+#include "core/TableEncoders.h"
+
 #include <QString>
 
-#include <vector>
+#include <functional>
 
 namespace quarrelby {
 
-class AutomationFactory;
 class ErrorTrap;
 class ResultList;
 class DialogService;
 class EventLoopService;
 class Shell;
-class TextStream;
+class TextFileWriter;
 struct FormContext;
 
 // "Save Results As Text File".
@@ -22,21 +23,22 @@ void PushButton6_Click(FormContext &form);
 // widest text, header or cell of any row (ticked or not), each cell followed
 // by a TAB; the header line, then one line per ticked row. Replaces an
 // existing file without asking. Failures pass to the caller.
-void SaveListAsText(Shell &shell, AutomationFactory &automation, const ResultList &list, const QString &path);
-
-// The header line and the ticked rows, padded to widths.
-void writeTextLines(
-    const ResultList &list, const std::vector<int> &widths, TextStream &stream, EventLoopService &shell);
+void SaveListAsText(Shell &shell, TextFileWriter &files, const ResultList &list, const QString &path);
 
 // The save dialog as both file exports set it up, each setting under its own
 // line of the caller's trap. Empty when the user cancelled.
 [[nodiscard]] QString askForTextFileName(DialogService &shell, ErrorTrap &trap);
 
+// The context's file writer; throws AutomationError when it has none.
+[[nodiscard]] TextFileWriter &fileWriter(const FormContext &form);
+
 [[nodiscard]] QString overwriteQuestion(const QString &path);
 
-// Throws AutomationError when rows were removed or replaced since the list
-// had the given revision: the file would hold a mix of two lists, or only
-// some of the rows the user ticked, so it must not replace the user's file.
-void requireSameRows(const ResultList &list, quint64 revision);
+// Writes the bytes encode hands to its sink into a new file at path, and
+// puts it in place only when the list still has the rows it had at the given
+// revision (throws AutomationError otherwise): a file holding a mix of two lists, or only some of the rows the
+// user ticked, must not replace the user's file.
+void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision, const QString &path,
+    const std::function<void(const ByteSink &sink)> &encode);
 
 } // namespace quarrelby

@@ -1,5 +1,7 @@
 #include "format/Contact.h"
 
+#include "format/Utf8.h"
+
 #include <QHash>
 
 #include <cstring>
@@ -15,21 +17,6 @@ const char *const kPropertyNames[kContactPropertyCount] = {"FullName", "Birthday
     "Home2TelephoneNumber", "HomeFaxNumber", "ISDNNumber", "MobileTelephoneNumber", "OtherTelephoneNumber",
     "OtherFaxNumber", "PagerNumber", "PrimaryTelephoneNumber", "RadioTelephoneNumber", "TelexNumber", "BusinessAddress",
     "HomeAddress", "OtherAddress", "Body"};
-
-bool isAscii(std::string_view text)
-{
-    // Eight bytes at a time: nearly every value of an address book is ASCII.
-    size_t i = 0;
-    quint64 high = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        quint64 word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        high |= word;
-    }
-    for (; i < text.size(); ++i)
-        high |= static_cast<unsigned char>(text[i]);
-    return (high & 0x8080808080808080ULL) == 0;
-}
 
 } // namespace
 

@@ -11,7 +11,7 @@
 namespace quarrelby {
 
 // Base of every object made by programmatic identifier ("Outlook.Application",
-// "Excel.Application", "Scripting.FileSystemObject").
+// "Excel.Application").
 class AutomationObject {
 public:
     virtual ~AutomationObject() = default;

@@ -8,7 +8,7 @@
 #include "app/Startup.h"
 #include "core/MousePointer.h"
 #include "platform/qt/QtShell.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -66,17 +66,17 @@ int closeDuringExport(int argc, char **argv)
         QFile marker(folder + QStringLiteral("/hook-ran"));
         marker.open(QIODevice::WriteOnly);
     });
-    SaveFileSystemObject files(shell);
+    SaveFileWriter files(shell);
     QTimer::singleShot(0, &form, [&] {
-        auto stream = files.CreateTextFile(folder + QStringLiteral("/save/contacts.txt"), true);
+        auto file = files.create(folder + QStringLiteral("/save/contacts.txt"));
         QTimer::singleShot(50, &form, [&] { form.close(); });
         QElapsedTimer running;
         running.start();
         while (running.elapsed() < 10000) {
-            stream->WriteLine(QStringLiteral("Ann\tBob\t"));
+            file->write("Ann\tBob\t\r\n");
             shell.yield();
         }
-        stream->Close();
+        file->commit();
         QFile marker(folder + QStringLiteral("/export-finished"));
         marker.open(QIODevice::WriteOnly);
     });
@@ -793,8 +793,6 @@ void TestForm1::extractionDuringASave()
     QFETCH(bool, commaDelimited);
     QFETCH(int, atYield);
     test::TestWindow t;
-    t.automation.registerClass(
-        QStringLiteral("Scripting.FileSystemObject"), [&t] { return std::make_unique<SaveFileSystemObject>(t.shell); });
     t.outlook.items = {test::fullContact(1), test::fullContact(2), test::fullContact(3)};
     Form1 &form = t.show();
     QTest::mouseClick(form.PushButton2, Qt::LeftButton);

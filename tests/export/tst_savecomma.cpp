@@ -3,8 +3,9 @@
 #include "Golden.h"
 #include "ScriptedShell.h"
 
+#include "core/TableEncoders.h"
 #include "export/SaveComma.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>

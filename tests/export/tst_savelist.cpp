@@ -4,7 +4,7 @@
 #include "ScriptedShell.h"
 
 #include "export/SaveList.h"
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QDir>
 #include <QStringEncoder>

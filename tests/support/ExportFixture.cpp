@@ -2,7 +2,6 @@
 
 #include "FailDevice.h"
 #include "app/PlatformClasses.h"
-#include "platform/qt/SaveFileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,25 +87,26 @@ ExportHarness::ExportHarness()
 {
     shell.realFileSystem = true;
     registerPlatformClasses(automation, shell);
+    useFileWriter({});
     QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
         pointerHistory.append({value, shell.messages.size()});
     });
 }
 
+void ExportHarness::useFileWriter(SaveFileWriter::DeviceFilter filter)
+{
+    files = std::make_unique<SaveFileWriter>(shell, std::move(filter));
+    form.files = files.get();
+}
+
 QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path)
 {
     if (how == QLatin1String("device")) {
-        h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h, limit] {
-            return std::make_unique<SaveFileSystemObject>(
-                h.shell, [limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
-        });
+        h.useFileWriter([limit](QIODevice &file) { return std::make_unique<FailDevice>(file, limit); });
         return path;
     }
     if (how == QLatin1String("full")) {
-        h.automation.registerClass(QStringLiteral("Scripting.FileSystemObject"), [&h] {
-            return std::make_unique<SaveFileSystemObject>(
-                h.shell, [](QIODevice &) { return std::make_unique<FullDevice>(); });
-        });
+        h.useFileWriter([](QIODevice &) { return std::make_unique<FullDevice>(); });
         return path;
     }
     if (how == QLatin1String("clear")) {

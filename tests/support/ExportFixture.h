@@ -5,6 +5,7 @@
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/Automation.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,12 +35,18 @@ void writeFile(const QString &path, const QByteArray &bytes);
 [[nodiscard]] QStringList folderEntries(const QString &folder);
 
 // The window's side of an export: a scripted shell that asks the real file
-// system, the product's automation classes, an empty list and the pointer.
+// system, the product's automation classes and file writer, an empty list
+// and the pointer.
 struct ExportHarness {
     ExportHarness();
 
+    // Makes the form's file writer one that puts filter between it and the
+    // file (none: the product's).
+    void useFileWriter(SaveFileWriter::DeviceFilter filter);
+
     ScriptedShell shell;
     AutomationFactory automation;
+    std::unique_ptr<SaveFileWriter> files;
     ResultList list;
     MousePointer pointer;
     FormContext form;

@@ -31,12 +31,12 @@ bool ScriptedShell::clipboardClear()
     return true;
 }
 
-bool ScriptedShell::clipboardSetText(const QString &text, int format)
+bool ScriptedShell::clipboardSetText(const QByteArray &utf8, int format)
 {
     Q_UNUSED(format)
     if (!clipboardAccepts(++setTextAttempts))
         return false;
-    clipboardText = text;
+    clipboardText = QString::fromUtf8(utf8);
     clipboardSet = true;
     return true;
 }

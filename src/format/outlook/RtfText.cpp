@@ -1,5 +1,7 @@
 #include "format/outlook/RtfText.h"
 
+#include "format/Utf8.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -13,25 +15,6 @@ namespace quarrelby::outlook {
 namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
-
-void appendCodepoint(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Destinations whose content is not text the reader sees.
 bool isSkippedDestination(std::string_view word)
@@ -269,7 +252,7 @@ void RtfReader::codepoint(char32_t c)
     if (c == '\n')
         m_out += "\r\n";
     else
-        appendCodepoint(m_out, c);
+        appendUtf8(m_out, QChar::fromUcs4(c));
 }
 
 void RtfReader::flushBytes()
@@ -298,7 +281,7 @@ void RtfReader::flushBytes()
         m_out.append(buffer, static_cast<size_t>(out - buffer));
         if (result == static_cast<size_t>(-1) && out == buffer) {
             // A byte the code page has no character for (or no converter).
-            appendCodepoint(m_out, 0xFFFD);
+            appendUtf8(m_out, QChar::fromUcs4(0xFFFD));
             ++in;
             --inLeft;
             if (m_converter != kNoConverter)

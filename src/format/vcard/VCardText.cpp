@@ -1,6 +1,9 @@
 #include "format/vcard/VCardText.h"
 
+#include "format/Utf8.h"
+
 #include <QByteArrayView>
+#include <QString>
 
 #include <array>
 #include <cerrno>
@@ -34,15 +37,6 @@ constexpr std::array<unsigned char, 256> kByteClass = [] {
     table['\\'] = table['\r'] = table['\n'] = kSpecial;
     return table;
 }();
-
-bool isAscii(std::string_view bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
 
 std::string_view unquoted(std::string_view value)
 {
@@ -121,15 +115,7 @@ void TextDecoder::toUtf8(std::string_view bytes, std::string_view charset, std::
         return;
     // Latin-1, which any byte is.
     out.clear();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out.push_back(c);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-        }
-    }
+    appendUtf8(out, QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 void decodeQuotedPrintable(std::string_view in, std::string &out)

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QScreen>
 #include <QThread>
@@ -166,16 +167,22 @@ bool QtShell::clipboardClear()
     return true;
 }
 
-bool QtShell::clipboardSetText(const QString &text, int format)
+bool QtShell::clipboardSetText(const QByteArray &utf8, int format)
 {
     Q_UNUSED(format) // plain text is the only format the program uses
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return false;
-    clipboard->setText(text, QClipboard::Clipboard);
+    // Plain text in Qt is UTF-8: the clipboard hands these bytes out as
+    // they are (UTF8_STRING on X11) and makes UTF-16 only for a reader
+    // that asks for a QString.
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("text/plain"), utf8);
+    clipboard->setMimeData(data, QClipboard::Clipboard);
     // A clipboard that did not take the text (no clipboard on this platform,
     // or another owner) reads back something else.
-    return clipboard->text(QClipboard::Clipboard) == text;
+    const QMimeData *now = clipboard->mimeData(QClipboard::Clipboard);
+    return now && now->data(QStringLiteral("text/plain")) == utf8;
 }
 
 void QtShell::yield()

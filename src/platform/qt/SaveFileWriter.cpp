@@ -1,4 +1,4 @@
-#include "platform/qt/SaveFileSystem.h"
+#include "platform/qt/SaveFileWriter.h"
 
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
@@ -46,20 +46,22 @@ QString createFailure(const QString &path, const QSaveFile &file)
     return file.errorString();
 }
 
-// A file being saved. Until Close commits it, the bytes live in a temporary
-// file that QSaveFile removes when it is destroyed; the end hook does the
-// same if the program ends at once in the middle of a save, when no
-// destructor runs.
+// A file being saved. Until the commit, the bytes live in a temporary file
+// that QSaveFile removes when it is destroyed; the end hook does the same if
+// the program ends at once in the middle of a save, when no destructor runs.
 //
 // In a folder where no new file may be made, a file that may be written is
 // written in place instead. Its old content is kept in memory and put back
 // when the save fails or is abandoned (the end hook included); only if that
-// too fails, or the process is killed, is the file left with the lines
+// too fails, or the process is killed, is the file left with the bytes
 // written so far.
-class SaveFileStream : public TextStream {
+//
+// A short or failed write throws, and so does every later call: the caller
+// must not mistake a torn file for a saved one.
+class SaveFile : public TextFile {
 public:
-    SaveFileStream(SystemService &shell, const QString &path, const SaveFileSystemObject::DeviceFilter &filter)
-        : m_shell(shell)
+    SaveFile(SystemService &system, const QString &path, const SaveFileWriter::DeviceFilter &filter)
+        : m_system(system)
         , m_path(QDir::toNativeSeparators(path))
         , m_file(path)
     {
@@ -67,39 +69,37 @@ public:
             throw AutomationError(QStringLiteral("Cannot create %1: %2").arg(m_path, createFailure(path, m_file)));
         if (filter)
             m_filter = filter(m_file);
-        m_lines = std::make_unique<DeviceTextStream>(m_filter ? *m_filter : static_cast<QIODevice &>(m_file), m_path);
-        m_endHook = m_shell.addEndHook([this] { discard(); });
+        m_device = m_filter ? m_filter.get() : static_cast<QIODevice *>(&m_file);
+        m_endHook = m_system.addEndHook([this] { discard(); });
     }
 
-    ~SaveFileStream() override
+    ~SaveFile() override
     {
-        m_shell.removeEndHook(m_endHook);
+        m_system.removeEndHook(m_endHook);
         discard();
     }
 
-    SaveFileStream(const SaveFileStream &) = delete;
-    SaveFileStream &operator=(const SaveFileStream &) = delete;
+    SaveFile(const SaveFile &) = delete;
+    SaveFile &operator=(const SaveFile &) = delete;
 
-    void WriteLine(const QString &line) override
+    void write(QByteArrayView bytes) override
     {
         requireOpen();
-        m_lines->WriteLine(line);
+        if (m_failed)
+            fail(0);
+        errno = 0;
+        if (m_device->write(bytes.data(), bytes.size()) != bytes.size())
+            fail(errno);
         startWriteback();
     }
 
-    void WriteBlock(QByteArrayView utf8) override
-    {
-        requireOpen();
-        m_lines->WriteBlock(utf8);
-        startWriteback();
-    }
-
-    void Close() override
+    void commit() override
     {
         if (m_closed)
             return;
         m_closed = true;
-        m_lines->Close();
+        if (m_failed)
+            fail(0);
         if (m_filter)
             m_filter->close();
         if (!m_file.commit()) {
@@ -112,14 +112,30 @@ public:
 private:
     void requireOpen() const
     {
-        // Closed, or discarded by the end hook.
+        // Committed, or discarded by the end hook.
         if (m_closed || !m_file.isOpen())
             throw AutomationError(QStringLiteral("Bad file mode"));
     }
 
+    // systemError: errno after the failed write, or 0.
+    [[noreturn]] void fail(int systemError)
+    {
+        if (!m_failed) {
+            m_failed = true;
+            m_reason = m_device->errorString();
+            // A file device that fails while it empties its buffer gives no
+            // reason of its own (QSaveFile says "Unknown error"); the
+            // system's is the one the user needs, such as a full disk.
+            if (m_reason.isEmpty() || m_reason == QLatin1String("Unknown error"))
+                m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
+                                            : QStringLiteral("Device I/O error");
+        }
+        throw AutomationError(QStringLiteral("Cannot write %1: %2").arg(m_path, m_reason));
+    }
+
     // Sets the disk writing what has been handed over so far, without
     // waiting for it, once enough has gathered: the disk then works while
-    // the next lines are made, and the commit waits only for the last few.
+    // the next bytes are made, and the commit waits only for the last few.
     // Only a hint; the commit still makes sure every byte is on the disk.
     void startWriteback()
     {
@@ -165,88 +181,33 @@ private:
             file.write(m_oldContent);
     }
 
-    SystemService &m_shell;
+    SystemService &m_system;
     QString m_path;
     QSaveFile m_file;
     std::unique_ptr<QIODevice> m_filter;
-    std::unique_ptr<DeviceTextStream> m_lines;
+    QIODevice *m_device = nullptr; // the filter, or the file
     QByteArray m_oldContent; // written in place: what to put back
+    QString m_reason; // why the first write failed
     qint64 m_writebackStart = 0; // where the bytes not yet sent to the disk begin
     int m_endHook = 0;
     bool m_closed = false;
+    bool m_failed = false;
     bool m_inPlace = false;
 };
 
 } // namespace
 
-DeviceTextStream::DeviceTextStream(QIODevice &device, QString name)
-    : m_device(device)
-    , m_name(std::move(name))
-    // Stateless: a lone surrogate at the end of one line must not pair up
-    // with the start of the next.
-    , m_encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
-{
-}
-
-void DeviceTextStream::fail(int systemError)
-{
-    if (!m_failed) {
-        m_failed = true;
-        m_reason = m_device.errorString();
-        // A file device that fails while it empties its buffer gives no
-        // reason of its own (QSaveFile says "Unknown error"); the system's
-        // is the one the user needs, such as a full disk.
-        if (m_reason.isEmpty() || m_reason == QLatin1String("Unknown error"))
-            m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                                        : QStringLiteral("Device I/O error");
-    }
-    throw AutomationError(QStringLiteral("Cannot write %1: %2").arg(m_name, m_reason));
-}
-
-void DeviceTextStream::WriteLine(const QString &line)
-{
-    if (m_failed)
-        fail(0);
-    const qsizetype needed = m_encoder.requiredSpace(line.size()) + 2;
-    if (m_buffer.size() < needed)
-        m_buffer.resize(needed);
-    char *end = m_encoder.appendToBuffer(m_buffer.data(), line);
-    *end++ = '\r';
-    *end++ = '\n';
-    const qint64 size = end - m_buffer.constData();
-    errno = 0;
-    if (m_device.write(m_buffer.constData(), size) != size)
-        fail(errno);
-}
-
-void DeviceTextStream::WriteBlock(QByteArrayView utf8)
-{
-    if (m_failed)
-        fail(0);
-    errno = 0;
-    if (m_device.write(utf8.data(), utf8.size()) != utf8.size())
-        fail(errno);
-}
-
-void DeviceTextStream::Close()
-{
-    if (m_failed)
-        fail(0);
-}
-
-SaveFileSystemObject::SaveFileSystemObject(SystemService &shell, DeviceFilter filter)
-    : m_shell(shell)
+SaveFileWriter::SaveFileWriter(SystemService &system, DeviceFilter filter)
+    : m_system(system)
     , m_filter(std::move(filter))
 {
 }
 
-std::unique_ptr<TextStream> SaveFileSystemObject::CreateTextFile(const QString &path, bool overwrite)
+std::unique_ptr<TextFile> SaveFileWriter::create(const QString &path)
 {
     if (path.isEmpty())
         throw AutomationError(QStringLiteral("Bad file name or number"));
-    if (!overwrite && QFileInfo::exists(path))
-        throw AutomationError(QStringLiteral("File already exists"));
-    return std::make_unique<SaveFileStream>(m_shell, path, m_filter);
+    return std::make_unique<SaveFile>(m_system, path, m_filter);
 }
 
 } // namespace quarrelby

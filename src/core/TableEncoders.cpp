@@ -1,0 +1,286 @@
+#include "core/TableEncoders.h"
+
+#include "core/ResultList.h"
+#include "format/Utf8.h"
+#include "platform/AutomationError.h"
+#include "platform/Shell.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace quarrelby {
+
+namespace {
+
+// Large enough that writing costs little per byte, small enough to stay in
+// the processor's cache between being filled and being written.
+constexpr qsizetype kBlockSize = qsizetype(256) * 1024;
+
+// Text encoded as UTF-8 straight into one buffer: with a sink, handed over
+// in blocks; without, kept whole. A list would otherwise spend most of an
+// export building and converting one line at a time.
+class Utf8Buffer {
+public:
+    Utf8Buffer(const ByteSink *sink, qsizetype capacity)
+        : m_sink(sink)
+    {
+        m_bytes.resize(std::max(capacity, qsizetype(64)));
+    }
+
+    void append(QStringView text)
+    {
+        const qsizetype n = text.size();
+        char *out = room(3 * n); // no UTF-16 unit takes more than three bytes
+        const char16_t *in = text.utf16();
+        // Mostly ASCII: copy every unit narrowed and look afterwards whether
+        // any was not ASCII; only then does the encoder do the work.
+        char16_t seen = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            seen |= in[i];
+            out[i] = static_cast<char>(in[i]);
+        }
+        m_used = seen < 0x80 ? m_used + n : encodeUtf8(out, text) - m_bytes.data();
+    }
+
+    void append(char ascii)
+    {
+        *room(1) = ascii;
+        ++m_used;
+    }
+
+    void appendSpaces(qsizetype count)
+    {
+        if (count <= 0)
+            return;
+        std::memset(room(count), ' ', static_cast<size_t>(count));
+        m_used += count;
+    }
+
+    void endLine()
+    {
+        append('\r');
+        append('\n');
+    }
+
+    // Removes the spaces at the end; a space is one byte in UTF-8 and no
+    // byte of a longer character.
+    void chopSpaces()
+    {
+        while (m_used > 0 && m_bytes[m_used - 1] == ' ')
+            --m_used;
+    }
+
+    // Hands everything appended so far to the sink.
+    void flush()
+    {
+        if (m_used == 0 || !m_sink)
+            return;
+        const qsizetype size = m_used;
+        m_used = 0;
+        (*m_sink)(QByteArrayView(m_bytes.constData(), size));
+    }
+
+    QByteArray take()
+    {
+        m_bytes.truncate(m_used);
+        m_bytes.squeeze();
+        return std::move(m_bytes);
+    }
+
+private:
+    // Where the next bytes go, with room for at least count of them.
+    char *room(qsizetype count)
+    {
+        if (m_bytes.size() - m_used < count)
+            makeRoom(count);
+        return m_bytes.data() + m_used;
+    }
+
+    void makeRoom(qsizetype count)
+    {
+        flush();
+        if (m_bytes.size() - m_used < count)
+            m_bytes.resize(std::max(m_used + count, 2 * m_bytes.size())); // new bytes stay unset
+    }
+
+    const ByteSink *m_sink;
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
+// The widths were measured before the first yield; a list that grew columns
+// since then has no width for them.
+inline int widthOf(const std::vector<int> &widths, int k)
+{
+    if (k < 1 || static_cast<size_t>(k) > widths.size()) [[unlikely]]
+        throw AutomationError(QStringLiteral("Subscript out of range"));
+    return widths[static_cast<size_t>(k - 1)];
+}
+
+void appendPadded(Utf8Buffer &out, QStringView text, int width)
+{
+    out.append(text);
+    out.appendSpaces(width - text.size());
+    out.append('\t');
+}
+
+bool needsQuotes(QStringView value)
+{
+    for (const char16_t u : std::u16string_view(value.utf16(), static_cast<size_t>(value.size()))) {
+        // All four lie at or below ','; most characters of a value do not.
+        if (u <= u',' && (u == u',' || u == u'"' || u == u'\r' || u == u'\n'))
+            return true;
+    }
+    return false;
+}
+
+// Out: Utf8Buffer, or anything else with the same two appends.
+template <typename Out> void appendField(Out &out, QStringView value)
+{
+    if (!needsQuotes(value)) {
+        out.append(value);
+        return;
+    }
+    out.append('"');
+    QStringView rest(value);
+    for (qsizetype quote = rest.indexOf(u'"'); quote >= 0; quote = rest.indexOf(u'"')) {
+        out.append(rest.first(quote + 1));
+        out.append('"');
+        rest = rest.sliced(quote + 1);
+    }
+    out.append(rest);
+    out.append('"');
+}
+
+struct StringOut {
+    QString &text;
+    void append(QStringView part) { text += part; }
+    void append(char ascii) { text += QLatin1Char(ascii); }
+};
+
+} // namespace
+
+std::vector<int> measureColumnWidths(const ResultList &list, EventLoopService &loop, CountHeaders headers)
+{
+    const int columns = list.headerCount();
+    std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
+    if (headers == CountHeaders::Yes) {
+        for (int k = 1; k <= columns; ++k)
+            widths[static_cast<size_t>(k - 1)] = static_cast<int>(list.columnText(k).size());
+    }
+    // Row by row rather than column by column: the same widths and the same
+    // yields, but a large list is read in the order it lies in memory.
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        for (int k = 1; k <= columns; ++k) {
+            loop.yield();
+            int &width = widths[static_cast<size_t>(k - 1)];
+            width = std::max(width, static_cast<int>(list.cellView(r, k).size()));
+        }
+    }
+    return widths;
+}
+
+void encodeAlignedText(
+    const ResultList &list, const std::vector<int> &widths, EventLoopService &loop, const ByteSink &sink)
+{
+    Utf8Buffer out(&sink, kBlockSize);
+    const int headers = list.headerCount();
+    for (int k = 1; k <= headers; ++k) {
+        loop.yield();
+        appendPadded(out, list.columnText(k), widthOf(widths, k));
+    }
+    out.endLine();
+
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        loop.yield();
+        if (!list.checked(r))
+            continue;
+        const int columns = list.headerCount();
+        for (int k = 1; k <= columns; ++k) {
+            loop.yield();
+            appendPadded(out, list.cellView(r, k), widthOf(widths, k));
+        }
+        out.endLine();
+    }
+    out.flush();
+}
+
+QString commaField(const QString &value)
+{
+    QString field;
+    StringOut out {field};
+    appendField(out, value);
+    return field;
+}
+
+void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink)
+{
+    Utf8Buffer out(&sink, kBlockSize);
+    const int headers = list.headerCount();
+    if (headers > 1) {
+        for (int k = 1; k <= headers; ++k) {
+            appendField(out, list.columnText(k));
+            out.append(',');
+        }
+        out.endLine();
+    }
+
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        loop.yield();
+        const int columns = list.headerCount();
+        for (int k = 1; k <= columns; ++k) {
+            appendField(out, list.cellView(r, k));
+            if (k != list.headerCount())
+                out.append(',');
+        }
+        // With one column there is no header, and every line but the last
+        // carries a separator.
+        if (list.headerCount() <= 1 && r != rows)
+            out.append(',');
+        out.endLine();
+    }
+    out.flush();
+}
+
+QByteArray clipboardText(const ResultList &list, const std::vector<int> &widths, EventLoopService &loop)
+{
+    const int rows = list.itemCount();
+    // One allocation for the whole text instead of a doubling buffer: the
+    // text of a large list is of the order of the list itself, and mostly
+    // ASCII, one byte a unit.
+    qsizetype lineBound = 2;
+    for (const int w : widths)
+        lineBound += w + 1;
+    qsizetype ticked = 0;
+    for (int r = 1; r <= rows; ++r)
+        ticked += list.checked(r) ? 1 : 0;
+    Utf8Buffer text(nullptr, ticked * lineBound);
+
+    for (int r = 1; r <= rows; ++r) {
+        loop.yield();
+        if (!list.checked(r))
+            continue;
+        const int columns = list.headerCount();
+        for (int c = 1; c <= columns; ++c) {
+            loop.yield();
+            const int width = widthOf(widths, c);
+            const QStringView cell = list.cellView(r, c);
+            text.append(cell);
+            // The last cell goes bare. A cell longer than its width (the
+            // list changed since it was measured) goes without filling.
+            if (c < columns) {
+                text.appendSpaces(width - cell.size());
+                text.append('\t');
+            }
+        }
+        text.chopSpaces();
+        text.endLine();
+    }
+    return text.take();
+}
+
+} // namespace quarrelby
