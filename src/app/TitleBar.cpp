@@ -54,7 +54,7 @@ TitleBar::TitleBar(QWidget *window)
     minimise->move(close->x() - kMargin - kButtonSize, close->y());
     connect(close, &QToolButton::clicked, window, &QWidget::close);
     connect(minimise, &QToolButton::clicked, window, &QWidget::showMinimized);
-    // The title and the icon are set on the window after the bar is made.
+    // The window's title, icon and activation change after the bar is made.
     window->installEventFilter(this);
 }
 
@@ -72,16 +72,16 @@ QToolButton *TitleBar::button(const char *name, Glyph glyph, const QString &tip)
 
 bool TitleBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::WindowIconChange)
+    switch (event->type()) {
+    case QEvent::WindowTitleChange:
+    case QEvent::WindowIconChange:
+    case QEvent::ActivationChange:
         update();
+        break;
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, event);
-}
-
-void TitleBar::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ActivationChange)
-        update();
-    QWidget::changeEvent(event);
 }
 
 void TitleBar::paintEvent(QPaintEvent *)
