@@ -1,8 +1,9 @@
-// The real window as a Wayland client of a headless weston, which asks Qt to
-// draw the title bar itself, as GNOME's compositor does: the window shows,
-// nothing of the desktop shows through its panels or its list, the title bar
-// offers no maximise button, and an extraction of the sample book ends in
-// "Done.". Skipped when weston or Qt's Wayland plugin is missing.
+// The real window as a Wayland client of a headless weston, which leaves the
+// title bar to the program, as GNOME's compositor does: the window shows whole
+// with its own title bar (minimise and close, nothing to maximise), nothing of
+// the desktop shows through its panels or its list, an extraction of the
+// sample book ends in "Done.", and minimising works. Skipped when weston or
+// Qt's Wayland plugin is missing.
 
 #include "app/Form1.h"
 #include "app/PlatformClasses.h"
@@ -53,10 +54,14 @@ public:
         QFile::setPermissions(
             m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QFile config(m_runtime.filePath(QStringLiteral("weston.ini")));
-        if (!config.open(QIODevice::WriteOnly))
+        if (!config.open(QIODevice::WriteOnly)) {
+            m_why = QStringLiteral("weston.ini could not be written");
             return;
-        config.write("[core]\nidle-time=0\n[shell]\nbackground-color=0xffff00ff\npanel-position=none\nlocking="
-                     "false\nstartup-animation=none\nanimation=none\nclose-animation=none\n");
+        }
+        // A plain desktop of one colour, and windows that appear at once.
+        config.write("[core]\nidle-time=0\n"
+                     "[shell]\nbackground-color=0xffff00ff\npanel-position=none\nlocking=false\n"
+                     "startup-animation=none\nanimation=none\nclose-animation=none\n");
         config.close();
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
         m_weston.setProcessChannelMode(QProcess::MergedChannels);
