@@ -23,11 +23,17 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 
+#include <csignal>
+#include <cstring>
 #include <memory>
+
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace quarrelby;
 
@@ -35,6 +41,24 @@ namespace {
 
 // The desktop's colour: any pixel of it inside the window is see-through.
 constexpr QRgb kDesktop = 0xffff00ff;
+
+// Whether a compositor listens on the socket: the file appears before weston
+// accepts connections, and a client that comes too early is refused.
+bool accepts(const QString &path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (static_cast<size_t>(name.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return false;
+    const bool listening = ::connect(probe, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(probe);
+    return listening;
+}
 
 // A headless weston of our own, in a runtime folder of our own, started
 // before the application so that Qt connects to it.
@@ -66,6 +90,8 @@ public:
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
         m_weston.setProcessChannelMode(QProcess::MergedChannels);
         m_weston.setStandardOutputFile(m_runtime.filePath(QStringLiteral("weston.log")));
+        // A test that crashes takes its compositor with it.
+        m_weston.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         // --debug lets weston-screenshooter take the screen.
         m_weston.start(weston,
             {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
@@ -75,16 +101,16 @@ public:
         const QString socket = m_runtime.filePath(QStringLiteral("quarrelby-test"));
         QElapsedTimer waited;
         waited.start();
-        while (!QFile::exists(socket) && waited.elapsed() < 5000 && m_weston.state() != QProcess::NotRunning)
-            QThread::msleep(20);
-        if (!QFile::exists(socket)) {
+        // Until it listens, gives up or takes too long.
+        while (!accepts(socket) && waited.elapsed() < 5000 && !m_weston.waitForFinished(20)) { }
+        if (!accepts(socket)) {
             m_why = QStringLiteral("weston did not start");
             return;
         }
         qputenv("WAYLAND_DISPLAY", "quarrelby-test");
         // Without Qt's Wayland plugin, offscreen: the test then skips.
         qputenv("QT_QPA_PLATFORM", "wayland;offscreen");
-        // Qt draws the title bar itself, as under GNOME.
+        // Title bars are left to the clients, as under GNOME.
         qunsetenv("QT_WAYLAND_DISABLE_WINDOWDECORATION");
     }
 
