@@ -2,8 +2,10 @@
 # Installs every Debian package that building, testing and running Quarrelby need.
 # Idempotent: packages that are already present are not touched.
 # libminizip-dev: the header of the workbook writer's compression-level
-# override. ImageMagick, which data/icons/draw.sh uses to redraw the committed
-# icons, is not installed here.
+# override. qt6-wayland: without it the program cannot start on a desktop
+# that has no X server. weston: the test of the window under Wayland.
+# ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
+# is not installed here.
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,7 @@ packages=(
   libpff-dev libbfio-dev
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   libx11-dev libxcb1-dev
+  qt6-wayland weston
   xvfb xdotool xclip
   python3-vobject x11-utils
 )

@@ -4,6 +4,7 @@
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
+#include "app/TitleBar.h"
 #include "app/Twips.h"
 #include "core/FieldCatalogue.h"
 #include "export/ClearList.h"
@@ -20,6 +21,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QPainter>
 #include <QPushButton>
 
 namespace quarrelby {
@@ -64,6 +66,8 @@ Form1::Form1(Shell &shell, AutomationFactory &automation, QWidget *parent)
           [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }, &m_files}
 {
     buildControls();
+    if (TitleBar::needed())
+        addOwnTitleBar();
     wireActions();
     setUpTabOrder();
     connect(&m_pointer, &MousePointer::changed, this, &Form1::showPointer);
@@ -136,6 +140,18 @@ void Form1::buildControls()
         child->setStyle(style);
 }
 
+void Form1::addOwnTitleBar()
+{
+    // Qt drops the frameless hint while title-bar buttons are asked for.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // The controls keep their places below the bar; the window grows by it.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->move(child->x(), child->y() + TitleBar::kHeight);
+    setFixedSize(width(), height() + TitleBar::kHeight);
+    new TitleBar(this);
+    m_ownTitleBar = true;
+}
+
 void Form1::wireActions()
 {
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(m_context); });
@@ -183,6 +199,17 @@ void Form1::showPointer(int value)
         unsetCursor();
     else
         setCursor(cursorFor(value, m_mouseIcon));
+}
+
+void Form1::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_ownTitleBar)
+        return;
+    // Without the desktop's frame, a line tells the window from a light desktop.
+    QPainter painter(this);
+    painter.setPen(QColor(TitleBar::kEdge));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -59,9 +59,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildControls();
+    void addOwnTitleBar();
     void wireActions();
     void setUpTabOrder();
     void showPointer(int value);
@@ -77,6 +79,7 @@ private:
     ResultView *m_listView1 = nullptr;
     PointerFeedback *m_feedback = nullptr;
     std::optional<QCursor> m_mouseIcon;
+    bool m_ownTitleBar = false;
 };
 
 // Sets the colour that a control paints behind itself.

@@ -83,6 +83,9 @@ private:
 
 void handOverClipboard(int limitMs)
 {
+    // Wayland has no hand-over request: GNOME's and KDE's compositors keep
+    // the last copied text themselves, a bare compositor lets it go with the
+    // program. There is nothing to wait for, so the program ends at once.
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     const QClipboard *clipboard = QGuiApplication::clipboard();
     if (!x11 || !x11->connection() || !clipboard || !clipboard->ownsClipboard())
