@@ -434,8 +434,9 @@ void TestExcelWorkbook::hiddenApplicationWritesNothing()
     QVERIFY(temporaryEntries().isEmpty());
 }
 
-// A visible workbook is written while it is filled, row by row in order;
-// going back to a row already written must still give the sheet as it ends.
+// A visible workbook is written while it is filled, row by row in order,
+// and keeps no copy of what it wrote: going back to a row already written
+// is refused, and the workbook is the sheet as filled in order.
 void TestExcelWorkbook::rowsFilledOutOfOrder()
 {
     ScriptedShell shell;
@@ -444,23 +445,30 @@ void TestExcelWorkbook::rowsFilledOutOfOrder()
         excel->put(u"Visible", {}, true);
         auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
         sheet->put(u"Cells", {1, 1}, QStringLiteral("first"));
+        sheet->put(u"Cells", {1, 2}, QStringLiteral("first, second cell"));
         sheet->put(u"Cells", {3, 1}, QStringLiteral("third"));
         sheet->put(u"Cells", {5, 2}, QStringLiteral("fifth"));
-        sheet->put(u"Cells", {2, 2}, QStringLiteral("second, late"));
-        sheet->put(u"Cells", {1, 1}, QStringLiteral("first, changed"));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->put(u"Cells", {2, 2}, QStringLiteral("second, late")));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->put(u"Cells", {1, 1}, QStringLiteral("first, changed")));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)sheet->get(u"Cells", {3, 1}));
+        QCOMPARE(sheet->get(u"Cells", {5, 2}).toString(), QStringLiteral("fifth"));
         sheet->put(u"Cells", {6, 1}, QStringLiteral("sixth"));
+        sheet->invoke(u"Columns")->invoke(u"Autofit");
     }
     QVERIFY2(shell.messages.isEmpty(), qPrintable(shell.texts().join(QLatin1Char('|'))));
     QCOMPARE(shell.started.size(), 1);
     const QMap<std::pair<int, int>, QString> expected {
-        {{1, 1}, QStringLiteral("first, changed")},
-        {{2, 2}, QStringLiteral("second, late")},
+        {{1, 1}, QStringLiteral("first")},
+        {{1, 2}, QStringLiteral("first, second cell")},
         {{3, 1}, QStringLiteral("third")},
         {{5, 2}, QStringLiteral("fifth")},
         {{6, 1}, QStringLiteral("sixth")},
     };
-    QCOMPARE(readSheet(shell.started.first().at(1)).cells, expected);
-    // One folder with the one workbook: nothing left of the abandoned writing.
+    const Sheet written = readSheet(shell.started.first().at(1));
+    QCOMPARE(written.cells, expected);
+    // The rows handed over early still count when the columns are fitted.
+    QVERIFY(written.widths.value(QStringLiteral("B")) >= QStringLiteral("first, second cell").size());
+    QVERIFY(written.widths.value(QStringLiteral("A")) < written.widths.value(QStringLiteral("B")));
     const QStringList folders = temporaryEntries();
     QCOMPARE(folders.size(), 1);
     QCOMPARE(QDir(m_temp + QLatin1Char('/') + folders.first()).entryList(QDir::Files),
