@@ -116,34 +116,6 @@ private:
     }
 };
 
-class ContactItem : public OutlookItem {
-public:
-    explicit ContactItem(Contact contact)
-        : m_contact(std::move(contact))
-    {
-    }
-
-    bool isContactItem() override { return !m_contact.distributionList; }
-
-    QVariant property(ContactProperty id) override
-    {
-        if (id < 0 || id >= kContactPropertyCount)
-            throw AutomationError(QStringLiteral("The contact has no property number %1.").arg(int(id)));
-        return m_contact.value(id);
-    }
-
-    bool propertyText(ContactProperty id, QStringView &text) override
-    {
-        if (id < 0 || id >= kContactPropertyCount || id == Birthday)
-            return false;
-        text = m_contact.view(id);
-        return true;
-    }
-
-private:
-    Contact m_contact;
-};
-
 // Failures that came one after another in the walk, with no contact between
 // them: a few are told one by one, as each came; more are told in one report
 // that names the first few and counts the rest, instead of a box for each of
@@ -184,24 +156,23 @@ private:
     QStringList m_named;
 };
 
-// Every book in turn, as Outlook items; the fallback books only when the
-// others held no contact.
-class ContactItems : public OutlookItems {
+// Every book in turn; the fallback books only when the others held no
+// contact.
+class BooksWalk : public ContactWalk {
 public:
-    explicit ContactItems(const FoundBooks &found)
-        : m_books(found.books)
-        , m_fallback(found.fallback)
+    explicit BooksWalk(FoundBooks found)
+        : m_books(std::move(found.books))
+        , m_fallback(std::move(found.fallback))
     {
     }
 
-    std::unique_ptr<OutlookItem> next() override
+    bool next(Contact &contact) override
     {
         if (!m_reports.empty()) {
             const std::exception_ptr report = m_reports.front();
             m_reports.pop_front();
             std::rethrow_exception(report);
         }
-        Contact contact;
         while (fetch(contact)) {
             if (const size_t subBook = m_source->subBook(); subBook != m_subBook) {
                 m_subBook = subBook;
@@ -217,10 +188,10 @@ public:
                 // book (often the only one) keeps no set of 100,000 uids.
                 if (!contact.uid.empty() && !contact.distributionList && (m_next < m_books.size() || m_subBooks))
                     m_listedHere.insert(contact.uid);
-                return std::make_unique<ContactItem>(std::move(contact));
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
 
 private:
@@ -296,71 +267,25 @@ private:
     std::unordered_set<std::string> m_listedHere;
 };
 
-class ContactsFolder : public OutlookFolder {
-public:
-    explicit ContactsFolder(std::shared_ptr<const FoundBooks> found)
-        : m_found(std::move(found))
-    {
-    }
-
-    std::unique_ptr<OutlookItems> items() override { return std::make_unique<ContactItems>(*m_found); }
-
-private:
-    std::shared_ptr<const FoundBooks> m_found;
-};
-
-class ContactsNamespace : public OutlookNamespace {
-public:
-    explicit ContactsNamespace(std::shared_ptr<const FoundBooks> found)
-        : m_found(std::move(found))
-    {
-    }
-
-    std::unique_ptr<OutlookFolder> getDefaultFolder(int folderType) override
-    {
-        if (folderType != olFolderContacts)
-            throw AutomationError(QStringLiteral("The address book has no folder of type %1.").arg(folderType));
-        return std::make_unique<ContactsFolder>(m_found);
-    }
-
-private:
-    std::shared_ptr<const FoundBooks> m_found;
-};
-
 } // namespace
 
-ContactStoreApplication::ContactStoreApplication(FoundBooks found)
-    : m_found(std::make_shared<const FoundBooks>(std::move(found)))
+std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
 {
-    if (m_found->empty())
-        throw NoAddressBookError(searchedPlacesText(*m_found));
-    if (!m_found->books.empty())
-        WarmBook::begin(m_found->books.front());
+    if (found.empty())
+        throw NoAddressBookError(searchedPlacesText(found));
+    if (!found.books.empty())
+        WarmBook::begin(found.books.front());
+    return std::make_unique<BooksWalk>(std::move(found));
 }
 
-ContactStoreApplication::ContactStoreApplication(const QString &location)
-    : ContactStoreApplication(namedAddressBooks(QFile::encodeName(location)))
+ContactStore::ContactStore(const QString &location)
+    : m_location(location)
 {
 }
 
-std::unique_ptr<OutlookNamespace> ContactStoreApplication::getNamespace(const QString &type)
+std::unique_ptr<ContactWalk> ContactStore::open()
 {
-    if (m_quit)
-        throw AutomationError(QStringLiteral("The address book has been closed."));
-    if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
-        throw AutomationError(QStringLiteral("The address book has no namespace \"%1\".").arg(type));
-    return std::make_unique<ContactsNamespace>(m_found);
-}
-
-void ContactStoreApplication::quit()
-{
-    m_quit = true;
-}
-
-void registerContactStore(AutomationFactory &automation)
-{
-    automation.registerClass(QStringLiteral("Outlook.Application"),
-        [] { return std::make_unique<ContactStoreApplication>(discoverAddressBooks()); });
+    return open(m_location ? namedAddressBooks(QFile::encodeName(*m_location)) : discoverAddressBooks());
 }
 
 } // namespace quarrelby
