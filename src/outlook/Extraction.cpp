@@ -104,19 +104,13 @@ void addContactRow(ResultList &list, const Contact &contact)
     for (int n = 0; n < kFieldCount; ++n) {
         const ContactField &f = field(n);
         if (!f.secondProperty && f.property != Birthday) {
-            if (n == 0)
-                list.setCell(row, 1, contact.view(f.property));
-            else
-                list.setSubItem(row, n, contact.view(f.property));
+            list.setCell(row, n + 1, contact.view(f.property));
             continue;
         }
         QString value = cellText(contact.value(f.property));
         if (f.secondProperty)
             value += QLatin1String(" - ") + cellText(contact.value(*f.secondProperty));
-        if (n == 0)
-            list.setCell(row, 1, value);
-        else
-            list.setSubItem(row, n, value);
+        list.setCell(row, n + 1, value);
     }
 }
 
