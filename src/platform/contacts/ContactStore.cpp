@@ -11,7 +11,6 @@
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -21,46 +20,34 @@
 
 namespace quarrelby {
 
-namespace {
-
-// The first book of the store, opened as the store starts and already reading
-// ahead. The window starts the store when it opens, and again on the click,
-// to see that it is there; it then waits a moment and starts it once more to
+// The first book of the store, opened as the store opens and already reading
+// ahead. The window opens the store when it starts, and again on the click,
+// to see that it is there; it then waits a moment and opens it once more to
 // walk it. The walk takes over what was read meanwhile only while that is
 // what a new read would find, judged by what the files are, however old the
 // read: the book's file or folder (and a database's log) unchanged since, and
 // every file of a folder that was read unchanged as well. What waits is
-// bounded by the source's own read-ahead.
+// bounded by the source's own read-ahead. The store and its walks use it on
+// the window's thread only.
 class WarmBook {
 public:
-    static void begin(const FoundBook &book)
+    void begin(const FoundBook &book)
     {
-        std::unique_ptr<ContactSource> dropped;
-        {
-            const std::lock_guard lock(mutex());
-            std::optional<Warm> &warm = slot();
-            if (warm && warm->stillGood(book))
-                return;
-            Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
-            fresh.source->start();
-            if (warm)
-                dropped = std::move(warm->source);
-            warm = std::move(fresh);
-        }
+        if (m_warm && m_warm->stillGood(book))
+            return;
+        Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
+        fresh.source->start();
+        // The old read ends after the new one has started.
+        const std::unique_ptr<ContactSource> dropped = m_warm ? std::move(m_warm->source) : nullptr;
+        m_warm = std::move(fresh);
     }
 
-    static std::unique_ptr<ContactSource> take(const FoundBook &book)
+    std::unique_ptr<ContactSource> take(const FoundBook &book)
     {
         std::unique_ptr<ContactSource> taken;
-        std::unique_ptr<ContactSource> dropped;
-        {
-            const std::lock_guard lock(mutex());
-            std::optional<Warm> &warm = slot();
-            if (warm) {
-                (warm->stillGood(book) && warm->source->readStillCurrent() ? taken : dropped) = std::move(warm->source);
-                warm.reset();
-            }
-        }
+        if (m_warm && m_warm->stillGood(book) && m_warm->source->readStillCurrent())
+            taken = std::move(m_warm->source);
+        m_warm.reset();
         return taken;
     }
 
@@ -104,17 +91,10 @@ private:
         }
     };
 
-    static std::mutex &mutex()
-    {
-        static std::mutex m;
-        return m;
-    }
-    static std::optional<Warm> &slot()
-    {
-        static std::optional<Warm> warm;
-        return warm;
-    }
+    std::optional<Warm> m_warm;
 };
+
+namespace {
 
 // Failures that came one after another in the walk, with no contact between
 // them: a few are told one by one, as each came; more are told in one report
@@ -160,9 +140,10 @@ private:
 // contact.
 class BooksWalk : public ContactWalk {
 public:
-    explicit BooksWalk(FoundBooks found)
+    BooksWalk(FoundBooks found, std::shared_ptr<WarmBook> warm)
         : m_books(std::move(found.books))
         , m_fallback(std::move(found.fallback))
+        , m_warm(std::move(warm))
     {
     }
 
@@ -243,7 +224,7 @@ private:
                 return false;
             // The first book may be on its way already.
             if (m_next == 0)
-                m_source = WarmBook::take(m_books[0]);
+                m_source = m_warm->take(m_books[0]);
             if (!m_source)
                 m_source = openBook(m_books[m_next]);
             m_subBooks = m_books[m_next].folders.size() > 1;
@@ -254,6 +235,7 @@ private:
 
     std::vector<FoundBook> m_books;
     std::vector<FoundBook> m_fallback;
+    std::shared_ptr<WarmBook> m_warm;
     size_t m_next = 0;
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
@@ -269,18 +251,26 @@ private:
 
 } // namespace
 
+ContactStore::ContactStore()
+    : m_warm(std::make_shared<WarmBook>())
+{
+}
+
+ContactStore::ContactStore(const QString &location)
+    : m_location(location)
+    , m_warm(std::make_shared<WarmBook>())
+{
+}
+
+ContactStore::~ContactStore() = default;
+
 std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
 {
     if (found.empty())
         throw NoAddressBookError(searchedPlacesText(found));
     if (!found.books.empty())
-        WarmBook::begin(found.books.front());
-    return std::make_unique<BooksWalk>(std::move(found));
-}
-
-ContactStore::ContactStore(const QString &location)
-    : m_location(location)
-{
+        m_warm->begin(found.books.front());
+    return std::make_unique<BooksWalk>(std::move(found), m_warm);
 }
 
 std::unique_ptr<ContactWalk> ContactStore::open()

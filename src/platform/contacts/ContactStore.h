@@ -5,9 +5,12 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace quarrelby {
+
+class WarmBook;
 
 // The user's address books walked as one: the books in the order found (files
 // by name, cards in file order), then, when none of them held a contact, the
@@ -17,19 +20,24 @@ namespace quarrelby {
 class ContactStore : public AddressBooks {
 public:
     // The books that discoverAddressBooks() finds at each open.
-    ContactStore() = default;
+    ContactStore();
     // Only the book at location, a file or folder recognised by its content.
     explicit ContactStore(const QString &location);
+    ~ContactStore() override;
+    ContactStore(const ContactStore &) = delete;
+    ContactStore &operator=(const ContactStore &) = delete;
 
     // Throws NoAddressBookError, naming the places searched, when nothing
-    // was found. The first book starts reading ahead.
+    // was found. The first book starts reading ahead, kept by this store for
+    // the walk of a later open while the book stays as it was: the window
+    // opens the store as it starts so that the click finds it read.
     [[nodiscard]] std::unique_ptr<ContactWalk> open() override;
 
-    // A walk over the books found.
-    [[nodiscard]] static std::unique_ptr<ContactWalk> open(FoundBooks found);
-
 private:
+    [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found);
+
     std::optional<QString> m_location;
+    std::shared_ptr<WarmBook> m_warm;
 };
 
 } // namespace quarrelby

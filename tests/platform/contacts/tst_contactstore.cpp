@@ -49,9 +49,12 @@ struct Extraction {
     ContactStore books;
     FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
 
-    explicit Extraction(const QString &location)
+    // Through the window's store, opened before, when it is given.
+    explicit Extraction(const QString &location, ContactStore *opened = nullptr)
     {
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
+        if (opened)
+            form.books = opened;
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
         GetAllContactsOutlook(form);
@@ -857,9 +860,8 @@ private slots:
         QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(edited).constData(), past, 0), 0);
         const QString location = kind == QLatin1String("folder") ? dir.path() : edited;
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
-        {
-            (void)ContactStore(location).open();
-        }
+        ContactStore store;
+        (void)store.open();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         if (database) {
             sqlite3 *db = nullptr;
@@ -878,7 +880,7 @@ private slots:
             QVERIFY(file.seek(card("Old card").indexOf("Old")));
             QCOMPARE(file.write("New"), 3);
         }
-        const Extraction extraction(location);
+        const Extraction extraction(location, &store);
         QCOMPARE(extraction.shell.texts(), QStringList());
         QStringList expected {"New card", "Omega"};
         if (kind == QLatin1String("folder"))
