@@ -94,14 +94,14 @@ void BM_ExtractAndExportAll(benchmark::State &state)
     ScriptedShell shell;
     QtShell clipboard;
     AutomationFactory automation;
-    registerContactStore(automation);
+    ContactStore books;
     automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(shell); });
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
     SaveFileWriter files(shell);
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
         GetAllContactsOutlook(form);

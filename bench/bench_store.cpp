@@ -98,7 +98,7 @@ void extract(benchmark::State &state, const QString &location)
     qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
     test::ScriptedShell shell;
     AutomationFactory automation;
-    registerContactStore(automation);
+    ContactStore books;
     MousePointer pointer;
     int rows = 0;
     for (auto _ : state) {
@@ -106,7 +106,7 @@ void extract(benchmark::State &state, const QString &location)
         auto list = std::make_unique<ResultList>();
         for (const ContactField &f : fieldCatalogue())
             list->addColumn(QLatin1String(f.caption));
-        FormContext form {shell, automation, *list, pointer, [](int) { return 1; }};
+        FormContext form {shell, automation, *list, pointer, [](int) { return 1; }, nullptr, &books};
         state.ResumeTiming();
 
         GetAllContactsOutlook(form);
@@ -131,10 +131,10 @@ void parseOnly(benchmark::State &state, const QString &location)
     int count = 0;
     for (auto _ : state) {
         count = 0;
-        ContactStoreApplication application(location);
-        auto items = application.getNamespace(QStringLiteral("MAPI"))->getDefaultFolder(olFolderContacts)->items();
-        while (auto item = items->next()) {
-            benchmark::DoNotOptimize(item->isContactItem());
+        auto walk = ContactStore(location).open();
+        Contact contact;
+        while (walk->next(contact)) {
+            benchmark::DoNotOptimize(contact.distributionList);
             ++count;
         }
     }

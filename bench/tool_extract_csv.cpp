@@ -45,12 +45,12 @@ int main(int argc, char *argv[])
 
     test::ScriptedShell shell;
     AutomationFactory automation;
-    registerContactStore(automation);
+    ContactStore books;
     MousePointer pointer;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     QElapsedTimer timer;
     timer.start();

@@ -2,6 +2,7 @@
 #include "app/PlatformClasses.h"
 #include "app/Startup.h"
 #include "platform/Automation.h"
+#include "platform/contacts/ContactStore.h"
 #include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 
@@ -18,7 +19,8 @@ int main(int argc, char *argv[])
     quarrelby::AutomationFactory automation;
     quarrelby::registerPlatformClasses(automation, shell);
 
-    quarrelby::Form1 window(shell, automation);
+    quarrelby::ContactStore books;
+    quarrelby::Form1 window(shell, automation, books);
     shell.setMainWindow(&window);
     quarrelby::Form_Load(window);
     quarrelby::showCentred(window);

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace quarrelby {
 
+class AddressBooks;
 class AutomationFactory;
 class PointerFeedback;
 class ResultView;
@@ -30,7 +31,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    Form1(Shell &shell, AutomationFactory &automation, QWidget *parent = nullptr);
+    Form1(Shell &shell, AutomationFactory &automation, AddressBooks &books, QWidget *parent = nullptr);
 
     [[nodiscard]] ResultList &list() { return m_list; }
     [[nodiscard]] MousePointer &pointer() { return m_pointer; }

@@ -2,7 +2,6 @@
 
 #include "platform/Automation.h"
 #include "platform/Shell.h"
-#include "platform/contacts/ContactStore.h"
 #include "platform/excel/ExcelApplication.h"
 
 namespace quarrelby {
@@ -11,7 +10,6 @@ void registerPlatformClasses(AutomationFactory &automation, Shell &shell)
 {
     (void)automation;
     (void)shell;
-    registerContactStore(automation);
     automation.registerClass(QStringLiteral("Excel.Application"), [&shell] { return createExcelApplication(shell); });
 }
 

@@ -5,8 +5,7 @@ namespace quarrelby {
 class AutomationFactory;
 class Shell;
 
-// Registers the product's stand-ins for "Outlook.Application" and
-// "Excel.Application".
+// Registers the product's stand-in for "Excel.Application".
 void registerPlatformClasses(AutomationFactory &automation, Shell &shell);
 
 } // namespace quarrelby

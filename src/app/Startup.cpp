@@ -150,7 +150,7 @@ void Form_Load(Form1 &form, const RandomDraw &draw)
     }
     // Line 134. Outside the trap: the check answers every failure itself, and
     // ending the program is no failure to report.
-    RequireOutlookInstance(shell, form.context().automation);
+    RequireOutlookInstance(shell, form.context().books);
 }
 
 void Form_Unload(SystemService &shell)

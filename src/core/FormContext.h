@@ -4,6 +4,7 @@
 
 namespace quarrelby {
 
+class AddressBooks;
 class AutomationFactory;
 class MousePointer;
 class ResultList;
@@ -21,6 +22,8 @@ struct FormContext {
     std::function<int(int n)> chkData;
     // Where the two file exports write; only they need one.
     TextFileWriter *files = nullptr;
+    // The user's address books; only the extraction needs them.
+    AddressBooks *books = nullptr;
 };
 
 } // namespace quarrelby

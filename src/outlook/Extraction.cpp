@@ -6,7 +6,7 @@
 #include "core/MousePointer.h"
 #include "core/ObjectReference.h"
 #include "core/ResultList.h"
-#include "platform/Outlook.h"
+#include "platform/AddressBooks.h"
 #include "platform/Shell.h"
 
 #include <QDateTime>
@@ -18,8 +18,6 @@
 namespace quarrelby {
 
 namespace {
-
-const QString kOutlookProgId = QStringLiteral("Outlook.Application");
 
 QString dateFormatWithFullYear(const QLocale &locale)
 {
@@ -71,10 +69,10 @@ QString cellText(const QVariant &value)
     }
 }
 
-bool IsOutlookInstalled(const AutomationFactory &automation)
+bool IsOutlookInstalled(AddressBooks *books)
 {
     try {
-        return automation.create<OutlookApplication>(kOutlookProgId) != nullptr;
+        return books && books->open() != nullptr;
     } catch (...) {
         return false;
     }
@@ -83,7 +81,7 @@ bool IsOutlookInstalled(const AutomationFactory &automation)
 void PushButton2_Click(FormContext &form)
 {
     ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton2_Click"));
-    if (trap.test(100, [&] { return !IsOutlookInstalled(form.automation); })) {
+    if (trap.test(100, [&] { return !IsOutlookInstalled(form.books); })) {
         trap(102, [&] {
             form.shell.message(QStringLiteral("MS Outlook does not appear to be installed on this computer."));
         });
@@ -96,21 +94,36 @@ void PushButton2_Click(FormContext &form)
     trap(112, [&] { form.pointer.setValue(MousePointer::Default); });
 }
 
+namespace {
+
+// The contact's 33 cells into a new row: text as the contact holds it,
+// without a copy of its own; a date or a pair of properties as text.
+void addContactRow(ResultList &list, const Contact &contact)
+{
+    const int row = list.addRow({});
+    for (int n = 0; n < kFieldCount; ++n) {
+        const ContactField &f = field(n);
+        if (!f.secondProperty && f.property != Birthday) {
+            list.setCell(row, n + 1, contact.view(f.property));
+            continue;
+        }
+        QString value = cellText(contact.value(f.property));
+        if (f.secondProperty)
+            value += QLatin1String(" - ") + cellText(contact.value(*f.secondProperty));
+        list.setCell(row, n + 1, value);
+    }
+}
+
+} // namespace
+
 void GetAllContactsOutlook(FormContext &form)
 {
     ErrorTrap trap(form.shell, QStringLiteral("Form1.GetAllContactsOutlook"));
     ResultList &list = form.list;
-
-    std::unique_ptr<OutlookApplication> application;
-    std::unique_ptr<OutlookNamespace> mapi;
-    std::unique_ptr<OutlookFolder> folder;
-    std::unique_ptr<OutlookItems> items;
+    std::unique_ptr<ContactWalk> walk;
 
     trap(100, [&] { form.pointer.setValue(MousePointer::Hourglass); });
-    trap(102, [&] { application = form.automation.create<OutlookApplication>(kOutlookProgId); });
-    trap(104, [&] { mapi = object(application).getNamespace(QStringLiteral("MAPI")); });
-    trap(106, [&] { folder = object(mapi).getDefaultFolder(olFolderContacts); });
-    trap(108, [&] { items = object(folder).items(); });
+    trap(102, [&] { walk = object(form.books).open(); });
 
     for (int n = 0; n < kFieldCount; ++n) {
         if (trap.test(112, [&] { return form.chkData(n) == 1; }))
@@ -123,54 +136,26 @@ void GetAllContactsOutlook(FormContext &form)
 
     {
         ResultList::Batch batch(list);
+        Contact contact;
         int line = 122;
         while (true) {
-            std::unique_ptr<OutlookItem> item;
-            const bool advanced = trap(line, [&] { item = object(items).next(); });
+            bool found = false;
+            const bool advanced = trap(line, [&] { found = object(walk).next(contact); });
             line = 192;
             if (!advanced) {
-                // An item that could not be read has been reported; the store
-                // has moved past it. Without a collection there is no walk.
-                if (!items)
+                // What could not be read has been reported; the walk has
+                // moved past it. Without a walk there is nothing to go on with.
+                if (!walk)
                     break;
                 continue;
             }
-            if (!item)
+            if (!found)
                 break;
-
-            if (!trap.test(124, [&] { return item->isContactItem(); }))
-                continue;
-
-            int row = 0;
-            trap(126, [&] {
-                // The row is added even when the name cannot be read: that
-                // costs one cell, not the contact's other 32.
-                row = list.addRow({});
-                if (QStringView text; item->propertyText(field(0).property, text))
-                    list.setCell(row, 1, text);
-                else
-                    list.setCell(row, 1, cellText(item->property(field(0).property)));
-            });
-            for (int n = 1; n < kFieldCount; ++n) {
-                trap(126 + 2 * n, [&] {
-                    const ContactField &f = field(n);
-                    // Text as the item holds it, without a copy of its own.
-                    if (QStringView text; !f.secondProperty && item->propertyText(f.property, text)) {
-                        list.setSubItem(row, n, text);
-                        return;
-                    }
-                    QString value = cellText(item->property(f.property));
-                    if (f.secondProperty)
-                        value += QLatin1String(" - ") + cellText(item->property(*f.secondProperty));
-                    list.setSubItem(row, n, value);
-                });
-            }
+            if (!contact.distributionList)
+                trap(126, [&] { addContactRow(list, contact); });
         }
     }
 
-    trap(194, [&] { object(application).quit(); });
-    trap(196, [&] { mapi.reset(); });
-    trap(198, [&] { application.reset(); });
     trap(200, [&] { form.pointer.setValue(MousePointer::Default); });
 }
 

@@ -5,17 +5,17 @@
 
 namespace quarrelby {
 
-class AutomationFactory;
+class AddressBooks;
 struct FormContext;
 
-// True when an Outlook application object can be created; never throws.
-[[nodiscard]] bool IsOutlookInstalled(const AutomationFactory &automation);
+// True when the address books open; never throws.
+[[nodiscard]] bool IsOutlookInstalled(AddressBooks *books);
 
 // "Extract Contacts From Outlook".
 void PushButton2_Click(FormContext &form);
 
 // Sets the column widths from the check boxes and fills the list with one row
-// of 33 cells per contact item of the default Contacts folder.
+// of 33 cells per contact of the address books (distribution lists left out).
 void GetAllContactsOutlook(FormContext &form);
 
 // A property value as cell text: strings unchanged, dates in the locale's

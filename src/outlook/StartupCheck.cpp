@@ -1,8 +1,7 @@
 #include "outlook/StartupCheck.h"
 
 #include "core/ErrorReport.h"
-#include "platform/Automation.h"
-#include "platform/Outlook.h"
+#include "platform/AddressBooks.h"
 #include "platform/Shell.h"
 
 namespace quarrelby {
@@ -22,12 +21,13 @@ QString outlookMissingText(const QString &searchedPlaces)
         + (searchedPlaces.isEmpty() ? QString() : paragraph + searchedPlaces);
 }
 
-void RequireOutlookInstance(Shell &shell, const AutomationFactory &automation)
+void RequireOutlookInstance(Shell &shell, AddressBooks *books)
 {
-    // The contact store says where it looked when it found no address book.
+    // The address books say where they looked when they found none. Opening
+    // them starts reading the first book ahead of the click.
     QString searchedPlaces;
     try {
-        if (automation.create<OutlookApplication>(QStringLiteral("Outlook.Application")))
+        if (books && books->open())
             return;
     } catch (const NoAddressBookError &error) {
         searchedPlaces = error.description();

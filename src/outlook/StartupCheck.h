@@ -4,7 +4,7 @@
 
 namespace quarrelby {
 
-class AutomationFactory;
+class AddressBooks;
 class Shell;
 
 // The advice shown when the contact store cannot be opened; searchedPlaces,
@@ -13,6 +13,6 @@ class Shell;
 
 // Returns when the contact store can be opened; otherwise shows the advice and
 // ends the program.
-void RequireOutlookInstance(Shell &shell, const AutomationFactory &automation);
+void RequireOutlookInstance(Shell &shell, AddressBooks *books);
 
 } // namespace quarrelby

@@ -10,8 +10,7 @@
 
 namespace quarrelby {
 
-// Base of every object made by programmatic identifier ("Outlook.Application",
-// "Excel.Application").
+// Base of every object made by programmatic identifier ("Excel.Application").
 class AutomationObject {
 public:
     virtual ~AutomationObject() = default;

@@ -59,7 +59,8 @@ int closeDuringExport(int argc, char **argv)
     const QString folder = qEnvironmentVariable("QUARRELBY_TEST_CLOSE_DIR");
     QtShell shell;
     AutomationFactory automation;
-    Form1 form(shell, automation);
+    test::ScriptedBooks books;
+    Form1 form(shell, automation, books);
     shell.setMainWindow(&form);
     form.show();
     shell.addEndHook([folder] {
@@ -95,7 +96,8 @@ int closeDuringWorkbook(int argc, char **argv)
     QtShell shell;
     AutomationFactory automation;
     registerPlatformClasses(automation, shell);
-    Form1 form(shell, automation);
+    test::ScriptedBooks books;
+    Form1 form(shell, automation, books);
     shell.setMainWindow(&form);
     for (int k = 1; k <= 3; ++k)
         form.list().addColumn(QStringLiteral("Column %1").arg(k));
@@ -432,7 +434,7 @@ void TestForm1::cursorShapes()
 void TestForm1::hourglassDuringExtraction()
 {
     test::TestWindow t;
-    t.outlook.items = {test::fullContact(1), test::fullContact(2)};
+    t.books.contacts = {test::fullContact(1), test::fullContact(2)};
     Form1 &form = t.show();
     QList<int> values;
     QList<Qt::CursorShape> shapes;
@@ -575,10 +577,14 @@ void TestForm1::contextMenuTicks_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("expected");
     // Before: rows 2 and 5 ticked; rows 1, 2 and 4 selected.
-    QTest::newRow("Tick All") << "Tick All" << "xxxxx";
-    QTest::newRow("Untick All") << "Untick All" << ".....";
-    QTest::newRow("Tick Selected") << "Tick Selected" << "xx.xx";
-    QTest::newRow("Untick Selected") << "Untick Selected" << "....x";
+    QTest::newRow("Tick All") << "Tick All"
+                              << "xxxxx";
+    QTest::newRow("Untick All") << "Untick All"
+                                << ".....";
+    QTest::newRow("Tick Selected") << "Tick Selected"
+                                   << "xx.xx";
+    QTest::newRow("Untick Selected") << "Untick Selected"
+                                     << "....x";
 }
 
 void TestForm1::contextMenuTicks()
@@ -793,7 +799,7 @@ void TestForm1::extractionDuringASave()
     QFETCH(bool, commaDelimited);
     QFETCH(int, atYield);
     test::TestWindow t;
-    t.outlook.items = {test::fullContact(1), test::fullContact(2), test::fullContact(3)};
+    t.books.contacts = {test::fullContact(1), test::fullContact(2), test::fullContact(3)};
     Form1 &form = t.show();
     QTest::mouseClick(form.PushButton2, Qt::LeftButton);
     QCOMPARE(form.list().itemCount(), 3);

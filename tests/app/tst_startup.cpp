@@ -226,7 +226,7 @@ void TestStartup::homePageThatCannotOpen()
 void TestStartup::contactStoreMissing()
 {
     test::TestWindow t;
-    t.outlook.failCreate = true;
+    t.books.failOpen = true;
     bool hookRan = false;
     t.shell.addEndHook([&] { hookRan = true; });
     Form1 &form = t.create();

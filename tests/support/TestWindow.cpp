@@ -11,14 +11,13 @@ namespace quarrelby::test {
 
 TestWindow::TestWindow()
 {
-    registerScriptedOutlook(automation, outlook);
     shell.folder = programFolder.path();
     shell.realFileSystem = true;
 }
 
 Form1 &TestWindow::create()
 {
-    form = std::make_unique<Form1>(shell, automation);
+    form = std::make_unique<Form1>(shell, automation, books);
     return *form;
 }
 

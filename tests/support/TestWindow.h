@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScriptedOutlook.h"
+#include "ScriptedBooks.h"
 #include "ScriptedShell.h"
 #include "app/Form1.h"
 #include "platform/Automation.h"
@@ -16,7 +16,7 @@ namespace quarrelby::test {
 struct TestWindow {
     ScriptedShell shell;
     AutomationFactory automation;
-    ScriptedOutlookData outlook;
+    ScriptedBooks books;
     QTemporaryDir programFolder;
     std::unique_ptr<Form1> form;
 

@@ -11,7 +11,6 @@
 #include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -21,46 +20,34 @@
 
 namespace quarrelby {
 
-namespace {
-
-// The first book of the store, opened as the store starts and already reading
-// ahead. The window starts the store when it opens, and again on the click,
-// to see that it is there; it then waits a moment and starts it once more to
+// The first book of the store, opened as the store opens and already reading
+// ahead. The window opens the store when it starts, and again on the click,
+// to see that it is there; it then waits a moment and opens it once more to
 // walk it. The walk takes over what was read meanwhile only while that is
 // what a new read would find, judged by what the files are, however old the
 // read: the book's file or folder (and a database's log) unchanged since, and
 // every file of a folder that was read unchanged as well. What waits is
-// bounded by the source's own read-ahead.
+// bounded by the source's own read-ahead. The store and its walks use it on
+// the window's thread only.
 class WarmBook {
 public:
-    static void begin(const FoundBook &book)
+    void begin(const FoundBook &book)
     {
-        std::unique_ptr<ContactSource> dropped;
-        {
-            const std::lock_guard lock(mutex());
-            std::optional<Warm> &warm = slot();
-            if (warm && warm->stillGood(book))
-                return;
-            Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
-            fresh.source->start();
-            if (warm)
-                dropped = std::move(warm->source);
-            warm = std::move(fresh);
-        }
+        if (m_warm && m_warm->stillGood(book))
+            return;
+        Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
+        fresh.source->start();
+        // The old read ends after the new one has started.
+        const std::unique_ptr<ContactSource> dropped = m_warm ? std::move(m_warm->source) : nullptr;
+        m_warm = std::move(fresh);
     }
 
-    static std::unique_ptr<ContactSource> take(const FoundBook &book)
+    std::unique_ptr<ContactSource> take(const FoundBook &book)
     {
         std::unique_ptr<ContactSource> taken;
-        std::unique_ptr<ContactSource> dropped;
-        {
-            const std::lock_guard lock(mutex());
-            std::optional<Warm> &warm = slot();
-            if (warm) {
-                (warm->stillGood(book) && warm->source->readStillCurrent() ? taken : dropped) = std::move(warm->source);
-                warm.reset();
-            }
-        }
+        if (m_warm && m_warm->stillGood(book) && m_warm->source->readStillCurrent())
+            taken = std::move(m_warm->source);
+        m_warm.reset();
         return taken;
     }
 
@@ -104,45 +91,10 @@ private:
         }
     };
 
-    static std::mutex &mutex()
-    {
-        static std::mutex m;
-        return m;
-    }
-    static std::optional<Warm> &slot()
-    {
-        static std::optional<Warm> warm;
-        return warm;
-    }
+    std::optional<Warm> m_warm;
 };
 
-class ContactItem : public OutlookItem {
-public:
-    explicit ContactItem(Contact contact)
-        : m_contact(std::move(contact))
-    {
-    }
-
-    bool isContactItem() override { return !m_contact.distributionList; }
-
-    QVariant property(ContactProperty id) override
-    {
-        if (id < 0 || id >= kContactPropertyCount)
-            throw AutomationError(QStringLiteral("The contact has no property number %1.").arg(int(id)));
-        return m_contact.value(id);
-    }
-
-    bool propertyText(ContactProperty id, QStringView &text) override
-    {
-        if (id < 0 || id >= kContactPropertyCount || id == Birthday)
-            return false;
-        text = m_contact.view(id);
-        return true;
-    }
-
-private:
-    Contact m_contact;
-};
+namespace {
 
 // Failures that came one after another in the walk, with no contact between
 // them: a few are told one by one, as each came; more are told in one report
@@ -184,24 +136,24 @@ private:
     QStringList m_named;
 };
 
-// Every book in turn, as Outlook items; the fallback books only when the
-// others held no contact.
-class ContactItems : public OutlookItems {
+// Every book in turn; the fallback books only when the others held no
+// contact.
+class BooksWalk : public ContactWalk {
 public:
-    explicit ContactItems(const FoundBooks &found)
-        : m_books(found.books)
-        , m_fallback(found.fallback)
+    BooksWalk(FoundBooks found, std::shared_ptr<WarmBook> warm)
+        : m_books(std::move(found.books))
+        , m_fallback(std::move(found.fallback))
+        , m_warm(std::move(warm))
     {
     }
 
-    std::unique_ptr<OutlookItem> next() override
+    bool next(Contact &contact) override
     {
         if (!m_reports.empty()) {
             const std::exception_ptr report = m_reports.front();
             m_reports.pop_front();
             std::rethrow_exception(report);
         }
-        Contact contact;
         while (fetch(contact)) {
             if (const size_t subBook = m_source->subBook(); subBook != m_subBook) {
                 m_subBook = subBook;
@@ -217,10 +169,10 @@ public:
                 // book (often the only one) keeps no set of 100,000 uids.
                 if (!contact.uid.empty() && !contact.distributionList && (m_next < m_books.size() || m_subBooks))
                     m_listedHere.insert(contact.uid);
-                return std::make_unique<ContactItem>(std::move(contact));
+                return true;
             }
         }
-        return nullptr;
+        return false;
     }
 
 private:
@@ -272,7 +224,7 @@ private:
                 return false;
             // The first book may be on its way already.
             if (m_next == 0)
-                m_source = WarmBook::take(m_books[0]);
+                m_source = m_warm->take(m_books[0]);
             if (!m_source)
                 m_source = openBook(m_books[m_next]);
             m_subBooks = m_books[m_next].folders.size() > 1;
@@ -283,6 +235,7 @@ private:
 
     std::vector<FoundBook> m_books;
     std::vector<FoundBook> m_fallback;
+    std::shared_ptr<WarmBook> m_warm;
     size_t m_next = 0;
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
@@ -296,71 +249,33 @@ private:
     std::unordered_set<std::string> m_listedHere;
 };
 
-class ContactsFolder : public OutlookFolder {
-public:
-    explicit ContactsFolder(std::shared_ptr<const FoundBooks> found)
-        : m_found(std::move(found))
-    {
-    }
-
-    std::unique_ptr<OutlookItems> items() override { return std::make_unique<ContactItems>(*m_found); }
-
-private:
-    std::shared_ptr<const FoundBooks> m_found;
-};
-
-class ContactsNamespace : public OutlookNamespace {
-public:
-    explicit ContactsNamespace(std::shared_ptr<const FoundBooks> found)
-        : m_found(std::move(found))
-    {
-    }
-
-    std::unique_ptr<OutlookFolder> getDefaultFolder(int folderType) override
-    {
-        if (folderType != olFolderContacts)
-            throw AutomationError(QStringLiteral("The address book has no folder of type %1.").arg(folderType));
-        return std::make_unique<ContactsFolder>(m_found);
-    }
-
-private:
-    std::shared_ptr<const FoundBooks> m_found;
-};
-
 } // namespace
 
-ContactStoreApplication::ContactStoreApplication(FoundBooks found)
-    : m_found(std::make_shared<const FoundBooks>(std::move(found)))
-{
-    if (m_found->empty())
-        throw NoAddressBookError(searchedPlacesText(*m_found));
-    if (!m_found->books.empty())
-        WarmBook::begin(m_found->books.front());
-}
-
-ContactStoreApplication::ContactStoreApplication(const QString &location)
-    : ContactStoreApplication(namedAddressBooks(QFile::encodeName(location)))
+ContactStore::ContactStore()
+    : m_warm(std::make_shared<WarmBook>())
 {
 }
 
-std::unique_ptr<OutlookNamespace> ContactStoreApplication::getNamespace(const QString &type)
+ContactStore::ContactStore(const QString &location)
+    : m_location(location)
+    , m_warm(std::make_shared<WarmBook>())
 {
-    if (m_quit)
-        throw AutomationError(QStringLiteral("The address book has been closed."));
-    if (type.compare(QLatin1String("MAPI"), Qt::CaseInsensitive) != 0)
-        throw AutomationError(QStringLiteral("The address book has no namespace \"%1\".").arg(type));
-    return std::make_unique<ContactsNamespace>(m_found);
 }
 
-void ContactStoreApplication::quit()
+ContactStore::~ContactStore() = default;
+
+std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
 {
-    m_quit = true;
+    if (found.empty())
+        throw NoAddressBookError(searchedPlacesText(found));
+    if (!found.books.empty())
+        m_warm->begin(found.books.front());
+    return std::make_unique<BooksWalk>(std::move(found), m_warm);
 }
 
-void registerContactStore(AutomationFactory &automation)
+std::unique_ptr<ContactWalk> ContactStore::open()
 {
-    automation.registerClass(QStringLiteral("Outlook.Application"),
-        [] { return std::make_unique<ContactStoreApplication>(discoverAddressBooks()); });
+    return open(m_location ? namedAddressBooks(QFile::encodeName(*m_location)) : discoverAddressBooks());
 }
 
 } // namespace quarrelby

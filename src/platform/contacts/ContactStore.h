@@ -1,42 +1,43 @@
 #pragma once
 
-#include "platform/Outlook.h"
+#include "platform/AddressBooks.h"
 #include "platform/contacts/Discovery.h"
 
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace quarrelby {
 
-// "Outlook.Application" over the user's address books, walked as one
-// Contacts folder: the books in the order found (files by name, cards in
-// file order), then, when none of them held a contact, the Outlook data
-// files found. A contact whose uid an earlier book listed is listed once. Books
-// are opened as the walk reaches them; one that cannot be read is reported
-// at its place, and the walk goes on with the next.
-class ContactStoreApplication : public OutlookApplication {
+class WarmBook;
+
+// The user's address books walked as one: the books in the order found (files
+// by name, cards in file order), then, when none of them held a contact, the
+// Outlook data files found. A contact whose uid an earlier book listed is
+// listed once. Books are opened as the walk reaches them; one that cannot be
+// read is reported at its place, and the walk goes on with the next.
+class ContactStore : public AddressBooks {
 public:
-    // Throws NoAddressBookError, naming the places searched, when nothing
-    // was found.
-    explicit ContactStoreApplication(FoundBooks found);
+    // The books that discoverAddressBooks() finds at each open.
+    ContactStore();
     // Only the book at location, a file or folder recognised by its content.
-    explicit ContactStoreApplication(const QString &location);
+    explicit ContactStore(const QString &location);
+    ~ContactStore() override;
+    ContactStore(const ContactStore &) = delete;
+    ContactStore &operator=(const ContactStore &) = delete;
 
-    [[nodiscard]] std::unique_ptr<OutlookNamespace> getNamespace(const QString &type) override;
-    void quit() override;
-
-    [[nodiscard]] const FoundBooks &books() const { return *m_found; }
+    // Throws NoAddressBookError, naming the places searched, when nothing
+    // was found. The first book starts reading ahead, kept by this store for
+    // the walk of a later open while the book stays as it was: the window
+    // opens the store as it starts so that the click finds it read.
+    [[nodiscard]] std::unique_ptr<ContactWalk> open() override;
 
 private:
-    std::shared_ptr<const FoundBooks> m_found;
-    bool m_quit = false;
+    [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found);
+
+    std::optional<QString> m_location;
+    std::shared_ptr<WarmBook> m_warm;
 };
-
-class AutomationFactory;
-
-// Registers "Outlook.Application" as the contact store over the books that
-// discoverAddressBooks() finds at each creation.
-void registerContactStore(AutomationFactory &automation);
 
 } // namespace quarrelby

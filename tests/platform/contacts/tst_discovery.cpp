@@ -129,11 +129,11 @@ struct Walk {
     AutomationFactory automation;
     ResultList list;
     MousePointer pointer;
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }};
+    ContactStore books;
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     Walk()
     {
-        registerContactStore(automation);
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
         GetAllContactsOutlook(form);
@@ -639,11 +639,10 @@ private slots:
     // were searched; one empty vCard folder is enough to start.
     void noBookAtAll()
     {
-        AutomationFactory automation;
-        registerContactStore(automation);
+        ContactStore books;
         {
             ScriptedShell shell;
-            QVERIFY_THROWS_EXCEPTION(ProgramEnded, RequireOutlookInstance(shell, automation));
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, RequireOutlookInstance(shell, &books));
             QCOMPARE(shell.texts().size(), 1);
             const QString text = shell.texts().first();
             const QString advice = outlookMissingText();
@@ -661,7 +660,7 @@ private slots:
         }
         makeFolder(at(".local/share/contacts"));
         ScriptedShell shell;
-        RequireOutlookInstance(shell, automation);
+        RequireOutlookInstance(shell, &books);
         QCOMPARE(shell.texts(), QStringList());
     }
 

@@ -4,6 +4,7 @@
 // and another process (xclip) must read it back.
 
 #include "ExportFixture.h"
+#include "ScriptedBooks.h"
 #include "app/Form1.h"
 #include "export/Clipboard.h"
 #include "platform/Automation.h"
@@ -32,7 +33,8 @@ int copyAndEnd(int argc, char **argv, const QByteArray &ending)
     QApplication app(argc, argv);
     QtShell shell;
     AutomationFactory automation;
-    Form1 form(shell, automation);
+    test::ScriptedBooks books;
+    Form1 form(shell, automation, books);
     shell.setMainWindow(&form);
     form.show();
     test::fillList(form.list(), {QStringLiteral("Name"), QStringLiteral("Phone")},

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "format/Contact.h"
+#include "platform/AutomationError.h"
+
+#include <memory>
+
+namespace quarrelby {
+
+// One pass over the contacts of the address books, first to last.
+class ContactWalk {
+public:
+    virtual ~ContactWalk() = default;
+    // The next contact into contact; false after the last. A throw
+    // (AutomationError) reports what could not be read at its place; the
+    // walk has then moved past it, and the next call goes on.
+    [[nodiscard]] virtual bool next(Contact &contact) = 0;
+};
+
+// The user's address books, found afresh at each open.
+class AddressBooks {
+public:
+    virtual ~AddressBooks() = default;
+    // Throws NoAddressBookError when there is none, AutomationError when the
+    // books cannot be opened.
+    [[nodiscard]] virtual std::unique_ptr<ContactWalk> open() = 0;
+};
+
+// The user has no address book at all. The description is a paragraph
+// naming the places that were searched.
+class NoAddressBookError : public AutomationError {
+public:
+    using AutomationError::AutomationError;
+};
+
+} // namespace quarrelby
