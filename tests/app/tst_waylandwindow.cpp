@@ -10,6 +10,7 @@
 #include "app/Startup.h"
 #include "core/ResultList.h"
 #include "platform/Automation.h"
+#include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 
 #include <QApplication>
@@ -194,7 +195,7 @@ private slots:
             QSKIP("Qt's Wayland platform plugin (qt6-wayland) is not installed");
         qputenv("QUARRELBY_CONTACTS", QByteArray(QUARRELBY_SOURCE_DIR) + "/samples/contacts");
         registerPlatformClasses(m_automation, m_shell);
-        m_window = std::make_unique<Form1>(m_shell, m_automation);
+        m_window = std::make_unique<Form1>(m_shell, m_automation, m_books);
         m_shell.setMainWindow(m_window.get());
         Form_Load(*m_window, [] { return 0.5; });
         showCentred(*m_window);
@@ -264,6 +265,7 @@ private slots:
 private:
     QtShell m_shell;
     AutomationFactory m_automation;
+    ContactStore m_books;
     std::unique_ptr<Form1> m_window;
 };
 
