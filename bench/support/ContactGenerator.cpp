@@ -34,6 +34,17 @@ std::string number(int index, int kind)
     return buffer;
 }
 
+// A new database at path, or nullptr when it cannot be made.
+sqlite3 *createDatabase(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        == SQLITE_OK)
+        return db;
+    sqlite3_close(db);
+    return nullptr;
+}
+
 } // namespace
 
 std::string generatedCard(int index)
@@ -133,12 +144,9 @@ bool writeAddressBookFolder(const QString &path, int count)
 
 bool writeEdsBook(const QString &path, int count)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-        != SQLITE_OK) {
-        sqlite3_close(db);
+    sqlite3 *db = createDatabase(path);
+    if (!db)
         return false;
-    }
     bool ok = sqlite3_exec(db,
                   "PRAGMA journal_mode = DELETE;"
                   "CREATE TABLE folder_id (uid TEXT PRIMARY KEY, Rev TEXT, file_as TEXT, file_as_localized TEXT,"
@@ -184,12 +192,9 @@ std::string cardId(int index)
 
 bool writeThunderbirdBook(const QString &path, int count)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-        != SQLITE_OK) {
-        sqlite3_close(db);
+    sqlite3 *db = createDatabase(path);
+    if (!db)
         return false;
-    }
     bool ok = sqlite3_exec(db,
                   "PRAGMA journal_mode = WAL;"
                   "PRAGMA user_version = 4;"
