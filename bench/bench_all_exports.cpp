@@ -95,13 +95,13 @@ void BM_ExtractAndExportAll(benchmark::State &state)
     QtShell clipboard;
     AutomationFactory automation;
     ContactStore books;
-    automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(shell); });
+    DesktopSpreadsheets spreadsheets(shell);
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
     SaveFileWriter files(shell);
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books, &spreadsheets};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
         GetAllContactsOutlook(form);

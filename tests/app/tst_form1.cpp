@@ -7,6 +7,7 @@
 #include "app/ResultView.h"
 #include "app/Startup.h"
 #include "core/MousePointer.h"
+#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
 
@@ -96,8 +97,9 @@ int closeDuringWorkbook(int argc, char **argv)
     QtShell shell;
     AutomationFactory automation;
     registerPlatformClasses(automation, shell);
+    DesktopSpreadsheets spreadsheets(shell);
     test::ScriptedBooks books;
-    Form1 form(shell, automation, books);
+    Form1 form(shell, automation, books, &spreadsheets);
     shell.setMainWindow(&form);
     for (int k = 1; k <= 3; ++k)
         form.list().addColumn(QStringLiteral("Column %1").arg(k));

@@ -691,6 +691,41 @@ private:
     std::shared_ptr<Session> m_session;
 };
 
+// A workbook of its own session, shown from the start.
+class ShownWorkbook : public WorkbookExport {
+public:
+    explicit ShownWorkbook(Shell &shell)
+        : m_session(std::make_shared<Session>(shell))
+    {
+        m_session->visible = true;
+        m_session->workbooks.push_back(std::make_unique<Workbook>(1));
+    }
+    ~ShownWorkbook() override
+    {
+        // Every column fitted to its text, as the export leaves it.
+        Workbook &workbook = *m_session->workbooks.back();
+        size_t used = workbook.handedOverWidths.size();
+        for (const auto &cells : workbook.sheet.rows)
+            used = std::max(used, cells.size());
+        try {
+            if (used > 0)
+                autofit(workbook, 1, static_cast<int>(used));
+        } catch (...) {
+            // Shown with the widths it has.
+        }
+    }
+    ShownWorkbook(const ShownWorkbook &) = delete;
+    ShownWorkbook &operator=(const ShownWorkbook &) = delete;
+
+    void setCell(int row, int column, const QString &text) override
+    {
+        quarrelby::setCell(*m_session, *m_session->workbooks.back(), row, column, text);
+    }
+
+private:
+    std::shared_ptr<Session> m_session;
+};
+
 // The files that some process of this user holds open, and the folders
 // processes work in, as /proc shows them.
 QSet<QString> filesHeldOpen()
@@ -785,6 +820,11 @@ std::unique_ptr<AutomationObject> createExcelApplication(Shell &shell)
 {
     requireSpreadsheetApplication();
     return makeExcelApplication(shell);
+}
+
+std::unique_ptr<WorkbookExport> makeShownWorkbook(Shell &shell)
+{
+    return std::make_unique<ShownWorkbook>(shell);
 }
 
 std::unique_ptr<ExcelObject> makeExcelApplication(Shell &shell)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ExcelObject.h"
+#include "platform/WorkbookExport.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,5 +47,24 @@ void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringLi
 // has no caller to go to, so it is told to the user through the shell, as the
 // spreadsheet program itself would.
 [[nodiscard]] std::unique_ptr<ExcelObject> makeExcelApplication(Shell &shell);
+
+// A new workbook shown from the start, written as it is filled and published
+// as makeExcelApplication's are, without the dispatch by member names.
+[[nodiscard]] std::unique_ptr<WorkbookExport> makeShownWorkbook(Shell &shell);
+
+// The desktop's spreadsheet program: requireSpreadsheetApplication() and
+// makeShownWorkbook().
+class DesktopSpreadsheets : public Spreadsheets {
+public:
+    explicit DesktopSpreadsheets(Shell &shell)
+        : m_shell(shell)
+    {
+    }
+    void require() override { requireSpreadsheetApplication(); }
+    std::unique_ptr<WorkbookExport> newWorkbook() override { return makeShownWorkbook(m_shell); }
+
+private:
+    Shell &m_shell;
+};
 
 } // namespace quarrelby

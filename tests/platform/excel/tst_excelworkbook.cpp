@@ -6,7 +6,9 @@
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
+#include "platform/AutomationError.h"
 #include "platform/excel/ExcelApplication.h"
+#include "platform/excel/ExcelWorkbookWriter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -103,7 +105,7 @@ void writeScript(const QString &path, const QByteArray &body)
 
 struct Harness {
     Harness()
-        : form {shell, automation, list, pointer, [](int) { return 1; }}
+        : form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets}
     {
         registerPlatformClasses(automation, shell);
     }
@@ -132,6 +134,7 @@ struct Harness {
 
     ScriptedShell shell;
     AutomationFactory automation;
+    DesktopSpreadsheets spreadsheets {shell};
     ResultList list;
     MousePointer pointer;
     FormContext form;
@@ -146,6 +149,7 @@ private slots:
     void initTestCase();
     void init();
     void exportRoundTrips();
+    void shownWorkbookRoundTrips();
     void tooLongValueFailsItsCellOnly_data();
     void tooLongValueFailsItsCellOnly();
     void noSpreadsheetProgram_data();
@@ -259,6 +263,31 @@ void TestExcelWorkbook::exportRoundTrips()
             QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")}));
     QVERIFY(sheet.widths.value(QStringLiteral("C")) >= QStringLiteral("Line 1\r\nLine 2, \"quoted\"").size());
     QVERIFY(sheet.widths.value(QStringLiteral("D")) < sheet.widths.value(QStringLiteral("C")));
+}
+
+// The typed workbook: cells set row by row come back as text, a refused cell
+// costs only itself, and the columns are fitted when it is released.
+void TestExcelWorkbook::shownWorkbookRoundTrips()
+{
+    Harness h;
+    {
+        auto workbook = makeShownWorkbook(h.shell);
+        workbook->setCell(1, 1, QStringLiteral("Name"));
+        workbook->setCell(1, 2, QStringLiteral("Notes"));
+        workbook->setCell(2, 1, QStringLiteral("=1+1"));
+        workbook->setCell(2, 2, QString());
+        QVERIFY_THROWS_EXCEPTION(AutomationError, workbook->setCell(3, 1, QString(kMaxCellLength + 1, u'x')));
+        workbook->setCell(3, 2, QStringLiteral("a much longer note"));
+        QVERIFY(h.shell.started.isEmpty());
+    }
+    QVERIFY(h.shell.messages.isEmpty());
+    const Sheet sheet = readSheet(h.opened());
+    const QMap<std::pair<int, int>, QString> expected {{{1, 1}, QStringLiteral("Name")},
+        {{1, 2}, QStringLiteral("Notes")}, {{2, 1}, QStringLiteral("=1+1")},
+        {{3, 2}, QStringLiteral("a much longer note")}};
+    QCOMPARE(sheet.cells, expected);
+    QCOMPARE(sheet.widths.keys(), (QList<QString> {QStringLiteral("A"), QStringLiteral("B")}));
+    QVERIFY(sheet.widths.value(QStringLiteral("B")) > sheet.widths.value(QStringLiteral("A")));
 }
 
 void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
