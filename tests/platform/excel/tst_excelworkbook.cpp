@@ -6,9 +6,9 @@
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
+#include "platform/Automation.h"
 #include "platform/AutomationError.h"
 #include "platform/excel/ExcelApplication.h"
-#include "platform/excel/ExcelWorkbookWriter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -149,7 +149,6 @@ private slots:
     void initTestCase();
     void init();
     void exportRoundTrips();
-    void shownWorkbookRoundTrips();
     void tooLongValueFailsItsCellOnly_data();
     void tooLongValueFailsItsCellOnly();
     void noSpreadsheetProgram_data();
@@ -158,14 +157,8 @@ private slots:
     void openerFailureIsTold();
     void modelessFolderStillShows();
     void fullFolderIsToldAsFull();
-    void hiddenApplicationWritesNothing();
     void rowsFilledOutOfOrder();
-    void hiddenAgainWritesNothing();
     void folderGoneWhileFilling();
-    void autofitUsesTextOfThatMoment();
-    void membersIgnoreCase();
-    void refusedCalls_data();
-    void refusedCalls();
     void foldersRemovedOnceUnused();
 
 private:
@@ -263,31 +256,6 @@ void TestExcelWorkbook::exportRoundTrips()
             QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")}));
     QVERIFY(sheet.widths.value(QStringLiteral("C")) >= QStringLiteral("Line 1\r\nLine 2, \"quoted\"").size());
     QVERIFY(sheet.widths.value(QStringLiteral("D")) < sheet.widths.value(QStringLiteral("C")));
-}
-
-// The typed workbook: cells set row by row come back as text, a refused cell
-// costs only itself, and the columns are fitted when it is released.
-void TestExcelWorkbook::shownWorkbookRoundTrips()
-{
-    Harness h;
-    {
-        auto workbook = makeShownWorkbook(h.shell);
-        workbook->setCell(1, 1, QStringLiteral("Name"));
-        workbook->setCell(1, 2, QStringLiteral("Notes"));
-        workbook->setCell(2, 1, QStringLiteral("=1+1"));
-        workbook->setCell(2, 2, QString());
-        QVERIFY_THROWS_EXCEPTION(AutomationError, workbook->setCell(3, 1, QString(kMaxCellLength + 1, u'x')));
-        workbook->setCell(3, 2, QStringLiteral("a much longer note"));
-        QVERIFY(h.shell.started.isEmpty());
-    }
-    QVERIFY(h.shell.messages.isEmpty());
-    const Sheet sheet = readSheet(h.opened());
-    const QMap<std::pair<int, int>, QString> expected {{{1, 1}, QStringLiteral("Name")},
-        {{1, 2}, QStringLiteral("Notes")}, {{2, 1}, QStringLiteral("=1+1")},
-        {{3, 2}, QStringLiteral("a much longer note")}};
-    QCOMPARE(sheet.cells, expected);
-    QCOMPARE(sheet.widths.keys(), (QList<QString> {QStringLiteral("A"), QStringLiteral("B")}));
-    QVERIFY(sheet.widths.value(QStringLiteral("B")) > sheet.widths.value(QStringLiteral("A")));
 }
 
 void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
@@ -450,39 +418,18 @@ void TestExcelWorkbook::fullFolderIsToldAsFull()
     QCOMPARE(entries, QStringList {});
 }
 
-void TestExcelWorkbook::hiddenApplicationWritesNothing()
-{
-    ScriptedShell shell;
-    {
-        auto excel = makeExcelApplication(shell);
-        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
-        sheet->put(u"Cells", {1, 1}, QStringLiteral("text"));
-    }
-    QVERIFY(shell.started.isEmpty());
-    QVERIFY(shell.messages.isEmpty());
-    QVERIFY(temporaryEntries().isEmpty());
-}
-
-// A visible workbook is written while it is filled, row by row in order,
-// and keeps no copy of what it wrote: going back to a row already written
-// is refused, and the workbook is the sheet as filled in order.
 void TestExcelWorkbook::rowsFilledOutOfOrder()
 {
     ScriptedShell shell;
     {
-        auto excel = makeExcelApplication(shell);
-        excel->put(u"Visible", {}, true);
-        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
-        sheet->put(u"Cells", {1, 1}, QStringLiteral("first"));
-        sheet->put(u"Cells", {1, 2}, QStringLiteral("first, second cell"));
-        sheet->put(u"Cells", {3, 1}, QStringLiteral("third"));
-        sheet->put(u"Cells", {5, 2}, QStringLiteral("fifth"));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->put(u"Cells", {2, 2}, QStringLiteral("second, late")));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->put(u"Cells", {1, 1}, QStringLiteral("first, changed")));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)sheet->get(u"Cells", {3, 1}));
-        QCOMPARE(sheet->get(u"Cells", {5, 2}).toString(), QStringLiteral("fifth"));
-        sheet->put(u"Cells", {6, 1}, QStringLiteral("sixth"));
-        sheet->invoke(u"Columns")->invoke(u"Autofit");
+        auto sheet = makeShownWorkbook(shell);
+        sheet->setCell(1, 1, QStringLiteral("first"));
+        sheet->setCell(1, 2, QStringLiteral("first, second cell"));
+        sheet->setCell(3, 1, QStringLiteral("third"));
+        sheet->setCell(5, 2, QStringLiteral("fifth"));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->setCell(2, 2, QStringLiteral("second, late")));
+        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->setCell(1, 1, QStringLiteral("first, changed")));
+        sheet->setCell(6, 1, QStringLiteral("sixth"));
     }
     QVERIFY2(shell.messages.isEmpty(), qPrintable(shell.texts().join(QLatin1Char('|'))));
     QCOMPARE(shell.started.size(), 1);
@@ -504,140 +451,24 @@ void TestExcelWorkbook::rowsFilledOutOfOrder()
         QStringList {QStringLiteral("Book1.xlsx")});
 }
 
-void TestExcelWorkbook::hiddenAgainWritesNothing()
-{
-    ScriptedShell shell;
-    {
-        auto excel = makeExcelApplication(shell);
-        excel->put(u"Visible", {}, true);
-        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
-        for (int row = 1; row <= 50; ++row)
-            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
-        excel->put(u"Visible", {}, false);
-    }
-    QVERIFY(shell.started.isEmpty());
-    QVERIFY(shell.messages.isEmpty());
-    QVERIFY(temporaryEntries().isEmpty());
-}
-
 void TestExcelWorkbook::folderGoneWhileFilling()
 {
     ScriptedShell shell;
     {
-        auto excel = makeExcelApplication(shell);
-        excel->put(u"Visible", {}, true);
-        auto sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
+        auto sheet = makeShownWorkbook(shell);
         for (int row = 1; row <= 20; ++row)
-            sheet->put(u"Cells", {row, 1}, QStringLiteral("row %1").arg(row));
+            sheet->setCell(row, 1, QStringLiteral("row %1").arg(row));
         const QStringList folders = temporaryEntries();
         QCOMPARE(folders.size(), 1);
         // The writer may be making its scratch file in the folder just now.
         QTRY_VERIFY(QDir(m_temp + QLatin1Char('/') + folders.first()).removeRecursively());
-        sheet->put(u"Cells", {21, 1}, QStringLiteral("row 21"));
+        sheet->setCell(21, 1, QStringLiteral("row 21"));
     }
     QVERIFY(shell.started.isEmpty());
     QCOMPARE(shell.messages.size(), 1);
     QVERIFY2(shell.messages.first().text.contains(QLatin1String("could not be written")),
         qPrintable(shell.messages.first().text));
     QVERIFY(temporaryEntries().isEmpty());
-}
-
-void TestExcelWorkbook::autofitUsesTextOfThatMoment()
-{
-    ScriptedShell shell;
-    {
-        auto excel = makeExcelApplication(shell);
-        excel->put(u"Visible", {}, true);
-        auto workbook = excel->invoke(u"Workbooks")->invoke(u"Add");
-        excel.reset(); // the workbook keeps the application alive
-        auto sheet = workbook->invoke(u"ActiveSheet");
-        sheet->put(u"Cells", {1, 1}, QStringLiteral("ab"));
-        sheet->invoke(u"Columns", {1})->invoke(u"Autofit");
-        sheet->put(u"Cells", {2, 1}, QStringLiteral("a much longer text"));
-        sheet->put(u"Cells", {2, 2}, QStringLiteral("never fitted"));
-        sheet->invoke(u"Columns", {3})->invoke(u"Autofit"); // empty: left alone
-    }
-    QVERIFY(shell.messages.isEmpty());
-    QCOMPARE(shell.started.size(), 1);
-    const Sheet sheet = readSheet(shell.started.first().at(1));
-    QCOMPARE(sheet.widths.keys(), QList<QString> {QStringLiteral("A")});
-    QVERIFY(sheet.widths.value(QStringLiteral("A")) < 8);
-    QCOMPARE(sheet.cells.size(), 3);
-}
-
-void TestExcelWorkbook::membersIgnoreCase()
-{
-    ScriptedShell shell;
-    auto excel = makeExcelApplication(shell);
-    auto sheet = excel->invoke(u"WORKBOOKS")->invoke(u"aDd")->invoke(u"activesheet");
-    sheet->invoke(u"CELLS", {3, 2})->put(u"vALUE", {}, QStringLiteral("v"));
-    sheet->invoke(u"cells", {4, 2})->put({}, {}, QStringLiteral("default"));
-    QCOMPARE(sheet->invoke(u"Cells", {3, 2})->get(u"Value").toString(), QStringLiteral("v"));
-    QCOMPARE(sheet->get(u"Cells", {4, 2}).toString(), QStringLiteral("default"));
-    QVERIFY(!sheet->invoke(u"Cells", {5, 2})->get(u"Value").isValid());
-    excel->put(u"visible", {}, true);
-    QCOMPARE(excel->get(u"VISIBLE").toBool(), true);
-    excel->put(u"Visible", {}, false);
-}
-
-void TestExcelWorkbook::refusedCalls_data()
-{
-    QTest::addColumn<QString>("on");
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<QVariantList>("arguments");
-    QTest::addColumn<QString>("description");
-
-    const QString unsupported = QStringLiteral("Object doesn't support this property or method");
-    QTest::newRow("never saves") << "application"
-                                 << "Save" << QVariantList {} << unsupported;
-    QTest::newRow("never quits") << "application"
-                                 << "Quit" << QVariantList {} << unsupported;
-    QTest::newRow("no such member") << "sheet"
-                                    << "Cell" << QVariantList {1, 1} << unsupported;
-    QTest::newRow("row 0") << "sheet"
-                           << "Cells" << QVariantList {0, 1} << "Row 0 lies outside the sheet (rows 1 to 1048576)";
-    QTest::newRow("row past the end") << "sheet"
-                                      << "Cells" << QVariantList {1048577, 1}
-                                      << "Row 1048577 lies outside the sheet (rows 1 to 1048576)";
-    QTest::newRow("column past the end") << "sheet"
-                                         << "Columns" << QVariantList {16385}
-                                         << "Column 16385 lies outside the sheet (columns 1 to 16384)";
-    QTest::newRow("text for a row") << "sheet"
-                                    << "Cells" << QVariantList {QStringLiteral("one"), 1} << "Type mismatch";
-    QTest::newRow("one index") << "sheet"
-                               << "Cells" << QVariantList {1}
-                               << "Wrong number of arguments or invalid property assignment";
-    QTest::newRow("fit one cell") << "cell"
-                                  << "Autofit" << QVariantList {} << "AutoFit method of Range class failed";
-}
-
-void TestExcelWorkbook::refusedCalls()
-{
-    QFETCH(QString, on);
-    QFETCH(QString, member);
-    QFETCH(QVariantList, arguments);
-    QFETCH(QString, description);
-
-    ScriptedShell shell;
-    auto excel = makeExcelApplication(shell);
-    ExcelObject::Ref sheet = excel->invoke(u"Workbooks")->invoke(u"Add")->invoke(u"ActiveSheet");
-    ExcelObject *target = excel.get();
-    ExcelObject::Ref cell = sheet->invoke(u"Cells", {1, 1});
-    if (on == QLatin1String("sheet"))
-        target = sheet.get();
-    else if (on == QLatin1String("cell"))
-        target = cell.get();
-    try {
-        if (arguments.size() == 0)
-            target->invoke(member);
-        else if (arguments.size() == 1)
-            target->invoke(member, {arguments[0]});
-        else
-            target->invoke(member, {arguments[0], arguments[1]});
-        QFAIL("the call was accepted");
-    } catch (const AutomationError &error) {
-        QCOMPARE(error.description(), description);
-    }
 }
 
 void TestExcelWorkbook::foldersRemovedOnceUnused()
