@@ -20,9 +20,9 @@
 #include "outlook/Extraction.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QDir>

@@ -14,9 +14,9 @@
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
 #include "platform/Automation.h"
-#include "platform/excel/ExcelApplication.h"
-#include "platform/excel/ExcelWorkbookWriter.h"
 #include "platform/qt/QtShell.h"
+#include "platform/workbook/ShownWorkbook.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>

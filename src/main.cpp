@@ -3,8 +3,8 @@
 #include "app/Startup.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QDir>

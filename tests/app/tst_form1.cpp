@@ -7,9 +7,9 @@
 #include "app/ResultView.h"
 #include "app/Startup.h"
 #include "core/MousePointer.h"
-#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QCheckBox>

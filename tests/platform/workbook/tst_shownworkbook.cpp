@@ -1,4 +1,4 @@
-// The workbook export through the product's Excel stand-in: the .xlsx file is
+// The workbook export through the shown workbook over libxlsxwriter: the .xlsx file is
 // read back with openpyxl, the way a spreadsheet program reads it.
 #include "ScriptedShell.h"
 #include "app/PlatformClasses.h"
@@ -8,7 +8,7 @@
 #include "export/ExcelExport.h"
 #include "platform/Automation.h"
 #include "platform/AutomationError.h"
-#include "platform/excel/ExcelApplication.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -142,7 +142,7 @@ struct Harness {
 
 } // namespace
 
-class TestExcelWorkbook : public QObject {
+class TestShownWorkbook : public QObject {
     Q_OBJECT
 
 private slots:
@@ -189,7 +189,7 @@ private:
     QByteArray m_path;
 };
 
-void TestExcelWorkbook::initTestCase()
+void TestShownWorkbook::initTestCase()
 {
     QVERIFY(m_root.isValid());
     m_bin = m_root.filePath(QStringLiteral("bin"));
@@ -197,7 +197,7 @@ void TestExcelWorkbook::initTestCase()
     m_path = qgetenv("PATH");
 }
 
-void TestExcelWorkbook::init()
+void TestShownWorkbook::init()
 {
     // A desktop with a spreadsheet program, and a temporary folder of our own.
     writeScript(m_bin + QLatin1String("/xdg-mime"), "echo libreoffice-calc.desktop");
@@ -208,7 +208,7 @@ void TestExcelWorkbook::init()
     qputenv("TMPDIR", QFile::encodeName(m_temp));
 }
 
-void TestExcelWorkbook::exportRoundTrips()
+void TestShownWorkbook::exportRoundTrips()
 {
     Harness h;
     h.fill({QStringLiteral("Full Name"), QStringLiteral("=Header"), QStringLiteral("Notes"), QStringLiteral("Extra"),
@@ -258,7 +258,7 @@ void TestExcelWorkbook::exportRoundTrips()
     QVERIFY(sheet.widths.value(QStringLiteral("D")) < sheet.widths.value(QStringLiteral("C")));
 }
 
-void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
+void TestShownWorkbook::tooLongValueFailsItsCellOnly_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("start"); // followed by "é" up to the length
@@ -277,7 +277,7 @@ void TestExcelWorkbook::tooLongValueFailsItsCellOnly_data()
     QTest::newRow("look-alike, at the limit") << 2 << QStringLiteral("_x004G_") << 32767 << 0;
 }
 
-void TestExcelWorkbook::tooLongValueFailsItsCellOnly()
+void TestShownWorkbook::tooLongValueFailsItsCellOnly()
 {
     QFETCH(int, column);
     QFETCH(QString, start);
@@ -306,7 +306,7 @@ void TestExcelWorkbook::tooLongValueFailsItsCellOnly()
     QCOMPARE(sheet.cells.value({2, 3}), QStringLiteral("phone"));
 }
 
-void TestExcelWorkbook::noSpreadsheetProgram_data()
+void TestShownWorkbook::noSpreadsheetProgram_data()
 {
     QTest::addColumn<QByteArray>("script"); // empty: no xdg-mime at all
 
@@ -316,7 +316,7 @@ void TestExcelWorkbook::noSpreadsheetProgram_data()
     QTest::newRow("no xdg-mime") << QByteArray();
 }
 
-void TestExcelWorkbook::noSpreadsheetProgram()
+void TestShownWorkbook::noSpreadsheetProgram()
 {
     QFETCH(QByteArray, script);
     if (script.isEmpty()) {
@@ -342,7 +342,7 @@ void TestExcelWorkbook::noSpreadsheetProgram()
     QVERIFY(temporaryEntries().isEmpty());
 }
 
-void TestExcelWorkbook::writeFailureIsTold()
+void TestShownWorkbook::writeFailureIsTold()
 {
     // No folder can be made under a file.
     const QString blocker = m_temp + QLatin1String("/file");
@@ -365,7 +365,7 @@ void TestExcelWorkbook::writeFailureIsTold()
     QCOMPARE(h.pointer.value(), MousePointer::Default);
 }
 
-void TestExcelWorkbook::openerFailureIsTold()
+void TestShownWorkbook::openerFailureIsTold()
 {
     Harness h;
     h.shell.startSucceeds = false;
@@ -378,7 +378,7 @@ void TestExcelWorkbook::openerFailureIsTold()
     QVERIFY2(h.shell.messages.first().text.contains(path), qPrintable(h.shell.messages.first().text));
 }
 
-void TestExcelWorkbook::modelessFolderStillShows()
+void TestShownWorkbook::modelessFolderStillShows()
 {
     refuseChmod = true;
     const bool refused = !QFile::setPermissions(m_temp, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -395,7 +395,7 @@ void TestExcelWorkbook::modelessFolderStillShows()
 // A real file system that fills up while the workbook is written (a small
 // one of its own, which only root may mount, in a mount namespace of this
 // process).
-void TestExcelWorkbook::fullFolderIsToldAsFull()
+void TestShownWorkbook::fullFolderIsToldAsFull()
 {
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         QSKIP("a private mount namespace needs root");
@@ -418,7 +418,7 @@ void TestExcelWorkbook::fullFolderIsToldAsFull()
     QCOMPARE(entries, QStringList {});
 }
 
-void TestExcelWorkbook::rowsFilledOutOfOrder()
+void TestShownWorkbook::rowsFilledOutOfOrder()
 {
     ScriptedShell shell;
     {
@@ -451,7 +451,7 @@ void TestExcelWorkbook::rowsFilledOutOfOrder()
         QStringList {QStringLiteral("Book1.xlsx")});
 }
 
-void TestExcelWorkbook::folderGoneWhileFilling()
+void TestShownWorkbook::folderGoneWhileFilling()
 {
     ScriptedShell shell;
     {
@@ -471,7 +471,7 @@ void TestExcelWorkbook::folderGoneWhileFilling()
     QVERIFY(temporaryEntries().isEmpty());
 }
 
-void TestExcelWorkbook::foldersRemovedOnceUnused()
+void TestShownWorkbook::foldersRemovedOnceUnused()
 {
     // Folders left by earlier runs, all an hour old unless said otherwise;
     // a workbook read-only, as the export leaves it, unless said otherwise.
@@ -560,5 +560,5 @@ void TestExcelWorkbook::foldersRemovedOnceUnused()
     QCOMPARE(temporaryTree(), expected);
 }
 
-QTEST_GUILESS_MAIN(TestExcelWorkbook)
-#include "tst_excelworkbook.moc"
+QTEST_GUILESS_MAIN(TestShownWorkbook)
+#include "tst_shownworkbook.moc"

@@ -1,8 +1,8 @@
-#include "platform/excel/ExcelApplication.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include "platform/AutomationError.h"
 #include "platform/Shell.h"
-#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include <QCursor>
 #include <QDir>
