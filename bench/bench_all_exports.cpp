@@ -20,9 +20,9 @@
 #include "outlook/Extraction.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QDir>
@@ -95,13 +95,13 @@ void BM_ExtractAndExportAll(benchmark::State &state)
     QtShell clipboard;
     AutomationFactory automation;
     ContactStore books;
-    automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(shell); });
+    DesktopSpreadsheets spreadsheets(shell);
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
     SaveFileWriter files(shell);
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books, &spreadsheets};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
         GetAllContactsOutlook(form);

@@ -8,15 +8,15 @@
 // of that benchmark alone.
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "core/FieldCatalogue.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
-#include "core/FieldCatalogue.h"
 #include "platform/Automation.h"
-#include "platform/excel/ExcelApplication.h"
-#include "platform/excel/ExcelWorkbookWriter.h"
 #include "platform/qt/QtShell.h"
+#include "platform/workbook/ShownWorkbook.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -112,9 +112,9 @@ void BM_ExcelExport(benchmark::State &state)
     else
         shell = std::make_unique<ScriptedShell>();
     AutomationFactory automation;
-    automation.registerClass(QStringLiteral("Excel.Application"), [&] { return createExcelApplication(*shell); });
+    DesktopSpreadsheets spreadsheets(*shell);
     MousePointer pointer;
-    FormContext form {*shell, automation, list, pointer, [](int) { return 1; }};
+    FormContext form {*shell, automation, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets};
     for (auto _ : state) {
         PushButton1_Click(form);
         state.PauseTiming();

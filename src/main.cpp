@@ -3,8 +3,8 @@
 #include "app/Startup.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/excel/ExcelApplication.h"
 #include "platform/qt/QtShell.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +20,8 @@ int main(int argc, char *argv[])
     quarrelby::registerPlatformClasses(automation, shell);
 
     quarrelby::ContactStore books;
-    quarrelby::Form1 window(shell, automation, books);
+    quarrelby::DesktopSpreadsheets spreadsheets(shell);
+    quarrelby::Form1 window(shell, automation, books, &spreadsheets);
     shell.setMainWindow(&window);
     quarrelby::Form_Load(window);
     quarrelby::showCentred(window);

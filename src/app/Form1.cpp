@@ -58,12 +58,14 @@ QRect Form1::twipsRect(int left, int top, int width, int height)
     return {px(left), px(top), px(width), px(height)};
 }
 
-Form1::Form1(Shell &shell, AutomationFactory &automation, AddressBooks &books, QWidget *parent)
+Form1::Form1(
+    Shell &shell, AutomationFactory &automation, AddressBooks &books, Spreadsheets *spreadsheets, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)
     , m_files(shell)
     , m_context {shell, automation, m_list, m_pointer,
-          [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }, &m_files, &books}
+          [this](int n) { return m_chkData.at(static_cast<size_t>(n))->isChecked() ? 1 : 0; }, &m_files, &books,
+          spreadsheets}
 {
     buildControls();
     if (TitleBar::needed())

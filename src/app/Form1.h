@@ -23,6 +23,7 @@ class AutomationFactory;
 class PointerFeedback;
 class ResultView;
 class Shell;
+class Spreadsheets;
 
 // The main window: its controls, their places and their wiring. The actions
 // behind the buttons live in their modules and reach the window through a
@@ -31,7 +32,8 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    Form1(Shell &shell, AutomationFactory &automation, AddressBooks &books, QWidget *parent = nullptr);
+    Form1(Shell &shell, AutomationFactory &automation, AddressBooks &books, Spreadsheets *spreadsheets = nullptr,
+        QWidget *parent = nullptr);
 
     [[nodiscard]] ResultList &list() { return m_list; }
     [[nodiscard]] MousePointer &pointer() { return m_pointer; }

@@ -2,7 +2,6 @@
 
 #include "platform/Automation.h"
 #include "platform/Shell.h"
-#include "platform/excel/ExcelApplication.h"
 
 namespace quarrelby {
 
@@ -10,7 +9,6 @@ void registerPlatformClasses(AutomationFactory &automation, Shell &shell)
 {
     (void)automation;
     (void)shell;
-    automation.registerClass(QStringLiteral("Excel.Application"), [&shell] { return createExcelApplication(shell); });
 }
 
 } // namespace quarrelby

@@ -9,6 +9,7 @@ class AutomationFactory;
 class MousePointer;
 class ResultList;
 class Shell;
+class Spreadsheets;
 class TextFileWriter;
 
 // What the actions behind the window's buttons use of the window and the
@@ -24,6 +25,9 @@ struct FormContext {
     TextFileWriter *files = nullptr;
     // The user's address books; only the extraction needs them.
     AddressBooks *books = nullptr;
+    // The spreadsheet program; without one the workbook export says that
+    // Excel is not installed.
+    Spreadsheets *spreadsheets = nullptr;
 };
 
 } // namespace quarrelby

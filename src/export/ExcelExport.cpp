@@ -5,18 +5,12 @@
 #include "core/MousePointer.h"
 #include "core/ObjectReference.h"
 #include "core/ResultList.h"
-#include "platform/ExcelObject.h"
 #include "platform/Shell.h"
+#include "platform/WorkbookExport.h"
 
 #include <memory>
 
 namespace quarrelby {
-
-namespace {
-
-const QString kExcelProgId = QStringLiteral("Excel.Application");
-
-} // namespace
 
 bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form)
 {
@@ -24,8 +18,8 @@ bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form)
     bool failed = false;
     bool obtained = false;
     try {
-        // Released at once: the probe only asks whether one can be made.
-        obtained = form.automation.create<ExcelObject>(kExcelProgId) != nullptr;
+        object(form.spreadsheets).require();
+        obtained = true;
     } catch (...) {
         failed = true;
     }
@@ -43,24 +37,23 @@ bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form)
 
 namespace {
 
-// Lines 118 to 134: the column headers in the first row, each column fitted.
-template <class ActiveSheet> void writeHeaderRow(FormContext &form, ErrorTrap &trap, const ActiveSheet &activeSheet)
+// Lines 118 to 134: the column headers in the first row. The columns are
+// fitted to their text when the workbook is released.
+void writeHeaderRow(FormContext &form, ErrorTrap &trap, const std::unique_ptr<WorkbookExport> &workbook)
 {
     const ResultList &list = form.list;
-    int column = 0;
-    trap(118, [&] { column = 1; });
+    int column = 1;
     int headers = 0;
     trap(120, [&] { headers = list.headerCount(); });
     for (int c = 1; c <= headers; ++c) {
         trap(122, [&] { form.shell.yield(); });
-        if (trap.test(124, [&] { return c == 1; })) {
-            trap(126, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
-            trap(128, [&] { ++column; });
-        } else {
-            trap(130, [&] { object(activeSheet()).put(u"cells", {1, column}, list.columnText(c)); });
-            trap(132, [&] { ++column; });
-        }
-        trap(134, [&] { object(object(activeSheet()).invoke(u"Columns", {c})).invoke(u"Autofit"); });
+        // The first header has a line of its own, so that a failure there is
+        // reported at it.
+        if (trap.test(124, [&] { return c == 1; }))
+            trap(126, [&] { object(workbook).setCell(1, column, list.columnText(c)); });
+        else
+            trap(130, [&] { object(workbook).setCell(1, column, list.columnText(c)); });
+        ++column;
     }
 }
 
@@ -71,12 +64,9 @@ void PushButton1_Click(FormContext &form)
     ErrorTrap trap(form.shell, QStringLiteral("Form1.PushButton1_Click"));
     ResultList &list = form.list;
 
-    // The references are released when the handler ends, the application
-    // last; the workbook stays open in the user's hands.
-    std::unique_ptr<ExcelObject> application;
-    ExcelObject::Ref workbook;
-    // Asked for afresh at every use: the user may switch sheets meanwhile.
-    auto activeSheet = [&] { return object(workbook).invoke(u"ActiveSheet"); };
+    // Released when the handler ends: the workbook is then handed to the
+    // spreadsheet program and stays open in the user's hands.
+    std::unique_ptr<WorkbookExport> workbook;
 
     if (trap.test(100, [&] { return !SaveResultsAsExcelFileIsExcelInstalled(form); })) {
         trap(172, [&] { form.shell.message(QString::fromLatin1(kExcelMissingMessage)); });
@@ -85,16 +75,12 @@ void PushButton1_Click(FormContext &form)
 
     trap(108, [&] { form.pointer.setValue(MousePointer::Hourglass); });
     if (!trap.test(110, [&] { return list.itemCount() <= 0; })) {
-        trap(112, [&] { application = form.automation.create<ExcelObject>(kExcelProgId); });
-        trap(114, [&] { workbook = object(object(application).invoke(u"Workbooks")).invoke(u"add"); });
         // Shown before the first cell, so that the user watches the sheet fill.
-        trap(116, [&] { object(application).put(u"Visible", {}, true); });
+        trap(112, [&] { workbook = object(form.spreadsheets).newWorkbook(); });
 
-        writeHeaderRow(form, trap, activeSheet);
+        writeHeaderRow(form, trap, workbook);
 
-        int column = 0;
-        int row = 0;
-        trap(138, [&] { row = 2; });
+        int row = 2;
         int rows = 0;
         trap(140, [&] { rows = list.itemCount(); });
         // A row that is gone means the list changed under the export (a
@@ -108,36 +94,26 @@ void PushButton1_Click(FormContext &form)
             if (rowGone(r))
                 break;
             if (ticked) {
-                trap(146, [&] { column = 1; });
+                int column = 1;
                 int cells = 0;
                 trap(148, [&] { cells = list.headerCount(); });
                 for (int c = 1; c <= cells; ++c) {
                     trap(150, [&] { form.shell.yield(); });
-                    if (trap.test(152, [&] { return c == 1; })) {
-                        trap(154, [&] {
-                            object(object(activeSheet()).invoke(u"cells", {row, column}))
-                                .put(u"Value", {}, list.text(r));
-                        });
-                        trap(156, [&] { ++column; });
-                    } else {
-                        // Every value is a text cell, so "=" is kept: no value can be
-                        // taken for a formula.
-                        trap(158, [&] {
-                            object(object(activeSheet()).invoke(u"cells", {row, column}))
-                                .put(u"Value", {}, list.subItem(r, c - 1));
-                        });
-                        trap(160, [&] { ++column; });
-                    }
+                    // Every value is a text cell, so "=" is kept: no value can
+                    // be taken for a formula.
+                    if (trap.test(152, [&] { return c == 1; }))
+                        trap(154, [&] { object(workbook).setCell(row, column, list.text(r)); });
+                    else
+                        trap(158, [&] { object(workbook).setCell(row, column, list.subItem(r, c - 1)); });
+                    ++column;
                     if (rowGone(r))
                         break;
                 }
                 if (rowGone(r))
                     break;
             }
-            trap(164, [&] { ++row; });
+            ++row;
         }
-
-        trap(168, [&] { object(object(activeSheet()).invoke(u"Columns")).invoke(u"Autofit"); });
     }
     trap(170, [&] { form.pointer.setValue(MousePointer::Default); });
 }

@@ -9,8 +9,8 @@ inline constexpr char kExcelMissingProbeMessage[]
 inline constexpr char kExcelMissingMessage[]
     = "Excel is not installed on this computer. You need to have it installed to use this feature.";
 
-// True when an "Excel.Application" object can be created; tells the user when
-// it cannot. Never throws.
+// True when there is a spreadsheet program to show a workbook in; tells the
+// user when there is none. Never throws.
 [[nodiscard]] bool SaveResultsAsExcelFileIsExcelInstalled(FormContext &form);
 
 // "Save Results As Excel File": the header row and the ticked rows into a new

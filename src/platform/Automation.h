@@ -10,7 +10,7 @@
 
 namespace quarrelby {
 
-// Base of every object made by programmatic identifier ("Excel.Application").
+// Base of every object made by programmatic identifier.
 class AutomationObject {
 public:
     virtual ~AutomationObject() = default;

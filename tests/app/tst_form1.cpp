@@ -9,6 +9,7 @@
 #include "core/MousePointer.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
+#include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -96,8 +97,9 @@ int closeDuringWorkbook(int argc, char **argv)
     QtShell shell;
     AutomationFactory automation;
     registerPlatformClasses(automation, shell);
+    DesktopSpreadsheets spreadsheets(shell);
     test::ScriptedBooks books;
-    Form1 form(shell, automation, books);
+    Form1 form(shell, automation, books, &spreadsheets);
     shell.setMainWindow(&form);
     for (int k = 1; k <= 3; ++k)
         form.list().addColumn(QStringLiteral("Column %1").arg(k));

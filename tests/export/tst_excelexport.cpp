@@ -1,11 +1,12 @@
-// The workbook export against a recording Excel: what is called, in which
-// order, and what the user sees when a call fails.
-#include "RecordingExcel.h"
+// The workbook export against a recording spreadsheet program: which cells
+// are set, in which order, and what the user sees when a step fails.
+#include "RecordingWorkbook.h"
 #include "ScriptedShell.h"
 #include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
+#include "platform/Automation.h"
 
 #include <QTest>
 
@@ -19,9 +20,8 @@ const QString kMessageB = QString::fromLatin1(kExcelMissingMessage);
 
 struct Harness {
     Harness()
-        : form {shell, automation, list, pointer, [](int) { return 1; }}
+        : form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, nullptr, &excel}
     {
-        registerRecordingExcel(automation, excel);
         QObject::connect(&pointer, &MousePointer::changed, [this](int value) { pointerValues << value; });
     }
 
@@ -55,10 +55,10 @@ struct Harness {
 
     ScriptedShell shell;
     AutomationFactory automation;
+    RecordingSpreadsheets excel;
     ResultList list;
     MousePointer pointer;
     FormContext form;
-    RecordingExcelData excel;
     QList<int> pointerValues;
 };
 
@@ -85,7 +85,7 @@ void TestExcelExport::excelMissingShowsBothMessages()
 {
     Harness h;
     h.fill(2, {{QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")}});
-    h.excel.failCreate = true;
+    h.excel.missing = true;
     PushButton1_Click(h.form);
 
     QCOMPARE(h.shell.texts(), (QStringList {kMessageA, kMessageB}));
@@ -95,7 +95,7 @@ void TestExcelExport::excelMissingShowsBothMessages()
         QCOMPARE(m.icon, MessageIcon::None);
     }
     QVERIFY(h.pointerValues.isEmpty());
-    QVERIFY(h.excel.calls.isEmpty());
+    QCOMPARE(h.excel.made, 0);
     QCOMPARE(h.list.itemCount(), 1);
 }
 
@@ -107,10 +107,7 @@ void TestExcelExport::emptyListCreatesNothing()
 
     QVERIFY(h.shell.messages.isEmpty());
     QCOMPARE(h.pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
-    // Only the probe's application, released at once.
-    QCOMPARE(h.excel.created, 1);
-    QCOMPARE(h.excel.released, 1);
-    QVERIFY(h.excel.calls.isEmpty());
+    QCOMPARE(h.excel.made, 0);
 }
 
 void TestExcelExport::callsInOrder()
@@ -121,38 +118,17 @@ void TestExcelExport::callsInOrder()
     h.shell.onYield = [&](int) { QCOMPARE(h.pointer.value(), MousePointer::Hourglass); };
     PushButton1_Click(h.form);
 
-    const QStringList expected {
-        QStringLiteral("Application.Workbooks"),
-        QStringLiteral("Workbooks.add"),
-        QStringLiteral("Application.Visible=true"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.cells(1,1)=H1"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.Columns(1)"),
-        QStringLiteral("Columns(1).Autofit"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.cells(1,2)=H2"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.Columns(2)"),
-        QStringLiteral("Columns(2).Autofit"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.cells(2,1)"),
-        QStringLiteral("Cell(2,1).Value=Ann"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.cells(2,2)"),
-        QStringLiteral("Cell(2,2).Value=a@x"),
-        QStringLiteral("Workbook.ActiveSheet"),
-        QStringLiteral("Sheet.Columns"),
-        QStringLiteral("Columns.Autofit"),
-    };
-    QCOMPARE(h.excel.calls, expected);
+    // The header, then the ticked rows, cell by cell; sheet row 3 (Bob) stays empty.
+    QCOMPARE(h.excel.order, (QList<Cell> {{1, 1}, {1, 2}, {2, 1}, {2, 2}}));
+    QCOMPARE(h.excel.cells,
+        (QMap<Cell, QString> {{{1, 1}, QStringLiteral("H1")}, {{1, 2}, QStringLiteral("H2")},
+            {{2, 1}, QStringLiteral("Ann")}, {{2, 2}, QStringLiteral("a@x")}}));
     QVERIFY(h.shell.messages.isEmpty());
     QCOMPARE(h.pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
     // A yield before each header, each row and each cell of a ticked row.
     QCOMPARE(h.shell.yields, 2 + 2 + 2);
-    QCOMPARE(h.excel.created, 2);
-    QCOMPARE(h.excel.released, 2);
-    QVERIFY(h.excel.visible);
+    QCOMPARE(h.excel.made, 1);
+    QCOMPARE(h.excel.shown, 1);
 }
 
 void TestExcelExport::sheetRowFollowsListRow_data()
@@ -191,7 +167,7 @@ void TestExcelExport::sheetRowFollowsListRow()
             expected[{row, k}] = h.list.cell(row - 1, k);
     }
     QCOMPARE(h.excel.cells, expected);
-    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+    QCOMPARE(h.excel.shown, 1);
 }
 
 void TestExcelExport::equalsSignsKeptInEveryColumn_data()
@@ -230,47 +206,47 @@ void TestExcelExport::equalsSignsKeptInEveryColumn()
 
 void TestExcelExport::failingCallReportsItsStepOnce_data()
 {
-    QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("row"); // 0: making the workbook fails
+    QTest::addColumn<int>("column");
     QTest::addColumn<int>("line");
 
-    QTest::newRow("first header") << QStringLiteral("Sheet.cells(1,1)") << 126;
-    QTest::newRow("later header") << QStringLiteral("Sheet.cells(1,3)") << 130;
-    QTest::newRow("fit one column") << QStringLiteral("Columns(2).Autofit") << 134;
-    QTest::newRow("first column value") << QStringLiteral("Cell(3,1).Value") << 154;
-    QTest::newRow("later value") << QStringLiteral("Cell(2,2).Value") << 158;
-    QTest::newRow("reaching a cell") << QStringLiteral("Sheet.cells(3,3)") << 158;
-    QTest::newRow("fit all columns") << QStringLiteral("Columns.Autofit") << 168;
-    QTest::newRow("showing Excel") << QStringLiteral("Application.Visible") << 116;
+    QTest::newRow("making the workbook") << 0 << 0 << 112;
+    QTest::newRow("first header") << 1 << 1 << 126;
+    QTest::newRow("later header") << 1 << 3 << 130;
+    QTest::newRow("first column value") << 3 << 1 << 154;
+    QTest::newRow("later value") << 2 << 2 << 158;
 }
 
 void TestExcelExport::failingCallReportsItsStepOnce()
 {
-    QFETCH(QString, failing);
+    QFETCH(int, row);
+    QFETCH(int, column);
     QFETCH(int, line);
 
     Harness h;
     h.fill(3,
         {{QStringLiteral("x"), QStringLiteral("a1"), QStringLiteral("b1"), QStringLiteral("c1")},
             {QStringLiteral("x"), QStringLiteral("a2"), QStringLiteral("b2"), QStringLiteral("c2")}});
-    h.excel.failing = {failing};
+    h.excel.failing = {{row, column}};
+    h.excel.failNew = row == 0;
     PushButton1_Click(h.form);
 
-    QCOMPARE(h.reports().size(), 1);
-    QVERIFY2(h.reports().first().startsWith(QString::number(line) + QLatin1String(": Scripted failure at ")),
-        qPrintable(h.reports().first()));
+    const QStringList reports = h.reports();
+    QVERIFY2(reports.first().startsWith(QString::number(line) + QLatin1String(": Scripted failure at ")),
+        qPrintable(reports.first()));
     QVERIFY(h.shell.messages.first().text.contains(QLatin1String("Form1.PushButton1_Click")));
-
-    // Every other cell arrives, and the export still ends normally.
-    int cellsWritten = 0;
-    for (int r = 1; r <= 3; ++r) {
-        for (int c = 1; c <= 3; ++c) {
-            const bool failed = failing.contains(QStringLiteral("(%1,%2)").arg(r).arg(c));
-            QCOMPARE(h.excel.cells.contains({r, c}), !failed);
-            cellsWritten += failed ? 0 : 1;
-        }
-    }
-    QVERIFY(cellsWritten >= 8);
     QCOMPARE(h.pointer.value(), MousePointer::Default);
+    if (row == 0) {
+        // Each later step finds no workbook, as an unset object reference does.
+        QCOMPARE(reports.size(), 1 + 3 + 6);
+        QVERIFY(reports.last().endsWith(QLatin1String("Object variable or With block variable not set")));
+        return;
+    }
+    QCOMPARE(reports.size(), 1);
+    // Every other cell arrives, and the export still ends normally.
+    QCOMPARE(h.excel.cells.size(), 8);
+    QVERIFY(!h.excel.cells.contains({row, column}));
+    QCOMPARE(h.excel.shown, 1);
 }
 
 void TestExcelExport::listClearedDuringYield()
@@ -292,7 +268,7 @@ void TestExcelExport::listClearedDuringYield()
     // there: one report, not one for every cell left.
     QCOMPARE(reports, (QStringList {QStringLiteral("158: Index out of bounds")}));
     QCOMPARE(h.excel.cells.value({2, 1}), QStringLiteral("a1"));
-    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+    QCOMPARE(h.excel.shown, 1);
     QCOMPARE(h.pointer.value(), MousePointer::Default);
 }
 
@@ -309,7 +285,7 @@ void TestExcelExport::listClearedBeforeARow()
     };
     PushButton1_Click(h.form);
     QCOMPARE(h.reports(), (QStringList {QStringLiteral("144: Index out of bounds")}));
-    QCOMPARE(h.excel.calls.last(), QStringLiteral("Columns.Autofit"));
+    QCOMPARE(h.excel.shown, 1);
     QCOMPARE(h.pointer.value(), MousePointer::Default);
 }
 

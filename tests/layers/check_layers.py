@@ -16,13 +16,13 @@ MAY_USE = {
     "platform": {"platform", "format"},
     "platform/qt": {"platform", "platform/qt", "format"},
     "platform/contacts": {"platform", "platform/contacts", "format"},
-    "platform/excel": {"platform", "platform/excel", "format"},
+    "platform/workbook": {"platform", "platform/workbook", "format"},
     "core": {"core", "platform", "format"},
     "outlook": {"outlook", "core", "platform", "format"},
     "export": {"export", "core", "platform", "format"},
     "app": None,  # the top: everything below
 }
-IMPLEMENTATIONS = ("qt", "contacts", "excel")
+IMPLEMENTATIONS = ("qt", "contacts", "workbook")
 
 
 def layer_of(relative: str):

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ExcelObject.h"
+#include "platform/WorkbookExport.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,21 +30,25 @@ void requireSpreadsheetApplication();
 // published.
 void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep = {});
 
-// "Excel.Application": requireSpreadsheetApplication(), then
-// makeExcelApplication(shell).
-[[nodiscard]] std::unique_ptr<AutomationObject> createExcelApplication(Shell &shell);
+// A new workbook shown from the start. It is written into a new temporary
+// folder while it is filled, row by row, and keeps no copy of a row it wrote;
+// when it is released it is opened with "xdg-open". A failure then is told to
+// the user through the shell, as the spreadsheet program itself would.
+[[nodiscard]] std::unique_ptr<WorkbookExport> makeShownWorkbook(Shell &shell);
 
-// The spreadsheet program's application object over workbooks kept in memory.
-//   Application: Workbooks, Visible
-//   Workbooks:   Add, Count
-//   Workbook:    ActiveSheet
-//   Worksheet:   Cells(row, column), Columns([index])
-//   Range:       Value and the default property (cells), Autofit (columns)
-// When the last reference to the application and the objects it handed out
-// is released after it was made visible, each workbook is written as an .xlsx
-// file into a new temporary folder and opened with "xdg-open". A failure then
-// has no caller to go to, so it is told to the user through the shell, as the
-// spreadsheet program itself would.
-[[nodiscard]] std::unique_ptr<ExcelObject> makeExcelApplication(Shell &shell);
+// The desktop's spreadsheet program: requireSpreadsheetApplication() and
+// makeShownWorkbook().
+class DesktopSpreadsheets : public Spreadsheets {
+public:
+    explicit DesktopSpreadsheets(Shell &shell)
+        : m_shell(shell)
+    {
+    }
+    void require() override { requireSpreadsheetApplication(); }
+    std::unique_ptr<WorkbookExport> newWorkbook() override { return makeShownWorkbook(m_shell); }
+
+private:
+    Shell &m_shell;
+};
 
 } // namespace quarrelby

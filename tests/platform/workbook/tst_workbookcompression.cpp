@@ -2,7 +2,7 @@
 // default. The level is set by interposing minizip's zipOpenNewFileInZip4_64,
 // which takes effect only while libxlsxwriter calls a shared minizip; this
 // test fails when a build or a library update makes the override a no-op.
-#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include <QFile>
 #include <QMap>

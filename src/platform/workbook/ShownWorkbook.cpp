@@ -1,7 +1,8 @@
-#include "platform/excel/ExcelApplication.h"
+#include "platform/workbook/ShownWorkbook.h"
 
+#include "platform/AutomationError.h"
 #include "platform/Shell.h"
-#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include <QCursor>
 #include <QDir>
@@ -88,52 +89,6 @@ void removeWorkbookFolder(const QString &path)
     removeOwnFiles(path, false);
 }
 
-[[noreturn]] void unsupported()
-{
-    throw AutomationError(QStringLiteral("Object doesn't support this property or method"));
-}
-
-[[noreturn]] void wrongArguments()
-{
-    throw AutomationError(QStringLiteral("Wrong number of arguments or invalid property assignment"));
-}
-
-// Member names are ASCII, so folding ASCII letters is all the case
-// insensitivity needed; it runs for every cell of a large export.
-bool is(QStringView member, QLatin1StringView name)
-{
-    if (member.size() != name.size())
-        return false;
-    for (qsizetype i = 0; i < member.size(); ++i) {
-        const char16_t a = member[i].unicode();
-        const char16_t b = name[i].unicode();
-        if (a == b)
-            continue;
-        const auto folded = static_cast<char16_t>(b | 0x20);
-        if (folded < u'a' || folded > u'z' || (a | 0x20) != folded)
-            return false;
-    }
-    return true;
-}
-
-// The default property of a range is its value.
-bool isValue(QStringView member)
-{
-    return member.isEmpty() || is(member, QLatin1StringView("Value")) || is(member, QLatin1StringView("_Default"));
-}
-
-int integerArgument(const QVariant &value)
-{
-    // Row and column numbers nearly always arrive as integers.
-    if (value.metaType() == QMetaType::fromType<int>())
-        return *static_cast<const int *>(value.constData());
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    if (!ok)
-        throw AutomationError(QStringLiteral("Type mismatch"));
-    return number;
-}
-
 void checkRow(int row)
 {
     if (row < 1 || row > kMaxSheetRows)
@@ -178,8 +133,7 @@ struct Workbook {
     ExcelSheet sheet;
     int number; // the file is Book<number>.xlsx
 
-    // Once the application is visible the sheet is written while it is
-    // filled, in row order. A row handed over to the stream is no longer
+    // The sheet is written while it is filled, in row order. A row handed over to the stream is no longer
     // held here: a large export would otherwise keep a second copy of the
     // whole list until the end (bench_all_exports, 100,000 contacts: the
     // workbook step peaks at 224 MB against 397 MB with the copy). The
@@ -194,8 +148,7 @@ struct Workbook {
     bool streamable = true;
 };
 
-// What one application holds. It lives as long as any object handed out by the
-// application, and publishes the workbooks when the last one is released.
+// What a shown workbook holds; it publishes the workbook when it is released.
 class Session {
 public:
     explicit Session(Shell &shell)
@@ -206,7 +159,6 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    bool visible = false;
     std::vector<std::unique_ptr<Workbook>> workbooks;
 
     // Called before a cell of the given row (1-based) changes.
@@ -227,12 +179,6 @@ private:
 
 Session::~Session()
 {
-    // An application that was never shown has nothing the user could see.
-    if (!visible) {
-        for (auto &workbook : workbooks)
-            abandonStream(*workbook);
-        return;
-    }
     // Folders of earlier workbooks that the spreadsheet program has let go of.
     QStringList own;
     for (const auto &workbook : workbooks) {
@@ -292,8 +238,6 @@ void Session::beforeWrite(Workbook &workbook, int row)
     if (!workbook.streamable)
         return;
     if (!workbook.stream) {
-        if (!visible)
-            return;
         startStream(workbook);
         if (!workbook.stream)
             return;
@@ -394,14 +338,10 @@ void Session::tell(const QString &text) noexcept
     }
 }
 
-void setCell(Session &session, Workbook &workbook, int row, int column, const QVariant &value)
+void setCell(Session &session, Workbook &workbook, int row, int column, const QString &text)
 {
     checkRow(row);
     checkColumn(column);
-    // Nearly every value is text: take it without the conversion machinery.
-    const QString text = value.metaType() == QMetaType::fromType<QString>()
-        ? *static_cast<const QString *>(value.constData())
-        : value.toString();
     if (text.size() > kMaxCellLength)
         throw AutomationError(
             QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
@@ -424,20 +364,6 @@ void setCell(Session &session, Workbook &workbook, int row, int column, const QV
         cells.resize(static_cast<size_t>(column));
     }
     cells[static_cast<size_t>(column - 1)] = text;
-}
-
-QVariant cellValue(const Workbook &workbook, int row, int column)
-{
-    // What was handed to the stream is in the file, no longer here.
-    if (static_cast<size_t>(row) <= workbook.handedOver)
-        rowWritten(row);
-    const ExcelSheet &sheet = workbook.sheet;
-    const auto r = static_cast<size_t>(row - 1);
-    const auto c = static_cast<size_t>(column - 1);
-    if (r >= sheet.rows.size() || c >= sheet.rows[r].size())
-        return {};
-    const QString &text = sheet.rows[r][c];
-    return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
 // Fits the columns from first to last (1-based) to their text as it is now. A
@@ -463,228 +389,34 @@ void autofit(Workbook &workbook, int first, int last)
     }
 }
 
-class Range : public ExcelObject {
+// A workbook of its own session, shown from the start.
+class ShownWorkbook : public WorkbookExport {
 public:
-    enum class Kind { Cell, Column, AllColumns };
-
-    Range(std::shared_ptr<Session> session, Workbook &workbook, Kind kind, int row, int column)
-        : m_session(std::move(session))
-        , m_workbook(workbook)
-        , m_kind(kind)
-        , m_row(row)
-        , m_column(column)
-    {
-    }
-
-    Ref invoke(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("Autofit")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        switch (m_kind) {
-        case Kind::Cell:
-            // Only whole rows or columns can be fitted.
-            throw AutomationError(QStringLiteral("AutoFit method of Range class failed"));
-        case Kind::Column:
-            autofit(m_workbook, m_column, m_column);
-            break;
-        case Kind::AllColumns: {
-            size_t used = m_workbook.handedOverWidths.size();
-            for (const auto &cells : m_workbook.sheet.rows)
-                used = std::max(used, cells.size());
-            if (used > 0)
-                autofit(m_workbook, 1, static_cast<int>(used));
-            break;
-        }
-        }
-        return nullptr;
-    }
-
-    QVariant get(QStringView member, ExcelArgs args) override
-    {
-        if (m_kind != Kind::Cell || !isValue(member))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        return cellValue(m_workbook, m_row, m_column);
-    }
-
-    void put(QStringView member, ExcelArgs args, const QVariant &value) override
-    {
-        if (m_kind != Kind::Cell || !isValue(member))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        setCell(*m_session, m_workbook, m_row, m_column, value);
-    }
-
-    // Points the range at another cell; for a range nobody else holds.
-    void moveTo(int row, int column)
-    {
-        m_row = row;
-        m_column = column;
-    }
-
-private:
-    std::shared_ptr<Session> m_session;
-    Workbook &m_workbook;
-    Kind m_kind;
-    int m_row;
-    int m_column;
-};
-
-class Worksheet : public ExcelObject {
-public:
-    Worksheet(std::shared_ptr<Session> session, Workbook &workbook)
-        : m_session(std::move(session))
-        , m_workbook(workbook)
-    {
-    }
-
-    Ref invoke(QStringView member, ExcelArgs args) override
-    {
-        if (is(member, QLatin1StringView("Cells"))) {
-            const auto [row, column] = cellArguments(args);
-            // An export asks for millions of cells, one at a time, and lets
-            // each go before it asks for the next: the range object that
-            // only this sheet still holds serves again.
-            if (m_spareCell && m_spareCell.use_count() == 1) {
-                m_spareCell->moveTo(row, column);
-                return m_spareCell;
-            }
-            m_spareCell = std::make_shared<Range>(m_session, m_workbook, Range::Kind::Cell, row, column);
-            return m_spareCell;
-        }
-        if (is(member, QLatin1StringView("Columns"))) {
-            if (args.size() == 0)
-                return std::make_shared<Range>(m_session, m_workbook, Range::Kind::AllColumns, 0, 0);
-            if (args.size() != 1)
-                wrongArguments();
-            const int column = integerArgument(*args.begin());
-            checkColumn(column);
-            return std::make_shared<Range>(m_session, m_workbook, Range::Kind::Column, 0, column);
-        }
-        unsupported();
-    }
-
-    QVariant get(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("Cells")))
-            unsupported();
-        const auto [row, column] = cellArguments(args);
-        return cellValue(m_workbook, row, column);
-    }
-
-    // sheet.Cells(row, column) = value assigns the cell's default property.
-    void put(QStringView member, ExcelArgs args, const QVariant &value) override
-    {
-        if (!is(member, QLatin1StringView("Cells")))
-            unsupported();
-        const auto [row, column] = cellArguments(args);
-        setCell(*m_session, m_workbook, row, column, value);
-    }
-
-private:
-    static std::pair<int, int> cellArguments(ExcelArgs args)
-    {
-        if (args.size() != 2)
-            wrongArguments();
-        const int row = integerArgument(*args.begin());
-        const int column = integerArgument(*(args.begin() + 1));
-        checkRow(row);
-        checkColumn(column);
-        return {row, column};
-    }
-
-    std::shared_ptr<Session> m_session;
-    Workbook &m_workbook;
-    std::shared_ptr<Range> m_spareCell;
-};
-
-class WorkbookObject : public ExcelObject {
-public:
-    WorkbookObject(std::shared_ptr<Session> session, Workbook &workbook)
-        : m_sheet(std::make_shared<Worksheet>(std::move(session), workbook))
-    {
-    }
-
-    Ref invoke(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("ActiveSheet")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        return m_sheet;
-    }
-    QVariant get(QStringView, ExcelArgs) override { unsupported(); }
-    void put(QStringView, ExcelArgs, const QVariant &) override { unsupported(); }
-
-private:
-    // A new workbook has one sheet, and it stays the active one.
-    std::shared_ptr<Worksheet> m_sheet;
-};
-
-class Workbooks : public ExcelObject {
-public:
-    explicit Workbooks(std::shared_ptr<Session> session)
-        : m_session(std::move(session))
-    {
-    }
-
-    Ref invoke(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("Add")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        m_session->workbooks.push_back(std::make_unique<Workbook>(static_cast<int>(m_session->workbooks.size() + 1)));
-        return std::make_shared<WorkbookObject>(m_session, *m_session->workbooks.back());
-    }
-    QVariant get(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("Count")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        return static_cast<int>(m_session->workbooks.size());
-    }
-    void put(QStringView, ExcelArgs, const QVariant &) override { unsupported(); }
-
-private:
-    std::shared_ptr<Session> m_session;
-};
-
-class Application : public ExcelObject {
-public:
-    explicit Application(Shell &shell)
+    explicit ShownWorkbook(Shell &shell)
         : m_session(std::make_shared<Session>(shell))
     {
+        m_session->workbooks.push_back(std::make_unique<Workbook>(1));
     }
+    ~ShownWorkbook() override
+    {
+        // Every column fitted to its text, as the export leaves it.
+        Workbook &workbook = *m_session->workbooks.back();
+        size_t used = workbook.handedOverWidths.size();
+        for (const auto &cells : workbook.sheet.rows)
+            used = std::max(used, cells.size());
+        try {
+            if (used > 0)
+                autofit(workbook, 1, static_cast<int>(used));
+        } catch (...) {
+            // Shown with the widths it has.
+        }
+    }
+    ShownWorkbook(const ShownWorkbook &) = delete;
+    ShownWorkbook &operator=(const ShownWorkbook &) = delete;
 
-    Ref invoke(QStringView member, ExcelArgs args) override
+    void setCell(int row, int column, const QString &text) override
     {
-        if (!is(member, QLatin1StringView("Workbooks")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        return std::make_shared<Workbooks>(m_session);
-    }
-    QVariant get(QStringView member, ExcelArgs args) override
-    {
-        if (!is(member, QLatin1StringView("Visible")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        return m_session->visible;
-    }
-    void put(QStringView member, ExcelArgs args, const QVariant &value) override
-    {
-        if (!is(member, QLatin1StringView("Visible")))
-            unsupported();
-        if (args.size() != 0)
-            wrongArguments();
-        m_session->visible = value.toBool();
+        quarrelby::setCell(*m_session, *m_session->workbooks.back(), row, column, text);
     }
 
 private:
@@ -781,15 +513,9 @@ void requireSpreadsheetApplication()
             QStringLiteral("the desktop has no default application for %1").arg(QString::fromLatin1(kXlsxMimeType))));
 }
 
-std::unique_ptr<AutomationObject> createExcelApplication(Shell &shell)
+std::unique_ptr<WorkbookExport> makeShownWorkbook(Shell &shell)
 {
-    requireSpreadsheetApplication();
-    return makeExcelApplication(shell);
-}
-
-std::unique_ptr<ExcelObject> makeExcelApplication(Shell &shell)
-{
-    return std::make_unique<Application>(shell);
+    return std::make_unique<ShownWorkbook>(shell);
 }
 
 } // namespace quarrelby

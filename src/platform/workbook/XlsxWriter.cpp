@@ -1,4 +1,4 @@
-#include "platform/excel/ExcelWorkbookWriter.h"
+#include "platform/workbook/XlsxWriter.h"
 
 #include "platform/AutomationError.h"
 #include "platform/BoundedQueue.h"

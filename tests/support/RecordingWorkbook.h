@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/AutomationError.h"
+#include "platform/WorkbookExport.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+#include <utility>
+
+namespace quarrelby::test {
+
+using Cell = std::pair<int, int>; // (row, column)
+
+// A spreadsheet program that records what the workbook export gives it: the
+// cells in the order they are set, and the workbooks made and shown. It fails
+// where a test asks it to, with "Scripted failure at ...".
+class RecordingSpreadsheets : public Spreadsheets {
+public:
+    bool missing = false; // require() fails: no spreadsheet program
+    bool failNew = false; // newWorkbook() fails
+    QSet<Cell> failing; // cells whose setCell fails
+
+    QList<Cell> order;
+    QMap<Cell, QString> cells;
+    int made = 0;
+    int shown = 0; // workbooks released, so handed to the program
+
+    void require() override
+    {
+        if (missing)
+            throw AutomationError(QStringLiteral("Scripted failure at require"));
+    }
+
+    std::unique_ptr<WorkbookExport> newWorkbook() override
+    {
+        if (failNew)
+            throw AutomationError(QStringLiteral("Scripted failure at newWorkbook"));
+        ++made;
+        return std::make_unique<Recorded>(*this);
+    }
+
+private:
+    class Recorded : public WorkbookExport {
+    public:
+        explicit Recorded(RecordingSpreadsheets &owner)
+            : m_owner(owner)
+        {
+        }
+        ~Recorded() override { ++m_owner.shown; }
+        Recorded(const Recorded &) = delete;
+        Recorded &operator=(const Recorded &) = delete;
+
+        void setCell(int row, int column, const QString &text) override
+        {
+            if (m_owner.failing.contains({row, column}))
+                throw AutomationError(QStringLiteral("Scripted failure at cell (%1,%2)").arg(row).arg(column));
+            m_owner.order << Cell {row, column};
+            m_owner.cells[{row, column}] = text;
+        }
+
+    private:
+        RecordingSpreadsheets &m_owner;
+    };
+};
+
+} // namespace quarrelby::test
