@@ -6,7 +6,7 @@
 // folder tree of about the same size (6 folders against 5, which holds one
 // appointment), divided by six.
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
 
 #include <QFile>
@@ -40,7 +40,7 @@ int walk(const QByteArray &path)
                 return listed;
             benchmark::DoNotOptimize(contact.texts.data());
             ++listed;
-        } catch (const AutomationError &) {
+        } catch (const Failure &) {
             return -1;
         }
     }

@@ -1,9 +1,9 @@
 // Walks damaged Outlook data files the way the contact store does: libpff
 // opens the file, every folder and item is read, every failure must come
-// back as an AutomationError. libpff reads from a path, so each input is
+// back as an Failure. libpff reads from a path, so each input is
 // written to a file first (in $TMPDIR, /dev/shm by default).
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
 
 #include <cstddef>
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 break;
             for (int i = 0; i < kContactPropertyCount; ++i)
                 (void)contact.value(i).toString();
-        } catch (const AutomationError &) {
+        } catch (const Failure &) {
         }
     }
     return 0;

@@ -6,7 +6,7 @@
 // or crashed leaves it; the private copy such a book is read through must be
 // gone afterwards.
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/EdsBook.h"
 #include "platform/contacts/ThunderbirdBook.h"
 
@@ -60,7 +60,7 @@ void walk(std::unique_ptr<ContactSource> source, const QByteArray &path)
     try {
         for (int i = 0; i < 100000 && source->next(contact); ++i)
             (void)contact.value(FullName);
-    } catch (const AutomationError &error) {
+    } catch (const Failure &error) {
         if (!error.description().contains(QFile::decodeName(path)))
             __builtin_trap();
         if (source->next(contact))

@@ -14,7 +14,7 @@
 #include "export/SaveList.h"
 #include "outlook/Extraction.h"
 #include "outlook/Help.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 
 #include <QCheckBox>
@@ -168,7 +168,7 @@ void Form1::wireActions()
         // bounds, so a failure here would be the list changing under it.
         try {
             RemoveSelectedItem(m_list, m_pointer, item);
-        } catch (const AutomationError &) {
+        } catch (const Failure &) {
         }
     });
 }

@@ -1,7 +1,7 @@
 #include "app/PointerFeedback.h"
 
 #include "core/MousePointer.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -63,7 +63,7 @@ QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
 
 QCursor loadCursorFile(const QString &path)
 {
-    const AutomationError invalid(QStringLiteral("Invalid picture"));
+    const Failure invalid(QStringLiteral("Invalid picture"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw invalid;

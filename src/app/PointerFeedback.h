@@ -39,7 +39,7 @@ private:
 [[nodiscard]] QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon);
 
 // A Windows cursor file (.cur) as a cursor with the file's hotspot. Throws
-// AutomationError("Invalid picture") when the file is not a picture.
+// Failure("Invalid picture") when the file is not a picture.
 [[nodiscard]] QCursor loadCursorFile(const QString &path);
 
 } // namespace quarrelby

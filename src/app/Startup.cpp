@@ -5,7 +5,7 @@
 #include "core/ErrorTrap.h"
 #include "core/FieldCatalogue.h"
 #include "outlook/StartupCheck.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
@@ -48,12 +48,12 @@ QString readSkin(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kSkinLimit)
-        throw AutomationError(QStringLiteral("The skin file could not be read"));
+        throw Failure(QStringLiteral("The skin file could not be read"));
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString sheet = utf8(bytes);
     if (utf8.hasError())
-        throw AutomationError(QStringLiteral("The skin file is not a style sheet"));
+        throw Failure(QStringLiteral("The skin file is not a style sheet"));
     return sheet;
 }
 
@@ -67,7 +67,7 @@ void applyStyleSheet(QWidget &window, const QString &sheet)
     g_previousHandler = nullptr;
     if (g_sheetRejected) {
         window.setStyleSheet(QString());
-        throw AutomationError(QStringLiteral("The skin file is not a style sheet"));
+        throw Failure(QStringLiteral("The skin file is not a style sheet"));
     }
 }
 
@@ -129,7 +129,7 @@ void MaybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
     if (number != 7)
         return;
     if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
-        throw AutomationError(QStringLiteral("File not found: xdg-open"));
+        throw Failure(QStringLiteral("File not found: xdg-open"));
 }
 
 void Form_Load(Form1 &form, const RandomDraw &draw)

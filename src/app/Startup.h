@@ -42,7 +42,7 @@ void Form_Load(Form1 &form, const RandomDraw &draw = timerDraw);
 
 // The skin: with x/o.cjs in the program folder, the window, its frames and
 // its check boxes take the button-face colour and the file, a Qt style sheet,
-// styles the window. Throws AutomationError when the file cannot be used.
+// styles the window. Throws Failure when the file cannot be used.
 void ApplySkin(Form1 &form);
 
 // Sets the application title from the product name by the title rule.

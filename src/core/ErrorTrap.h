@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ErrorReport.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 
 #include <QString>
@@ -34,7 +34,7 @@ public:
         try {
             std::forward<F>(statement)();
             return true;
-        } catch (const AutomationError &error) {
+        } catch (const Failure &error) {
             report(line, error.description());
         } catch (const std::bad_alloc &) {
             report(line, QStringLiteral("Out of memory"));

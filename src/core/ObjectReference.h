@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 namespace quarrelby {
 
@@ -9,7 +9,7 @@ namespace quarrelby {
 template <class Reference> auto &object(const Reference &reference)
 {
     if (!reference)
-        throw AutomationError(QStringLiteral("Object variable or With block variable not set"));
+        throw Failure(QStringLiteral("Object variable or With block variable not set"));
     return *reference;
 }
 

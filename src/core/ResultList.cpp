@@ -1,6 +1,6 @@
 #include "core/ResultList.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <algorithm>
 #include <utility>
@@ -8,9 +8,9 @@
 namespace quarrelby {
 
 namespace {
-AutomationError outOfBounds()
+Failure outOfBounds()
 {
-    return AutomationError(QStringLiteral("Index out of bounds"));
+    return Failure(QStringLiteral("Index out of bounds"));
 }
 
 // Single-line display of a multi-line cell; the cell itself keeps its breaks.

@@ -13,7 +13,7 @@ namespace quarrelby {
 // The one store of results, and the model of the list on the window.
 // The named accessors are 1-based, like the list control they stand for
 // (ColumnHeaders(k), ListItems(i), SubItems(j)); an index out of range throws
-// AutomationError, since exports yield and the list may change under them.
+// Failure, since exports yield and the list may change under them.
 class ResultList : public QAbstractTableModel {
     Q_OBJECT
 

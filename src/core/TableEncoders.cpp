@@ -2,7 +2,7 @@
 
 #include "core/ResultList.h"
 #include "format/Utf8.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 
 #include <algorithm>
@@ -114,7 +114,7 @@ private:
 inline int widthOf(const std::vector<int> &widths, int k)
 {
     if (k < 1 || static_cast<size_t>(k) > widths.size()) [[unlikely]]
-        throw AutomationError(QStringLiteral("Subscript out of range"));
+        throw Failure(QStringLiteral("Subscript out of range"));
     return widths[static_cast<size_t>(k - 1)];
 }
 

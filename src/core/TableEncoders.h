@@ -16,7 +16,7 @@ class EventLoopService;
 // every line ended by CR LF, an unpaired surrogate written as U+FFFD. The
 // window, the tests and any other front end use these same functions. Each
 // yields to the event loop as it goes; a list changed under it meanwhile
-// (a cell index out of range) throws AutomationError.
+// (a cell index out of range) throws Failure.
 
 // Receives the bytes of a file in blocks of a few hundred kilobytes.
 using ByteSink = std::function<void(QByteArrayView bytes)>;

@@ -3,7 +3,7 @@
 #include "core/ErrorTrap.h"
 #include "core/FormContext.h"
 #include "core/ResultList.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 #include "platform/TextFileWriter.h"
 
@@ -39,7 +39,7 @@ void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision
     auto file = files.create(path);
     encode([&file](QByteArrayView bytes) { file->write(bytes); });
     if (list.rowsRevision() != revision)
-        throw AutomationError(QStringLiteral("The list changed while it was being saved; the file was not saved."));
+        throw Failure(QStringLiteral("The list changed while it was being saved; the file was not saved."));
     file->commit();
 }
 
@@ -54,7 +54,7 @@ void SaveListAsText(Shell &shell, TextFileWriter &files, const ResultList &list,
 TextFileWriter &fileWriter(const FormContext &form)
 {
     if (!form.files)
-        throw AutomationError(QStringLiteral("No file can be written here."));
+        throw Failure(QStringLiteral("No file can be written here."));
     return *form.files;
 }
 

@@ -29,14 +29,14 @@ void SaveListAsText(Shell &shell, TextFileWriter &files, const ResultList &list,
 // line of the caller's trap. Empty when the user cancelled.
 [[nodiscard]] QString askForTextFileName(DialogService &shell, ErrorTrap &trap);
 
-// The context's file writer; throws AutomationError when it has none.
+// The context's file writer; throws Failure when it has none.
 [[nodiscard]] TextFileWriter &fileWriter(const FormContext &form);
 
 [[nodiscard]] QString overwriteQuestion(const QString &path);
 
 // Writes the bytes encode hands to its sink into a new file at path, and
 // puts it in place only when the list still has the rows it had at the given
-// revision (throws AutomationError otherwise): a file holding a mix of two lists, or only some of the rows the
+// revision (throws Failure otherwise): a file holding a mix of two lists, or only some of the rows the
 // user ticked, must not replace the user's file.
 void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision, const QString &path,
     const std::function<void(const ByteSink &sink)> &encode);

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QString>
-#include <QVariant>
+#include "core/ContactRows.h"
 
 namespace quarrelby {
 
@@ -17,9 +16,5 @@ void PushButton2_Click(FormContext &form);
 // Sets the column widths from the check boxes and fills the list with one row
 // of 33 cells per contact of the address books (distribution lists left out).
 void GetAllContactsOutlook(FormContext &form);
-
-// A property value as cell text: strings unchanged, dates in the locale's
-// short date form with a four-digit year, then the time when it is not midnight.
-[[nodiscard]] QString cellText(const QVariant &value);
 
 } // namespace quarrelby

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "format/Contact.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <memory>
 
@@ -12,7 +12,7 @@ class ContactWalk {
 public:
     virtual ~ContactWalk() = default;
     // The next contact into contact; false after the last. A throw
-    // (AutomationError) reports what could not be read at its place; the
+    // (Failure) reports what could not be read at its place; the
     // walk has then moved past it, and the next call goes on.
     [[nodiscard]] virtual bool next(Contact &contact) = 0;
 };
@@ -21,16 +21,16 @@ public:
 class AddressBooks {
 public:
     virtual ~AddressBooks() = default;
-    // Throws NoAddressBookError when there is none, AutomationError when the
+    // Throws NoAddressBookError when there is none, Failure when the
     // books cannot be opened.
     [[nodiscard]] virtual std::unique_ptr<ContactWalk> open() = 0;
 };
 
 // The user has no address book at all. The description is a paragraph
 // naming the places that were searched.
-class NoAddressBookError : public AutomationError {
+class NoAddressBookError : public Failure {
 public:
-    using AutomationError::AutomationError;
+    using Failure::Failure;
 };
 
 } // namespace quarrelby

@@ -17,10 +17,10 @@ std::unique_ptr<AutomationObject> AutomationFactory::createObject(const QString 
     // Programmatic identifiers are not case sensitive.
     const auto it = m_classes.constFind(progId.toLower());
     if (it == m_classes.cend() || !*it)
-        throw AutomationError(QStringLiteral("ActiveX component can't create object"));
+        throw Failure(QStringLiteral("ActiveX component can't create object"));
     auto object = (*it)();
     if (!object)
-        throw AutomationError(QStringLiteral("ActiveX component can't create object"));
+        throw Failure(QStringLiteral("ActiveX component can't create object"));
     return object;
 }
 

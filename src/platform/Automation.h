@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <QHash>
 #include <QString>
@@ -25,7 +25,7 @@ public:
     void registerClass(const QString &progId, Creator creator);
     void unregisterClass(const QString &progId);
 
-    // Throws AutomationError when nothing is registered under progId or the
+    // Throws Failure when nothing is registered under progId or the
     // creator itself fails.
     [[nodiscard]] std::unique_ptr<AutomationObject> createObject(const QString &progId) const;
 
@@ -34,7 +34,7 @@ public:
         auto object = createObject(progId);
         auto *typed = dynamic_cast<T *>(object.get());
         if (!typed)
-            throw AutomationError(QStringLiteral("Object doesn't support this property or method"));
+            throw Failure(QStringLiteral("Object doesn't support this property or method"));
         object.release();
         return std::unique_ptr<T>(typed);
     }

@@ -9,7 +9,7 @@ namespace quarrelby {
 
 // A file being written: blocks of bytes in, then one commit. Until the
 // commit the target stays as it was; a file dropped without a commit, or one
-// whose write failed, leaves it so. Failures throw AutomationError with the
+// whose write failed, leaves it so. Failures throw Failure with the
 // text the user sees.
 class TextFile {
 public:

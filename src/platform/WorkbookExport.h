@@ -15,7 +15,7 @@ class WorkbookExport {
 public:
     virtual ~WorkbookExport() = default;
     // Row and column count from 1; every value is a text cell. Throws
-    // AutomationError for a cell the sheet cannot hold.
+    // Failure for a cell the sheet cannot hold.
     virtual void setCell(int row, int column, const QString &text) = 0;
 };
 
@@ -23,9 +23,9 @@ public:
 class Spreadsheets {
 public:
     virtual ~Spreadsheets() = default;
-    // Throws AutomationError when there is no spreadsheet program.
+    // Throws Failure when there is no spreadsheet program.
     virtual void require() = 0;
-    // Throws AutomationError when no workbook can be shown.
+    // Throws Failure when no workbook can be shown.
     [[nodiscard]] virtual std::unique_ptr<WorkbookExport> newWorkbook() = 0;
 };
 

@@ -36,9 +36,9 @@ private slots:
         ErrorTrap trap(shell, QStringLiteral("Form1.Test"));
         QStringList ran;
         QVERIFY(trap(100, [&] { ran << "100"; }));
-        QVERIFY(!trap(102, [&] { throw AutomationError(QStringLiteral("first")); }));
+        QVERIFY(!trap(102, [&] { throw Failure(QStringLiteral("first")); }));
         QVERIFY(trap(104, [&] { ran << "104"; }));
-        QVERIFY(!trap(106, [&] { throw AutomationError(QStringLiteral("second")); }));
+        QVERIFY(!trap(106, [&] { throw Failure(QStringLiteral("second")); }));
         // Two statements counted under one number report the same number.
         QVERIFY(!trap(106, [&] { throw std::runtime_error("third"); }));
         QVERIFY(trap(108, [&] { ran << "108"; }));
@@ -57,7 +57,7 @@ private slots:
     {
         ScriptedShell shell;
         ErrorTrap trap(shell, QStringLiteral("Form1.Test"));
-        QVERIFY(trap.test(112, []() -> bool { throw AutomationError(QStringLiteral("no")); }));
+        QVERIFY(trap.test(112, []() -> bool { throw Failure(QStringLiteral("no")); }));
         QVERIFY(!trap.test(112, [] { return false; }));
         QVERIFY(trap.test(112, [] { return true; }));
         QCOMPARE(shell.messages.size(), 1);
@@ -69,7 +69,7 @@ private slots:
         ErrorTrap trap(shell, QStringLiteral("Form1.Caller"));
         bool restOfCalleeRan = false;
         auto callee = [&] {
-            throw AutomationError(QStringLiteral("deep"));
+            throw Failure(QStringLiteral("deep"));
             restOfCalleeRan = true; // skipped: the callee has no trap of its own
         };
         bool afterCall = false;

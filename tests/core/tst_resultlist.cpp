@@ -1,5 +1,5 @@
 #include "core/ResultList.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -93,7 +93,7 @@ private slots:
                 break;
             }
             QFAIL("no failure");
-        } catch (const AutomationError &error) {
+        } catch (const Failure &error) {
             QCOMPARE(error.description(), QStringLiteral("Index out of bounds"));
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/WorkbookExport.h"
 
 #include <QList>
@@ -32,13 +32,13 @@ public:
     void require() override
     {
         if (missing)
-            throw AutomationError(QStringLiteral("Scripted failure at require"));
+            throw Failure(QStringLiteral("Scripted failure at require"));
     }
 
     std::unique_ptr<WorkbookExport> newWorkbook() override
     {
         if (failNew)
-            throw AutomationError(QStringLiteral("Scripted failure at newWorkbook"));
+            throw Failure(QStringLiteral("Scripted failure at newWorkbook"));
         ++made;
         return std::make_unique<Recorded>(*this);
     }
@@ -57,7 +57,7 @@ private:
         void setCell(int row, int column, const QString &text) override
         {
             if (m_owner.failing.contains({row, column}))
-                throw AutomationError(QStringLiteral("Scripted failure at cell (%1,%2)").arg(row).arg(column));
+                throw Failure(QStringLiteral("Scripted failure at cell (%1,%2)").arg(row).arg(column));
             m_owner.order << Cell {row, column};
             m_owner.cells[{row, column}] = text;
         }

@@ -17,7 +17,7 @@ public:
             return false;
         const qsizetype at = m_next++;
         if (m_books.unreadable.contains(at))
-            throw AutomationError(QStringLiteral("Cannot read item %1").arg(at + 1));
+            throw Failure(QStringLiteral("Cannot read item %1").arg(at + 1));
         contact = m_books.contacts.at(at);
         return true;
     }
@@ -32,7 +32,7 @@ private:
 std::unique_ptr<ContactWalk> ScriptedBooks::open()
 {
     if (failOpen)
-        throw AutomationError(QStringLiteral("Cannot open the address books"));
+        throw Failure(QStringLiteral("Cannot open the address books"));
     return std::make_unique<Walk>(*this);
 }
 

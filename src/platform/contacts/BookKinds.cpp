@@ -1,6 +1,6 @@
 #include "platform/contacts/BookKinds.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/EdsBook.h"
 #include "platform/contacts/OutlookDataFile.h"
 #include "platform/contacts/ThunderbirdBook.h"
@@ -26,7 +26,7 @@ public:
         if (m_reported)
             return false;
         m_reported = true;
-        throw AutomationError(m_description);
+        throw Failure(m_description);
     }
 
 private:

@@ -12,7 +12,7 @@ namespace quarrelby {
 class ContactSource {
 public:
     virtual ~ContactSource() = default;
-    // The next contact; false after the last. Throws AutomationError, naming
+    // The next contact; false after the last. Throws Failure, naming
     // the file, for a book or an item that cannot be read; the source has
     // then moved past it, and the next call goes on from there.
     virtual bool next(Contact &contact) = 0;

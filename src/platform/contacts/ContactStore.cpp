@@ -2,7 +2,7 @@
 
 #include "platform/contacts/BookKinds.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 
 #include <QFile>
 #include <QStringList>
@@ -104,7 +104,7 @@ class FailureRun {
 public:
     static constexpr size_t kToldOneByOne = 3;
 
-    void add(const AutomationError &error)
+    void add(const Failure &error)
     {
         if (m_count++ < kToldOneByOne)
             m_first.push_back(std::current_exception());
@@ -126,7 +126,7 @@ public:
             text += QStringLiteral("\r\n") + description;
         if (named < m_count)
             text += QStringLiteral("\r\nand %1 more.").arg(m_count - named);
-        return {std::make_exception_ptr(AutomationError(text))};
+        return {std::make_exception_ptr(Failure(text))};
     }
 
 private:
@@ -192,7 +192,7 @@ private:
             try {
                 found = nextContact(contact);
                 break;
-            } catch (const AutomationError &error) {
+            } catch (const Failure &error) {
                 failures.add(error);
             }
         }

@@ -1,6 +1,6 @@
 #include "platform/contacts/EdsBook.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/SqliteBook.h"
 
 namespace quarrelby {
@@ -33,7 +33,7 @@ void readEdsBook(Connection &db, Sink &sink)
     else if (db.hasTable("ECacheObjects") && db.prepares(kCache))
         readRows(db, kCache, sink);
     else
-        throw AutomationError(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));
+        throw Failure(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));
 }
 
 } // namespace

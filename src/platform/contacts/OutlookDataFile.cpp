@@ -1,7 +1,7 @@
 #include "platform/contacts/OutlookDataFile.h"
 
 #include "format/outlook/OutlookItem.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QFile>
@@ -302,9 +302,9 @@ private:
     void open();
     bool readMessage(Folder &folder, Contact &contact);
     void enterSubfolder(Folder &folder);
-    [[nodiscard]] AutomationError itemError(const QString &reason) const
+    [[nodiscard]] Failure itemError(const QString &reason) const
     {
-        return AutomationError(QStringLiteral("An item in the Outlook data file \"%1\" cannot be read: %2.")
+        return Failure(QStringLiteral("An item in the Outlook data file \"%1\" cannot be read: %2.")
                                    .arg(displayPath(m_path), reason));
     }
 
@@ -325,7 +325,7 @@ void OutlookDataFileSource::open()
     QString failure;
     const int fd = openRegularFile(m_path.constData(), info, failure);
     if (fd < 0) {
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("The Outlook data file \"%1\" cannot be read: %2.").arg(displayPath(m_path), failure));
     }
     ::close(fd);
@@ -334,7 +334,7 @@ void OutlookDataFileSource::open()
     if (libpff_file_initialize(&m_file, error.out()) != 1
         || libpff_file_open(m_file, m_path.constData(), LIBPFF_OPEN_READ, error.out()) != 1
         || libpff_file_get_root_folder(m_file, &root, error.out()) != 1) {
-        throw AutomationError(QStringLiteral(
+        throw Failure(QStringLiteral(
             "The Outlook data file \"%1\" cannot be read: it is damaged or not an Outlook data file (%2).")
                                   .arg(displayPath(m_path), error.reason()));
     }

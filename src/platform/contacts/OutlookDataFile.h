@@ -17,7 +17,7 @@ namespace quarrelby {
 // Items of class IPM.Contact or IPM.Contact.<form> are contacts; IPM.DistList
 // items come back as distribution lists; other items are passed over. The
 // file is opened read-only at the first next(); a file that cannot be opened
-// or an item that cannot be read throws an AutomationError naming the file,
+// or an item that cannot be read throws an Failure naming the file,
 // after which the walk goes on with the next item.
 [[nodiscard]] std::unique_ptr<ContactSource> openOutlookDataFile(const QByteArray &path);
 

@@ -2,7 +2,7 @@
 
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
@@ -110,7 +110,7 @@ public:
         const QByteArray temporary = QFile::encodeName(QDir::tempPath());
         QByteArray pattern = temporary + "/quarrelby.book-XXXXXX";
         if (!::mkdtemp(pattern.data()))
-            throw AutomationError(bookError(m_book, copyFailure(temporary)));
+            throw Failure(bookError(m_book, copyFailure(temporary)));
         m_folder = pattern;
         m_database = m_folder + "/book";
     }
@@ -141,12 +141,12 @@ public:
         struct stat info { };
         const Descriptor book(openRegularFile(m_book.constData(), info, failure));
         if (book.fd < 0)
-            throw AutomationError(bookError(m_book, failure));
+            throw Failure(bookError(m_book, failure));
         const Descriptor log(openRegularFile((m_book + "-wal").constData(), info, failure));
         if (log.fd < 0) {
             if (!exists(m_book + "-wal"))
                 return false;
-            throw AutomationError(bookError(m_book,
+            throw Failure(bookError(m_book,
                 QStringLiteral("its log \"%1\" cannot be read: %2").arg(QFile::decodeName(m_book + "-wal"), failure)));
         }
         CopiedState before;
@@ -220,7 +220,7 @@ private:
     {
         const Descriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (out.fd < 0)
-            throw AutomationError(bookError(m_book, copyFailure(to)));
+            throw Failure(bookError(m_book, copyFailure(to)));
         std::vector<char> buffer(size_t(1) << 18);
         for (off_t offset = 0;;) {
             const ssize_t got = ::pread(from, buffer.data(), buffer.size(), offset);
@@ -228,14 +228,14 @@ private:
                 continue;
             if (got < 0) {
                 const QString reason = systemError();
-                throw AutomationError(bookError(m_book, reason));
+                throw Failure(bookError(m_book, reason));
             }
             if (got == 0)
                 return;
             for (ssize_t put = 0; put < got;) {
                 const ssize_t wrote = ::write(out.fd, buffer.data() + put, size_t(got - put));
                 if (wrote < 0 && errno != EINTR)
-                    throw AutomationError(bookError(m_book, copyFailure(to)));
+                    throw Failure(bookError(m_book, copyFailure(to)));
                 put += std::max<ssize_t>(wrote, 0);
             }
             offset += got;
@@ -259,9 +259,9 @@ Connection::Connection(QByteArray path)
         QString failure;
         const QByteArray bytes = header(m_path, failure);
         if (!failure.isEmpty())
-            throw AutomationError(bookError(m_path, failure));
+            throw Failure(bookError(m_path, failure));
         if (!isSqliteHeader(bytes))
-            throw AutomationError(bookError(m_path, QStringLiteral("file is not a database")));
+            throw Failure(bookError(m_path, QStringLiteral("file is not a database")));
         if (!exists(m_path + "-wal")) {
             // Opening a database in write-ahead-log mode with locks makes
             // SQLite create its -wal and -shm files, and a read-only
@@ -279,7 +279,7 @@ Connection::Connection(QByteArray path)
             return;
         }
         if (attempt == kCopyAttempts) {
-            throw AutomationError(bookError(
+            throw Failure(bookError(
                 m_path, QStringLiteral("it is in use by another program and kept changing while it was read")));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
@@ -296,7 +296,7 @@ void Connection::open(const QByteArray &name, bool immutable)
         const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw AutomationError(bookError(m_path, reason));
+        throw Failure(bookError(m_path, reason));
     }
     sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
     startStep();
@@ -325,7 +325,7 @@ int Connection::progress(void *connection)
 void Connection::fail() const
 {
     if (m_overran) {
-        throw AutomationError(bookError(m_path,
+        throw Failure(bookError(m_path,
             QStringLiteral(
                 "a query on it did not finish within %1 seconds; its tables are not those of an address book")
                 .arg(kQueryLimitMs / 1000)));
@@ -333,10 +333,10 @@ void Connection::fail() const
     // A rollback journal left by a writer that stopped in the middle of a
     // commit: only a writer can put the book back as it was.
     if (sqlite3_extended_errcode(m_db) == SQLITE_READONLY_ROLLBACK) {
-        throw AutomationError(bookError(m_path,
+        throw Failure(bookError(m_path,
             QStringLiteral("it was left half-written by the program that keeps it; opening it there repairs it")));
     }
-    throw AutomationError(bookError(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
+    throw Failure(bookError(m_path, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
 void Connection::execute(const char *sql)
@@ -479,7 +479,7 @@ void readBook(const QByteArray &path, const BookReader &reader, Sink &sink)
             return;
         sink.dropRows();
         if (attempt > 0)
-            throw AutomationError(bookError(path, QStringLiteral("it kept changing while it was read")));
+            throw Failure(bookError(path, QStringLiteral("it kept changing while it was read")));
     }
 }
 
@@ -495,7 +495,7 @@ bool hasSchema(const QByteArray &path, std::initializer_list<const char *> probe
                 return true;
         }
         return false;
-    } catch (const AutomationError &) {
+    } catch (const Failure &) {
         return true;
     }
 }
@@ -642,7 +642,7 @@ private:
     [[noreturn]] void changedWhileShown()
     {
         m_ended = true;
-        throw AutomationError(bookError(m_path, QStringLiteral("it changed while it was read")));
+        throw Failure(bookError(m_path, QStringLiteral("it changed while it was read")));
     }
 
     // The walk may take what is put from now on.
@@ -734,10 +734,10 @@ private:
         Rows rows(*this);
         try {
             readBook(m_path, m_reader, rows);
-        } catch (const AutomationError &) {
+        } catch (const Failure &) {
             rows.fail(std::current_exception());
         } catch (const std::exception &e) {
-            rows.fail(std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what())))));
+            rows.fail(std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what())))));
         }
         rows.submit();
         m_parsing->work.close();
@@ -763,7 +763,7 @@ private:
             }
         } catch (const std::exception &e) {
             part.failure
-                = std::make_exception_ptr(AutomationError(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+                = std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what()))));
         }
         if (!part.failure)
             part.failure = std::move(job.failure);

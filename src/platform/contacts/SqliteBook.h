@@ -44,7 +44,7 @@ class PrivateCopy;
 // Every step of a query is bounded by kQueryLimitMs.
 class Connection {
 public:
-    // Throws AutomationError naming the file when it cannot be opened or is
+    // Throws Failure naming the file when it cannot be opened or is
     // not an SQLite database, or when it kept changing while it was copied.
     explicit Connection(QByteArray path);
     ~Connection();
@@ -102,7 +102,7 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    // The next row; false after the last. Throws AutomationError naming the
+    // The next row; false after the last. Throws Failure naming the
     // file when the database fails.
     bool step();
     // A column of the current row as bytes (empty for NULL).

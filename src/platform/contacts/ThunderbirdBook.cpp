@@ -1,7 +1,7 @@
 #include "platform/contacts/ThunderbirdBook.h"
 
 #include "format/thunderbird/LegacyCard.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/SqliteBook.h"
 
 #include <functional>
@@ -225,7 +225,7 @@ void readThunderbirdBook(Connection &db, Sink &sink)
     // Only real tables are read: a view of that name could be a query
     // without end.
     if (!db.hasTable("properties") || !db.prepares(kProbe))
-        throw AutomationError(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
+        throw Failure(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
     Cards cards;
     if (db.hasTable("lists") && db.prepares(kLists)) {
         Statement lists(db, kLists);

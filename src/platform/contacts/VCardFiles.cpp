@@ -3,7 +3,7 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
@@ -184,9 +184,9 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
     return 0;
 }
 
-AutomationError unreadableBook(const std::string &path, int error)
+Failure unreadableBook(const std::string &path, int error)
 {
-    return AutomationError(QStringLiteral("The address book \"%1\" cannot be read: %2")
+    return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2")
                                .arg(QFile::decodeName(path.c_str()), systemError(error)));
 }
 
@@ -247,9 +247,9 @@ template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &
     return taken;
 }
 
-AutomationError unreadableFile(const std::string &path, const QString &failure)
+Failure unreadableFile(const std::string &path, const QString &failure)
 {
-    return AutomationError(
+    return Failure(
         QStringLiteral("The contact file \"%1\" could not be read: %2").arg(QFile::decodeName(path.c_str()), failure));
 }
 
@@ -343,7 +343,7 @@ bool CardCutter::checkStart(bool atEnd)
     if (isBlank(m_pending) || holdsVCard(std::string_view(m_pending).substr(0, kPieceBytes)))
         return true;
     m_emit({},
-        std::make_exception_ptr(AutomationError(
+        std::make_exception_ptr(Failure(
             QStringLiteral("The address book \"%1\" cannot be read: it is not a vCard file (no BEGIN:VCARD line "
                            "at its start).")
                 .arg(QFile::decodeName(m_path.c_str())))));

@@ -1,6 +1,6 @@
 #include "platform/qt/SaveFileWriter.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 
 #include <QDir>
@@ -66,7 +66,7 @@ public:
         , m_file(path)
     {
         if (!m_file.open(QIODevice::WriteOnly) && !openInPlace(path))
-            throw AutomationError(QStringLiteral("Cannot create %1: %2").arg(m_path, createFailure(path, m_file)));
+            throw Failure(QStringLiteral("Cannot create %1: %2").arg(m_path, createFailure(path, m_file)));
         if (filter)
             m_filter = filter(m_file);
         m_device = m_filter ? m_filter.get() : static_cast<QIODevice *>(&m_file);
@@ -105,7 +105,7 @@ public:
         if (!m_file.commit()) {
             const QString reason = m_file.errorString();
             restoreInPlace();
-            throw AutomationError(QStringLiteral("Cannot save %1: %2").arg(m_path, reason));
+            throw Failure(QStringLiteral("Cannot save %1: %2").arg(m_path, reason));
         }
     }
 
@@ -114,7 +114,7 @@ private:
     {
         // Committed, or discarded by the end hook.
         if (m_closed || !m_file.isOpen())
-            throw AutomationError(QStringLiteral("Bad file mode"));
+            throw Failure(QStringLiteral("Bad file mode"));
     }
 
     // systemError: errno after the failed write, or 0.
@@ -130,7 +130,7 @@ private:
                 m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
                                             : QStringLiteral("Device I/O error");
         }
-        throw AutomationError(QStringLiteral("Cannot write %1: %2").arg(m_path, m_reason));
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(m_path, m_reason));
     }
 
     // Sets the disk writing what has been handed over so far, without
@@ -206,7 +206,7 @@ SaveFileWriter::SaveFileWriter(SystemService &system, DeviceFilter filter)
 std::unique_ptr<TextFile> SaveFileWriter::create(const QString &path)
 {
     if (path.isEmpty())
-        throw AutomationError(QStringLiteral("Bad file name or number"));
+        throw Failure(QStringLiteral("Bad file name or number"));
     return std::make_unique<SaveFile>(m_system, path, m_filter);
 }
 

@@ -1,6 +1,6 @@
 #include "platform/workbook/ShownWorkbook.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 #include "platform/workbook/XlsxWriter.h"
 
@@ -92,14 +92,14 @@ void removeWorkbookFolder(const QString &path)
 void checkRow(int row)
 {
     if (row < 1 || row > kMaxSheetRows)
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("Row %1 lies outside the sheet (rows 1 to %2)").arg(row).arg(kMaxSheetRows));
 }
 
 void checkColumn(int column)
 {
     if (column < 1 || column > kMaxSheetColumns)
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
 }
 
@@ -194,7 +194,7 @@ Session::~Session()
         for (size_t i = 0; i < workbooks.size(); ++i) {
             try {
                 publish(*workbooks[i]);
-            } catch (const AutomationError &error) {
+            } catch (const Failure &error) {
                 failures << error.description();
             } catch (const std::bad_alloc &) {
                 failures << QStringLiteral("The workbook could not be written: out of memory.");
@@ -214,7 +214,7 @@ std::unique_ptr<QTemporaryDir> newFolder()
     auto folder
         = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + kFolderTemplate);
     if (!folder->isValid())
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
     return folder;
 }
@@ -226,7 +226,7 @@ QString bookPath(const QTemporaryDir &folder, int number)
 
 [[noreturn]] void rowWritten(int row)
 {
-    throw AutomationError(
+    throw Failure(
         QStringLiteral("Row %1 has already been written to the workbook; a shown sheet is filled row by row").arg(row));
 }
 
@@ -324,7 +324,7 @@ void Session::publish(Workbook &workbook)
 void Session::open(const QString &path)
 {
     if (!m_shell.startDetached(kOpener, {path}))
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
                 .arg(QDir::toNativeSeparators(path), kOpener));
 }
@@ -343,11 +343,11 @@ void setCell(Session &session, Workbook &workbook, int row, int column, const QS
     checkRow(row);
     checkColumn(column);
     if (text.size() > kMaxCellLength)
-        throw AutomationError(
+        throw Failure(
             QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
                 .arg(text.size()));
     if (const qsizetype stored = storedLength(text); stored > kMaxCellLength)
-        throw AutomationError(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
+        throw Failure(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
                                              "in it is stored escaped; a sheet cell holds at most 32,767 characters")
                                   .arg(stored));
     session.beforeWrite(workbook, row);
@@ -501,15 +501,15 @@ void requireSpreadsheetApplication()
         {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(kXlsxMimeType)});
     query.closeWriteChannel();
     if (!query.waitForStarted(5000))
-        throw AutomationError(missing.arg(QStringLiteral("\"xdg-mime\" could not be run")));
+        throw Failure(missing.arg(QStringLiteral("\"xdg-mime\" could not be run")));
     if (!query.waitForFinished(10000)) {
         query.kill();
         query.waitForFinished(1000);
-        throw AutomationError(missing.arg(QStringLiteral("\"xdg-mime\" did not answer")));
+        throw Failure(missing.arg(QStringLiteral("\"xdg-mime\" did not answer")));
     }
     const bool answered = query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0;
     if (!answered || query.readAllStandardOutput().trimmed().isEmpty())
-        throw AutomationError(missing.arg(
+        throw Failure(missing.arg(
             QStringLiteral("the desktop has no default application for %1").arg(QString::fromLatin1(kXlsxMimeType))));
 }
 

@@ -13,7 +13,7 @@ class Shell;
 
 inline constexpr char kXlsxMimeType[] = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 
-// Throws AutomationError when the desktop has no application for .xlsx files
+// Throws Failure when the desktop has no application for .xlsx files
 // (xdg-mime knows no default for the type), since nobody could then see the
 // workbook.
 void requireSpreadsheetApplication();

@@ -1,6 +1,6 @@
 #include "platform/workbook/XlsxWriter.h"
 
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/BoundedQueue.h"
 
 #include <QByteArray>
@@ -137,7 +137,7 @@ QString closeFailure(lxw_error error, int systemError)
 
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
-    throw AutomationError(
+    throw Failure(
         QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
 }
 

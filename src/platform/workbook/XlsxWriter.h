@@ -26,7 +26,7 @@ struct ExcelSheet {
 };
 
 // Writes the sheet as a new .xlsx file. Every value becomes a text cell, so
-// nothing is read back as a formula, number or date. Throws AutomationError,
+// nothing is read back as a formula, number or date. Throws Failure,
 // naming the file, when the workbook cannot be written; no partial file is
 // left behind.
 void writeWorkbook(const QString &path, const ExcelSheet &sheet);
@@ -48,7 +48,7 @@ public:
     // The next row of the sheet, rows counted from the first.
     void addRow(std::vector<QString> cells);
     // Gives the fitted columns their widths and completes the file. Throws
-    // AutomationError as writeWorkbook does.
+    // Failure as writeWorkbook does.
     void finish(const std::map<int, double> &columnWidths);
 
 private:

@@ -233,7 +233,7 @@ void checkSource(const QString &location, const std::vector<Contact> &expected)
                     QString::number(i) + QLatin1Char(' ') + contactFields(expected[i]).join(QLatin1Char('|')));
             ++i;
         }
-    } catch (const AutomationError &error) {
+    } catch (const Failure &error) {
         QFAIL(qPrintable(QStringLiteral("after %1 contacts: %2").arg(i).arg(error.description())));
     }
     QCOMPARE(i, expected.size());
@@ -423,7 +423,7 @@ private slots:
         std::unique_ptr<ContactWalk> opened;
         try {
             opened = named.open();
-        } catch (const AutomationError &error) {
+        } catch (const Failure &error) {
             QVERIFY2(error.description().contains(path), qPrintable(error.description()));
         }
         QVERIFY(!opened);
@@ -579,7 +579,7 @@ private slots:
         QVERIFY(QFile::remove(dir.filePath(QStringLiteral("b.vcf"))));
         for (int i = 1; i < kAheadOfTheWalk; ++i)
             QCOMPARE(nextName(), QStringLiteral("A"));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, (void)walk->next(contact));
+        QVERIFY_THROWS_EXCEPTION(Failure, (void)walk->next(contact));
         QCOMPARE(nextName(), QStringLiteral("C"));
         QVERIFY(!walk->next(contact));
     }

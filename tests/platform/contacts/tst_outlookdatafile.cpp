@@ -1,5 +1,5 @@
 #include "Corpus.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
 
 #include <QDir>
@@ -37,7 +37,7 @@ struct Walk {
                     return;
                 events << contact.text(FullName);
                 contacts.push_back(std::move(contact));
-            } catch (const AutomationError &error) {
+            } catch (const Failure &error) {
                 events << QStringLiteral("error: ") + error.description();
             }
         }

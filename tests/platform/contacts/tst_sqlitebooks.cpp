@@ -3,7 +3,7 @@
 // (tests/data/thunderbird/abook.sql), read through the real sources.
 
 #include "format/Contact.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/contacts/EdsBook.h"
 #include "platform/contacts/SqliteBook.h"
 #include "platform/contacts/ThunderbirdBook.h"
@@ -189,7 +189,7 @@ QString failureOf(ContactSource &source, int *contactsBefore = nullptr)
     try {
         while (source.next(contact))
             ++count;
-    } catch (const AutomationError &error) {
+    } catch (const Failure &error) {
         if (contactsBefore)
             *contactsBefore = count;
         // The source has moved past the book.
@@ -394,7 +394,7 @@ private slots:
                 QCOMPARE(contact.text(FullName), QStringLiteral("Old %1").arg(count));
                 ++count;
             }
-        } catch (const AutomationError &error) {
+        } catch (const Failure &error) {
             failure = error.description();
         }
         if (failure.isEmpty())
@@ -720,7 +720,7 @@ private slots:
                 QCOMPARE(contents.size(), 4);
                 QVERIFY2(contents.takeLast().startsWith(QLatin1String("churn Churn ")), qPrintable(contents.join(',')));
                 QCOMPARE(contents, thunderbirdContents(false).mid(0, 3));
-            } catch (const AutomationError &error) {
+            } catch (const Failure &error) {
                 QCOMPARE(error.description(),
                     QStringLiteral("The address book \"%1\" cannot be read: it is in use by another program and kept "
                                    "changing while it was read")
@@ -794,7 +794,7 @@ private slots:
         try {
             (void)endless.step();
             QFAIL("the query ended");
-        } catch (const AutomationError &error) {
+        } catch (const Failure &error) {
             QCOMPARE(error.description(),
                 QStringLiteral("The address book \"%1\" cannot be read: a query on it did not finish within 5 "
                                "seconds; its tables are not those of an address book")

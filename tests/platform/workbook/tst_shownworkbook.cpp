@@ -7,7 +7,7 @@
 #include "core/ResultList.h"
 #include "export/ExcelExport.h"
 #include "platform/Automation.h"
-#include "platform/AutomationError.h"
+#include "platform/Failure.h"
 #include "platform/workbook/ShownWorkbook.h"
 
 #include <QDir>
@@ -329,7 +329,7 @@ void TestShownWorkbook::noSpreadsheetProgram()
     try {
         requireSpreadsheetApplication();
         QFAIL("the desktop has no spreadsheet program");
-    } catch (const AutomationError &error) {
+    } catch (const Failure &error) {
         QVERIFY2(error.description().contains(QLatin1String(".xlsx")), qPrintable(error.description()));
     }
 
@@ -427,8 +427,8 @@ void TestShownWorkbook::rowsFilledOutOfOrder()
         sheet->setCell(1, 2, QStringLiteral("first, second cell"));
         sheet->setCell(3, 1, QStringLiteral("third"));
         sheet->setCell(5, 2, QStringLiteral("fifth"));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->setCell(2, 2, QStringLiteral("second, late")));
-        QVERIFY_THROWS_EXCEPTION(AutomationError, sheet->setCell(1, 1, QStringLiteral("first, changed")));
+        QVERIFY_THROWS_EXCEPTION(Failure, sheet->setCell(2, 2, QStringLiteral("second, late")));
+        QVERIFY_THROWS_EXCEPTION(Failure, sheet->setCell(1, 1, QStringLiteral("first, changed")));
         sheet->setCell(6, 1, QStringLiteral("sixth"));
     }
     QVERIFY2(shell.messages.isEmpty(), qPrintable(shell.texts().join(QLatin1Char('|'))));

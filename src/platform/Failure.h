@@ -6,11 +6,11 @@
 
 namespace quarrelby {
 
-// A failure of a platform or automation call. The description is the text the
+// A failure of a platform service or a step. The description is the text the
 // user sees in the error report, so it must be readable on its own.
-class AutomationError : public std::exception {
+class Failure : public std::exception {
 public:
-    explicit AutomationError(QString description)
+    explicit Failure(QString description)
         : m_description(std::move(description))
         , m_utf8(m_description.toUtf8())
     {
