@@ -4,6 +4,8 @@
 # libminizip-dev: the header of the workbook writer's compression-level
 # override. qt6-wayland: without it the program cannot start on a desktop
 # that has no X server. weston: the test of the window under Wayland.
+# appstream, desktop-file-utils, groff-base, bash-completion: the check of
+# the metadata, manual page and completion that the package installs.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
 # is not installed here.
 set -euo pipefail
@@ -17,6 +19,7 @@ packages=(
   qt6-wayland weston
   xvfb xdotool xclip
   python3-vobject x11-utils
+  appstream desktop-file-utils groff-base bash-completion
 )
 if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
