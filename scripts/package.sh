@@ -64,4 +64,7 @@ mmdebstrap --variant=apt \
   --customize-hook="echo '-- quarrelby --version'; $run timeout 60 quarrelby --version; echo \"status \$?\"" \
   --customize-hook="echo '-- quarrelby --export csv --book /tmp/contacts'; $run timeout 60 quarrelby --export csv --book /tmp/contacts; echo \"status \$?\"" \
   --customize-hook="echo '-- quarrelby --books --book /tmp/contacts'; $run timeout 60 quarrelby --books --book /tmp/contacts; echo \"status \$?\"" \
-  bookworm "$root" http://deb.debian.org/debian </dev/null
+  bookworm "$root" \
+  "deb http://deb.debian.org/debian bookworm main" \
+  "deb http://deb.debian.org/debian bookworm-updates main" \
+  "deb http://deb.debian.org/debian-security bookworm-security main" </dev/null
