@@ -57,8 +57,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUARRELBY_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quarrelby.org/)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Quarrelby reads every contact of the user's address books into a table of
+# The long description; CPack puts the summary above it.
+set(CPACK_PACKAGE_DESCRIPTION "Quarrelby reads every contact of the user's address books into a table of
 33 fixed fields (names, birthday, company, e-mail and web addresses, nineteen
 kinds of telephone number, postal addresses, notes) and writes the table as
 an aligned text file, a comma-delimited file, a new workbook opened in the

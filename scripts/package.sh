@@ -8,7 +8,8 @@
 # --install-check (as root): installs the package with apt-get into a
 # throwaway Debian 12 root where nothing of the build is present, then runs
 # "quarrelby --version" and "quarrelby --export csv --book <sample book>"
-# there, without a display, and prints what they wrote and their status.
+# there, without a display, and prints what they wrote and their status;
+# the script then fails when any of them did.
 # The script installs the tools it needs (dpkg-dev, lintian, mmdebstrap).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,17 +55,27 @@ echo "lintian: no error"
 echo "== install check in a throwaway Debian 12 root"
 [ "$(id -u)" -eq 0 ] || { echo "--install-check needs root" >&2; exit 1; }
 root=$(mktemp -d /tmp/quarrelby-root.XXXXXX)
-trap 'rm -rf "$root"' EXIT
+statuses=$(mktemp)
+trap 'rm -rf "$root" "$statuses"' EXIT
 # Each command runs with an empty environment: no DISPLAY, no
-# WAYLAND_DISPLAY, no D-Bus session, as under cron.
-run='chroot "$1" env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8'
+# WAYLAND_DISPLAY, no D-Bus session, as under cron. The hooks run outside
+# the root, so each status is noted in a file of the host.
+check() {
+  local command=$*
+  printf '%s' "echo '-- $command'; chroot \"\$1\" env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+LANG=C.UTF-8 timeout 60 $command; status=\$?; echo \"status \$status\"; echo \"\$status $command\" >>$statuses"
+}
 mmdebstrap --variant=apt \
   --customize-hook="copy-in $deb samples/contacts /tmp" \
   --customize-hook="chroot \"\$1\" sh -c 'cd /tmp && apt-get install -y -q ./$(basename "$deb")'" \
-  --customize-hook="echo '-- quarrelby --version'; $run timeout 60 quarrelby --version; echo \"status \$?\"" \
-  --customize-hook="echo '-- quarrelby --export csv --book /tmp/contacts'; $run timeout 60 quarrelby --export csv --book /tmp/contacts; echo \"status \$?\"" \
-  --customize-hook="echo '-- quarrelby --books --book /tmp/contacts'; $run timeout 60 quarrelby --books --book /tmp/contacts; echo \"status \$?\"" \
+  --customize-hook="$(check quarrelby --version)" \
+  --customize-hook="$(check quarrelby --export csv --book /tmp/contacts)" \
+  --customize-hook="$(check quarrelby --books --book /tmp/contacts)" \
   bookworm "$root" \
   "deb http://deb.debian.org/debian bookworm main" \
   "deb http://deb.debian.org/debian bookworm-updates main" \
   "deb http://deb.debian.org/debian-security bookworm-security main" </dev/null
+
+echo "== in the Debian 12 root (status, command)"
+cat "$statuses"
+! grep -qv '^0 ' "$statuses"
