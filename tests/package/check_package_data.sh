@@ -49,7 +49,7 @@ expect 'quarrelby --version ' ''
 
 # Every option the manual page describes is completed, and no other.
 documented=$(sed -n '/^\.SH OPTIONS/,/^\.SH /p' "$data/quarrelby.1" | awk 'tag { print } { tag = /^\.TP/ }' |
-  grep -o '\\-\(\\-\)\?[a-z]\+' | tr -d '\\' | sort | xargs)
+  grep -o '\\-\(\\-\)\?[a-z]\+\(\\-[a-z]\+\)*' | tr -d '\\' | sort | xargs)
 expect 'quarrelby -' "$documented"
 
 [ $failures = 0 ] && echo "all checks passed"
