@@ -205,7 +205,7 @@ private slots:
         extractContacts(fx.context);
         QCOMPARE(fx.shell.messages.size(), 3);
         QVERIFY(fx.shell.messages[0].text.startsWith(QLatin1String("Cannot read item 1\r\n")));
-        QVERIFY(fx.shell.messages[0].text.contains(QLatin1String("at line 122\r\r")));
+        QVERIFY(fx.shell.messages[0].text.contains(QLatin1String(".Form1.GetAllContactsOutlook at line 122\r\r")));
         QVERIFY(fx.shell.messages[1].text.contains(QLatin1String("at line 192\r\r")));
         QCOMPARE(fx.list.itemCount(), 2);
         QCOMPARE(fx.list.text(1), expectedCell(0, 2));
