@@ -27,18 +27,18 @@ bool haveAddressBooks(AddressBooks *books)
 
 void extractContacts(ActionContext &context)
 {
-    using namespace steps::extractContacts;
+    namespace line = steps::extractContacts;
     Steps steps(context.shell, reportName(Action::ExtractContacts));
     if (!haveAddressBooks(context.books)) {
-        steps(noAddressBooks, [&] {
+        steps(line::noAddressBooks, [&] {
             context.shell.message(QStringLiteral("MS Outlook does not appear to be installed on this computer."));
         });
         return;
     }
     context.shell.sleep(100);
     context.pointer.setValue(MousePointer::Hourglass);
-    steps(steps::extractContacts::readAddressBooks, [&] { quarrelby::readAddressBooks(context); });
-    steps(done, [&] { context.shell.message(QStringLiteral("Done.")); });
+    steps(line::readAddressBooks, [&] { readAddressBooks(context); });
+    steps(line::done, [&] { context.shell.message(QStringLiteral("Done.")); });
     context.pointer.setValue(MousePointer::Default);
 }
 

@@ -41,7 +41,7 @@ public:
         } catch (const std::exception &error) {
             report(line, QString::fromLocal8Bit(error.what()));
         } catch (...) {
-            // Nothing may escape a handler into the event loop.
+            // Nothing may escape an action into the event loop.
             report(line, QStringLiteral("Unexpected failure"));
         }
         return false;

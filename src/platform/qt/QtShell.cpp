@@ -145,7 +145,7 @@ QString QtShell::showSave(const SaveDialogSettings &settings)
     QFileDialog dialog(m_mainWindow, settings.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The handlers ask about an existing file themselves.
+    // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = dialogFilters(settings.filter);
     if (!filters.isEmpty())
