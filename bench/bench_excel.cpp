@@ -1,6 +1,6 @@
 // The workbook of 100,000 listed contacts: the .xlsx writer alone, and the
 // whole "Save Results As Excel File" action through the product's workbook
-// stand-in (with xdg-mime and xdg-open stand-ins that do nothing). Arg 0
+// export (with xdg-mime and xdg-open stand-ins that do nothing). Arg 0
 // picks the contacts: 0 as an address book has them (about a third of the 33
 // fields filled), 1 every field filled. Arg 1 of the action picks the shell:
 // 0 scripted (yield is a counter), 1 the program's time-sliced QtShell.

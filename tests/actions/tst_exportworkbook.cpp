@@ -66,7 +66,7 @@ class TestExportWorkbook : public QObject {
     Q_OBJECT
 
 private slots:
-    void excelMissingShowsBothMessages();
+    void noSpreadsheetProgramShowsBothMessages();
     void emptyListCreatesNothing();
     void callsInOrder();
     void sheetRowFollowsListRow_data();
@@ -79,7 +79,7 @@ private slots:
     void listClearedBeforeARow();
 };
 
-void TestExportWorkbook::excelMissingShowsBothMessages()
+void TestExportWorkbook::noSpreadsheetProgramShowsBothMessages()
 {
     Harness h;
     h.fill(2, {{QStringLiteral("x"), QStringLiteral("a"), QStringLiteral("b")}});

@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(fx.list.text(2), expectedCell(0, 2));
     }
 
-    void outlookGoneAtTheClickChangesNothing()
+    void booksGoneAtTheClickChangeNothing()
     {
         Fixture fx;
         fx.list.addRow(QStringLiteral("kept"));
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(fx.list.cell(1, 4), expectedCell(3, 1));
     }
 
-    void outlookLostAfterTheCheckStillEndsTheWalkProperly()
+    void booksLostAfterTheCheckStillEndTheWalkProperly()
     {
         Fixture fx;
         fx.list.addRow(QStringLiteral("old"));

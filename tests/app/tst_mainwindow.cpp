@@ -155,7 +155,7 @@ private slots:
     void toolTips();
     void doubleClickRemovesARow_data();
     void doubleClickRemovesARow();
-    void buttonsReachTheirHandlers();
+    void buttonsReachTheirActions();
 
     void closingEndsTheProgramDuringAnExport();
     void closingDuringAWorkbookLeavesNoFolder();
@@ -706,7 +706,7 @@ void TestMainWindow::doubleClickRemovesARow()
     QVERIFY(t.shell.messages.isEmpty());
 }
 
-void TestMainWindow::buttonsReachTheirHandlers()
+void TestMainWindow::buttonsReachTheirActions()
 {
     test::TestWindow t;
     MainWindow &window = t.show();
