@@ -42,7 +42,7 @@ public:
     [[nodiscard]] QGroupBox *infoFrame() const { return m_infoFrame; }
     [[nodiscard]] QGroupBox *phoneFrame() const { return m_phoneFrame; }
 
-    // MouseIcon: the picture that pointer value 99 shows; none by default.
+    // The picture that pointer value 99 shows; none by default.
     void setMouseIcon(std::optional<QCursor> icon);
     [[nodiscard]] const std::optional<QCursor> &mouseIcon() const { return m_mouseIcon; }
 
