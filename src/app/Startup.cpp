@@ -77,6 +77,33 @@ bool takesSkinBackground(QWidget *widget)
     return qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget)
         || qobject_cast<QGroupBox *>(widget) || qobject_cast<QLabel *>(widget);
 }
+
+// The skin: with x/o.cjs in the program folder, the window, its frames and
+// its check boxes take the button-face colour and the file, a Qt style sheet,
+// styles the window. Throws Failure when the file cannot be used.
+void applySkin(MainWindow &window)
+{
+    const QString path = window.shell().programFolder() + QLatin1String(kSkinFile);
+    if (!QFileInfo(path).isFile())
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    setBackgroundColour(&window, buttonFace);
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        if (takesSkinBackground(control))
+            setBackgroundColour(control, buttonFace);
+    }
+    applyStyleSheet(window, readSkin(path));
+}
+
+// One start in a hundred opens the home page, without waiting for it.
+void maybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
+{
+    const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
+    if (number != 7)
+        return;
+    if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
+        throw Failure(QStringLiteral("File not found: xdg-open"));
+}
 } // namespace
 
 double timerDraw()
@@ -105,34 +132,6 @@ QIcon applicationIcon()
     return icon;
 }
 
-void applySkin(MainWindow &window)
-{
-    const QString path = window.shell().programFolder() + QLatin1String(kSkinFile);
-    if (!QFileInfo(path).isFile())
-        return;
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    setBackgroundColour(&window, buttonFace);
-    for (QWidget *control : window.findChildren<QWidget *>()) {
-        if (takesSkinBackground(control))
-            setBackgroundColour(control, buttonFace);
-    }
-    applyStyleSheet(window, readSkin(path));
-}
-
-void setApplicationTitle(DialogService &shell)
-{
-    shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
-}
-
-void maybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
-{
-    const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
-    if (number != 7)
-        return;
-    if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
-        throw Failure(QStringLiteral("File not found: xdg-open"));
-}
-
 void loadMainWindow(MainWindow &window, const RandomDraw &draw)
 {
     Shell &shell = window.shell();
@@ -144,7 +143,7 @@ void loadMainWindow(MainWindow &window, const RandomDraw &draw)
     steps(steps::startUp::maybeOpenHomePage, [&] { maybeOpenHomePage(shell, draw); });
     window.setWindowTitle(QLatin1String(kProductName));
     window.setWindowIcon(applicationIcon());
-    setApplicationTitle(shell);
+    shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
     for (int i = 0; i < kFieldCount; ++i) {
         window.list().addColumn(window.fieldBox(i)->text());
         window.list().setColumnWidth(i + 1, 2000);

@@ -10,8 +10,6 @@ class QWidget;
 namespace quarrelby {
 
 class MainWindow;
-class DialogService;
-class SystemService;
 
 // The product display name: the window caption and the source of the
 // application title.
@@ -39,17 +37,6 @@ using RandomDraw = std::function<double()>;
 // check that the contact store opens (which ends the program when it does
 // not).
 void loadMainWindow(MainWindow &window, const RandomDraw &draw = timerDraw);
-
-// The skin: with x/o.cjs in the program folder, the window, its frames and
-// its check boxes take the button-face colour and the file, a Qt style sheet,
-// styles the window. Throws Failure when the file cannot be used.
-void applySkin(MainWindow &window);
-
-// Sets the application title from the product name by the title rule.
-void setApplicationTitle(DialogService &shell);
-
-// One start in a hundred opens the home page, without waiting for it.
-void maybeOpenHomePage(SystemService &shell, const RandomDraw &draw);
 
 // Shows the window centred on its screen.
 void showCentred(QWidget &window);
