@@ -17,8 +17,7 @@ namespace {
 // within a few attempts, and an endless loop must not freeze the window.
 constexpr int kClipboardAttempts = 1000;
 
-} // namespace
-
+// Each never throws and gives up after kClipboardAttempts refusals.
 void clearClipboardWithRetry(ClipboardService &shell)
 {
     for (int attempt = 1; attempt <= kClipboardAttempts; ++attempt) {
@@ -41,6 +40,8 @@ bool setClipboardTextWithRetry(ClipboardService &shell, const QByteArray &utf8, 
     }
     return false;
 }
+
+} // namespace
 
 CopyOutcome copyListToClipboard(Shell &shell, const ResultList &list)
 {

@@ -5,7 +5,6 @@
 namespace quarrelby {
 
 class ResultList;
-class ClipboardService;
 class Shell;
 struct ActionContext;
 
@@ -21,10 +20,6 @@ enum class CopyOutcome {
 // Puts the ticked rows on the clipboard. Failures while reading the list pass
 // to the caller.
 CopyOutcome copyListToClipboard(Shell &shell, const ResultList &list);
-
-// Each never throws and gives up after 1000 refused attempts.
-void clearClipboardWithRetry(ClipboardService &shell);
-[[nodiscard]] bool setClipboardTextWithRetry(ClipboardService &shell, const QByteArray &utf8, int format);
 
 inline constexpr char kCopiedMessage[] = "Results have been copied to the clipboard.\r\r"
                                          "Click a text area where you normally type and press Ctrl+V to paste the "

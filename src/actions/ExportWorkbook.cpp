@@ -13,6 +13,10 @@
 
 namespace quarrelby {
 
+namespace {
+
+// True when there is a spreadsheet program to show a workbook in; tells the
+// user when there is none. Never throws.
 bool haveSpreadsheets(ActionContext &context)
 {
     try {
@@ -26,8 +30,6 @@ bool haveSpreadsheets(ActionContext &context)
     }
     return false;
 }
-
-namespace {
 
 // The column headers in the first row. The columns are fitted to their text
 // when the workbook is released.

@@ -9,10 +9,6 @@ inline constexpr char kExcelMissingProbeMessage[]
 inline constexpr char kExcelMissingMessage[]
     = "Excel is not installed on this computer. You need to have it installed to use this feature.";
 
-// True when there is a spreadsheet program to show a workbook in; tells the
-// user when there is none. Never throws.
-[[nodiscard]] bool haveSpreadsheets(ActionContext &context);
-
 // "Save Results As Excel File": the header row and the ticked rows into a new
 // workbook that is left open for the user. Sheet row r + 1 belongs to list
 // row r, ticked or not.
