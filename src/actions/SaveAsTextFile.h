@@ -8,11 +8,10 @@
 
 namespace quarrelby {
 
-class Steps;
-class ResultList;
 class DialogService;
-class EventLoopService;
+class ResultList;
 class Shell;
+class Steps;
 class TextFileWriter;
 struct ActionContext;
 
@@ -36,8 +35,8 @@ void writeAlignedText(Shell &shell, TextFileWriter &files, const ResultList &lis
 
 // Writes the bytes encode hands to its sink into a new file at path, and
 // puts it in place only when the list still has the rows it had at the given
-// revision (throws Failure otherwise): a file holding a mix of two lists, or only some of the rows the
-// user ticked, must not replace the user's file.
+// revision (throws Failure otherwise): a file holding a mix of two lists, or
+// only some of the rows the user ticked, must not replace the user's file.
 void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision, const QString &path,
     const std::function<void(const ByteSink &sink)> &encode);
 
