@@ -9,16 +9,15 @@
 #include "ListedContacts.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "actions/CopyToClipboard.h"
+#include "actions/ExportWorkbook.h"
+#include "actions/ExtractContacts.h"
+#include "actions/SaveAsCommaDelimited.h"
+#include "actions/SaveAsTextFile.h"
+#include "core/ActionContext.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "export/Clipboard.h"
-#include "export/ExcelExport.h"
-#include "export/SaveComma.h"
-#include "export/SaveList.h"
-#include "outlook/Extraction.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
@@ -93,7 +92,6 @@ void BM_ExtractAndExportAll(benchmark::State &state)
 
     ScriptedShell shell;
     QtShell clipboard;
-    AutomationFactory automation;
     ContactStore books;
     DesktopSpreadsheets spreadsheets(shell);
     ResultList list;
@@ -101,28 +99,28 @@ void BM_ExtractAndExportAll(benchmark::State &state)
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
     SaveFileWriter files(shell);
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books, &spreadsheets};
+    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books, &spreadsheets};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
-        GetAllContactsOutlook(form);
+        readAddressBooks(context);
         double peak = vmHwmMB();
         state.counters["listed_MB"] = peak;
         for (int r = 1; r <= list.itemCount(); ++r)
             list.setChecked(r, true);
         restartPeak();
-        SaveListAsText(shell, files, list, dir.filePath(QStringLiteral("contacts.txt")));
+        writeAlignedText(shell, files, list, dir.filePath(QStringLiteral("contacts.txt")));
         state.counters["text_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
-        SaveListAsCommaDelimited(shell, files, list, dir.filePath(QStringLiteral("contacts.csv")));
+        writeCommaDelimited(shell, files, list, dir.filePath(QStringLiteral("contacts.csv")));
         state.counters["comma_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
-        copied = CopyListToClipboard(clipboard, list);
+        copied = copyListToClipboard(clipboard, list);
         state.counters["clipboard_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
-        PushButton1_Click(form);
+        exportWorkbook(context);
         state.counters["workbook_MB"] = vmHwmMB();
         state.counters["peak_MB"] = std::max(peak, vmHwmMB());
     }

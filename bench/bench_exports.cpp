@@ -4,12 +4,12 @@
 // counter (arg 0) and with the program's time-sliced QtShell (arg 1).
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "actions/CopyToClipboard.h"
+#include "actions/SaveAsCommaDelimited.h"
+#include "actions/SaveAsTextFile.h"
 #include "core/FieldCatalogue.h"
 #include "core/ResultList.h"
 #include "core/TableEncoders.h"
-#include "export/Clipboard.h"
-#include "export/SaveComma.h"
-#include "export/SaveList.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
 
@@ -44,7 +44,7 @@ void BM_TextFile(benchmark::State &state)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("contacts.txt"));
     for (auto _ : state)
-        SaveListAsText(*shell, files, list, path);
+        writeAlignedText(*shell, files, list, path);
     state.counters["file_MB"] = static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0);
     bench::reportPeakMemory(state);
 }
@@ -61,7 +61,7 @@ void BM_CommaFile(benchmark::State &state)
     QString path;
     for (auto _ : state) {
         path = dir.filePath(QStringLiteral("contacts%1.csv").arg(++run));
-        SaveListAsCommaDelimited(*shell, files, list, path);
+        writeCommaDelimited(*shell, files, list, path);
     }
     state.counters["file_MB"] = static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0);
     bench::reportPeakMemory(state);

@@ -1,15 +1,15 @@
 // Extraction of a large in-memory address book into the result list: the
-// cost of the list and the error trap alone, without any vCard parsing.
+// cost of the list and the steps alone, without any vCard parsing.
 #include "ListedContacts.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "actions/ExtractContacts.h"
+#include "core/ActionContext.h"
+#include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "outlook/Extraction.h"
 #include "platform/AddressBooks.h"
-#include "platform/Automation.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -115,16 +115,15 @@ void BM_ExtractIntoList(benchmark::State &state)
     const std::vector<Contact> contacts = generatedBook(count);
     Books books(contacts);
     ScriptedShell shell;
-    AutomationFactory automation;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
     MousePointer pointer;
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     state.counters["book_MB"] = bench::peakMemoryMB();
     for (auto _ : state) {
-        GetAllContactsOutlook(form);
+        readAddressBooks(context);
         benchmark::DoNotOptimize(list.itemCount());
     }
     if (list.itemCount() != count || !shell.messages.isEmpty())

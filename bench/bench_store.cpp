@@ -6,12 +6,11 @@
 #include "ContactGenerator.h"
 #include "PeakMemory.h"
 #include "ScriptedShell.h"
+#include "actions/ExtractContacts.h"
+#include "core/ActionContext.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "outlook/Extraction.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/EdsBook.h"
 #include "platform/contacts/ThunderbirdBook.h"
@@ -97,7 +96,6 @@ void extract(benchmark::State &state, const QString &location)
     }
     qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
     test::ScriptedShell shell;
-    AutomationFactory automation;
     ContactStore books;
     MousePointer pointer;
     int rows = 0;
@@ -106,10 +104,10 @@ void extract(benchmark::State &state, const QString &location)
         auto list = std::make_unique<ResultList>();
         for (const ContactField &f : fieldCatalogue())
             list->addColumn(QLatin1String(f.caption));
-        FormContext form {shell, automation, *list, pointer, [](int) { return 1; }, nullptr, &books};
+        ActionContext context {shell, *list, pointer, [](int) { return 1; }, nullptr, &books};
         state.ResumeTiming();
 
-        GetAllContactsOutlook(form);
+        readAddressBooks(context);
 
         state.PauseTiming();
         rows = list->itemCount();

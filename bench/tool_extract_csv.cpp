@@ -10,13 +10,12 @@
 // two steps together.
 
 #include "ScriptedShell.h"
+#include "actions/ExtractContacts.h"
+#include "actions/SaveAsCommaDelimited.h"
+#include "core/ActionContext.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "export/SaveComma.h"
-#include "outlook/Extraction.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/SaveFileWriter.h"
 
@@ -44,19 +43,18 @@ int main(int argc, char *argv[])
     QFile::remove(args.at(1));
 
     test::ScriptedShell shell;
-    AutomationFactory automation;
     ContactStore books;
     MousePointer pointer;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     QElapsedTimer timer;
     timer.start();
-    GetAllContactsOutlook(form);
+    readAddressBooks(context);
     SaveFileWriter files(shell);
-    SaveListAsCommaDelimited(shell, files, list, args.at(1));
+    writeCommaDelimited(shell, files, list, args.at(1));
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
 
     if (!shell.messages.isEmpty()) {

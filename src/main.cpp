@@ -1,7 +1,5 @@
-#include "app/Form1.h"
-#include "app/PlatformClasses.h"
+#include "app/MainWindow.h"
 #include "app/Startup.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 #include "platform/workbook/ShownWorkbook.h"
@@ -16,14 +14,11 @@ int main(int argc, char *argv[])
     QGuiApplication::setWindowIcon(quarrelby::applicationIcon());
 
     quarrelby::QtShell shell;
-    quarrelby::AutomationFactory automation;
-    quarrelby::registerPlatformClasses(automation, shell);
-
     quarrelby::ContactStore books;
     quarrelby::DesktopSpreadsheets spreadsheets(shell);
-    quarrelby::Form1 window(shell, automation, books, &spreadsheets);
+    quarrelby::MainWindow window(shell, books, &spreadsheets);
     shell.setMainWindow(&window);
-    quarrelby::Form_Load(window);
+    quarrelby::loadMainWindow(window);
     quarrelby::showCentred(window);
     // What earlier runs left for the spreadsheet program, now that it is done.
     quarrelby::removeUnusedWorkbookFolders(QDir::tempPath());

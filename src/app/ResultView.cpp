@@ -1,7 +1,6 @@
 #include "app/ResultView.h"
 
 #include "app/Twips.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 
 #include <QAction>
@@ -166,13 +165,6 @@ bool ResultView::viewportEvent(QEvent *event)
     else
         QToolTip::showText(help->globalPos(), cell, viewport(), visualRect(index));
     return true;
-}
-
-void RemoveSelectedItem(ResultList &list, const MousePointer &pointer, int selected)
-{
-    if (pointer.busy() || list.itemCount() < 1 || selected < 1 || selected > list.itemCount())
-        return;
-    list.removeRow(selected);
 }
 
 } // namespace quarrelby

@@ -4,10 +4,9 @@
 
 namespace quarrelby {
 
-class MousePointer;
 class ResultList;
 
-// ListView1: the report view of the result list. Header sections follow the
+// The list view: the report view of the result list. Header sections follow the
 // column widths in twips both ways: the program sets a width and the section
 // follows; the user drags a divider and the width follows.
 class ResultView : public QTreeView {
@@ -47,10 +46,5 @@ private:
     ResultList &m_list;
     bool m_showingWidth = false;
 };
-
-// The removal routine of the list's tool tip: when no long action shows the
-// hourglass and the list has rows, removes row `selected` (1-based; 0 for
-// none does nothing).
-void RemoveSelectedItem(ResultList &list, const MousePointer &pointer, int selected);
 
 } // namespace quarrelby

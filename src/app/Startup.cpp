@@ -1,10 +1,11 @@
 #include "app/Startup.h"
 
-#include "app/Form1.h"
+#include "actions/RequireAddressBooks.h"
+#include "app/MainWindow.h"
 #include "app/PointerFeedback.h"
-#include "core/ErrorTrap.h"
 #include "core/FieldCatalogue.h"
-#include "outlook/StartupCheck.h"
+#include "core/ReportNames.h"
+#include "core/Steps.h"
 #include "platform/Failure.h"
 #include "platform/Shell.h"
 
@@ -76,6 +77,33 @@ bool takesSkinBackground(QWidget *widget)
     return qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget)
         || qobject_cast<QGroupBox *>(widget) || qobject_cast<QLabel *>(widget);
 }
+
+// The skin: with x/o.cjs in the program folder, the window, its frames and
+// its check boxes take the button-face colour and the file, a Qt style sheet,
+// styles the window. Throws Failure when the file cannot be used.
+void applySkin(MainWindow &window)
+{
+    const QString path = window.shell().programFolder() + QLatin1String(kSkinFile);
+    if (!QFileInfo(path).isFile())
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    setBackgroundColour(&window, buttonFace);
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        if (takesSkinBackground(control))
+            setBackgroundColour(control, buttonFace);
+    }
+    applyStyleSheet(window, readSkin(path));
+}
+
+// One start in a hundred opens the home page, without waiting for it.
+void maybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
+{
+    const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
+    if (number != 7)
+        return;
+    if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
+        throw Failure(QStringLiteral("File not found: xdg-open"));
+}
 } // namespace
 
 double timerDraw()
@@ -104,59 +132,25 @@ QIcon applicationIcon()
     return icon;
 }
 
-void ApplySkin(Form1 &form)
+void loadMainWindow(MainWindow &window, const RandomDraw &draw)
 {
-    const QString path = form.shell().programFolder() + QLatin1String(kSkinFile);
-    if (!QFileInfo(path).isFile())
-        return;
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    setBackgroundColour(&form, buttonFace);
-    for (QWidget *control : form.findChildren<QWidget *>()) {
-        if (takesSkinBackground(control))
-            setBackgroundColour(control, buttonFace);
-    }
-    applyStyleSheet(form, readSkin(path));
-}
-
-void SetAppTitle(DialogService &shell)
-{
-    shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
-}
-
-void MaybeOpenHomePage(SystemService &shell, const RandomDraw &draw)
-{
-    const int number = static_cast<int>(std::floor(draw() * 100.0)) + 1;
-    if (number != 7)
-        return;
-    if (!shell.startDetached(QStringLiteral("xdg-open"), {QLatin1String(kHomePageAddress)}))
-        throw Failure(QStringLiteral("File not found: xdg-open"));
-}
-
-void Form_Load(Form1 &form, const RandomDraw &draw)
-{
-    Shell &shell = form.shell();
-    ErrorTrap trap(shell, QStringLiteral("Form1.Form_Load"));
-    trap(100, [&] { ApplySkin(form); });
+    Shell &shell = window.shell();
+    Steps steps(shell, reportName(Action::StartUp));
+    steps(steps::startUp::applySkin, [&] { applySkin(window); });
     const QString cursorPath = shell.programFolder() + QLatin1String(kCursorFile);
-    if (trap.test(104, [&] { return FileExists(shell, cursorPath); }))
-        trap(106, [&] { form.setMouseIcon(loadCursorFile(cursorPath)); });
-    trap(108, [&] { MaybeOpenHomePage(shell, draw); });
-    trap(126, [&] { form.setWindowTitle(QLatin1String(kProductName)); });
-    trap(126, [&] { form.setWindowIcon(applicationIcon()); });
-    trap(126, [&] { SetAppTitle(shell); });
+    if (FileExists(shell, cursorPath))
+        steps(steps::startUp::loadCursor, [&] { window.setMouseIcon(loadCursorFile(cursorPath)); });
+    steps(steps::startUp::maybeOpenHomePage, [&] { maybeOpenHomePage(shell, draw); });
+    window.setWindowTitle(QLatin1String(kProductName));
+    window.setWindowIcon(applicationIcon());
+    shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
     for (int i = 0; i < kFieldCount; ++i) {
-        trap(130, [&] { form.list().addColumn(form.chkData(i)->text()); });
-        trap(132, [&] { form.list().setColumnWidth(i + 1, 2000); });
+        window.list().addColumn(window.fieldBox(i)->text());
+        window.list().setColumnWidth(i + 1, 2000);
     }
-    // Line 134. Outside the trap: the check answers every failure itself, and
+    // Last, outside the steps: the check answers every failure itself, and
     // ending the program is no failure to report.
-    RequireOutlookInstance(shell, form.context().books);
-}
-
-void Form_Unload(SystemService &shell)
-{
-    shell.endProgram();
-    Q_UNREACHABLE();
+    requireAddressBooks(shell, window.context().books);
 }
 
 void showCentred(QWidget &window)

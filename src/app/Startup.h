@@ -9,9 +9,7 @@ class QWidget;
 
 namespace quarrelby {
 
-class Form1;
-class DialogService;
-class SystemService;
+class MainWindow;
 
 // The product display name: the window caption and the source of the
 // application title.
@@ -38,21 +36,7 @@ using RandomDraw = std::function<double()>;
 // occasional home page, caption, icon, title, the 33 columns, and last the
 // check that the contact store opens (which ends the program when it does
 // not).
-void Form_Load(Form1 &form, const RandomDraw &draw = timerDraw);
-
-// The skin: with x/o.cjs in the program folder, the window, its frames and
-// its check boxes take the button-face colour and the file, a Qt style sheet,
-// styles the window. Throws Failure when the file cannot be used.
-void ApplySkin(Form1 &form);
-
-// Sets the application title from the product name by the title rule.
-void SetAppTitle(DialogService &shell);
-
-// One start in a hundred opens the home page, without waiting for it.
-void MaybeOpenHomePage(SystemService &shell, const RandomDraw &draw);
-
-// Closing the window ends the program at once.
-[[noreturn]] void Form_Unload(SystemService &shell);
+void loadMainWindow(MainWindow &window, const RandomDraw &draw = timerDraw);
 
 // Shows the window centred on its screen.
 void showCentred(QWidget &window);

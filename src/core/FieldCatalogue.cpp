@@ -3,8 +3,8 @@
 namespace quarrelby {
 
 namespace {
-constexpr FieldFrame F1 = FieldFrame::Frame1;
-constexpr FieldFrame F2 = FieldFrame::Frame2;
+constexpr FieldFrame F1 = FieldFrame::Info;
+constexpr FieldFrame F2 = FieldFrame::Phone;
 constexpr int W = 1680;
 constexpr int H = 285;
 
@@ -73,8 +73,8 @@ const ContactField &field(int index)
 
 QString frameCaption(FieldFrame frame)
 {
-    return frame == FieldFrame::Frame1 ? QStringLiteral("Contacts Info to extract")
-                                       : QStringLiteral("Contacts Phone to extract");
+    return frame == FieldFrame::Info ? QStringLiteral("Contacts Info to extract")
+                                     : QStringLiteral("Contacts Phone to extract");
 }
 
 } // namespace quarrelby

@@ -9,9 +9,10 @@
 
 namespace quarrelby {
 
-enum class FieldFrame { Frame1, Frame2 };
+// The frame a field's box sits in: contact information or telephones.
+enum class FieldFrame { Info, Phone };
 
-// One contact field: its check box chkData(index), its column index + 1 and
+// One contact field: its check box fieldBox(index), its column index + 1 and
 // the Outlook property it is read from.
 struct ContactField {
     short index;

@@ -4,8 +4,8 @@
 
 namespace quarrelby {
 
-// A call through an automation reference: an empty one fails the way late
-// binding does, as a failure the handler's error trap reports.
+// A call through a reference to a service or an object it made: an empty one
+// is a failure the action reports under its step.
 template <class Reference> auto &object(const Reference &reference)
 {
     if (!reference)

@@ -22,7 +22,7 @@ struct MessageRequest {
     MessageAnswer defaultButton = MessageAnswer::Ok;
 };
 
-// What the handlers set on the save dialog before showing it.
+// What the actions set on the save dialog before showing it.
 struct SaveDialogSettings {
     QString fileName;
     quint32 flags = 0;
@@ -30,7 +30,7 @@ struct SaveDialogSettings {
     QString filter; // "Description|pattern|Description|pattern|"
 };
 
-// The platform services the handlers use, one interface per service, so that
+// The platform services the actions use, one interface per service, so that
 // a routine can say which one it needs. The product implements them all with
 // Qt (QtShell); tests use a scripted stand-in (ScriptedShell).
 
@@ -104,7 +104,7 @@ private:
     int m_nextEndHook = 0;
 };
 
-// All of them: what the window and the handlers are given.
+// All of them: what the window and the actions are given.
 class Shell : public DialogService, public ClipboardService, public EventLoopService, public SystemService { };
 
 // True when the last-modified time of path can be read; never throws.

@@ -1,4 +1,4 @@
-// Start-up of the main window (Form_Load) with and without its optional files
+// Start-up of the main window with and without its optional files
 // in a temporary program folder, the title rule, the home page draw and the
 // refusal to run without a contact store.
 
@@ -130,7 +130,7 @@ void TestStartup::startupFiles()
     if (!cursor.isNull())
         t.writeProgramFile(QStringLiteral("HAND-M.CUR"), cursor);
     t.shell.setApplicationTitle(QStringLiteral("before start-up"));
-    Form1 &form = t.load();
+    MainWindow &window = t.load();
 
     QCOMPARE(t.shell.texts(), reports);
     for (const MessageRequest &report : t.shell.messages) {
@@ -139,38 +139,38 @@ void TestStartup::startupFiles()
     }
 
     // Whatever failed, the rest of start-up ran.
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quarrelby"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Quarrelby"));
     QCOMPARE(t.shell.applicationTitle(), QStringLiteral("Quarrelby"));
-    const QList<QSize> sizes = form.windowIcon().availableSizes();
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
     for (int size : {32, 48, 128, 256})
         QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
-    QCOMPARE(form.list().headerCount(), 33);
+    QCOMPARE(window.list().headerCount(), 33);
     for (int k = 1; k <= 33; ++k) {
-        QCOMPARE(form.list().columnText(k), form.chkData(k - 1)->text());
-        QCOMPARE(form.list().columnWidth(k), 2000.0F);
+        QCOMPARE(window.list().columnText(k), window.fieldBox(k - 1)->text());
+        QCOMPARE(window.list().columnWidth(k), 2000.0F);
     }
-    QCOMPARE(form.list().itemCount(), 0);
-    QCOMPARE(form.pointer().value(), 0);
-    QVERIFY(!form.isVisible());
+    QCOMPARE(window.list().itemCount(), 0);
+    QCOMPARE(window.pointer().value(), 0);
+    QVERIFY(!window.isVisible());
     QVERIFY(t.shell.started.isEmpty());
-    QCOMPARE(form.mouseIcon().has_value(), mouseIcon);
+    QCOMPARE(window.mouseIcon().has_value(), mouseIcon);
     if (mouseIcon)
-        QCOMPARE(form.mouseIcon()->hotSpot(), QPoint(10, 1));
+        QCOMPARE(window.mouseIcon()->hotSpot(), QPoint(10, 1));
 
     // The skin step: the window, its frames and check boxes take the
     // button-face colour; buttons and the list keep theirs.
     const QColor expected = skinned ? QApplication::palette().color(QPalette::Button) : QColor(Qt::white);
-    QCOMPARE(form.styleSheet(), sheetApplied ? QString::fromUtf8(skin) : QString());
+    QCOMPARE(window.styleSheet(), sheetApplied ? QString::fromUtf8(skin) : QString());
     if (QTest::currentDataTag() == QLatin1String("sample skin"))
         return; // its own colours take over from here
-    QCOMPARE(background(&form), expected);
-    for (QGroupBox *frame : {form.frame1(), form.frame2()})
+    QCOMPARE(background(&window), expected);
+    for (QGroupBox *frame : {window.infoFrame(), window.phoneFrame()})
         QCOMPARE(background(frame), expected);
     for (int n = 0; n < 33; ++n)
-        QCOMPARE(background(form.chkData(n)), expected);
-    for (QPushButton *button : form.findChildren<QPushButton *>())
+        QCOMPARE(background(window.fieldBox(n)), expected);
+    for (QPushButton *button : window.findChildren<QPushButton *>())
         QCOMPARE(background(button), QColor(Qt::white));
-    QCOMPARE(form.listView()->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+    QCOMPARE(window.listView()->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
 }
 
 void TestStartup::shippedCursor()
@@ -215,12 +215,12 @@ void TestStartup::homePageThatCannotOpen()
 {
     test::TestWindow t;
     t.shell.startSucceeds = false;
-    Form1 &form = t.load(0.065);
+    MainWindow &window = t.load(0.065);
     QCOMPARE(t.shell.texts(),
         QStringList {QStringLiteral("File not found: xdg-open\r\nin QuarrelbyApp2021/08/31.Form1.Form_Load at line 108")
             + kReportTail});
-    QCOMPARE(form.windowTitle(), QStringLiteral("Quarrelby"));
-    QCOMPARE(form.list().headerCount(), 33);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Quarrelby"));
+    QCOMPARE(window.list().headerCount(), 33);
 }
 
 void TestStartup::contactStoreMissing()
@@ -229,19 +229,19 @@ void TestStartup::contactStoreMissing()
     t.books.failOpen = true;
     bool hookRan = false;
     t.shell.addEndHook([&] { hookRan = true; });
-    Form1 &form = t.create();
-    QVERIFY_THROWS_EXCEPTION(test::ProgramEnded, Form_Load(form, [] { return 0.5; }));
+    MainWindow &window = t.create();
+    QVERIFY_THROWS_EXCEPTION(test::ProgramEnded, loadMainWindow(window, [] { return 0.5; }));
     QCOMPARE(t.shell.endCount, 1);
     QVERIFY(hookRan);
-    QVERIFY(!form.isVisible());
+    QVERIFY(!window.isVisible());
     QCOMPARE(t.shell.messages.size(), 1);
     const MessageRequest &message = t.shell.messages.constFirst();
-    QUARRELBY_COMPARE_GOLDEN(message.text.toUtf8(), QStringLiteral("app/outlook-missing.txt"));
+    QUARRELBY_COMPARE_GOLDEN(message.text.toUtf8(), QStringLiteral("app/no-address-book.txt"));
     QCOMPARE(message.caption, QStringLiteral("Quarrelby"));
     QCOMPARE(message.buttons, MessageButtons::Ok);
     QCOMPARE(message.icon, MessageIcon::None);
     // The check came last: the columns were made before it.
-    QCOMPARE(form.list().headerCount(), 33);
+    QCOMPARE(window.list().headerCount(), 33);
 }
 
 QTEST_MAIN(TestStartup)

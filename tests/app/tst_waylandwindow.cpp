@@ -5,11 +5,9 @@
 // sample book ends in "Done.", and minimising works. Skipped when weston or
 // Qt's Wayland plugin is missing.
 
-#include "app/Form1.h"
-#include "app/PlatformClasses.h"
+#include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "core/ResultList.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 
@@ -194,17 +192,16 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("wayland"))
             QSKIP("Qt's Wayland platform plugin (qt6-wayland) is not installed");
         qputenv("QUARRELBY_CONTACTS", QByteArray(QUARRELBY_SOURCE_DIR) + "/samples/contacts");
-        registerPlatformClasses(m_automation, m_shell);
-        m_window = std::make_unique<Form1>(m_shell, m_automation, m_books);
+        m_window = std::make_unique<MainWindow>(m_shell, m_books);
         m_shell.setMainWindow(m_window.get());
-        Form_Load(*m_window, [] { return 0.5; });
+        loadMainWindow(*m_window, [] { return 0.5; });
         showCentred(*m_window);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void shows()
     {
-        Form1 &window = *m_window;
+        MainWindow &window = *m_window;
         QTest::qWait(300);
         const QImage screen = g_weston->screen(QStringLiteral("shown"));
         QVERIFY(!screen.isNull());
@@ -222,7 +219,7 @@ private slots:
         // Nothing of the desktop shows through the panels or the list, and
         // the panels are white.
         QCOMPARE(desktopPixels(screen, placed), 0);
-        for (const QGroupBox *panel : {window.frame1(), window.frame2()}) {
+        for (const QGroupBox *panel : {window.infoFrame(), window.phoneFrame()}) {
             const QPoint inside = placed.topLeft() + panel->geometry().bottomRight() - QPoint(4, 4);
             QCOMPARE(QColor(screen.pixel(inside)), QColor(Qt::white));
         }
@@ -230,7 +227,7 @@ private slots:
 
     void extractionEndsInDone()
     {
-        Form1 &window = *m_window;
+        MainWindow &window = *m_window;
         QString boxText;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
@@ -244,7 +241,7 @@ private slots:
             box->accept();
         });
         poll.start(50);
-        QTest::mouseClick(window.PushButton2, Qt::LeftButton);
+        QTest::mouseClick(window.extractButton, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!boxText.isEmpty(), 20000);
         QCOMPARE(boxText, QStringLiteral("Done."));
         QVERIFY(window.list().itemCount() > 0);
@@ -252,7 +249,7 @@ private slots:
 
     void minimises()
     {
-        Form1 &window = *m_window;
+        MainWindow &window = *m_window;
         auto *minimise = window.findChild<QToolButton *>(QStringLiteral("TitleBarMinimise"));
         QVERIFY(minimise);
         QTest::mouseClick(minimise, Qt::LeftButton);
@@ -264,9 +261,8 @@ private slots:
 
 private:
     QtShell m_shell;
-    AutomationFactory m_automation;
     ContactStore m_books;
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 int main(int argc, char *argv[])

@@ -1,5 +1,5 @@
 #include "ScriptedShell.h"
-#include "core/ErrorTrap.h"
+#include "core/Steps.h"
 
 #include <QTest>
 
@@ -30,18 +30,18 @@ private slots:
         QCOMPARE(box.buttons, MessageButtons::Ok);
     }
 
-    void trapReportsEachFailureInOrderAndGoesOn()
+    void stepsReportEachFailureInOrderAndGoOn()
     {
         ScriptedShell shell;
-        ErrorTrap trap(shell, QStringLiteral("Form1.Test"));
+        Steps steps(shell, QStringLiteral("Form1.Test"));
         QStringList ran;
-        QVERIFY(trap(100, [&] { ran << "100"; }));
-        QVERIFY(!trap(102, [&] { throw Failure(QStringLiteral("first")); }));
-        QVERIFY(trap(104, [&] { ran << "104"; }));
-        QVERIFY(!trap(106, [&] { throw Failure(QStringLiteral("second")); }));
+        QVERIFY(steps(100, [&] { ran << "100"; }));
+        QVERIFY(!steps(102, [&] { throw Failure(QStringLiteral("first")); }));
+        QVERIFY(steps(104, [&] { ran << "104"; }));
+        QVERIFY(!steps(106, [&] { throw Failure(QStringLiteral("second")); }));
         // Two statements counted under one number report the same number.
-        QVERIFY(!trap(106, [&] { throw std::runtime_error("third"); }));
-        QVERIFY(trap(108, [&] { ran << "108"; }));
+        QVERIFY(!steps(106, [&] { throw std::runtime_error("third"); }));
+        QVERIFY(steps(108, [&] { ran << "108"; }));
 
         QCOMPARE(ran, (QStringList {"100", "104", "108"}));
         QCOMPARE(shell.messages.size(), 3);
@@ -56,25 +56,25 @@ private slots:
     void failingTestTakesTheThenBranch()
     {
         ScriptedShell shell;
-        ErrorTrap trap(shell, QStringLiteral("Form1.Test"));
-        QVERIFY(trap.test(112, []() -> bool { throw Failure(QStringLiteral("no")); }));
-        QVERIFY(!trap.test(112, [] { return false; }));
-        QVERIFY(trap.test(112, [] { return true; }));
+        Steps steps(shell, QStringLiteral("Form1.Test"));
+        QVERIFY(steps.test(112, []() -> bool { throw Failure(QStringLiteral("no")); }));
+        QVERIFY(!steps.test(112, [] { return false; }));
+        QVERIFY(steps.test(112, [] { return true; }));
         QCOMPARE(shell.messages.size(), 1);
     }
 
     void calleeFailureIsReportedUnderTheCallersLine()
     {
         ScriptedShell shell;
-        ErrorTrap trap(shell, QStringLiteral("Form1.Caller"));
+        Steps steps(shell, QStringLiteral("Form1.Caller"));
         bool restOfCalleeRan = false;
         auto callee = [&] {
             throw Failure(QStringLiteral("deep"));
-            restOfCalleeRan = true; // skipped: the callee has no trap of its own
+            restOfCalleeRan = true; // skipped: the callee has no steps of its own
         };
         bool afterCall = false;
-        trap(128, callee);
-        trap(130, [&] { afterCall = true; });
+        steps(128, callee);
+        steps(130, [&] { afterCall = true; });
         QVERIFY(!restOfCalleeRan);
         QVERIFY(afterCall);
         QCOMPARE(shell.messages.size(), 1);

@@ -18,8 +18,7 @@ MAY_USE = {
     "platform/contacts": {"platform", "platform/contacts", "format"},
     "platform/workbook": {"platform", "platform/workbook", "format"},
     "core": {"core", "platform", "format"},
-    "outlook": {"outlook", "core", "platform", "format"},
-    "export": {"export", "core", "platform", "format"},
+    "actions": {"actions", "core", "platform"},
     "app": None,  # the top: everything below
 }
 IMPLEMENTATIONS = ("qt", "contacts", "workbook")

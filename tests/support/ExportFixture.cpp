@@ -1,7 +1,6 @@
 #include "ExportFixture.h"
 
 #include "FailDevice.h"
-#include "app/PlatformClasses.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,10 +82,9 @@ QStringList folderEntries(const QString &folder)
 }
 
 ExportHarness::ExportHarness()
-    : form {shell, automation, list, pointer, [](int) { return 1; }}
+    : context {shell, list, pointer, [](int) { return 1; }}
 {
     shell.realFileSystem = true;
-    registerPlatformClasses(automation, shell);
     useFileWriter({});
     QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
         pointerHistory.append({value, shell.messages.size()});
@@ -96,7 +94,7 @@ ExportHarness::ExportHarness()
 void ExportHarness::useFileWriter(SaveFileWriter::DeviceFilter filter)
 {
     files = std::make_unique<SaveFileWriter>(shell, std::move(filter));
-    form.files = files.get();
+    context.files = files.get();
 }
 
 QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path)

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "ScriptedShell.h"
-#include "core/FormContext.h"
+#include "core/ActionContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "platform/Automation.h"
 #include "platform/qt/SaveFileWriter.h"
 
 #include <QByteArray>
@@ -18,7 +17,7 @@ namespace quarrelby::test {
 // the row is ticked and "" when not, the cells follow.
 void fillList(ResultList &list, const QStringList &headers, const QList<QStringList> &rows);
 
-// count rows of columns cells in the form fillList takes, of every kind of
+// count rows of columns cells in the context fillList takes, of every kind of
 // text the exports treat apart: ASCII, two-, three- and four-byte UTF-8,
 // unpaired surrogates at either end of a cell, quotes, commas, TABs, line
 // breaks and empty cells. About one row in five is unticked. The same rows
@@ -35,21 +34,20 @@ void writeFile(const QString &path, const QByteArray &bytes);
 [[nodiscard]] QStringList folderEntries(const QString &folder);
 
 // The window's side of an export: a scripted shell that asks the real file
-// system, the product's automation classes and file writer, an empty list
+// system, the product's file writer, an empty list
 // and the pointer.
 struct ExportHarness {
     ExportHarness();
 
-    // Makes the form's file writer one that puts filter between it and the
+    // Makes the context's file writer one that puts filter between it and the
     // file (none: the product's).
     void useFileWriter(SaveFileWriter::DeviceFilter filter);
 
     ScriptedShell shell;
-    AutomationFactory automation;
     std::unique_ptr<SaveFileWriter> files;
     ResultList list;
     MousePointer pointer;
-    FormContext form;
+    ActionContext context;
     // Values the pointer took, with the number of messages shown by then.
     QList<std::pair<int, qsizetype>> pointerHistory;
 };

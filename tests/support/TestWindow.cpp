@@ -15,26 +15,26 @@ TestWindow::TestWindow()
     shell.realFileSystem = true;
 }
 
-Form1 &TestWindow::create()
+MainWindow &TestWindow::create()
 {
-    form = std::make_unique<Form1>(shell, automation, books);
-    return *form;
+    window = std::make_unique<MainWindow>(shell, books);
+    return *window;
 }
 
-Form1 &TestWindow::load(double draw)
+MainWindow &TestWindow::load(double draw)
 {
     create();
-    Form_Load(*form, [draw] { return draw; });
-    return *form;
+    loadMainWindow(*window, [draw] { return draw; });
+    return *window;
 }
 
-Form1 &TestWindow::show()
+MainWindow &TestWindow::show()
 {
     load();
-    showCentred(*form);
-    if (!QTest::qWaitForWindowExposed(form.get()))
+    showCentred(*window);
+    if (!QTest::qWaitForWindowExposed(window.get()))
         qWarning("the window was not exposed");
-    return *form;
+    return *window;
 }
 
 void TestWindow::writeProgramFile(const QString &name, const QByteArray &contents) const

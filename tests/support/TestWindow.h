@@ -2,8 +2,7 @@
 
 #include "ScriptedBooks.h"
 #include "ScriptedShell.h"
-#include "app/Form1.h"
-#include "platform/Automation.h"
+#include "app/MainWindow.h"
 
 #include <QTemporaryDir>
 
@@ -15,18 +14,17 @@ namespace quarrelby::test {
 // program folder and a contact store that opens.
 struct TestWindow {
     ScriptedShell shell;
-    AutomationFactory automation;
     ScriptedBooks books;
     QTemporaryDir programFolder;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> window;
 
     TestWindow();
     // Builds the window without loading it.
-    Form1 &create();
+    MainWindow &create();
     // Builds and loads it; the draw decides the home page (never by default).
-    Form1 &load(double draw = 0.5);
+    MainWindow &load(double draw = 0.5);
     // Loads, shows and waits until the window is on screen.
-    Form1 &show();
+    MainWindow &show();
 
     // Writes a file into the program folder (sub-folders are made).
     void writeProgramFile(const QString &name, const QByteArray &contents) const;

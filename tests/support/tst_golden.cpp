@@ -42,7 +42,7 @@ private slots:
 
     void goldenFileIsReadAsBytes()
     {
-        const QByteArray advice = goldenFile(QStringLiteral("outlook/help-advice.txt"));
+        const QByteArray advice = goldenFile(QStringLiteral("actions/help-advice.txt"));
         QVERIFY(advice.startsWith("If you are getting a query message that says\r\n\r\n"));
         QVERIFY(!advice.endsWith('\n'));
     }

@@ -145,7 +145,7 @@ QString QtShell::showSave(const SaveDialogSettings &settings)
     QFileDialog dialog(m_mainWindow, settings.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The handlers ask about an existing file themselves.
+    // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = dialogFilters(settings.filter);
     if (!filters.isEmpty())
@@ -227,14 +227,18 @@ std::optional<QDateTime> QtShell::lastModified(const QString &path) const
 
 void QtShell::endProgram()
 {
-    // Ending again while the clipboard is handed over: no second hand-over.
-    if (m_ending)
-        std::_Exit(0);
-    m_ending = true;
-    runEndHooks();
-    // What the user copied stays pasteable after the program has gone.
-    handOverClipboard(kClipboardHandoverMs);
-    // At once: no further handler, no unload handling of other windows.
+    // The one way this program ends, from the closed window and from the
+    // start-up check. It ends at once rather than by leaving the event loop:
+    // the window may close while an action waits in a yield, and returning
+    // there would let the action go on after the window has gone, writing a
+    // file or showing a workbook the user no longer expects. Ending again
+    // while the clipboard is handed over skips a second hand-over.
+    if (!m_ending) {
+        m_ending = true;
+        runEndHooks();
+        // What the user copied stays pasteable after the program has gone.
+        handOverClipboard(kClipboardHandoverMs);
+    }
     std::_Exit(0);
 }
 

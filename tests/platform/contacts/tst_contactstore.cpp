@@ -1,14 +1,14 @@
 #include "ContactFields.h"
 #include "Corpus.h"
 #include "ScriptedShell.h"
+#include "actions/ExtractContacts.h"
+#include "core/ActionContext.h"
+#include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
-#include "outlook/Extraction.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/VCardFiles.h"
 
@@ -43,21 +43,20 @@ const QString kSamples = QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts"
 // The window's state around a real extraction from the real store.
 struct Extraction {
     ScriptedShell shell;
-    AutomationFactory automation;
     ResultList list;
     MousePointer pointer;
     ContactStore books;
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     // Through the window's store, opened before, when it is given.
     explicit Extraction(const QString &location, ContactStore *opened = nullptr)
     {
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
         if (opened)
-            form.books = opened;
+            context.books = opened;
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        GetAllContactsOutlook(form);
+        readAddressBooks(context);
     }
 
     // The row whose first cell is name, as column caption -> cell text.
@@ -430,7 +429,7 @@ private slots:
 
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(path));
         ContactStore found;
-        QVERIFY(!IsOutlookInstalled(&found));
+        QVERIFY(!haveAddressBooks(&found));
     }
 
     void defaultLocation()

@@ -4,13 +4,12 @@
 
 #include "Corpus.h"
 #include "ScriptedShell.h"
+#include "actions/ExtractContacts.h"
+#include "actions/RequireAddressBooks.h"
+#include "core/ActionContext.h"
 #include "core/FieldCatalogue.h"
-#include "core/FormContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "outlook/Extraction.h"
-#include "outlook/StartupCheck.h"
-#include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/Discovery.h"
 
@@ -126,17 +125,16 @@ QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home
 // The real store under the real extraction, as the window runs it.
 struct Walk {
     ScriptedShell shell;
-    AutomationFactory automation;
     ResultList list;
     MousePointer pointer;
     ContactStore books;
-    FormContext form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
 
     Walk()
     {
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        GetAllContactsOutlook(form);
+        readAddressBooks(context);
     }
 
     QStringList column(int k) const
@@ -642,10 +640,10 @@ private slots:
         ContactStore books;
         {
             ScriptedShell shell;
-            QVERIFY_THROWS_EXCEPTION(ProgramEnded, RequireOutlookInstance(shell, &books));
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, requireAddressBooks(shell, &books));
             QCOMPARE(shell.texts().size(), 1);
             const QString text = shell.texts().first();
-            const QString advice = outlookMissingText();
+            const QString advice = noAddressBookText();
             QVERIFY(text.startsWith(advice + QStringLiteral("\r\n\r\n")));
             const QString last = text.mid(advice.size() + 4);
             QVERIFY2(!last.contains(QStringLiteral("\r\n\r\n")), qPrintable(last)); // one paragraph
@@ -660,7 +658,7 @@ private slots:
         }
         makeFolder(at(".local/share/contacts"));
         ScriptedShell shell;
-        RequireOutlookInstance(shell, &books);
+        requireAddressBooks(shell, &books);
         QCOMPARE(shell.texts(), QStringList());
     }
 

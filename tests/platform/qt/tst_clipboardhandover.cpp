@@ -5,9 +5,8 @@
 
 #include "ExportFixture.h"
 #include "ScriptedBooks.h"
-#include "app/Form1.h"
-#include "export/Clipboard.h"
-#include "platform/Automation.h"
+#include "actions/CopyToClipboard.h"
+#include "app/MainWindow.h"
 #include "platform/qt/QtShell.h"
 
 #include <QApplication>
@@ -32,21 +31,20 @@ int copyAndEnd(int argc, char **argv, const QByteArray &ending)
 {
     QApplication app(argc, argv);
     QtShell shell;
-    AutomationFactory automation;
     test::ScriptedBooks books;
-    Form1 form(shell, automation, books);
-    shell.setMainWindow(&form);
-    form.show();
-    test::fillList(form.list(), {QStringLiteral("Name"), QStringLiteral("Phone")},
+    MainWindow window(shell, books);
+    shell.setMainWindow(&window);
+    window.show();
+    test::fillList(window.list(), {QStringLiteral("Name"), QStringLiteral("Phone")},
         {{QStringLiteral("x"), QStringLiteral("Ann Lee"), QStringLiteral("555-0101")},
             {QString(), QStringLiteral("Christopher Smith"), QStringLiteral("12")},
             {QStringLiteral("x"), QStringLiteral("Bj\u00f6rk"), QString()}});
-    QTimer::singleShot(0, &form, [&] {
-        if (CopyListToClipboard(shell, form.list()) != CopyOutcome::Copied)
+    QTimer::singleShot(0, &window, [&] {
+        if (copyListToClipboard(shell, window.list()) != CopyOutcome::Copied)
             std::_Exit(4);
         if (ending == "exit")
             std::_Exit(0);
-        form.close();
+        window.close();
     });
     QApplication::exec();
     return 3;

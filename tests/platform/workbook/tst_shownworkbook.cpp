@@ -1,12 +1,10 @@
 // The workbook export through the shown workbook over libxlsxwriter: the .xlsx file is
 // read back with openpyxl, the way a spreadsheet program reads it.
 #include "ScriptedShell.h"
-#include "app/PlatformClasses.h"
-#include "core/FormContext.h"
+#include "actions/ExportWorkbook.h"
+#include "core/ActionContext.h"
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
-#include "export/ExcelExport.h"
-#include "platform/Automation.h"
 #include "platform/Failure.h"
 #include "platform/workbook/ShownWorkbook.h"
 
@@ -105,9 +103,8 @@ void writeScript(const QString &path, const QByteArray &body)
 
 struct Harness {
     Harness()
-        : form {shell, automation, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets}
+        : context {shell, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets}
     {
-        registerPlatformClasses(automation, shell);
     }
 
     // Headers and rows: each row is its tick ("x" or "") followed by its cells.
@@ -133,11 +130,10 @@ struct Harness {
     }
 
     ScriptedShell shell;
-    AutomationFactory automation;
     DesktopSpreadsheets spreadsheets {shell};
     ResultList list;
     MousePointer pointer;
-    FormContext form;
+    ActionContext context;
 };
 
 } // namespace
@@ -219,7 +215,7 @@ void TestShownWorkbook::exportRoundTrips()
             {QString(), QStringLiteral("Not ticked"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")},
             {QStringLiteral("x"), QStringLiteral("=1+1"), QStringLiteral("00123"), QStringLiteral("2021-08-31"),
                 QStringLiteral("TRUE"), QStringLiteral("a=b")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
 
     QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
     const QString path = h.opened();
@@ -289,7 +285,7 @@ void TestShownWorkbook::tooLongValueFailsItsCellOnly()
         {{QStringLiteral("x"), QStringLiteral("name"), QStringLiteral("mail"), QStringLiteral("phone")}});
     const QString value = start + QString(length - start.size(), u'é');
     h.list.setCell(1, column, value);
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
 
     if (line == 0) {
         QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
@@ -335,7 +331,7 @@ void TestShownWorkbook::noSpreadsheetProgram()
 
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
     QCOMPARE(h.shell.texts(),
         (QStringList {QString::fromLatin1(kExcelMissingProbeMessage), QString::fromLatin1(kExcelMissingMessage)}));
     QVERIFY(h.shell.started.isEmpty());
@@ -353,7 +349,7 @@ void TestShownWorkbook::writeFailureIsTold()
 
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
 
     QCOMPARE(h.shell.messages.size(), 1);
     const MessageRequest &told = h.shell.messages.first();
@@ -370,7 +366,7 @@ void TestShownWorkbook::openerFailureIsTold()
     Harness h;
     h.shell.startSucceeds = false;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
 
     QCOMPARE(h.shell.messages.size(), 1);
     const QString path = h.opened();
@@ -384,7 +380,7 @@ void TestShownWorkbook::modelessFolderStillShows()
     const bool refused = !QFile::setPermissions(m_temp, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
     refuseChmod = false;
 
     QVERIFY2(refused, "chmod was not refused");
@@ -406,7 +402,7 @@ void TestShownWorkbook::fullFolderIsToldAsFull()
     for (int r = 0; r < 4000; ++r)
         rows.append({QStringLiteral("x"), QString::number(quint64(r) * 0x9E3779B97F4A7C15ULL, 36)});
     h.fill({QStringLiteral("A")}, rows);
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
     const QStringList entries = temporaryEntries();
     QVERIFY(::umount2(QFile::encodeName(m_temp).constData(), MNT_DETACH) == 0);
 
@@ -554,7 +550,7 @@ void TestShownWorkbook::foldersRemovedOnceUnused()
         expected.removeOne(gone);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    PushButton1_Click(h.form);
+    exportWorkbook(h.context);
     expected << QFileInfo(h.opened()).dir().dirName() + QStringLiteral("/Book1.xlsx");
     expected.sort();
     QCOMPARE(temporaryTree(), expected);

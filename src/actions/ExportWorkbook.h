@@ -1,0 +1,17 @@
+#pragma once
+
+namespace quarrelby {
+
+struct ActionContext;
+
+inline constexpr char kExcelMissingProbeMessage[]
+    = "Excel is not installed on this computer. You need to have it installed to use this software without error.";
+inline constexpr char kExcelMissingMessage[]
+    = "Excel is not installed on this computer. You need to have it installed to use this feature.";
+
+// "Save Results As Excel File": the header row and the ticked rows into a new
+// workbook that is left open for the user. Sheet row r + 1 belongs to list
+// row r, ticked or not.
+void exportWorkbook(ActionContext &context);
+
+} // namespace quarrelby

@@ -1,0 +1,224 @@
+#include "app/MainWindow.h"
+
+#include "actions/ClearList.h"
+#include "actions/CopyToClipboard.h"
+#include "actions/ExportWorkbook.h"
+#include "actions/ExtractContacts.h"
+#include "actions/SaveAsCommaDelimited.h"
+#include "actions/SaveAsTextFile.h"
+#include "actions/ShowHelp.h"
+#include "app/FormStyle.h"
+#include "app/PointerFeedback.h"
+#include "app/ResultView.h"
+#include "app/Startup.h"
+#include "app/TitleBar.h"
+#include "app/Twips.h"
+#include "core/FieldCatalogue.h"
+#include "core/ReportNames.h"
+#include "platform/Failure.h"
+#include "platform/Shell.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+
+namespace quarrelby {
+
+namespace {
+const QString kListToolTip
+    = QStringLiteral("Double-click item to remove it. Move | line to right and out of window to reveal full names.");
+
+QFont arial(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+} // namespace
+
+void setBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    // Buttons and check boxes paint with the Button role, the rest with Window.
+    QPalette palette = widget->palette();
+    palette.setColor(widget->backgroundRole(), colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+int MainWindow::px(int twips)
+{
+    return pixelsFromTwips(twips);
+}
+
+QRect MainWindow::twipsRect(int left, int top, int width, int height)
+{
+    return {px(left), px(top), px(width), px(height)};
+}
+
+MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets *spreadsheets, QWidget *parent)
+    : QWidget(parent)
+    , m_shell(shell)
+    , m_files(shell)
+    , m_context {
+          shell, m_list, m_pointer, [this](int n) { return fieldBox(n)->isChecked(); }, &m_files, &books, spreadsheets}
+{
+    buildControls();
+    if (TitleBar::needed())
+        addOwnTitleBar();
+    wireActions();
+    setUpTabOrder();
+    connect(&m_pointer, &MousePointer::changed, this, &MainWindow::showPointer);
+}
+
+void MainWindow::buildControls()
+{
+    setObjectName(QLatin1String(objectNames::mainWindow));
+    // Fixed single border: minimise, no maximise, no resizing.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(px(10560), px(6975));
+    setFont(arial(9));
+    setBackgroundColour(this, Qt::white);
+    m_feedback = new PointerFeedback(m_pointer, this);
+    m_feedback->watchSurface(this);
+
+    auto button = [this](const char *name, const char *caption, int left, int top, int width, int height) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(twipsRect(left, top, width, height));
+        b->setFont(arial(11.25));
+        QPalette palette = b->palette();
+        palette.setColor(QPalette::Button, Qt::white);
+        b->setPalette(palette);
+        b->setAutoDefault(false);
+        m_feedback->watchButton(b);
+        return b;
+    };
+    extractButton = button(objectNames::extractButton, "Extract Contacts From Outlook", 120, 120, 10320, 400);
+
+    auto frame = [this](const char *name, FieldFrame which, QRect geometry) {
+        auto *f = new QGroupBox(frameCaption(which), this);
+        f->setObjectName(QString::fromLatin1(name));
+        f->setGeometry(geometry);
+        setBackgroundColour(f, Qt::white);
+        m_feedback->watchSurface(f);
+        return f;
+    };
+    m_infoFrame = frame(objectNames::infoFrame, FieldFrame::Info, twipsRect(135, 630, 4470, 2850));
+    m_phoneFrame = frame(objectNames::phoneFrame, FieldFrame::Phone, twipsRect(4725, 630, 5720, 2850));
+    for (const ContactField &f : fieldCatalogue()) {
+        auto *box
+            = new QCheckBox(QString::fromLatin1(f.caption), f.frame == FieldFrame::Info ? m_infoFrame : m_phoneFrame);
+        box->setObjectName(objectNames::fieldBox(f.index));
+        box->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
+        box->setChecked(f.tickedAtStart);
+        box->setEnabled(f.index != 0);
+        setBackgroundColour(box, Qt::white);
+        m_fieldBoxes.at(static_cast<size_t>(f.index)) = box;
+    }
+
+    m_listView = new ResultView(m_list, this);
+    m_listView->setObjectName(QLatin1String(objectNames::listView));
+    m_listView->setGeometry(twipsRect(120, 3615, 10320, 2310));
+    m_listView->setToolTip(kListToolTip);
+    m_feedback->watchSurface(m_listView);
+    m_feedback->watchSurface(m_listView->viewport());
+    m_feedback->watchSurface(m_listView->header()->viewport());
+
+    saveTextButton = button(objectNames::saveTextButton, "Save Results As Text File", 120, 6000, 3375, 400);
+    saveCommaButton = button(objectNames::saveCommaButton, "Save As Comma Delimited", 3600, 6000, 3375, 400);
+    workbookButton = button(objectNames::workbookButton, "Save Results As Excel File", 7080, 6000, 3360, 400);
+    clipboardButton = button(objectNames::clipboardButton, "Copy Results To Clipboard", 120, 6480, 3375, 405);
+    clearButton = button(objectNames::clearButton, "Clear List", 3600, 6480, 3375, 405);
+    helpButton = button(objectNames::helpButton, "Help", 7080, 6480, 3360, 405);
+
+    QStyle *style = formStyle();
+    setStyle(style);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->setStyle(style);
+}
+
+void MainWindow::addOwnTitleBar()
+{
+    // Qt drops the frameless hint while title-bar buttons are asked for.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // The controls keep their places below the bar; the window grows by it.
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->move(child->x(), child->y() + TitleBar::kHeight);
+    setFixedSize(width(), height() + TitleBar::kHeight);
+    new TitleBar(this);
+    m_ownTitleBar = true;
+}
+
+void MainWindow::wireActions()
+{
+    connect(extractButton, &QPushButton::clicked, this, [this] { extractContacts(m_context); });
+    connect(saveTextButton, &QPushButton::clicked, this, [this] { saveAsTextFile(m_context); });
+    connect(saveCommaButton, &QPushButton::clicked, this, [this] { saveAsCommaDelimited(m_context); });
+    connect(workbookButton, &QPushButton::clicked, this, [this] { exportWorkbook(m_context); });
+    connect(clipboardButton, &QPushButton::clicked, this, [this] { copyToClipboard(m_context); });
+    connect(clearButton, &QPushButton::clicked, this, [this] { clearList(m_context); });
+    connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(m_shell); });
+    connect(m_listView, &ResultView::itemDoubleClicked, this, [this](int item) {
+        // Nothing may escape into the event loop; the routine checks its
+        // bounds, so a failure here would be the list changing under it.
+        try {
+            removeListItem(m_list, m_pointer, item);
+        } catch (const Failure &) {
+        }
+    });
+}
+
+void MainWindow::setUpTabOrder()
+{
+    // The frames take no focus; the disabled Fullname box is passed over.
+    std::array<QWidget *, kFieldCount> boxes {};
+    for (const ContactField &f : fieldCatalogue())
+        boxes.at(static_cast<size_t>(f.tabPosition)) = fieldBox(f.index);
+    QList<QWidget *> order {m_listView};
+    for (QWidget *box : boxes)
+        order << box;
+    order << extractButton << saveTextButton << saveCommaButton << workbookButton << clearButton << helpButton
+          << clipboardButton;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::setMouseIcon(std::optional<QCursor> icon)
+{
+    m_mouseIcon = std::move(icon);
+    showPointer(m_pointer.value());
+}
+
+void MainWindow::showPointer(int value)
+{
+    // The window's cursor is inherited by every control that has none of its
+    // own, so the hourglass covers the buttons and the list as well.
+    if (value == MousePointer::Default)
+        unsetCursor();
+    else
+        setCursor(cursorFor(value, m_mouseIcon));
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_ownTitleBar)
+        return;
+    // Without the desktop's frame, a line tells the window from a light desktop.
+    QPainter painter(this);
+    painter.setPen(QColor(TitleBar::kEdge));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_shell.endProgram();
+}
+
+} // namespace quarrelby
