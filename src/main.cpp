@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "app/PlatformClasses.h"
 #include "app/Startup.h"
+#include "cli/CommandLine.h"
 #include "platform/Automation.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1)
+        return quarrelby::runCommandLine(argc, argv);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("quarrelby"));
     QGuiApplication::setWindowIcon(quarrelby::applicationIcon());

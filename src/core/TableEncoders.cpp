@@ -216,11 +216,11 @@ QString commaField(const QString &value)
     return field;
 }
 
-void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink)
+void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink, CommaHeader header)
 {
     Utf8Buffer out(&sink, kBlockSize);
     const int headers = list.headerCount();
-    if (headers > 1) {
+    if (headers > 1 && header == CommaHeader::Yes) {
         for (int k = 1; k <= headers; ++k) {
             appendField(out, list.columnText(k));
             out.append(',');

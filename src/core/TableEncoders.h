@@ -33,9 +33,15 @@ enum class CountHeaders { No, Yes };
 void encodeAlignedText(
     const ResultList &list, const std::vector<int> &widths, EventLoopService &loop, const ByteSink &sink);
 
+enum class CommaHeader { Yes, No };
+
 // The header line (with two or more columns) and one line per row, ticked or
-// not, fields separated by commas and quoted as commaField does.
-void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink);
+// not, fields separated by commas and quoted as commaField does. A file
+// written from several lists of rows in turn has the header from the first
+// only (CommaHeader::No for the others); each must then have two or more
+// columns, so that the lines are those of one list.
+void encodeCommaDelimited(
+    const ResultList &list, EventLoopService &loop, const ByteSink &sink, CommaHeader header = CommaHeader::Yes);
 
 // The value as one field: in double quotes, inner quotes doubled, when it
 // holds a comma, a double quote, CR or LF (RFC 4180); as it is otherwise.
