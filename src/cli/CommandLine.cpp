@@ -131,12 +131,17 @@ int runCommandLine(int argc, char *argv[])
     Request request;
     if (const std::optional<int> status = readRequest(parser, options, request))
         return *status;
+    // Listing the books writes nothing that a signal would have to undo.
+    if (!request.listBooks)
+        catchInterruptions();
+    int status = kExitFailed;
     try {
-        return run(request);
+        status = run(request);
     } catch (const std::bad_alloc &) {
         tell(QStringLiteral("Out of memory."));
-        return kExitFailed;
     }
+    endIfInterrupted();
+    return status;
 }
 
 } // namespace quarrelby

@@ -8,12 +8,48 @@
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 namespace quarrelby {
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void markInterrupted(int signal)
+{
+    g_signal = signal;
+}
+
+} // namespace
+
+void catchInterruptions()
+{
+    struct sigaction action { };
+    action.sa_handler = markInterrupted;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+void stopIfInterrupted()
+{
+    if (g_signal != 0) [[unlikely]]
+        throw Failure(QStringLiteral("Interrupted."));
+}
+
+void endIfInterrupted()
+{
+    if (g_signal == 0)
+        return;
+    const int signal = g_signal;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
 
 void tell(const QString &text)
 {

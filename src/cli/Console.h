@@ -22,6 +22,15 @@ void tell(const QString &text);
 // The text as one line: each line break a space.
 [[nodiscard]] QString oneLine(const QString &text);
 
+// Ctrl-C, a hang-up or a termination while the table is being written: from
+// now on the signal only marks the program as interrupted; the work stops at
+// its next contact or cell, removing what it had begun, and
+// endIfInterrupted() then ends the program by the signal as it would have.
+void catchInterruptions();
+// Throws Failure when a signal came.
+void stopIfInterrupted();
+void endIfInterrupted();
+
 // The system as a command line sees it: no event loop to yield to, nothing
 // started, no window. The end hooks run when it ends the program.
 class ConsoleSystem : public SystemService, public EventLoopService {
@@ -30,7 +39,8 @@ public:
     [[nodiscard]] QString programFolder() const override;
     [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
     [[noreturn]] void endProgram() override;
-    void yield() override { }
+    // Every cell of the aligned text passes here.
+    void yield() override { stopIfInterrupted(); }
     void sleep(int milliseconds) override;
 };
 

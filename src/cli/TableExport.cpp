@@ -48,6 +48,7 @@ bool forEachContact(ContactWalk &walk, const std::function<void(const Contact &)
     bool allRead = true;
     Contact contact;
     while (true) {
+        stopIfInterrupted();
         try {
             if (!walk.next(contact))
                 break;
@@ -219,6 +220,7 @@ bool writeWorkbookFile(ContactWalk &walk, const QString &output)
         if (widths[c] > 0)
             fitted[static_cast<int>(c) + 1] = widths[c];
     }
+    stopIfInterrupted();
     try {
         stream.finish(fitted);
     } catch (const Failure &error) {

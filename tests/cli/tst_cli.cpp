@@ -321,6 +321,40 @@ private slots:
         QCOMPARE(QString::fromUtf8(run.out), expected);
     }
 
+    // A signal in the middle of writing the workbook leaves the old file as
+    // it was and nothing of the new one beside it; the program still ends by
+    // the signal. (Text and csv are written to a file without a name until
+    // it is complete.)
+    void interruptedExportLeavesTheOldFile()
+    {
+        const QString format = QStringLiteral("xlsx");
+        const QString book = m_dir.filePath(QStringLiteral("large.vcf"));
+        if (!QFileInfo::exists(book))
+            writeFile(book, generatedBook(60000));
+        const QDir out(outFolder());
+        const QString path = out.filePath(QStringLiteral("contacts.") + format);
+        writeFile(path, "the old file");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUARRELBY_EXECUTABLE),
+            {QStringLiteral("--export"), format, QStringLiteral("-b"), book, QStringLiteral("-o"), path});
+        QVERIFY(process.waitForStarted());
+        // Once the new file is begun beside the old one.
+        const auto entries = [&] { return out.entryList(QDir::Files | QDir::Hidden).size(); };
+        bool ended = false;
+        while (entries() < 2 && !ended)
+            ended = process.waitForFinished(1);
+        if (ended)
+            QSKIP("the export ended before it could be interrupted");
+        process.terminate();
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(out.entryList(QDir::Files | QDir::Hidden), QStringList {QFileInfo(path).fileName()});
+        QCOMPARE(readFile(path), QByteArray("the old file"));
+    }
+
     // Each exit status, and what goes where: usage errors write nothing on
     // standard output; every message names the file it is about. A book
     // that cannot be read is listed with the reason, not told again.
