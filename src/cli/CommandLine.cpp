@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <new>
 #include <optional>
@@ -95,12 +97,36 @@ std::optional<int> readRequest(const QCommandLineParser &parser, const Options &
     return std::nullopt;
 }
 
+// The book that output would overwrite: an address book is never replaced
+// by its own table. Empty when there is none.
+QByteArray bookAt(const ContactStore &store, const QString &output)
+{
+    struct stat target { };
+    if (output.isEmpty() || ::stat(QFile::encodeName(output).constData(), &target) != 0)
+        return {};
+    const FoundBooks found = store.find();
+    for (const auto *books : {&found.books, &found.fallback}) {
+        for (const FoundBook &book : *books) {
+            struct stat info { };
+            if (::stat(book.path.constData(), &info) == 0 && info.st_dev == target.st_dev
+                && info.st_ino == target.st_ino)
+                return book.path;
+        }
+    }
+    return {};
+}
+
 int run(const Request &request)
 {
     const std::unique_ptr<ContactStore> store
         = request.books.empty() ? std::make_unique<ContactStore>() : std::make_unique<ContactStore>(request.books);
     if (request.listBooks)
         return listBooks(*store);
+    if (const QByteArray book = bookAt(*store, request.output); !book.isEmpty()) {
+        tell(QStringLiteral("%1 is the address book %2; the table is not written over it.")
+                 .arg(request.output, QFile::decodeName(book)));
+        return kExitFailed;
+    }
     return exportTable(*store, request.format, request.output);
 }
 

@@ -162,6 +162,7 @@ class TestCli : public QObject {
     QTemporaryDir m_dir;
     QString m_home;
     QString m_generated;
+    qint64 m_generatedSize = 0;
 
     // "@samples", "@generated", "@missing" and "@out/" in the test's
     // arguments stand for the books and the output folder.
@@ -195,6 +196,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_home));
         m_generated = m_dir.filePath(QStringLiteral("generated.vcf"));
         writeFile(m_generated, generatedBook(9000));
+        m_generatedSize = QFileInfo(m_generated).size();
     }
 
     // Text and comma-delimited output, to standard output or a file, are the
@@ -385,6 +387,8 @@ private slots:
         row("books, one missing", "--books -b @samples -b @missing", 1,
             QStringLiteral("vcard-folder\t23\t") + kSamples + QStringLiteral("\nvcard\t-\t"), {});
         row("text into no folder", "--export text -b @samples -o @out/no/x.txt", 1, {}, QStringLiteral("no/x.txt"));
+        row("over the book it reads", "--export text -b @samples -b @generated -o @generated", 1, {},
+            QStringLiteral("generated.vcf"));
         row("xlsx into no folder", "--export xlsx -b @samples -o @out/no/x.xlsx", 1, {}, QStringLiteral("no/x.xlsx"));
     }
 
@@ -402,6 +406,7 @@ private slots:
         QVERIFY2(
             err.isEmpty() ? run.err.isEmpty() : run.err.startsWith("quarrelby: ") && run.err.contains(err.toUtf8()),
             run.err.constData());
+        QCOMPARE(QFileInfo(m_generated).size(), m_generatedSize);
         // A failed or refused export leaves nothing behind.
         if (status != 0)
             QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
