@@ -103,10 +103,6 @@ bool writeCommaDelimited(ContactWalk &walk, ConsoleSystem &system, TextOutput &o
     return allRead;
 }
 
-} // namespace
-
-namespace {
-
 // The workbook is written under a name of its own beside the target and
 // renamed to it when complete, so that the old file stays until then and a
 // failure leaves nothing behind.
