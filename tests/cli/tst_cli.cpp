@@ -297,6 +297,7 @@ private slots:
                     expected[{r + 1, k}] = list->cell(r, k);
             }
         }
+        QVERIFY(QFileInfo::exists(path));
         const QMap<std::pair<int, int>, QString> cells = sheetCells(path);
         QCOMPARE(cells.size(), expected.size());
         QVERIFY(cells == expected);
