@@ -29,15 +29,13 @@ namespace quarrelby {
 
 namespace {
 
-// Comma-delimited rows and workbook rows go out this many at a time, so that
-// a large book never lies in memory as a whole list.
-constexpr int kRowsPerPart = 4096;
-
-// The columns the window's list has: one per field, captioned as its box.
-void addColumns(ResultList &list)
+// The columns of the window's list: one per field, captioned as its box.
+std::vector<QString> columnHeaders()
 {
+    std::vector<QString> headers;
     for (const ContactField &f : fieldCatalogue())
-        list.addColumn(QString::fromLatin1(f.caption));
+        headers.push_back(QString::fromLatin1(f.caption));
+    return headers;
 }
 
 // Hands every contact of the walk that is no distribution list to take, in
@@ -68,7 +66,8 @@ bool forEachContact(ContactWalk &walk, const std::function<void(const Contact &)
 bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, TextOutput &out)
 {
     ResultList list;
-    addColumns(list);
+    for (const QString &header : columnHeaders())
+        list.addColumn(header);
     bool allRead = true;
     {
         ResultList::Batch batch(list);
@@ -80,26 +79,17 @@ bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, TextOutput &out)
     return allRead;
 }
 
-bool writeCommaDelimited(ContactWalk &walk, ConsoleSystem &system, TextOutput &out)
+// Row by row as the contacts come: a large book never lies in memory whole.
+bool writeCommaDelimited(ContactWalk &walk, TextOutput &out)
 {
-    ResultList part;
-    addColumns(part);
-    CommaHeader header = CommaHeader::Yes;
-    const auto writePart = [&] {
-        encodeCommaDelimited(
-            part, system, [&](QByteArrayView bytes) { out.write(bytes); }, header);
-        header = CommaHeader::No;
-        part.clearRows();
-    };
-    ResultList::Batch batch(part);
+    CommaDelimitedLines lines([&](QByteArrayView bytes) { out.write(bytes); });
+    lines.header(columnHeaders());
+    ContactCells cells;
     const bool allRead = forEachContact(walk, [&](const Contact &contact) {
-        addContactRow(part, contact);
-        if (part.itemCount() == kRowsPerPart)
-            writePart();
+        cells.fill(contact);
+        lines.row(cells.views());
     });
-    // The header alone when there is no contact at all.
-    if (part.itemCount() > 0 || header == CommaHeader::Yes)
-        writePart();
+    lines.flush();
     return allRead;
 }
 
@@ -187,29 +177,16 @@ bool writeWorkbookFile(ContactWalk &walk, const QString &output)
         stream.addRow(std::move(cells));
     };
 
-    ResultList part;
-    addColumns(part);
-    std::vector<QString> header;
-    for (int k = 1; k <= part.headerCount(); ++k)
-        header.push_back(part.columnText(k));
-    addRow(std::move(header));
-    const auto writePart = [&] {
-        for (int r = 1; r <= part.itemCount(); ++r) {
-            std::vector<QString> cells;
-            cells.reserve(kFieldCount);
-            for (int k = 1; k <= part.headerCount(); ++k)
-                cells.push_back(part.cell(r, k));
-            addRow(std::move(cells));
-        }
-        part.clearRows();
-    };
-    ResultList::Batch batch(part);
+    addRow(columnHeaders());
+    ContactCells cells;
     const bool allRead = forEachContact(walk, [&](const Contact &contact) {
-        addContactRow(part, contact);
-        if (part.itemCount() == kRowsPerPart)
-            writePart();
+        cells.fill(contact);
+        std::vector<QString> row;
+        row.reserve(kFieldCount);
+        for (const QStringView cell : cells.views())
+            row.push_back(cell.toString());
+        addRow(std::move(row));
     });
-    writePart();
 
     std::map<int, double> fitted;
     for (size_t c = 0; c < widths.size(); ++c) {
@@ -244,8 +221,8 @@ int exportTable(AddressBooks &books, TableFormat format, const QString &output)
             return writeWorkbookFile(*walk, output) ? kExitOk : kExitFailed;
         ConsoleSystem system;
         TextOutput out(system, output);
-        const bool allRead = format == TableFormat::Text ? writeAlignedText(*walk, system, out)
-                                                         : writeCommaDelimited(*walk, system, out);
+        const bool allRead
+            = format == TableFormat::Text ? writeAlignedText(*walk, system, out) : writeCommaDelimited(*walk, out);
         out.commit();
         return allRead ? kExitOk : kExitFailed;
     } catch (const Failure &error) {
