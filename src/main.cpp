@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "cli/CommandLine.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 #include "platform/workbook/ShownWorkbook.h"
@@ -9,6 +10,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1)
+        return quarrelby::runCommandLine(argc, argv);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("quarrelby"));
     QGuiApplication::setWindowIcon(quarrelby::applicationIcon());

@@ -61,22 +61,30 @@ QString cellText(const QVariant &value)
     }
 }
 
-// The contact's 33 cells into a new row: text as the contact holds it,
-// without a copy of its own; a date or a pair of properties as text.
-int addContactRow(ResultList &list, const Contact &contact)
+void ContactCells::fill(const Contact &contact)
 {
-    const int row = list.addRow({});
     for (int n = 0; n < kFieldCount; ++n) {
         const ContactField &f = field(n);
+        const auto i = static_cast<size_t>(n);
         if (!f.secondProperty && f.property != Birthday) {
-            list.setCell(row, n + 1, contact.view(f.property));
+            m_views[i] = contact.view(f.property);
             continue;
         }
-        QString value = cellText(contact.value(f.property));
+        QString &value = m_made[i];
+        value = cellText(contact.value(f.property));
         if (f.secondProperty)
             value += QLatin1String(" - ") + cellText(contact.value(*f.secondProperty));
-        list.setCell(row, n + 1, value);
+        m_views[i] = value;
     }
+}
+
+int addContactRow(ResultList &list, const Contact &contact)
+{
+    ContactCells cells;
+    cells.fill(contact);
+    const int row = list.addRow({});
+    for (int n = 0; n < kFieldCount; ++n)
+        list.setCell(row, n + 1, cells.views()[static_cast<size_t>(n)]);
     return row;
 }
 

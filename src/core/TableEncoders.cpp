@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace quarrelby {
 
@@ -153,6 +154,27 @@ template <typename Out> void appendField(Out &out, QStringView value)
     out.append('"');
 }
 
+// The fields of one comma-delimited line, separated by commas: cellAt(k)
+// for k from 1 to columns.
+template <typename CellAt> void appendCommaFields(Utf8Buffer &out, int columns, const CellAt &cellAt)
+{
+    for (int k = 1; k <= columns; ++k) {
+        appendField(out, cellAt(k));
+        if (k != columns)
+            out.append(',');
+    }
+}
+
+// The header line: every header followed by a comma.
+template <typename TextAt> void appendCommaHeader(Utf8Buffer &out, int columns, const TextAt &textAt)
+{
+    for (int k = 1; k <= columns; ++k) {
+        appendField(out, textAt(k));
+        out.append(',');
+    }
+    out.endLine();
+}
+
 struct StringOut {
     QString &text;
     void append(QStringView part) { text += part; }
@@ -220,23 +242,13 @@ void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const 
 {
     Utf8Buffer out(&sink, kBlockSize);
     const int headers = list.headerCount();
-    if (headers > 1) {
-        for (int k = 1; k <= headers; ++k) {
-            appendField(out, list.columnText(k));
-            out.append(',');
-        }
-        out.endLine();
-    }
+    if (headers > 1)
+        appendCommaHeader(out, headers, [&](int k) { return QStringView(list.columnText(k)); });
 
     const int rows = list.itemCount();
     for (int r = 1; r <= rows; ++r) {
         loop.yield();
-        const int columns = list.headerCount();
-        for (int k = 1; k <= columns; ++k) {
-            appendField(out, list.cellView(r, k));
-            if (k != list.headerCount())
-                out.append(',');
-        }
+        appendCommaFields(out, list.headerCount(), [&](int k) { return list.cellView(r, k); });
         // With one column there is no header, and every line but the last
         // carries a separator.
         if (list.headerCount() <= 1 && r != rows)
@@ -244,6 +256,36 @@ void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const 
         out.endLine();
     }
     out.flush();
+}
+
+class CommaDelimitedLines::Buffer : public Utf8Buffer {
+public:
+    using Utf8Buffer::Utf8Buffer;
+};
+
+CommaDelimitedLines::CommaDelimitedLines(ByteSink sink)
+    : m_sink(std::move(sink))
+    , m_out(std::make_unique<Buffer>(&m_sink, kBlockSize))
+{
+}
+
+CommaDelimitedLines::~CommaDelimitedLines() = default;
+
+void CommaDelimitedLines::header(std::span<const QString> headers)
+{
+    appendCommaHeader(*m_out, static_cast<int>(headers.size()),
+        [&](int k) { return QStringView(headers[static_cast<size_t>(k - 1)]); });
+}
+
+void CommaDelimitedLines::row(std::span<const QStringView> cells)
+{
+    appendCommaFields(*m_out, static_cast<int>(cells.size()), [&](int k) { return cells[static_cast<size_t>(k - 1)]; });
+    m_out->endLine();
+}
+
+void CommaDelimitedLines::flush()
+{
+    m_out->flush();
 }
 
 QByteArray clipboardText(const ResultList &list, const std::vector<int> &widths, EventLoopService &loop)

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace quarrelby {
@@ -36,6 +38,27 @@ void encodeAlignedText(
 // The header line (with two or more columns) and one line per row, ticked or
 // not, fields separated by commas and quoted as commaField does.
 void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink);
+
+// Comma-delimited lines given a row at a time, for a front end that never
+// holds the whole list: the bytes of encodeCommaDelimited for a list of
+// these headers and rows (two or more columns). Hands them to the sink in
+// blocks; flush() hands over the rest.
+class CommaDelimitedLines {
+public:
+    explicit CommaDelimitedLines(ByteSink sink);
+    ~CommaDelimitedLines();
+    CommaDelimitedLines(const CommaDelimitedLines &) = delete;
+    CommaDelimitedLines &operator=(const CommaDelimitedLines &) = delete;
+
+    void header(std::span<const QString> headers);
+    void row(std::span<const QStringView> cells);
+    void flush();
+
+private:
+    class Buffer;
+    ByteSink m_sink;
+    std::unique_ptr<Buffer> m_out;
+};
 
 // The value as one field: in double quotes, inner quotes doubled, when it
 // holds a comma, a double quote, CR or LF (RFC 4180); as it is otherwise.

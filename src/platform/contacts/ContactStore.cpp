@@ -262,6 +262,12 @@ ContactStore::ContactStore(const QString &location)
 {
 }
 
+ContactStore::ContactStore(std::vector<QByteArray> paths)
+    : m_paths(std::move(paths))
+    , m_warm(std::make_shared<WarmBook>())
+{
+}
+
 ContactStore::~ContactStore() = default;
 
 std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
@@ -273,9 +279,16 @@ std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
     return std::make_unique<BooksWalk>(std::move(found), m_warm);
 }
 
+FoundBooks ContactStore::find() const
+{
+    if (m_paths)
+        return namedAddressBooks(*m_paths);
+    return m_location ? namedAddressBooks(QFile::encodeName(*m_location)) : discoverAddressBooks();
+}
+
 std::unique_ptr<ContactWalk> ContactStore::open()
 {
-    return open(m_location ? namedAddressBooks(QFile::encodeName(*m_location)) : discoverAddressBooks());
+    return open(find());
 }
 
 } // namespace quarrelby

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace quarrelby {
 
@@ -23,6 +24,8 @@ public:
     ContactStore();
     // Only the book at location, a file or folder recognised by its content.
     explicit ContactStore(const QString &location);
+    // Only the books at paths, in this order, each recognised by its content.
+    explicit ContactStore(std::vector<QByteArray> paths);
     ~ContactStore() override;
     ContactStore(const ContactStore &) = delete;
     ContactStore &operator=(const ContactStore &) = delete;
@@ -33,10 +36,14 @@ public:
     // opens the store as it starts so that the click finds it read.
     [[nodiscard]] std::unique_ptr<ContactWalk> open() override;
 
-private:
+    // The books that open() would walk now, found afresh.
+    [[nodiscard]] FoundBooks find() const;
+    // A walk of these books alone, such as one book of find()'s.
     [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found);
 
+private:
     std::optional<QString> m_location;
+    std::optional<std::vector<QByteArray>> m_paths;
     std::shared_ptr<WarmBook> m_warm;
 };
 

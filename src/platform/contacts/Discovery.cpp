@@ -489,10 +489,16 @@ BookKind recogniseBook(const QByteArray &path)
 
 FoundBooks namedAddressBooks(const QByteArray &list)
 {
+    const QList<QByteArray> paths = list.split(':');
+    return namedAddressBooks(std::vector<QByteArray>(paths.begin(), paths.end()));
+}
+
+FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths)
+{
     FoundBooks found;
     found.named = true;
     bool anyExists = false;
-    for (const QByteArray &path : list.split(':')) {
+    for (const QByteArray &path : paths) {
         if (path.isEmpty())
             continue;
         found.searched.push_back(path);

@@ -51,6 +51,8 @@ struct FoundBooks {
 // None of them exists: no book at all. Some exist: every one is a book, so a
 // missing one is reported at its place in the walk.
 [[nodiscard]] FoundBooks namedAddressBooks(const QByteArray &list);
+// The same for books given one by one (a path may then hold a ':').
+[[nodiscard]] FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths);
 
 // The kind of the book at path, from its content.
 [[nodiscard]] BookKind recogniseBook(const QByteArray &path);

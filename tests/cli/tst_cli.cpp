@@ -1,0 +1,426 @@
+// The command line through the real executable, started as a cron job or an
+// SSH session would start it: no display, no Wayland, no desktop bus, its
+// output piped. Its files are compared with what the window writes for the
+// same books: the list the window holds after the extraction (its start-up
+// columns, one row per contact added by the extraction's own row builder,
+// every row ticked) put through the encoders its save actions use.
+#include "ScriptedShell.h"
+#include "core/ContactRows.h"
+#include "core/FieldCatalogue.h"
+#include "core/ResultList.h"
+#include "core/TableEncoders.h"
+#include "platform/Failure.h"
+#include "platform/contacts/ContactStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+using namespace quarrelby;
+
+namespace {
+
+const QString kSource = QStringLiteral(QUARRELBY_SOURCE_DIR);
+const QString kSamples = kSource + QStringLiteral("/samples/contacts");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The program with nothing of a desktop session in its environment; HOME is
+// home.
+Run runProgram(const QStringList &arguments, const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
+             "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "QUARRELBY_CONTACTS"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("HOME"), home);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUARRELBY_EXECUTABLE), arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// A book of more cards than the command line writes at a time, with every
+// kind of value the comma-delimited file quotes, and distribution lists.
+QByteArray generatedBook(int cards)
+{
+    QByteArray book;
+    for (int i = 0; i < cards; ++i) {
+        book += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+        book += "FN:Ärne \"Q\" Näsström, " + QByteArray::number(i) + "\r\n";
+        if (i % 97 == 0)
+            book += "X-ADDRESSBOOKSERVER-KIND:group\r\n";
+        book += "EMAIL:person" + QByteArray::number(i) + "@example.org\r\n";
+        if (i % 3 == 0)
+            book += "NOTE:line one\\nline, two\r\nBDAY:1970-01-" + QByteArray::number(i % 28 + 10) + "\r\n";
+        book += "TEL;TYPE=cell:+46 70 " + QByteArray::number(i * 7919 % 100000) + "\r\nEND:VCARD\r\n";
+    }
+    return book;
+}
+
+// The window's list after extracting the books, every row ticked.
+std::unique_ptr<ResultList> windowList(const QStringList &books)
+{
+    auto list = std::make_unique<ResultList>();
+    for (const ContactField &f : fieldCatalogue())
+        list->addColumn(QString::fromLatin1(f.caption));
+    std::vector<QByteArray> paths;
+    for (const QString &book : books)
+        paths.push_back(QFile::encodeName(book));
+    ContactStore store(paths);
+    const std::unique_ptr<ContactWalk> walk = store.open();
+    Contact contact;
+    while (true) {
+        try {
+            if (!walk->next(contact))
+                break;
+        } catch (const Failure &) {
+            continue; // told by the window, not part of its list
+        }
+        if (!contact.distributionList)
+            addContactRow(*list, contact);
+    }
+    list->setCheckedRange(1, list->itemCount(), true);
+    return list;
+}
+
+// What "Save Results As Text File" or "Save As Comma Delimited" writes.
+QByteArray windowFile(const QString &format, const ResultList &list)
+{
+    test::ScriptedShell loop;
+    QByteArray bytes;
+    const ByteSink sink = [&](QByteArrayView block) { bytes += block; };
+    if (format == QLatin1String("text"))
+        encodeAlignedText(list, measureColumnWidths(list, loop, CountHeaders::Yes), loop, sink);
+    else
+        encodeCommaDelimited(list, loop, sink);
+    return bytes;
+}
+
+// The cells of the workbook's sheet, read as a spreadsheet program reads
+// them (an escaped character such as "_x000D_" decoded); non-text cells
+// as "<type>:value".
+const char kReader[] = R"(
+import json, re, sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+unescape = lambda s: re.sub(r'_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), s)
+json.dump([[c.row, c.column, unescape(c.value) if c.data_type == 's' else c.data_type + ':' + repr(c.value)]
+           for row in ws.iter_rows() for c in row if c.value is not None], sys.stdout)
+)";
+
+QMap<std::pair<int, int>, QString> sheetCells(const QString &path)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(kReader), path});
+    if (!python.waitForFinished(120000) || python.exitCode() != 0)
+        qFatal("reading %s failed: %s", qPrintable(path), python.readAllStandardError().constData());
+    QMap<std::pair<int, int>, QString> cells;
+    for (const QJsonValue &cell : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+        const QJsonArray c = cell.toArray();
+        cells[{c[0].toInt(), c[1].toInt()}] = c[2].toString();
+    }
+    return cells;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_home;
+    QString m_generated;
+    qint64 m_generatedSize = 0;
+
+    // "@samples", "@generated", "@missing" and "@out/" in the test's
+    // arguments stand for the books and the output folder.
+    [[nodiscard]] QStringList expanded(const QStringList &arguments) const
+    {
+        QStringList result;
+        for (QString argument : arguments) {
+            argument.replace(QLatin1String("@samples"), kSamples);
+            argument.replace(QLatin1String("@generated"), m_generated);
+            argument.replace(QLatin1String("@missing"), m_dir.filePath(QStringLiteral("missing.vcf")));
+            argument.replace(QLatin1String("@out/"), m_dir.filePath(QStringLiteral("out/")));
+            result << argument;
+        }
+        return result;
+    }
+
+    // A fresh, empty output folder.
+    [[nodiscard]] QString outFolder() const
+    {
+        QDir out(m_dir.filePath(QStringLiteral("out")));
+        out.removeRecursively();
+        QDir().mkpath(out.path());
+        return out.path();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_home = m_dir.filePath(QStringLiteral("empty-home"));
+        QVERIFY(QDir().mkpath(m_home));
+        m_generated = m_dir.filePath(QStringLiteral("generated.vcf"));
+        writeFile(m_generated, generatedBook(9000));
+        m_generatedSize = QFileInfo(m_generated).size();
+    }
+
+    // Text and comma-delimited output, to standard output or a file, are the
+    // window's files byte for byte, also for a book larger than what is
+    // written at a time; a book that cannot be read among good ones is told,
+    // naming it, and the others are still written.
+    void exportIsTheWindowsFile_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("books");
+        QTest::addColumn<bool>("toFile");
+        QTest::addColumn<int>("status");
+        const QStringList samples {QStringLiteral("@samples")};
+        const QStringList generated {QStringLiteral("@generated")};
+        const QStringList withMissing {
+            QStringLiteral("@samples"), QStringLiteral("@missing"), QStringLiteral("@generated")};
+        QTest::newRow("text, samples, standard output") << "text" << samples << false << 0;
+        QTest::newRow("text, samples, file") << "text" << samples << true << 0;
+        QTest::newRow("csv, samples, standard output") << "csv" << samples << false << 0;
+        QTest::newRow("csv, samples, file") << "csv" << samples << true << 0;
+        QTest::newRow("csv, large book, file") << "csv" << generated << true << 0;
+        QTest::newRow("text, large book, standard output") << "text" << generated << false << 0;
+        QTest::newRow("csv, a missing book among good ones") << "csv" << withMissing << true << 1;
+        QTest::newRow("text, a missing book among good ones") << "text" << withMissing << false << 1;
+    }
+
+    void exportIsTheWindowsFile()
+    {
+        QFETCH(QString, format);
+        QFETCH(QStringList, books);
+        QFETCH(bool, toFile);
+        QFETCH(int, status);
+        const QString out = outFolder();
+        QStringList arguments {QStringLiteral("--export"), format};
+        for (const QString &book : books)
+            arguments << QStringLiteral("--book") << book;
+        const QString path = out + QStringLiteral("/contacts.") + format;
+        if (toFile)
+            arguments << QStringLiteral("--output") << path;
+        const Run run = runProgram(expanded(arguments), m_home);
+
+        QCOMPARE(run.status, status);
+        const QByteArray written = toFile ? readFile(path) : run.out;
+        const QByteArray expected = windowFile(format, *windowList(expanded(books)));
+        QVERIFY(expected.count("\r\n") > 20);
+        QCOMPARE(written.size(), expected.size());
+        QVERIFY(written == expected);
+        if (toFile) {
+            QVERIFY(run.out.isEmpty());
+            // Nothing of the save is left beside the file.
+            QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                QStringList {QFileInfo(path).fileName()});
+        }
+        const QByteArray missing = QFile::encodeName(expanded({QStringLiteral("@missing")}).first());
+        if (status == 0)
+            QCOMPARE(run.err, QByteArray());
+        else
+            QVERIFY2(run.err.startsWith("quarrelby: ") && run.err.contains(missing), run.err.constData());
+    }
+
+    // The workbook holds the window's cells, every one a text cell; it
+    // replaces the file that was there, through a file of its own that is
+    // gone afterwards. A value too long for a cell is told and its cell
+    // left empty, as the window does; the rest is written.
+    void workbookHasTheWindowsCells_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("status");
+        QTest::newRow("samples") << "@samples" << 0;
+        QTest::newRow("large book") << "@generated" << 0;
+        const QString longNote = m_dir.filePath(QStringLiteral("long-note.vcf"));
+        writeFile(longNote,
+            generatedBook(3) + "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Long\r\nNOTE:" + QByteArray(40000, 'x')
+                + "\r\nEMAIL:long@example.org\r\nEND:VCARD\r\n");
+        QTest::newRow("a note too long for a cell") << longNote << 1;
+    }
+
+    void workbookHasTheWindowsCells()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, status);
+        const QString path = outFolder() + QStringLiteral("/contacts.xlsx");
+        writeFile(path, "the old file");
+        const Run run = runProgram(expanded({QStringLiteral("--export"), QStringLiteral("xlsx"), QStringLiteral("-b"),
+                                       book, QStringLiteral("-o"), path}),
+            m_home);
+        QCOMPARE(run.status, status);
+        QVERIFY2(status == 0 ? run.err.isEmpty() : run.err.contains("32,767"), run.err.constData());
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList {QStringLiteral("contacts.xlsx")});
+
+        const std::unique_ptr<ResultList> list = windowList(expanded({book}));
+        QMap<std::pair<int, int>, QString> expected;
+        for (int k = 1; k <= list->headerCount(); ++k) {
+            expected[{1, k}] = list->columnText(k);
+            for (int r = 1; r <= list->itemCount(); ++r) {
+                if (!list->cellView(r, k).isEmpty() && list->cellView(r, k).size() <= 32767)
+                    expected[{r + 1, k}] = list->cell(r, k);
+            }
+        }
+        QVERIFY(QFileInfo::exists(path));
+        const QMap<std::pair<int, int>, QString> cells = sheetCells(path);
+        QCOMPARE(cells.size(), expected.size());
+        QVERIFY(cells == expected);
+    }
+
+    // The books a home holds, in the order the window reads them: each kind
+    // in its place, with its number of contacts (lists not counted).
+    void booksOfAHome()
+    {
+        const QString home = m_dir.filePath(QStringLiteral("home"));
+        const QString eds = home + QStringLiteral("/.local/share/evolution/addressbook/system/contacts.db");
+        writeFile(eds, readFile(kSource + QStringLiteral("/tests/data/eds/contacts.db")));
+        writeFile(home + QStringLiteral("/.thunderbird/profiles.ini"), "[Profile0]\nIsRelative=1\nPath=p\nDefault=1\n");
+        const QString thunderbird = home + QStringLiteral("/.thunderbird/p/abook.sqlite");
+        QVERIFY(QDir().mkpath(QFileInfo(thunderbird).absolutePath()));
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(thunderbird).constData(), &db), SQLITE_OK);
+        const QByteArray sql = readFile(kSource + QStringLiteral("/tests/data/thunderbird/abook.sql"));
+        QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const QString cards = home + QStringLiteral("/.local/share/contacts");
+        writeFile(cards + QStringLiteral("/a.vcf"), generatedBook(4));
+        writeFile(cards + QStringLiteral("/family/b.vcf"), generatedBook(2));
+        // Read only when no other book holds a contact.
+        writeFile(home + QStringLiteral("/Documents/old.pst"), "!BDN");
+
+        const Run run = runProgram({QStringLiteral("--books")}, home);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        const QString expected = QStringLiteral("evolution\t2\t%1\nthunderbird\t3\t%2\nvcard-folder\t4\t%3\n")
+                                     .arg(eds, thunderbird, cards);
+        QCOMPARE(QString::fromUtf8(run.out), expected);
+    }
+
+    // A signal in the middle of writing the workbook leaves the old file as
+    // it was and nothing of the new one beside it; the program still ends by
+    // the signal. (Text and csv are written to a file without a name until
+    // it is complete.)
+    void interruptedExportLeavesTheOldFile()
+    {
+        const QString format = QStringLiteral("xlsx");
+        const QString book = m_dir.filePath(QStringLiteral("large.vcf"));
+        if (!QFileInfo::exists(book))
+            writeFile(book, generatedBook(60000));
+        const QDir out(outFolder());
+        const QString path = out.filePath(QStringLiteral("contacts.") + format);
+        writeFile(path, "the old file");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUARRELBY_EXECUTABLE),
+            {QStringLiteral("--export"), format, QStringLiteral("-b"), book, QStringLiteral("-o"), path});
+        QVERIFY(process.waitForStarted());
+        // Once the new file is begun beside the old one.
+        const auto entries = [&] { return out.entryList(QDir::Files | QDir::Hidden).size(); };
+        bool ended = false;
+        while (entries() < 2 && !ended)
+            ended = process.waitForFinished(1);
+        if (ended)
+            QSKIP("the export ended before it could be interrupted");
+        process.terminate();
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(out.entryList(QDir::Files | QDir::Hidden), QStringList {QFileInfo(path).fileName()});
+        QCOMPARE(readFile(path), QByteArray("the old file"));
+    }
+
+    // Each exit status, and what goes where: usage errors write nothing on
+    // standard output; every message names the file it is about. A book
+    // that cannot be read is listed with the reason, not told again.
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // standard output starts so
+        QTest::addColumn<QString>("err"); // standard error holds this
+        const QString version = QStringLiteral("quarrelby " QUARRELBY_VERSION "\n");
+        auto row = [](const char *name, const char *arguments, int status, const QString &out, const QString &err) {
+            QTest::newRow(name) << QString::fromLatin1(arguments).split(QLatin1Char(' ')) << status << out << err;
+        };
+        row("help", "--help", 0, QStringLiteral("Usage: "), {});
+        row("version", "--version", 0, version, {});
+        row("version, short", "-v", 0, version, {});
+        row("csv of a book", "--export csv -b @samples", 0, QStringLiteral("Fullname,Birthday,"), {});
+        row("unknown option", "--bogus", 2, {}, QStringLiteral("bogus"));
+        row("no format", "--export", 2, {}, QStringLiteral("--export"));
+        row("unknown format", "--export pdf", 2, {}, QStringLiteral("pdf"));
+        row("xlsx without output", "--export xlsx -b @samples", 2, {}, QStringLiteral("--output"));
+        row("xlsx to standard output", "--export xlsx -b @samples -o -", 2, {}, QStringLiteral("--output"));
+        row("books and export", "--books --export csv", 2, {}, QStringLiteral("--books"));
+        row("nothing to do", "-o @out/x.csv", 2, {}, QStringLiteral("--export"));
+        row("stray argument", "--export csv stray", 2, {}, QStringLiteral("stray"));
+        row("no book at all", "--books", 1, {}, QStringLiteral(".local/share/contacts"));
+        row("only a missing book", "--export csv -b @missing", 1, {}, QStringLiteral("missing.vcf"));
+        row("books, one missing", "--books -b @samples -b @missing", 1,
+            QStringLiteral("vcard-folder\t23\t") + kSamples + QStringLiteral("\nvcard\t-\t"), {});
+        row("text into no folder", "--export text -b @samples -o @out/no/x.txt", 1, {}, QStringLiteral("no/x.txt"));
+        row("over the book it reads", "--export text -b @samples -b @generated -o @generated", 1, {},
+            QStringLiteral("generated.vcf"));
+        row("xlsx into no folder", "--export xlsx -b @samples -o @out/no/x.xlsx", 1, {}, QStringLiteral("no/x.xlsx"));
+    }
+
+    void exitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const QString folder = outFolder();
+        const Run run = runProgram(expanded(arguments), m_home);
+        QCOMPARE(run.status, status);
+        QVERIFY2(
+            run.out.startsWith(out.toUtf8()) && (!out.isEmpty() || run.out.isEmpty()), run.out.left(200).constData());
+        QVERIFY2(
+            err.isEmpty() ? run.err.isEmpty() : run.err.startsWith("quarrelby: ") && run.err.contains(err.toUtf8()),
+            run.err.constData());
+        QCOMPARE(QFileInfo(m_generated).size(), m_generatedSize);
+        // A failed or refused export leaves nothing behind.
+        if (status != 0)
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
