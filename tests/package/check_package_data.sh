@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The files installed beside the program: the AppStream metadata and the
 # desktop file validate, the manual page renders without a warning, and the
-# manual page, the bash completion and the metadata agree with each other
-# and with the project's version.
+# manual page, the bash completion, the metadata and the program's own
+# --help agree with each other and with the project's version.
 #
-#   check_package_data.sh SOURCE_DIR VERSION
+#   check_package_data.sh SOURCE_DIR VERSION PROGRAM
 set -uo pipefail
-src=$1 version=$2
+src=$1 version=$2 program=$3
 data=$src/data
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -47,10 +47,15 @@ expect 'quarrelby --export csv -o sk' 'skin'
 expect 'quarrelby --export csv --output=sk' 'skin'
 expect 'quarrelby --version ' ''
 
-# Every option the manual page describes is completed, and no other.
+# Every option the program accepts is described in the manual page and
+# completed, and no other. --help needs no display.
 documented=$(sed -n '/^\.SH OPTIONS/,/^\.SH /p' "$data/quarrelby.1" | awk 'tag { print } { tag = /^\.TP/ }' |
   grep -o '\\-\(\\-\)\?[a-z]\+\(\\-[a-z]\+\)*' | tr -d '\\' | sort | xargs)
-expect 'quarrelby -' "$documented"
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$program" --help) || fail "quarrelby --help failed"
+accepted=$(awk -F '  +' '/^  -/ { print $2 }' <<<"$help" | grep -oE -- '--?[a-z]+(-[a-z]+)*' | sort | xargs)
+[ -n "$accepted" ] || fail "no option in quarrelby --help: $help"
+[ "$accepted" = "$documented" ] || fail "quarrelby --help offers '$accepted', the manual page '$documented'"
+expect 'quarrelby -' "$accepted"
 
 [ $failures = 0 ] && echo "all checks passed"
 exit $((failures > 0))
