@@ -65,7 +65,7 @@ public:
     [[nodiscard]] virtual bool clipboardClear() = 0;
     // The text as UTF-8: a large list's text need not exist a second time
     // as UTF-16 while the clipboard holds it.
-    [[nodiscard]] virtual bool clipboardSetText(const QByteArray &utf8, int format) = 0;
+    [[nodiscard]] virtual bool clipboardSetText(const QByteArray &utf8) = 0;
 };
 
 class EventLoopService {

@@ -31,9 +31,8 @@ bool ScriptedShell::clipboardClear()
     return true;
 }
 
-bool ScriptedShell::clipboardSetText(const QByteArray &utf8, int format)
+bool ScriptedShell::clipboardSetText(const QByteArray &utf8)
 {
-    Q_UNUSED(format)
     if (!clipboardAccepts(++setTextAttempts))
         return false;
     clipboardText = QString::fromUtf8(utf8);

@@ -56,7 +56,7 @@ public:
     MessageAnswer messageBox(const MessageRequest &request) override;
     [[nodiscard]] QString showSave(const SaveDialogSettings &settings) override;
     [[nodiscard]] bool clipboardClear() override;
-    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8, int format) override;
+    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8) override;
     void yield() override;
     void sleep(int milliseconds) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;

@@ -83,19 +83,42 @@ private:
 
     QPointer<QScreen> m_screen;
 };
-} // namespace
 
-QtShell::QtShell()
-{
-    m_sinceYield.start();
-}
-
-QString QtShell::displayText(const QString &text)
+// CR LF and bare CR as the line feeds that a label shows.
+QString displayText(const QString &text)
 {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
+}
+
+// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
+QStringList dialogFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "*.*" is Windows for every file.
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        QString description = parts[i];
+        const qsizetype paren = description.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            description = description.left(paren).trimmed();
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return filters;
+}
+} // namespace
+
+QtShell::QtShell()
+{
+    m_sinceYield.start();
 }
 
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
@@ -117,27 +140,6 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
     if (request.buttons == MessageButtons::YesNo)
         return result == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     return MessageAnswer::Ok;
-}
-
-QStringList QtShell::dialogFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // "*.*" is Windows for every file.
-        if (patterns == QLatin1String("*.*"))
-            patterns = QStringLiteral("*");
-        QString description = parts[i];
-        const qsizetype paren = description.indexOf(QLatin1Char('('));
-        if (paren > 0)
-            description = description.left(paren).trimmed();
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
-    }
-    return filters;
 }
 
 QString QtShell::showSave(const SaveDialogSettings &settings)
@@ -167,9 +169,8 @@ bool QtShell::clipboardClear()
     return true;
 }
 
-bool QtShell::clipboardSetText(const QByteArray &utf8, int format)
+bool QtShell::clipboardSetText(const QByteArray &utf8)
 {
-    Q_UNUSED(format) // plain text is the only format the program uses
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return false;
