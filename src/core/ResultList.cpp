@@ -170,7 +170,7 @@ void ResultList::cellChanged(int i, int k, int role)
     emit dataChanged(at, at, {role});
 }
 
-void ResultList::replaceCell(int i, int k, QStringView text)
+void ResultList::setCell(int i, int k, QStringView text)
 {
     checkRow(i);
     checkColumn(k);
@@ -202,16 +202,11 @@ void ResultList::replaceCell(int i, int k, QStringView text)
     cellChanged(i, k, Qt::DisplayRole);
 }
 
-void ResultList::setCell(int i, int k, QStringView text)
-{
-    replaceCell(i, k, text);
-}
-
 void ResultList::setSubItem(int i, int j, QStringView text)
 {
     if (j < 1)
         throw outOfBounds();
-    replaceCell(i, j + 1, text);
+    setCell(i, j + 1, text);
 }
 
 QString ResultList::text(int i) const

@@ -103,7 +103,6 @@ private:
 
     void announceRows();
     void cellChanged(int i, int k, int role);
-    void replaceCell(int i, int k, QStringView text);
     void appendToRow(Row &row, QStringView text);
     // Gives the row's room back to the arena.
     void closeRow(Row &row);
