@@ -64,7 +64,7 @@ void saveAsTextFile(ActionContext &context)
         return;
     // A question that fails to show counts as No.
     MessageAnswer answer = MessageAnswer::Yes;
-    if (FileExists(context.shell, path)) {
+    if (context.shell.fileExists(path)) {
         answer = MessageAnswer::No;
         steps(askOverwrite, [&] { answer = context.shell.question(overwriteQuestion(path)); });
     }

@@ -10,24 +10,21 @@
 
 namespace quarrelby {
 
-// The one store of results, and the model of the list on the window.
-// The named accessors are 1-based, like the list control they stand for
-// (ColumnHeaders(k), ListItems(i), SubItems(j)); an index out of range throws
-// Failure, since exports yield and the list may change under them.
+// The one store of results, and the model of the list on the window. Columns
+// k and rows i count from 1; an index out of range throws Failure, since
+// exports yield and the list may change under them.
 class ResultList : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     explicit ResultList(QObject *parent = nullptr);
 
-    // ColumnHeaders
     void addColumn(const QString &text);
     [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }
     [[nodiscard]] const QString &columnText(int k) const;
     [[nodiscard]] float columnWidth(int k) const;
     void setColumnWidth(int k, float twips);
 
-    // ListItems
     [[nodiscard]] int itemCount() const { return static_cast<int>(m_rows.size()); }
     void clearRows();
     // Appends a row with the text of column 1; returns its index.

@@ -36,13 +36,4 @@ void SystemService::runEndHooks()
     }
 }
 
-bool FileExists(const SystemService &system, const QString &path)
-{
-    try {
-        return system.lastModified(path).has_value();
-    } catch (...) {
-        return false;
-    }
-}
-
 } // namespace quarrelby

@@ -213,17 +213,13 @@ QString QtShell::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
-std::optional<QDateTime> QtShell::lastModified(const QString &path) const
+bool QtShell::fileExists(const QString &path) const
 {
-    if (path.isEmpty())
-        return std::nullopt;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    const QDateTime time = info.lastModified();
-    if (!time.isValid())
-        return std::nullopt;
-    return time;
+    try {
+        return !path.isEmpty() && QFileInfo::exists(path);
+    } catch (...) {
+        return false;
+    }
 }
 
 void QtShell::endProgram()

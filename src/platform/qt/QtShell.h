@@ -25,7 +25,7 @@ public:
     void sleep(int milliseconds) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     [[nodiscard]] QString programFolder() const override;
-    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[nodiscard]] bool fileExists(const QString &path) const override;
     // Ends at once, after the end hooks and after handing the clipboard to
     // the desktop's clipboard manager when the program owns it.
     [[noreturn]] void endProgram() override;
