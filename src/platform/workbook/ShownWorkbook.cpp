@@ -176,19 +176,17 @@ void ShownWorkbook::setCell(int row, int column, const QString &text)
                                      "in it is stored escaped; a sheet cell holds at most 32,767 characters")
                           .arg(stored));
     beforeWrite(row);
+    const auto r = static_cast<size_t>(row);
+    const auto c = static_cast<size_t>(column);
     auto &rows = m_sheet.rows;
-    if (rows.size() < static_cast<size_t>(row)) {
-        if (text.isEmpty())
-            return;
-        rows.resize(static_cast<size_t>(row));
-    }
-    auto &cells = rows[static_cast<size_t>(row - 1)];
-    if (cells.size() < static_cast<size_t>(column)) {
-        if (text.isEmpty())
-            return;
-        cells.resize(static_cast<size_t>(column));
-    }
-    cells[static_cast<size_t>(column - 1)] = text;
+    // An empty cell past the end of the sheet is there already.
+    if (text.isEmpty() && (rows.size() < r || rows[r - 1].size() < c))
+        return;
+    if (rows.size() < r)
+        rows.resize(r);
+    if (rows[r - 1].size() < c)
+        rows[r - 1].resize(c);
+    rows[r - 1][c - 1] = text;
 }
 
 // Called before a cell of the given row (1-based) changes.
@@ -199,13 +197,10 @@ void ShownWorkbook::beforeWrite(int row)
         throw Failure(
             QStringLiteral("Row %1 has already been written to the workbook; a shown sheet is filled row by row")
                 .arg(row));
-    if (!m_streamable)
-        return;
-    if (!m_stream) {
+    if (!m_stream && m_streamable)
         startStream();
-        if (!m_stream)
-            return;
-    }
+    if (!m_stream)
+        return;
     // Rows are filled in order: every row before this one is complete.
     while (m_handedOver + 1 < r)
         handOverRow();
