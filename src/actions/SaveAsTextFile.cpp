@@ -10,11 +10,7 @@
 
 namespace quarrelby {
 
-namespace {
-
 constexpr quint32 kSaveFlags = 0x280201;
-
-} // namespace
 
 QString overwriteQuestion(const QString &path)
 {

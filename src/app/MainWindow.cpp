@@ -12,7 +12,6 @@
 #include "app/ResultView.h"
 #include "app/Startup.h"
 #include "app/TitleBar.h"
-#include "app/Twips.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "platform/Failure.h"
@@ -47,11 +46,6 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
     palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
-}
-
-int MainWindow::px(int twips)
-{
-    return pixelsFromTwips(twips);
 }
 
 QRect MainWindow::twipsRect(int left, int top, int width, int height)

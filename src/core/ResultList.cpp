@@ -209,11 +209,6 @@ void ResultList::setSubItem(int i, int j, QStringView text)
     setCell(i, j + 1, text);
 }
 
-QString ResultList::text(int i) const
-{
-    return cell(i, 1);
-}
-
 QString ResultList::subItem(int i, int j) const
 {
     if (j < 1)
@@ -285,16 +280,6 @@ ResultList::Batch::~Batch()
 {
     if (--m_list.m_batchDepth == 0)
         m_list.announceRows();
-}
-
-int ResultList::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_shownRows;
-}
-
-int ResultList::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : headerCount();
 }
 
 QVariant ResultList::data(const QModelIndex &index, int role) const

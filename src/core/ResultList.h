@@ -32,7 +32,7 @@ public:
     void setSubItem(int i, int j, QStringView text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, QStringView text);
-    [[nodiscard]] QString text(int i) const;
+    [[nodiscard]] QString text(int i) const { return cell(i, 1); }
     [[nodiscard]] QString subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
     [[nodiscard]] QString cell(int i, int k) const { return cellView(i, k).toString(); }
@@ -68,8 +68,14 @@ public:
     };
 
     // QAbstractItemModel: what the views see (rows announced so far).
-    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_shownRows;
+    }
+    [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : headerCount();
+    }
     [[nodiscard]] QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     [[nodiscard]] QVariant headerData(

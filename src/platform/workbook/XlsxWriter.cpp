@@ -259,13 +259,11 @@ void writeWorkbook(const QString &path, const ExcelSheet &sheet)
     writer.finish(sheet.columnWidths);
 }
 
-namespace {
 // Rows travel to the writer in batches: one hand-over per row would cost a
 // wake-up of the writer per row.
 constexpr size_t kRowsPerBatch = 256;
 // The export runs ahead of the writer by at most this many batches.
 constexpr size_t kQueuedBatches = 64;
-} // namespace
 
 struct WorkbookStream::Shared {
     QString path;
