@@ -3,7 +3,6 @@
 #include "platform/Failure.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace quarrelby {
 
@@ -25,11 +24,6 @@ QString displayed(QStringView text)
     return shown;
 }
 } // namespace
-
-ResultList::ResultList(QObject *parent)
-    : QAbstractTableModel(parent)
-{
-}
 
 void ResultList::addColumn(const QString &text)
 {

@@ -17,7 +17,7 @@ class ResultList : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit ResultList(QObject *parent = nullptr);
+    using QAbstractTableModel::QAbstractTableModel;
 
     void addColumn(const QString &text);
     [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }

@@ -19,11 +19,6 @@ int SystemService::addEndHook(std::function<void()> hook)
     return handle;
 }
 
-void SystemService::removeEndHook(int handle)
-{
-    m_endHooks.erase(handle);
-}
-
 void SystemService::runEndHooks()
 {
     auto hooks = std::move(m_endHooks);

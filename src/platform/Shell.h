@@ -92,7 +92,7 @@ public:
     // removing the temporary file of an unfinished save. Returns a handle for
     // removeEndHook.
     int addEndHook(std::function<void()> hook);
-    void removeEndHook(int handle);
+    void removeEndHook(int handle) { m_endHooks.erase(handle); }
 
 protected:
     void runEndHooks();

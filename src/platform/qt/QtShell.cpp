@@ -116,11 +116,6 @@ QStringList dialogFilters(const QString &filter)
 }
 } // namespace
 
-QtShell::QtShell()
-{
-    m_sinceYield.start();
-}
-
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
 {
     MessageBox box(m_mainWindow);
@@ -146,7 +141,6 @@ QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = dialogFilters(settings.filter);

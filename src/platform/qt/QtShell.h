@@ -12,7 +12,7 @@ namespace quarrelby {
 // The Shell of the running program, on Qt's widgets, clipboard and processes.
 class QtShell : public Shell {
 public:
-    QtShell();
+    QtShell() { m_sinceYield.start(); }
 
     // Message boxes and the save dialog are modal to this window.
     void setMainWindow(QWidget *window) { m_mainWindow = window; }
