@@ -48,11 +48,6 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-QRect MainWindow::twipsRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
 MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets *spreadsheets, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)

@@ -49,7 +49,10 @@ public:
 
     // Pixels for twips at 96 dpi.
     [[nodiscard]] static int px(int twips) { return pixelsFromTwips(twips); }
-    [[nodiscard]] static QRect twipsRect(int left, int top, int width, int height);
+    [[nodiscard]] static QRect twipsRect(int left, int top, int width, int height)
+    {
+        return {px(left), px(top), px(width), px(height)};
+    }
 
     QPushButton *extractButton = nullptr;
     QPushButton *saveTextButton = nullptr;

@@ -144,10 +144,12 @@ void appendTickedRows(
         for (int k = 1; k <= columns; ++k) {
             loop.yield();
             const int width = widthOf(widths, k);
-            if (k < columns || last == LastCell::Padded)
-                appendPadded(out, list.cellView(r, k), width);
-            else
-                out.append(list.cellView(r, k));
+            const QStringView cell = list.cellView(r, k);
+            out.append(cell);
+            if (k < columns || last == LastCell::Padded) {
+                out.appendSpaces(width - cell.size());
+                out.append('\t');
+            }
         }
         if (last == LastCell::Bare)
             out.chopSpaces();
