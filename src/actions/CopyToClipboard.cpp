@@ -17,23 +17,13 @@ namespace {
 // within a few attempts, and an endless loop must not freeze the window.
 constexpr int kClipboardAttempts = 1000;
 
-// Each never throws and gives up after kClipboardAttempts refusals.
-void clearClipboardWithRetry(ClipboardService &shell)
+// Tries until the clipboard takes it; never throws and gives up after
+// kClipboardAttempts refusals.
+template <class Attempt> bool withRetry(const Attempt &attempt)
 {
-    for (int attempt = 1; attempt <= kClipboardAttempts; ++attempt) {
+    for (int n = 1; n <= kClipboardAttempts; ++n) {
         try {
-            if (shell.clipboardClear())
-                return;
-        } catch (...) {
-        }
-    }
-}
-
-bool setClipboardTextWithRetry(ClipboardService &shell, const QByteArray &utf8, int format)
-{
-    for (int attempt = 1; attempt <= kClipboardAttempts; ++attempt) {
-        try {
-            if (shell.clipboardSetText(utf8, format))
+            if (attempt())
                 return true;
         } catch (...) {
         }
@@ -49,8 +39,8 @@ CopyOutcome copyListToClipboard(Shell &shell, const ResultList &list)
         return CopyOutcome::NoRows;
     const std::vector<int> widths = measureColumnWidths(list, shell, CountHeaders::No);
     const QByteArray text = clipboardText(list, widths, shell);
-    clearClipboardWithRetry(shell);
-    return setClipboardTextWithRetry(shell, text, 0) ? CopyOutcome::Copied : CopyOutcome::Refused;
+    withRetry([&] { return shell.clipboardClear(); });
+    return withRetry([&] { return shell.clipboardSetText(text); }) ? CopyOutcome::Copied : CopyOutcome::Refused;
 }
 
 void copyToClipboard(ActionContext &context)

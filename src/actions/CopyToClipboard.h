@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-
 namespace quarrelby {
 
 class ResultList;

@@ -68,8 +68,7 @@ void writeTickedRows(ActionContext &context, Steps &steps, const std::unique_ptr
             context.shell.yield();
             // Every value is a text cell, so "=" is kept: no value can be
             // taken for a formula.
-            steps(c == 1 ? firstCell : cell,
-                [&] { object(workbook).setCell(r + 1, c, c == 1 ? list.text(r) : list.subItem(r, c - 1)); });
+            steps(c == 1 ? firstCell : cell, [&] { object(workbook).setCell(r + 1, c, list.cell(r, c)); });
             if (rowGone(r))
                 return;
         }

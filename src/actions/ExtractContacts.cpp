@@ -12,7 +12,6 @@
 #include "platform/Shell.h"
 
 #include <memory>
-#include <utility>
 
 namespace quarrelby {
 

@@ -14,7 +14,7 @@ namespace quarrelby {
 void writeCommaDelimited(Shell &shell, TextFileWriter &files, const ResultList &list, const QString &path)
 {
     MessageAnswer answer = MessageAnswer::Yes;
-    if (FileExists(shell, path))
+    if (shell.fileExists(path))
         answer = shell.question(overwriteQuestion(path));
     if (answer != MessageAnswer::Yes)
         return;

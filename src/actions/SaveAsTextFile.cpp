@@ -10,11 +10,7 @@
 
 namespace quarrelby {
 
-namespace {
-
 constexpr quint32 kSaveFlags = 0x280201;
-
-} // namespace
 
 QString overwriteQuestion(const QString &path)
 {
@@ -64,7 +60,7 @@ void saveAsTextFile(ActionContext &context)
         return;
     // A question that fails to show counts as No.
     MessageAnswer answer = MessageAnswer::Yes;
-    if (FileExists(context.shell, path)) {
+    if (context.shell.fileExists(path)) {
         answer = MessageAnswer::No;
         steps(askOverwrite, [&] { answer = context.shell.question(overwriteQuestion(path)); });
     }

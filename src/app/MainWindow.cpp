@@ -12,7 +12,6 @@
 #include "app/ResultView.h"
 #include "app/Startup.h"
 #include "app/TitleBar.h"
-#include "app/Twips.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "platform/Failure.h"
@@ -49,16 +48,6 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-int MainWindow::px(int twips)
-{
-    return pixelsFromTwips(twips);
-}
-
-QRect MainWindow::twipsRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
 MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets *spreadsheets, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)
@@ -84,7 +73,7 @@ void MainWindow::buildControls()
     setFont(arial(9));
     setBackgroundColour(this, Qt::white);
     m_feedback = new PointerFeedback(m_pointer, this);
-    m_feedback->watchSurface(this);
+    m_feedback->watch(this, MousePointer::Default);
 
     auto button = [this](const char *name, const char *caption, int left, int top, int width, int height) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
@@ -95,7 +84,7 @@ void MainWindow::buildControls()
         palette.setColor(QPalette::Button, Qt::white);
         b->setPalette(palette);
         b->setAutoDefault(false);
-        m_feedback->watchButton(b);
+        m_feedback->watch(b, MousePointer::Custom);
         return b;
     };
     extractButton = button(objectNames::extractButton, "Extract Contacts From Outlook", 120, 120, 10320, 400);
@@ -105,7 +94,7 @@ void MainWindow::buildControls()
         f->setObjectName(QString::fromLatin1(name));
         f->setGeometry(geometry);
         setBackgroundColour(f, Qt::white);
-        m_feedback->watchSurface(f);
+        m_feedback->watch(f, MousePointer::Default);
         return f;
     };
     m_infoFrame = frame(objectNames::infoFrame, FieldFrame::Info, twipsRect(135, 630, 4470, 2850));
@@ -125,9 +114,9 @@ void MainWindow::buildControls()
     m_listView->setObjectName(QLatin1String(objectNames::listView));
     m_listView->setGeometry(twipsRect(120, 3615, 10320, 2310));
     m_listView->setToolTip(kListToolTip);
-    m_feedback->watchSurface(m_listView);
-    m_feedback->watchSurface(m_listView->viewport());
-    m_feedback->watchSurface(m_listView->header()->viewport());
+    m_feedback->watch(m_listView, MousePointer::Default);
+    m_feedback->watch(m_listView->viewport(), MousePointer::Default);
+    m_feedback->watch(m_listView->header()->viewport(), MousePointer::Default);
 
     saveTextButton = button(objectNames::saveTextButton, "Save Results As Text File", 120, 6000, 3375, 400);
     saveCommaButton = button(objectNames::saveCommaButton, "Save As Comma Delimited", 3600, 6000, 3375, 400);

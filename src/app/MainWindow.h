@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Twips.h"
 #include "core/ActionContext.h"
 #include "core/FieldCatalogue.h"
 #include "core/MousePointer.h"
@@ -47,8 +48,11 @@ public:
     [[nodiscard]] const std::optional<QCursor> &mouseIcon() const { return m_mouseIcon; }
 
     // Pixels for twips at 96 dpi.
-    [[nodiscard]] static int px(int twips);
-    [[nodiscard]] static QRect twipsRect(int left, int top, int width, int height);
+    [[nodiscard]] static int px(int twips) { return pixelsFromTwips(twips); }
+    [[nodiscard]] static QRect twipsRect(int left, int top, int width, int height)
+    {
+        return {px(left), px(top), px(width), px(height)};
+    }
 
     QPushButton *extractButton = nullptr;
     QPushButton *saveTextButton = nullptr;

@@ -19,18 +19,11 @@ PointerFeedback::PointerFeedback(MousePointer &pointer, QObject *parent)
 {
 }
 
-void PointerFeedback::watchButton(QWidget *button)
+void PointerFeedback::watch(QWidget *control, int value)
 {
-    m_values.insert(button, MousePointer::Custom);
-    button->setMouseTracking(true);
-    button->installEventFilter(this);
-}
-
-void PointerFeedback::watchSurface(QWidget *surface)
-{
-    m_values.insert(surface, MousePointer::Default);
-    surface->setMouseTracking(true);
-    surface->installEventFilter(this);
+    m_values.insert(control, value);
+    control->setMouseTracking(true);
+    control->installEventFilter(this);
 }
 
 bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)

@@ -22,8 +22,9 @@ class PointerFeedback : public QObject {
 public:
     explicit PointerFeedback(MousePointer &pointer, QObject *parent = nullptr);
 
-    void watchButton(QWidget *button);
-    void watchSurface(QWidget *surface);
+    // A move over the control asks for the value: Custom over a button,
+    // Default over a surface.
+    void watch(QWidget *control, int value);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -95,12 +95,6 @@ int ResultView::sectionPixels(float twips)
     return pixelsFromTwips(std::max(0.0F, twips));
 }
 
-int ResultView::selectedItem() const
-{
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? 0 : rows.constFirst().row() + 1;
-}
-
 void ResultView::showWidth(int k, float twips)
 {
     if (k < 1 || k > header()->count())

@@ -15,9 +15,6 @@ class ResultView : public QTreeView {
 public:
     explicit ResultView(ResultList &list, QWidget *parent = nullptr);
 
-    // The 1-based index of the first selected row, 0 when none.
-    [[nodiscard]] int selectedItem() const;
-
     // The context menu's actions: "Tick All", "Untick All", "Tick Selected",
     // "Untick Selected".
     void tickAll(bool checked);

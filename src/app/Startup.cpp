@@ -138,7 +138,7 @@ void loadMainWindow(MainWindow &window, const RandomDraw &draw)
     Steps steps(shell, reportName(Action::StartUp));
     steps(steps::startUp::applySkin, [&] { applySkin(window); });
     const QString cursorPath = shell.programFolder() + QLatin1String(kCursorFile);
-    if (FileExists(shell, cursorPath))
+    if (shell.fileExists(cursorPath))
         steps(steps::startUp::loadCursor, [&] { window.setMouseIcon(loadCursorFile(cursorPath)); });
     steps(steps::startUp::maybeOpenHomePage, [&] { maybeOpenHomePage(shell, draw); });
     window.setWindowTitle(QLatin1String(kProductName));

@@ -72,15 +72,9 @@ QToolButton *TitleBar::button(const char *name, Glyph glyph, const QString &tip)
 
 bool TitleBar::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::WindowTitleChange:
-    case QEvent::WindowIconChange:
-    case QEvent::ActivationChange:
+    const QEvent::Type type = event->type();
+    if (type == QEvent::WindowTitleChange || type == QEvent::WindowIconChange || type == QEvent::ActivationChange)
         update();
-        break;
-    default:
-        break;
-    }
     return QWidget::eventFilter(watched, event);
 }
 

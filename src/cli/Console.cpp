@@ -78,12 +78,9 @@ QString ConsoleSystem::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
-std::optional<QDateTime> ConsoleSystem::lastModified(const QString &path) const
+bool ConsoleSystem::fileExists(const QString &path) const
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    return info.lastModified();
+    return QFileInfo::exists(path);
 }
 
 void ConsoleSystem::endProgram()

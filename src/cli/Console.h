@@ -37,7 +37,7 @@ class ConsoleSystem : public SystemService, public EventLoopService {
 public:
     bool startDetached(const QString &program, const QStringList &arguments) override;
     [[nodiscard]] QString programFolder() const override;
-    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[nodiscard]] bool fileExists(const QString &path) const override;
     [[noreturn]] void endProgram() override;
     // Every cell of the aligned text passes here.
     void yield() override { stopIfInterrupted(); }

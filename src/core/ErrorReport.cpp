@@ -6,9 +6,9 @@ namespace quarrelby {
 
 QString errorReportText(const QString &location, int line, const QString &description)
 {
-    return description + QLatin1String("\r\n") + QLatin1String("in QuarrelbyApp2021/08/31.") + location
-        + QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line) + QLatin1String("\r\r")
-        + QLatin1String("Please email screenshot of this message to ") + QLatin1String(kSupportAddress);
+    return description + QLatin1String("\r\nin QuarrelbyApp2021/08/31.") + location + QLatin1String(" at line ")
+        + QString::number(line) + QLatin1String("\r\rPlease email screenshot of this message to ")
+        + QLatin1String(kSupportAddress);
 }
 
 void ErrorReport(DialogService &shell, const QString &location, int line, const QString &description)

@@ -3,7 +3,6 @@
 #include "platform/Failure.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace quarrelby {
 
@@ -25,11 +24,6 @@ QString displayed(QStringView text)
     return shown;
 }
 } // namespace
-
-ResultList::ResultList(QObject *parent)
-    : QAbstractTableModel(parent)
-{
-}
 
 void ResultList::addColumn(const QString &text)
 {
@@ -170,7 +164,7 @@ void ResultList::cellChanged(int i, int k, int role)
     emit dataChanged(at, at, {role});
 }
 
-void ResultList::replaceCell(int i, int k, QStringView text)
+void ResultList::setCell(int i, int k, QStringView text)
 {
     checkRow(i);
     checkColumn(k);
@@ -202,21 +196,11 @@ void ResultList::replaceCell(int i, int k, QStringView text)
     cellChanged(i, k, Qt::DisplayRole);
 }
 
-void ResultList::setCell(int i, int k, QStringView text)
-{
-    replaceCell(i, k, text);
-}
-
 void ResultList::setSubItem(int i, int j, QStringView text)
 {
     if (j < 1)
         throw outOfBounds();
-    replaceCell(i, j + 1, text);
-}
-
-QString ResultList::text(int i) const
-{
-    return cell(i, 1);
+    setCell(i, j + 1, text);
 }
 
 QString ResultList::subItem(int i, int j) const
@@ -290,16 +274,6 @@ ResultList::Batch::~Batch()
 {
     if (--m_list.m_batchDepth == 0)
         m_list.announceRows();
-}
-
-int ResultList::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_shownRows;
-}
-
-int ResultList::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : headerCount();
 }
 
 QVariant ResultList::data(const QModelIndex &index, int role) const

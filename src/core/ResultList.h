@@ -10,24 +10,21 @@
 
 namespace quarrelby {
 
-// The one store of results, and the model of the list on the window.
-// The named accessors are 1-based, like the list control they stand for
-// (ColumnHeaders(k), ListItems(i), SubItems(j)); an index out of range throws
-// Failure, since exports yield and the list may change under them.
+// The one store of results, and the model of the list on the window. Columns
+// k and rows i count from 1; an index out of range throws Failure, since
+// exports yield and the list may change under them.
 class ResultList : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit ResultList(QObject *parent = nullptr);
+    using QAbstractTableModel::QAbstractTableModel;
 
-    // ColumnHeaders
     void addColumn(const QString &text);
     [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }
     [[nodiscard]] const QString &columnText(int k) const;
     [[nodiscard]] float columnWidth(int k) const;
     void setColumnWidth(int k, float twips);
 
-    // ListItems
     [[nodiscard]] int itemCount() const { return static_cast<int>(m_rows.size()); }
     void clearRows();
     // Appends a row with the text of column 1; returns its index.
@@ -35,7 +32,7 @@ public:
     void setSubItem(int i, int j, QStringView text);
     // Sets the cell of row i, column k (k = 1 is the row's own text).
     void setCell(int i, int k, QStringView text);
-    [[nodiscard]] QString text(int i) const;
+    [[nodiscard]] QString text(int i) const { return cell(i, 1); }
     [[nodiscard]] QString subItem(int i, int j) const;
     // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
     [[nodiscard]] QString cell(int i, int k) const { return cellView(i, k).toString(); }
@@ -71,8 +68,14 @@ public:
     };
 
     // QAbstractItemModel: what the views see (rows announced so far).
-    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_shownRows;
+    }
+    [[nodiscard]] int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : headerCount();
+    }
     [[nodiscard]] QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     [[nodiscard]] QVariant headerData(
@@ -103,7 +106,6 @@ private:
 
     void announceRows();
     void cellChanged(int i, int k, int role);
-    void replaceCell(int i, int k, QStringView text);
     void appendToRow(Row &row, QStringView text);
     // Gives the row's room back to the arena.
     void closeRow(Row &row);

@@ -55,8 +55,6 @@ public:
         return result;
     }
 
-    [[nodiscard]] const QString &location() const { return m_location; }
-
 private:
     void report(int line, const QString &description) { ErrorReport(m_shell, m_location, line, description); }
 

@@ -126,6 +126,37 @@ void appendPadded(Utf8Buffer &out, QStringView text, int width)
     out.append('\t');
 }
 
+enum class LastCell { Padded, Bare };
+
+// One line per ticked row, every cell padded to its column's width and
+// followed by a TAB. A bare last cell goes without either, and the line
+// without its trailing spaces. A cell longer than its width (the list changed
+// since it was measured) goes without filling.
+void appendTickedRows(
+    Utf8Buffer &out, const ResultList &list, const std::vector<int> &widths, EventLoopService &loop, LastCell last)
+{
+    const int rows = list.itemCount();
+    for (int r = 1; r <= rows; ++r) {
+        loop.yield();
+        if (!list.checked(r))
+            continue;
+        const int columns = list.headerCount();
+        for (int k = 1; k <= columns; ++k) {
+            loop.yield();
+            const int width = widthOf(widths, k);
+            const QStringView cell = list.cellView(r, k);
+            out.append(cell);
+            if (k < columns || last == LastCell::Padded) {
+                out.appendSpaces(width - cell.size());
+                out.append('\t');
+            }
+        }
+        if (last == LastCell::Bare)
+            out.chopSpaces();
+        out.endLine();
+    }
+}
+
 bool needsQuotes(QStringView value)
 {
     for (const char16_t u : std::u16string_view(value.utf16(), static_cast<size_t>(value.size()))) {
@@ -214,19 +245,7 @@ void encodeAlignedText(
         appendPadded(out, list.columnText(k), widthOf(widths, k));
     }
     out.endLine();
-
-    const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
-        loop.yield();
-        if (!list.checked(r))
-            continue;
-        const int columns = list.headerCount();
-        for (int k = 1; k <= columns; ++k) {
-            loop.yield();
-            appendPadded(out, list.cellView(r, k), widthOf(widths, k));
-        }
-        out.endLine();
-    }
+    appendTickedRows(out, list, widths, loop, LastCell::Padded);
     out.flush();
 }
 
@@ -301,27 +320,7 @@ QByteArray clipboardText(const ResultList &list, const std::vector<int> &widths,
     for (int r = 1; r <= rows; ++r)
         ticked += list.checked(r) ? 1 : 0;
     Utf8Buffer text(nullptr, ticked * lineBound);
-
-    for (int r = 1; r <= rows; ++r) {
-        loop.yield();
-        if (!list.checked(r))
-            continue;
-        const int columns = list.headerCount();
-        for (int c = 1; c <= columns; ++c) {
-            loop.yield();
-            const int width = widthOf(widths, c);
-            const QStringView cell = list.cellView(r, c);
-            text.append(cell);
-            // The last cell goes bare. A cell longer than its width (the
-            // list changed since it was measured) goes without filling.
-            if (c < columns) {
-                text.appendSpaces(width - cell.size());
-                text.append('\t');
-            }
-        }
-        text.chopSpaces();
-        text.endLine();
-    }
+    appendTickedRows(text, list, widths, loop, LastCell::Bare);
     return text.take();
 }
 

@@ -19,11 +19,6 @@ int SystemService::addEndHook(std::function<void()> hook)
     return handle;
 }
 
-void SystemService::removeEndHook(int handle)
-{
-    m_endHooks.erase(handle);
-}
-
 void SystemService::runEndHooks()
 {
     auto hooks = std::move(m_endHooks);
@@ -33,15 +28,6 @@ void SystemService::runEndHooks()
             hook();
         } catch (...) {
         }
-    }
-}
-
-bool FileExists(const SystemService &system, const QString &path)
-{
-    try {
-        return system.lastModified(path).has_value();
-    } catch (...) {
-        return false;
     }
 }
 

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <map>
-#include <optional>
 
 namespace quarrelby {
 
@@ -65,7 +63,7 @@ public:
     [[nodiscard]] virtual bool clipboardClear() = 0;
     // The text as UTF-8: a large list's text need not exist a second time
     // as UTF-16 while the clipboard holds it.
-    [[nodiscard]] virtual bool clipboardSetText(const QByteArray &utf8, int format) = 0;
+    [[nodiscard]] virtual bool clipboardSetText(const QByteArray &utf8) = 0;
 };
 
 class EventLoopService {
@@ -85,8 +83,8 @@ public:
     // Starts a program without waiting for it; false when it could not start.
     virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
     [[nodiscard]] virtual QString programFolder() const = 0;
-    // The last-modified time of a path, or nothing when it cannot be read.
-    [[nodiscard]] virtual std::optional<QDateTime> lastModified(const QString &path) const = 0;
+    // Whether a file or folder is at the path; never throws.
+    [[nodiscard]] virtual bool fileExists(const QString &path) const = 0;
     // Ends the program at once: runs the end hooks, then does not return.
     [[noreturn]] virtual void endProgram() = 0;
 
@@ -94,7 +92,7 @@ public:
     // removing the temporary file of an unfinished save. Returns a handle for
     // removeEndHook.
     int addEndHook(std::function<void()> hook);
-    void removeEndHook(int handle);
+    void removeEndHook(int handle) { m_endHooks.erase(handle); }
 
 protected:
     void runEndHooks();
@@ -106,8 +104,5 @@ private:
 
 // All of them: what the window and the actions are given.
 class Shell : public DialogService, public ClipboardService, public EventLoopService, public SystemService { };
-
-// True when the last-modified time of path can be read; never throws.
-[[nodiscard]] bool FileExists(const SystemService &system, const QString &path);
 
 } // namespace quarrelby

@@ -31,9 +31,8 @@ bool ScriptedShell::clipboardClear()
     return true;
 }
 
-bool ScriptedShell::clipboardSetText(const QByteArray &utf8, int format)
+bool ScriptedShell::clipboardSetText(const QByteArray &utf8)
 {
-    Q_UNUSED(format)
     if (!clipboardAccepts(++setTextAttempts))
         return false;
     clipboardText = QString::fromUtf8(utf8);
@@ -59,17 +58,11 @@ bool ScriptedShell::startDetached(const QString &program, const QStringList &arg
     return startSucceeds;
 }
 
-std::optional<QDateTime> ScriptedShell::lastModified(const QString &path) const
+bool ScriptedShell::fileExists(const QString &path) const
 {
-    if (realFileSystem) {
-        const QFileInfo info(path);
-        if (path.isEmpty() || !info.exists())
-            return std::nullopt;
-        return info.lastModified();
-    }
-    if (existingPaths.contains(path))
-        return QDateTime(QDate(2021, 8, 31), QTime(12, 0));
-    return std::nullopt;
+    if (realFileSystem)
+        return !path.isEmpty() && QFileInfo::exists(path);
+    return existingPaths.contains(path);
 }
 
 void ScriptedShell::endProgram()

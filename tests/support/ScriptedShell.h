@@ -47,21 +47,21 @@ public:
     QList<QStringList> started; // program, then its arguments
     bool startSucceeds = true;
     QString folder = QStringLiteral("/nonexistent");
-    // lastModified answers for these paths only.
+    // fileExists answers for these paths only.
     QStringList existingPaths;
-    // When set, lastModified asks the file system.
+    // When set, fileExists asks the file system.
     bool realFileSystem = false;
     int endCount = 0;
 
     MessageAnswer messageBox(const MessageRequest &request) override;
     [[nodiscard]] QString showSave(const SaveDialogSettings &settings) override;
     [[nodiscard]] bool clipboardClear() override;
-    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8, int format) override;
+    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8) override;
     void yield() override;
     void sleep(int milliseconds) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     [[nodiscard]] QString programFolder() const override { return folder; }
-    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[nodiscard]] bool fileExists(const QString &path) const override;
     [[noreturn]] void endProgram() override;
 
     // The texts of the messages shown, in order.

@@ -83,20 +83,38 @@ private:
 
     QPointer<QScreen> m_screen;
 };
-} // namespace
 
-QtShell::QtShell()
-{
-    m_sinceYield.start();
-}
-
-QString QtShell::displayText(const QString &text)
+// CR LF and bare CR as the line feeds that a label shows.
+QString displayText(const QString &text)
 {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
 }
+
+// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
+QStringList dialogFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            continue;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "*.*" is Windows for every file.
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        QString description = parts[i];
+        const qsizetype paren = description.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            description = description.left(paren).trimmed();
+        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return filters;
+}
+} // namespace
 
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
 {
@@ -119,32 +137,10 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
     return MessageAnswer::Ok;
 }
 
-QStringList QtShell::dialogFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // "*.*" is Windows for every file.
-        if (patterns == QLatin1String("*.*"))
-            patterns = QStringLiteral("*");
-        QString description = parts[i];
-        const qsizetype paren = description.indexOf(QLatin1Char('('));
-        if (paren > 0)
-            description = description.left(paren).trimmed();
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
-    }
-    return filters;
-}
-
 QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = dialogFilters(settings.filter);
@@ -167,9 +163,8 @@ bool QtShell::clipboardClear()
     return true;
 }
 
-bool QtShell::clipboardSetText(const QByteArray &utf8, int format)
+bool QtShell::clipboardSetText(const QByteArray &utf8)
 {
-    Q_UNUSED(format) // plain text is the only format the program uses
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return false;
@@ -212,17 +207,13 @@ QString QtShell::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
-std::optional<QDateTime> QtShell::lastModified(const QString &path) const
+bool QtShell::fileExists(const QString &path) const
 {
-    if (path.isEmpty())
-        return std::nullopt;
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    const QDateTime time = info.lastModified();
-    if (!time.isValid())
-        return std::nullopt;
-    return time;
+    try {
+        return !path.isEmpty() && QFileInfo::exists(path);
+    } catch (...) {
+        return false;
+    }
 }
 
 void QtShell::endProgram()

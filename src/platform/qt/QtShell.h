@@ -12,7 +12,7 @@ namespace quarrelby {
 // The Shell of the running program, on Qt's widgets, clipboard and processes.
 class QtShell : public Shell {
 public:
-    QtShell();
+    QtShell() { m_sinceYield.start(); }
 
     // Message boxes and the save dialog are modal to this window.
     void setMainWindow(QWidget *window) { m_mainWindow = window; }
@@ -20,20 +20,15 @@ public:
     MessageAnswer messageBox(const MessageRequest &request) override;
     [[nodiscard]] QString showSave(const SaveDialogSettings &settings) override;
     [[nodiscard]] bool clipboardClear() override;
-    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8, int format) override;
+    [[nodiscard]] bool clipboardSetText(const QByteArray &utf8) override;
     void yield() override;
     void sleep(int milliseconds) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     [[nodiscard]] QString programFolder() const override;
-    [[nodiscard]] std::optional<QDateTime> lastModified(const QString &path) const override;
+    [[nodiscard]] bool fileExists(const QString &path) const override;
     // Ends at once, after the end hooks and after handing the clipboard to
     // the desktop's clipboard manager when the program owns it.
     [[noreturn]] void endProgram() override;
-
-    // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
-    [[nodiscard]] static QStringList dialogFilters(const QString &filter);
-    // CR LF and bare CR as the line feeds that a label shows.
-    [[nodiscard]] static QString displayText(const QString &text);
 
 private:
     QPointer<QWidget> m_mainWindow;

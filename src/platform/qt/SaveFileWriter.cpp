@@ -8,7 +8,6 @@
 #include <QSaveFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,9 +38,7 @@ bool onlyWritableInPlace(const QString &path)
 // file system", "Permission denied").
 QString createFailure(const QString &path, const QSaveFile &file)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info { };
-    if (::stat(name.constData(), &info) == 0 && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+    if (QFileInfo::exists(path) && !effectivelyWritable(path))
         return QString::fromLocal8Bit(std::strerror(errno));
     return file.errorString();
 }

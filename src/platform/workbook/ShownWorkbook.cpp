@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -84,344 +83,218 @@ void removeOwnFiles(const QString &path, bool onlyUnchanged)
     (void)::rmdir(folder.constData());
 }
 
-void removeWorkbookFolder(const QString &path)
-{
-    removeOwnFiles(path, false);
-}
-
-void checkRow(int row)
-{
-    if (row < 1 || row > kMaxSheetRows)
-        throw Failure(
-            QStringLiteral("Row %1 lies outside the sheet (rows 1 to %2)").arg(row).arg(kMaxSheetRows));
-}
-
-void checkColumn(int column)
-{
-    if (column < 1 || column > kMaxSheetColumns)
-        throw Failure(
-            QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
-}
-
-// The wait cursor over the whole program while it lives, where there is a GUI.
-class BusyCursor {
+// A new workbook, shown when it is released.
+class ShownWorkbook : public WorkbookExport {
 public:
-    BusyCursor()
-        : m_gui(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
-    {
-        if (m_gui)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~BusyCursor()
-    {
-        if (m_gui)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-
-private:
-    bool m_gui;
-};
-
-struct Workbook {
-    explicit Workbook(int n)
-        : number(n)
-    {
-    }
-
-    ExcelSheet sheet;
-    int number; // the file is Book<number>.xlsx
-
-    // The sheet is written while it is filled, in row order. A row handed over to the stream is no longer
-    // held here: a large export would otherwise keep a second copy of the
-    // whole list until the end (bench_all_exports, 100,000 contacts: the
-    // workbook step peaks at 224 MB against 397 MB with the copy). The
-    // folder is declared first so that it outlives the stream.
-    std::unique_ptr<QTemporaryDir> folder;
-    int folderEndHook = 0; // removes the folder if the program ends first
-    bool published = false; // handed to the spreadsheet program: kept
-    std::unique_ptr<WorkbookStream> stream;
-    size_t handedOver = 0; // rows given to the stream
-    // Column (0-based) to the widest fitted text among the rows handed over.
-    std::vector<double> handedOverWidths;
-    bool streamable = true;
-};
-
-// What a shown workbook holds; it publishes the workbook when it is released.
-class Session {
-public:
-    explicit Session(Shell &shell)
+    explicit ShownWorkbook(Shell &shell)
         : m_shell(shell)
     {
     }
-    ~Session();
-    Session(const Session &) = delete;
-    Session &operator=(const Session &) = delete;
+    ~ShownWorkbook() override;
+    ShownWorkbook(const ShownWorkbook &) = delete;
+    ShownWorkbook &operator=(const ShownWorkbook &) = delete;
 
-    std::vector<std::unique_ptr<Workbook>> workbooks;
-
-    // Called before a cell of the given row (1-based) changes.
-    void beforeWrite(Workbook &workbook, int row);
+    void setCell(int row, int column, const QString &text) override;
 
 private:
-    void makeFolder(Workbook &workbook);
-    void dropFolder(Workbook &workbook);
-    void startStream(Workbook &workbook);
-    void handOverRow(Workbook &workbook);
-    void abandonStream(Workbook &workbook);
-    void publish(Workbook &workbook);
-    void open(const QString &path);
-    void tell(const QString &text) noexcept;
+    void beforeWrite(int row);
+    void handOverRow();
+    void fitColumns();
+    void makeFolder();
+    void dropFolder();
+    void startStream();
+    void publish();
+    [[nodiscard]] QString bookPath() const { return m_folder->filePath(QStringLiteral("Book1.xlsx")); }
 
     Shell &m_shell;
+    ExcelSheet m_sheet;
+    // The sheet is written while it is filled, in row order. A row handed
+    // over to the stream is no longer held here: a large export would
+    // otherwise keep a second copy of the whole list until the end
+    // (bench_all_exports, 100,000 contacts: the workbook step peaks at
+    // 224 MB against 397 MB with the copy). The folder is declared first so
+    // that it outlives the stream.
+    std::unique_ptr<QTemporaryDir> m_folder;
+    int m_folderEndHook = 0; // removes the folder if the program ends first
+    bool m_published = false; // handed to the spreadsheet program: kept
+    std::unique_ptr<WorkbookStream> m_stream;
+    size_t m_handedOver = 0; // rows given to the stream
+    // Column (0-based) to the widest fitted text among the rows handed over.
+    std::vector<double> m_handedOverWidths;
+    bool m_streamable = true;
 };
 
-Session::~Session()
+ShownWorkbook::~ShownWorkbook()
 {
+    try {
+        fitColumns();
+    } catch (...) {
+        // Shown with the widths it has.
+    }
     // Folders of earlier workbooks that the spreadsheet program has let go of.
-    QStringList own;
-    for (const auto &workbook : workbooks) {
-        if (workbook->folder)
-            own << workbook->folder->path();
-    }
-    removeUnusedWorkbookFolders(QDir::tempPath(), own);
+    removeUnusedWorkbookFolders(QDir::tempPath(), m_folder ? QStringList {m_folder->path()} : QStringList {});
     // Writing a large workbook takes seconds, after the export has already
-    // given the arrow back. The failures are told once the cursor is back.
-    QStringList failures;
-    {
-        BusyCursor busy;
-        for (size_t i = 0; i < workbooks.size(); ++i) {
-            try {
-                publish(*workbooks[i]);
-            } catch (const Failure &error) {
-                failures << error.description();
-            } catch (const std::bad_alloc &) {
-                failures << QStringLiteral("The workbook could not be written: out of memory.");
-            } catch (...) {
-                failures << QStringLiteral("The workbook could not be written.");
-            }
-        }
+    // given the arrow back: the wait cursor shows meanwhile, where there is a
+    // GUI. The failure is told once the cursor is back.
+    const bool gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
+    if (gui)
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    std::optional<QString> failure;
+    try {
+        publish();
+    } catch (const Failure &error) {
+        failure = error.description();
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("The workbook could not be written: out of memory.");
+    } catch (...) {
+        failure = QStringLiteral("The workbook could not be written.");
     }
-    for (auto &workbook : workbooks)
-        dropFolder(*workbook); // kept on disk where published
-    for (const QString &failure : failures)
-        tell(failure);
+    if (gui)
+        QGuiApplication::restoreOverrideCursor();
+    dropFolder(); // kept on disk where published
+    if (!failure)
+        return;
+    try {
+        m_shell.messageBox(
+            {*failure, m_shell.applicationTitle(), MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
+    } catch (...) {
+    }
 }
 
-std::unique_ptr<QTemporaryDir> newFolder()
+void ShownWorkbook::setCell(int row, int column, const QString &text)
 {
-    auto folder
-        = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + kFolderTemplate);
-    if (!folder->isValid())
+    if (row < 1 || row > kMaxSheetRows)
+        throw Failure(QStringLiteral("Row %1 lies outside the sheet (rows 1 to %2)").arg(row).arg(kMaxSheetRows));
+    if (column < 1 || column > kMaxSheetColumns)
         throw Failure(
-            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(folder->errorString()));
-    return folder;
+            QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
+    if (text.size() > kMaxCellLength)
+        throw Failure(QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
+                          .arg(text.size()));
+    if (const qsizetype stored = storedLength(text); stored > kMaxCellLength)
+        throw Failure(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
+                                     "in it is stored escaped; a sheet cell holds at most 32,767 characters")
+                          .arg(stored));
+    beforeWrite(row);
+    const auto r = static_cast<size_t>(row);
+    const auto c = static_cast<size_t>(column);
+    auto &rows = m_sheet.rows;
+    // An empty cell past the end of the sheet is there already.
+    if (text.isEmpty() && (rows.size() < r || rows[r - 1].size() < c))
+        return;
+    if (rows.size() < r)
+        rows.resize(r);
+    if (rows[r - 1].size() < c)
+        rows[r - 1].resize(c);
+    rows[r - 1][c - 1] = text;
 }
 
-QString bookPath(const QTemporaryDir &folder, int number)
-{
-    return folder.filePath(QStringLiteral("Book%1.xlsx").arg(number));
-}
-
-[[noreturn]] void rowWritten(int row)
-{
-    throw Failure(
-        QStringLiteral("Row %1 has already been written to the workbook; a shown sheet is filled row by row").arg(row));
-}
-
-void Session::beforeWrite(Workbook &workbook, int row)
+// Called before a cell of the given row (1-based) changes.
+void ShownWorkbook::beforeWrite(int row)
 {
     const auto r = static_cast<size_t>(row);
-    if (r <= workbook.handedOver)
-        rowWritten(row);
-    if (!workbook.streamable)
+    if (r <= m_handedOver)
+        throw Failure(
+            QStringLiteral("Row %1 has already been written to the workbook; a shown sheet is filled row by row")
+                .arg(row));
+    if (!m_stream && m_streamable)
+        startStream();
+    if (!m_stream)
         return;
-    if (!workbook.stream) {
-        startStream(workbook);
-        if (!workbook.stream)
-            return;
-    }
     // Rows are filled in order: every row before this one is complete.
-    while (workbook.handedOver + 1 < r)
-        handOverRow(workbook);
+    while (m_handedOver + 1 < r)
+        handOverRow();
 }
 
 // Moves the next row to the stream, keeping only what fitting the columns
 // later needs of it.
-void Session::handOverRow(Workbook &workbook)
+void ShownWorkbook::handOverRow()
 {
-    auto &rows = workbook.sheet.rows;
-    const size_t index = workbook.handedOver++;
+    auto &rows = m_sheet.rows;
+    const size_t index = m_handedOver++;
     std::vector<QString> cells = index < rows.size() ? std::exchange(rows[index], {}) : std::vector<QString>();
-    auto &widths = workbook.handedOverWidths;
-    if (widths.size() < cells.size())
-        widths.resize(cells.size(), 0.0);
+    if (m_handedOverWidths.size() < cells.size())
+        m_handedOverWidths.resize(cells.size(), 0.0);
     for (size_t c = 0; c < cells.size(); ++c)
-        widths[c] = std::max(widths[c], fittedWidth(cells[c]));
-    workbook.stream->addRow(std::move(cells));
+        m_handedOverWidths[c] = std::max(m_handedOverWidths[c], fittedWidth(cells[c]));
+    m_stream->addRow(std::move(cells));
+}
+
+// Fits every column to its text, as the export leaves it. A column without
+// text keeps its width.
+void ShownWorkbook::fitColumns()
+{
+    std::vector<double> widths = m_handedOverWidths;
+    for (const auto &cells : m_sheet.rows) {
+        if (widths.size() < cells.size())
+            widths.resize(cells.size(), 0.0);
+        for (size_t c = 0; c < cells.size(); ++c)
+            widths[c] = std::max(widths[c], fittedWidth(cells[c]));
+    }
+    for (size_t c = 0; c < widths.size(); ++c) {
+        if (widths[c] > 0)
+            m_sheet.columnWidths[static_cast<int>(c + 1)] = widths[c];
+    }
 }
 
 // The folder goes when the program ends at once (the window closed in the
 // middle of an export), when no destructor runs.
-void Session::makeFolder(Workbook &workbook)
+void ShownWorkbook::makeFolder()
 {
-    workbook.folder = newFolder();
+    m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + kFolderTemplate);
+    if (!m_folder->isValid())
+        throw Failure(
+            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(m_folder->errorString()));
     // Only what this program wrote goes, never the folder's whole content.
-    workbook.folder->setAutoRemove(false);
-    workbook.folderEndHook = m_shell.addEndHook([path = workbook.folder->path()] { removeWorkbookFolder(path); });
+    m_folder->setAutoRemove(false);
+    m_folderEndHook = m_shell.addEndHook([path = m_folder->path()] { removeOwnFiles(path, false); });
 }
 
 // Removes the folder, unless it was published.
-void Session::dropFolder(Workbook &workbook)
+void ShownWorkbook::dropFolder()
 {
-    m_shell.removeEndHook(std::exchange(workbook.folderEndHook, 0));
-    if (workbook.folder && !workbook.published)
-        removeWorkbookFolder(workbook.folder->path());
-    workbook.folder.reset();
+    m_shell.removeEndHook(std::exchange(m_folderEndHook, 0));
+    if (m_folder && !m_published)
+        removeOwnFiles(m_folder->path(), false);
+    m_folder.reset();
 }
 
-void Session::startStream(Workbook &workbook)
+void ShownWorkbook::startStream()
 {
     try {
-        makeFolder(workbook);
-        workbook.stream = std::make_unique<WorkbookStream>(bookPath(*workbook.folder, workbook.number));
+        makeFolder();
+        m_stream = std::make_unique<WorkbookStream>(bookPath());
     } catch (...) {
         // Written at release instead, where a failure is told to the user.
-        abandonStream(workbook);
+        m_stream.reset();
+        dropFolder();
+        m_streamable = false;
     }
 }
 
-void Session::abandonStream(Workbook &workbook)
+void ShownWorkbook::publish()
 {
-    workbook.stream.reset();
-    dropFolder(workbook);
-    workbook.streamable = false;
-}
-
-void Session::publish(Workbook &workbook)
-{
-    if (workbook.stream) {
-        while (workbook.handedOver < workbook.sheet.rows.size())
-            handOverRow(workbook);
-        workbook.stream->finish(workbook.sheet.columnWidths);
+    if (m_stream) {
+        while (m_handedOver < m_sheet.rows.size())
+            handOverRow();
+        m_stream->finish(m_sheet.columnWidths);
     } else {
-        makeFolder(workbook);
-        writeWorkbook(bookPath(*workbook.folder, workbook.number), workbook.sheet);
+        makeFolder();
+        writeWorkbook(bookPath(), m_sheet);
     }
     // Read-only, the spreadsheet program opens it as a document that cannot
     // be saved where it is: a save asks for a name and a place. Only a help:
     // a temporary folder on a file system without modes (FAT) refuses it,
     // and the workbook is shown all the same.
-    const QString path = bookPath(*workbook.folder, workbook.number);
+    const QString path = bookPath();
     (void)QFile::setPermissions(path, QFileDevice::ReadOwner);
     // The spreadsheet program reads the file after this process has let go of
     // it; a later sweep removes it once nothing holds it open.
-    workbook.published = true;
-    open(path);
-}
-
-void Session::open(const QString &path)
-{
+    m_published = true;
     if (!m_shell.startDetached(kOpener, {path}))
-        throw Failure(
-            QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
-                .arg(QDir::toNativeSeparators(path), kOpener));
+        throw Failure(QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
+                          .arg(QDir::toNativeSeparators(path), kOpener));
 }
-
-void Session::tell(const QString &text) noexcept
-{
-    try {
-        m_shell.messageBox(
-            {text, m_shell.applicationTitle(), MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
-    } catch (...) {
-    }
-}
-
-void setCell(Session &session, Workbook &workbook, int row, int column, const QString &text)
-{
-    checkRow(row);
-    checkColumn(column);
-    if (text.size() > kMaxCellLength)
-        throw Failure(
-            QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
-                .arg(text.size()));
-    if (const qsizetype stored = storedLength(text); stored > kMaxCellLength)
-        throw Failure(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
-                                             "in it is stored escaped; a sheet cell holds at most 32,767 characters")
-                                  .arg(stored));
-    session.beforeWrite(workbook, row);
-    auto &rows = workbook.sheet.rows;
-    if (rows.size() < static_cast<size_t>(row)) {
-        if (text.isEmpty())
-            return;
-        rows.resize(static_cast<size_t>(row));
-    }
-    auto &cells = rows[static_cast<size_t>(row - 1)];
-    if (cells.size() < static_cast<size_t>(column)) {
-        if (text.isEmpty())
-            return;
-        cells.resize(static_cast<size_t>(column));
-    }
-    cells[static_cast<size_t>(column - 1)] = text;
-}
-
-// Fits the columns from first to last (1-based) to their text as it is now. A
-// column without text keeps its width.
-void autofit(Workbook &workbook, int first, int last)
-{
-    ExcelSheet &sheet = workbook.sheet;
-    std::vector<double> widths(static_cast<size_t>(last - first + 1), 0.0);
-    const auto &handedOver = workbook.handedOverWidths;
-    for (int c = first; c <= std::min(last, static_cast<int>(handedOver.size())); ++c)
-        widths[static_cast<size_t>(c - first)] = handedOver[static_cast<size_t>(c - 1)];
-    for (const auto &cells : sheet.rows) {
-        const int end = std::min(last, static_cast<int>(cells.size()));
-        for (int c = first; c <= end; ++c) {
-            double &width = widths[static_cast<size_t>(c - first)];
-            width = std::max(width, fittedWidth(cells[static_cast<size_t>(c - 1)]));
-        }
-    }
-    for (int c = first; c <= last; ++c) {
-        const double width = widths[static_cast<size_t>(c - first)];
-        if (width > 0)
-            sheet.columnWidths[c] = width;
-    }
-}
-
-// A workbook of its own session, shown from the start.
-class ShownWorkbook : public WorkbookExport {
-public:
-    explicit ShownWorkbook(Shell &shell)
-        : m_session(std::make_shared<Session>(shell))
-    {
-        m_session->workbooks.push_back(std::make_unique<Workbook>(1));
-    }
-    ~ShownWorkbook() override
-    {
-        // Every column fitted to its text, as the export leaves it.
-        Workbook &workbook = *m_session->workbooks.back();
-        size_t used = workbook.handedOverWidths.size();
-        for (const auto &cells : workbook.sheet.rows)
-            used = std::max(used, cells.size());
-        try {
-            if (used > 0)
-                autofit(workbook, 1, static_cast<int>(used));
-        } catch (...) {
-            // Shown with the widths it has.
-        }
-    }
-    ShownWorkbook(const ShownWorkbook &) = delete;
-    ShownWorkbook &operator=(const ShownWorkbook &) = delete;
-
-    void setCell(int row, int column, const QString &text) override
-    {
-        quarrelby::setCell(*m_session, *m_session->workbooks.back(), row, column, text);
-    }
-
-private:
-    std::shared_ptr<Session> m_session;
-};
 
 // The files that some process of this user holds open, and the folders
 // processes work in, as /proc shows them.
@@ -450,7 +323,7 @@ QSet<QString> filesHeldOpen()
 // grace period, or a process has a file in it open or works in it. The last
 // is the costly test (every process's open files), so it is asked only when
 // the others found nothing.
-bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::function<const QSet<QString> &()> &held)
+bool folderInUse(const QDir &folder, const QDateTime &graceStart, std::optional<QSet<QString>> &held)
 {
     if (QFileInfo(folder.path()).lastModified() > graceStart)
         return true;
@@ -461,10 +334,12 @@ bool folderInUse(const QDir &folder, const QDateTime &graceStart, const std::fun
         if ((name.startsWith(QLatin1String(".~lock.")) && name.endsWith(u'#')) || entry.lastModified() > graceStart)
             return true;
     }
-    if (held().contains(folder.canonicalPath()))
+    if (!held)
+        held = filesHeldOpen();
+    if (held->contains(folder.canonicalPath()))
         return true;
     return std::any_of(entries.begin(), entries.end(),
-        [&](const QFileInfo &entry) { return held().contains(entry.canonicalFilePath()); });
+        [&](const QFileInfo &entry) { return held->contains(entry.canonicalFilePath()); });
 }
 
 } // namespace
@@ -476,11 +351,6 @@ void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringLi
         {kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     const QDateTime graceStart = QDateTime::currentDateTimeUtc().addSecs(-kFolderGraceSeconds);
     std::optional<QSet<QString>> held; // looked up once, when needed
-    const auto heldOpen = [&held]() -> const QSet<QString> & {
-        if (!held)
-            held = filesHeldOpen();
-        return *held;
-    };
     for (const QFileInfo &candidate : candidates) {
         // Only folders this program could have made for this user; another
         // user's are theirs to keep.
@@ -488,7 +358,7 @@ void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringLi
             || keep.contains(candidate.absoluteFilePath()))
             continue;
         const QDir folder(candidate.absoluteFilePath());
-        if (!folderInUse(folder, graceStart, heldOpen))
+        if (!folderInUse(folder, graceStart, held))
             removeOwnFiles(folder.path(), true);
     }
 }

@@ -1,13 +1,13 @@
 #include "platform/workbook/XlsxWriter.h"
 
-#include "platform/Failure.h"
+#include "format/Utf8.h"
 #include "platform/BoundedQueue.h"
+#include "platform/Failure.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #include <minizip/zip.h>
 #include <xlsxwriter.h>
@@ -15,7 +15,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -94,16 +93,13 @@ class Utf8Buffer {
 public:
     const char *operator()(const QString &text)
     {
-        const qsizetype needed = m_encoder.requiredSpace(text.size()) + 1;
-        if (m_bytes.size() < needed)
-            m_bytes.resize(needed);
-        char *end = m_encoder.appendToBuffer(m_bytes.data(), text);
-        *end = '\0';
+        if (m_bytes.size() < 3 * text.size() + 1)
+            m_bytes.resize(3 * text.size() + 1);
+        *encodeUtf8(m_bytes.data(), text) = '\0';
         return m_bytes.constData();
     }
 
 private:
-    QStringEncoder m_encoder {QStringEncoder::Utf8};
     QByteArray m_bytes;
 };
 
@@ -137,8 +133,7 @@ QString closeFailure(lxw_error error, int systemError)
 
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
-    throw Failure(
-        QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
+    throw Failure(QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
 } // namespace
@@ -263,13 +258,11 @@ void writeWorkbook(const QString &path, const ExcelSheet &sheet)
     writer.finish(sheet.columnWidths);
 }
 
-namespace {
 // Rows travel to the writer in batches: one hand-over per row would cost a
 // wake-up of the writer per row.
 constexpr size_t kRowsPerBatch = 256;
 // The export runs ahead of the writer by at most this many batches.
 constexpr size_t kQueuedBatches = 64;
-} // namespace
 
 struct WorkbookStream::Shared {
     QString path;

@@ -31,8 +31,6 @@ struct ExcelSheet {
 // left behind.
 void writeWorkbook(const QString &path, const ExcelSheet &sheet);
 
-class SheetWriter;
-
 // Writes a sheet into a new .xlsx file on a thread of its own while the
 // sheet is still being filled: rows are handed over in order as they are
 // complete, so that writing a large workbook overlaps with making it. The

@@ -154,6 +154,7 @@ private slots:
     void modelessFolderStillShows();
     void fullFolderIsToldAsFull();
     void rowsFilledOutOfOrder();
+    void loneSurrogatesStayInTheirCells();
     void folderGoneWhileFilling();
     void foldersRemovedOnceUnused();
 
@@ -445,6 +446,24 @@ void TestShownWorkbook::rowsFilledOutOfOrder()
     QCOMPARE(folders.size(), 1);
     QCOMPARE(QDir(m_temp + QLatin1Char('/') + folders.first()).entryList(QDir::Files),
         QStringList {QStringLiteral("Book1.xlsx")});
+}
+
+// Half a pair at the end of one cell must not join half a pair at the start
+// of the next into one character of the second.
+void TestShownWorkbook::loneSurrogatesStayInTheirCells()
+{
+    ScriptedShell shell;
+    {
+        auto sheet = makeShownWorkbook(shell);
+        sheet->setCell(1, 1, QStringLiteral("a") + QChar(0xD83D));
+        sheet->setCell(1, 2, QChar(0xDE00) + QStringLiteral("b"));
+    }
+    QCOMPARE(shell.started.size(), 1);
+    const QMap<std::pair<int, int>, QString> expected {
+        {{1, 1}, QStringLiteral("a\uFFFD")},
+        {{1, 2}, QStringLiteral("\uFFFDb")},
+    };
+    QCOMPARE(readSheet(shell.started.first().at(1)).cells, expected);
 }
 
 void TestShownWorkbook::folderGoneWhileFilling()
