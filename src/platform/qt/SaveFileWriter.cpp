@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace quarrelby {
 
@@ -42,7 +41,7 @@ QString createFailure(const QString &path, const QSaveFile &file)
     const QByteArray name = QFile::encodeName(path);
     struct stat info { };
     if (::stat(name.constData(), &info) == 0 && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemMessage(errno);
     return file.errorString();
 }
 
@@ -127,8 +126,7 @@ private:
             // reason of its own (QSaveFile says "Unknown error"); the
             // system's is the one the user needs, such as a full disk.
             if (m_reason.isEmpty() || m_reason == QLatin1String("Unknown error"))
-                m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                                            : QStringLiteral("Device I/O error");
+                m_reason = systemError != 0 ? systemMessage(systemError) : QStringLiteral("Device I/O error");
         }
         throw Failure(QStringLiteral("Cannot write %1: %2").arg(m_path, m_reason));
     }

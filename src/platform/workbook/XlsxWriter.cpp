@@ -1,7 +1,7 @@
 #include "platform/workbook/XlsxWriter.h"
 
-#include "platform/Failure.h"
 #include "platform/BoundedQueue.h"
+#include "platform/Failure.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -127,7 +126,7 @@ QString closeFailure(lxw_error error, int systemError)
     case LXW_ERROR_ZIP_FILE_ADD:
     case LXW_ERROR_ZIP_CLOSE:
         if (systemError != 0)
-            return QString::fromLocal8Bit(std::strerror(systemError));
+            return systemMessage(systemError);
         break;
     default:
         break;
@@ -137,8 +136,7 @@ QString closeFailure(lxw_error error, int systemError)
 
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
-    throw Failure(
-        QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
+    throw Failure(QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
 } // namespace
