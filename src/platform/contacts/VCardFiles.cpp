@@ -496,8 +496,9 @@ private:
     // of the book.
     static constexpr size_t kBytesAhead = 1024 * 1024;
     // A job: a few dozen small files, or a piece of a large one.
-    static constexpr size_t kJobBytes = 64 * 1024;
+    static constexpr size_t kJobWeight = 64 * 1024;
     static constexpr size_t kFilesPerJob = 64;
+    static constexpr size_t kLeastPieceWeight = 512;
 
     // Starts the reading once; ahead: the source is started before its walk,
     // and the files of a folder read before the walk are remembered, for
@@ -563,9 +564,10 @@ private:
     // is full; false once the walk has gone.
     bool add(Piece piece)
     {
-        m_jobBytes += piece.bytes.size();
+        // A piece weighs at least what a small card's contact costs to hold.
+        m_jobWeight += std::max(piece.bytes.size(), kLeastPieceWeight);
         m_job.push_back(std::move(piece));
-        return (m_jobBytes < kJobBytes && m_job.size() < kFilesPerJob) || submit();
+        return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();
     }
 
     // Hands the job gathered to a worker, waiting while the window is full.
@@ -573,8 +575,7 @@ private:
     {
         if (m_job.empty())
             return !m_stopping;
-        const size_t weight = std::max<size_t>(m_jobBytes, 1);
-        m_jobBytes = 0;
+        const size_t weight = std::exchange(m_jobWeight, 0);
         return m_window.push(
             QtConcurrent::run(
                 &m_pool, [this, job = std::exchange(m_job, {})]() mutable { return parsePieces(job, m_stopping); }),
@@ -623,7 +624,7 @@ private:
 
     // The reading thread's: the job being gathered.
     std::vector<Piece> m_job;
-    size_t m_jobBytes = 0;
+    size_t m_jobWeight = 0;
     BoundedQueue<QFuture<std::vector<Part>>> m_window {kBytesAhead};
 
     // The walk's own: the parts of the job it is on, and the part it is

@@ -584,6 +584,47 @@ private slots:
         QVERIFY(!walk->next(contact));
     }
 
+    // The reading stays a bounded way ahead of the walk, however long the
+    // walk takes, so that no large book is held whole: a card far ahead of
+    // the walk, edited in place while the walk waits, shows as it is when
+    // the walk reaches it.
+    void readingStaysNearTheWalk_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("one file of 3 MB") << false;
+        QTest::newRow("a folder of 4,000 cards") << true;
+    }
+
+    void readingStaysNearTheWalk()
+    {
+        QFETCH(bool, folder);
+        const int cards = folder ? 4000 : 70000;
+        QTemporaryDir dir;
+        const QString edited = dir.filePath(folder ? QStringLiteral("z.vcf") : QStringLiteral("book.vcf"));
+        if (folder) {
+            for (int i = 0; i < cards; ++i)
+                writeFile(dir.filePath(QStringLiteral("a%1.vcf").arg(i, 5, 10, QLatin1Char('0'))), card("A"));
+            writeFile(edited, card("Old"));
+        } else {
+            writeFile(edited, card("A").repeated(cards) + card("Old"));
+        }
+        const auto source = openVCardSource(QFile::encodeName(folder ? dir.path() : edited));
+        Contact contact;
+        QVERIFY(source->next(contact));
+        // Time enough to read it all, were the reading not held.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QFile file(edited);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() - card("Old").size() + card("Old").indexOf("Old")));
+        QCOMPARE(file.write("New"), 3);
+        file.close();
+        int count = 1;
+        while (source->next(contact))
+            ++count;
+        QCOMPARE(count, cards + 1);
+        QCOMPARE(contact.text(FullName), QStringLiteral("New"));
+    }
+
     // Files that are no vCard text, or stop being it: each is reported by
     // name after its first block, or where the text stops holding cards,
     // and what follows is not read (a sparse file of zeros stands for
