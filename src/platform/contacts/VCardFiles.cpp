@@ -490,15 +490,16 @@ public:
     [[nodiscard]] size_t subBook() const override { return m_current.book; }
 
 private:
-    // Bytes of the book read and not yet taken by the walk, parsed or not:
-    // enough to keep the workers busy (the walk, filling the window's list,
-    // is slower than they are), a few thousand contacts, whatever the size
-    // of the book.
+    // What the window holds, in bytes read, parsed or not, a piece weighing
+    // at least what a small card's contact costs to hold: a few thousand
+    // contacts, whatever the size of the book. Enough to keep the workers
+    // busy (the walk, filling the window's list, is slower than they are);
+    // more read before the click saves nothing measurable.
     static constexpr size_t kBytesAhead = 1024 * 1024;
+    static constexpr size_t kLeastPieceWeight = 512;
     // A job: a few dozen small files, or a piece of a large one.
     static constexpr size_t kJobWeight = 64 * 1024;
     static constexpr size_t kFilesPerJob = 64;
-    static constexpr size_t kLeastPieceWeight = 512;
 
     // Starts the reading once; ahead: the source is started before its walk,
     // and the files of a folder read before the walk are remembered, for
@@ -564,7 +565,6 @@ private:
     // is full; false once the walk has gone.
     bool add(Piece piece)
     {
-        // A piece weighs at least what a small card's contact costs to hold.
         m_jobWeight += std::max(piece.bytes.size(), kLeastPieceWeight);
         m_job.push_back(std::move(piece));
         return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();

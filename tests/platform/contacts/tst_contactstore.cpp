@@ -563,8 +563,8 @@ private slots:
     void fileRemovedAfterListing()
     {
         QTemporaryDir dir;
-        // The store reads up to 32,768 contacts ahead of the walk; a.vcf
-        // holds more, so that b.vcf is still unread when it goes.
+        // The store reads about a megabyte ahead of the walk; a.vcf holds
+        // more, so that b.vcf is still unread when it goes.
         constexpr int kAheadOfTheWalk = 40000;
         QByteArray many;
         for (int i = 0; i < kAheadOfTheWalk; ++i)
