@@ -606,13 +606,15 @@ public:
     }
 
 private:
-    // Rows handed to a worker at once, and the bytes of rows whose contacts
-    // may wait for the walk, parsed or not, as for a vCard file. The rows
+    // Rows handed to a worker at once, and what may wait for the walk,
+    // parsed or not, weighed as for a vCard file: a row's bytes, or a
+    // kilobyte for the contact it becomes, whichever is more. The rows
     // themselves are all taken from the database as fast as it gives them,
     // so that no lock is held while the walk is slower; they weigh less than
     // the contacts.
     static constexpr size_t kRowsPerJob = 256;
-    static constexpr size_t kBytesAhead = 1024 * 1024;
+    static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
+    static constexpr size_t kContactWeight = 1024;
 
     // The jobs of one read, in order: a read started over gets a new window,
     // while the walk may still hold the old.
@@ -743,7 +745,9 @@ private:
         {
             Parsing &parsing = *m_book.m_parsing;
             while (!m_backlog.empty()) {
-                const size_t weight = std::max<size_t>(m_backlog.front().bytes.size(), 1);
+                const RowJob &next = m_backlog.front();
+                const size_t weight
+                    = std::max(next.bytes.size(), std::max<size_t>(next.uids.size(), 1) * kContactWeight);
                 if (!wait && !parsing.window.hasRoom(weight))
                     break;
                 const QByteArray &path = m_book.m_path;

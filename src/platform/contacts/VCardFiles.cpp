@@ -354,6 +354,16 @@ void cutOpenFile(int fd, CardCutter &cutter)
     }
 }
 
+// How many cards the text holds, near enough to weigh it.
+size_t cardCount(std::string_view text)
+{
+    constexpr std::string_view begin = "BEGIN:VCARD";
+    size_t count = 0;
+    for (size_t at = text.find(begin); at != std::string_view::npos; at = text.find(begin, at + begin.size()))
+        ++count;
+    return count;
+}
+
 // Whole cards of one file of the book, or the failure that ended the file
 // after them.
 struct Piece {
@@ -490,13 +500,13 @@ public:
     [[nodiscard]] size_t subBook() const override { return m_current.book; }
 
 private:
-    // What the window holds, in bytes read, parsed or not, a piece weighing
-    // at least what a small card's contact costs to hold: a few thousand
-    // contacts, whatever the size of the book. Enough to keep the workers
-    // busy (the walk, filling the window's list, is slower than they are);
-    // more read before the click saves nothing measurable.
-    static constexpr size_t kBytesAhead = 1024 * 1024;
-    static constexpr size_t kLeastPieceWeight = 512;
+    // What the window holds, read and parsed or not, weighed in bytes: a
+    // piece weighs its bytes or what its contacts cost to hold, about a
+    // kilobyte each, whichever is more. About 32,768 contacts, whatever the
+    // size of the book: enough that a book started while the window waits
+    // for the click (see the contact store) has a good part read by then.
+    static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
+    static constexpr size_t kContactWeight = 1024;
     // A job: a few dozen small files, or a piece of a large one.
     static constexpr size_t kJobWeight = 64 * 1024;
     static constexpr size_t kFilesPerJob = 64;
@@ -565,7 +575,7 @@ private:
     // is full; false once the walk has gone.
     bool add(Piece piece)
     {
-        m_jobWeight += std::max(piece.bytes.size(), kLeastPieceWeight);
+        m_jobWeight += std::max(piece.bytes.size(), std::max<size_t>(cardCount(piece.bytes), 1) * kContactWeight);
         m_job.push_back(std::move(piece));
         return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();
     }

@@ -563,8 +563,8 @@ private slots:
     void fileRemovedAfterListing()
     {
         QTemporaryDir dir;
-        // The store reads about a megabyte ahead of the walk; a.vcf holds
-        // more, so that b.vcf is still unread when it goes.
+        // The store reads up to 32,768 contacts ahead of the walk; a.vcf
+        // holds more, so that b.vcf is still unread when it goes.
         constexpr int kAheadOfTheWalk = 40000;
         QByteArray many;
         for (int i = 0; i < kAheadOfTheWalk; ++i)
@@ -590,25 +590,23 @@ private slots:
     // the walk reaches it.
     void readingStaysNearTheWalk_data()
     {
-        QTest::addColumn<bool>("folder");
-        QTest::newRow("one file of 3 MB") << false;
-        QTest::newRow("a folder of 4,000 cards") << true;
+        QTest::addColumn<int>("files"); // 0: one file
+        QTest::addColumn<int>("cardsEach");
+        QTest::newRow("one file of 70,000 cards") << 0 << 70000;
+        QTest::newRow("a folder of 500 files of 100 cards") << 500 << 100;
     }
 
     void readingStaysNearTheWalk()
     {
-        QFETCH(bool, folder);
-        const int cards = folder ? 4000 : 70000;
+        QFETCH(int, files);
+        QFETCH(int, cardsEach);
         QTemporaryDir dir;
-        const QString edited = dir.filePath(folder ? QStringLiteral("z.vcf") : QStringLiteral("book.vcf"));
-        if (folder) {
-            for (int i = 0; i < cards; ++i)
-                writeFile(dir.filePath(QStringLiteral("a%1.vcf").arg(i, 5, 10, QLatin1Char('0'))), card("A"));
-            writeFile(edited, card("Old"));
-        } else {
-            writeFile(edited, card("A").repeated(cards) + card("Old"));
-        }
-        const auto source = openVCardSource(QFile::encodeName(folder ? dir.path() : edited));
+        const QString edited = dir.filePath(files > 0 ? QStringLiteral("z.vcf") : QStringLiteral("book.vcf"));
+        for (int i = 0; i < files; ++i)
+            writeFile(
+                dir.filePath(QStringLiteral("a%1.vcf").arg(i, 5, 10, QLatin1Char('0'))), card("A").repeated(cardsEach));
+        writeFile(edited, (files > 0 ? QByteArray() : card("A").repeated(cardsEach)) + card("Old"));
+        const auto source = openVCardSource(QFile::encodeName(files > 0 ? dir.path() : edited));
         Contact contact;
         QVERIFY(source->next(contact));
         // Time enough to read it all, were the reading not held.
@@ -621,7 +619,7 @@ private slots:
         int count = 1;
         while (source->next(contact))
             ++count;
-        QCOMPARE(count, cards + 1);
+        QCOMPARE(count, std::max(files, 1) * cardsEach + 1);
         QCOMPARE(contact.text(FullName), QStringLiteral("New"));
     }
 
