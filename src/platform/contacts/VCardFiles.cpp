@@ -507,6 +507,10 @@ private:
     // for the click (see the contact store) has a good part read by then.
     static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
     static constexpr size_t kContactWeight = 1024;
+    // Each file of a folder read before the walk is looked at again when the
+    // walk takes the read over (readStillCurrent), on the window's thread:
+    // a piece weighs at least this much, so that they are a few thousand.
+    static constexpr size_t kLeastWeight = 8 * 1024;
     // A job: a few dozen small files, or a piece of a large one.
     static constexpr size_t kJobWeight = 64 * 1024;
     static constexpr size_t kFilesPerJob = 64;
@@ -575,7 +579,7 @@ private:
     // is full; false once the walk has gone.
     bool add(Piece piece)
     {
-        m_jobWeight += std::max(piece.bytes.size(), std::max<size_t>(cardCount(piece.bytes), 1) * kContactWeight);
+        m_jobWeight += std::max({piece.bytes.size(), cardCount(piece.bytes) * kContactWeight, kLeastWeight});
         m_job.push_back(std::move(piece));
         return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();
     }
