@@ -160,6 +160,8 @@ struct Folder {
         if (dir)
             ::closedir(dir);
     }
+
+    [[nodiscard]] int fd() const { return ::dirfd(dir); }
 };
 
 // Opens the folder at path and lists its card files into names, in name
@@ -373,6 +375,11 @@ struct Piece {
     size_t book = 0;
     std::string bytes {};
     std::exception_ptr failure {};
+    // Or a small file of a folder, of about this size, for the worker to
+    // read.
+    std::shared_ptr<const Folder> folder {};
+    std::string name {};
+    size_t size = 0;
 };
 
 // What a worker hands back: contacts in order, then the failure that came
@@ -420,8 +427,28 @@ void parse(std::string_view data, Parser &parser, Part &part)
     }
 }
 
-// The contacts of a job's pieces, in order.
-std::vector<Part> parsePieces(std::vector<Piece> &pieces, const std::atomic<bool> &stopping)
+// Parses one piece into the part, handing the part over at a failure.
+void parsePiece(Piece &piece, Parser &parser, Part &part, std::vector<Part> &parts)
+{
+    // A part holds the contacts of one sub-book.
+    if (piece.book != part.book && !part.contacts.empty())
+        handOver(part, parser, parts);
+    part.file = piece.file;
+    part.book = piece.book;
+    parse(piece.bytes, parser, part);
+    std::string().swap(piece.bytes);
+    if (piece.failure && !part.failure) {
+        part.failure = std::move(piece.failure);
+        part.endsFile = true;
+    }
+    if (part.failure)
+        handOver(part, parser, parts);
+}
+
+// The contacts of a job's pieces, in order; read() turns a small file to read
+// into pieces of its text.
+std::vector<Part> parsePieces(std::vector<Piece> &pieces, const std::atomic<bool> &stopping,
+    const std::function<std::vector<Piece>(const Piece &)> &read)
 {
     std::vector<Part> parts;
     Parser parser;
@@ -429,29 +456,22 @@ std::vector<Part> parsePieces(std::vector<Piece> &pieces, const std::atomic<bool
     for (Piece &piece : pieces) {
         if (stopping)
             break;
-        // A part holds the contacts of one sub-book.
-        if (piece.book != part.book && !part.contacts.empty())
-            handOver(part, parser, parts);
-        part.file = piece.file;
-        part.book = piece.book;
-        parse(piece.bytes, parser, part);
-        std::string().swap(piece.bytes);
-        if (piece.failure && !part.failure) {
-            part.failure = std::move(piece.failure);
-            part.endsFile = true;
+        if (!piece.name.empty()) {
+            for (Piece &text : read(piece))
+                parsePiece(text, parser, part, parts);
+            continue;
         }
-        if (part.failure)
-            handOver(part, parser, parts);
+        parsePiece(piece, parser, part, parts);
     }
     if (!part.contacts.empty())
         handOver(part, parser, parts);
     return parts;
 }
 
-// The cards of the book, read ahead of the walk: one thread reads the book's
-// files in order, a small file whole and a large one a block at a time, and
-// cuts them into pieces of whole cards; a few more parse the pieces side by
-// side, a job of a few pieces each. The jobs' results wait for the walk, in
+// The cards of the book, read ahead of the walk: one thread lists the book
+// and reads its large files in order a block at a time, cut into pieces of
+// whole cards; a few more read the small files of a folder, a few dozen a
+// job, and parse the pieces side by side. The jobs' results wait for the walk, in
 // the book's order, as futures in a window bounded by the bytes they were
 // parsed from, so that neither a folder of 100,000 cards nor a file of
 // gigabytes is held whole. A file that cannot be read is reported at its own
@@ -486,7 +506,7 @@ public:
     {
         std::unique_lock lock(m_readMutex);
         m_walkBegun = true;
-        m_readsEnded.wait(lock, [this] { return !m_readUnderWay; });
+        m_readsEnded.wait(lock, [this] { return m_readsUnderWay == 0; });
         const std::vector<ReadFile> read = std::exchange(m_readBefore, {});
         lock.unlock();
         return std::all_of(read.begin(), read.end(), [](const ReadFile &file) {
@@ -540,7 +560,7 @@ private:
         } else if (::stat(path.c_str(), &info) != 0) {
             add({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
         } else if (!S_ISDIR(info.st_mode)) {
-            cutFile(AT_FDCWD, path, path, 0, 0);
+            cutFile(AT_FDCWD, path, path, 0, 0, m_add);
         } else {
             m_folders.push_back(m_path);
             cutFolders();
@@ -556,30 +576,46 @@ private:
         std::vector<std::string> names;
         for (size_t book = 0; book < m_folders.size(); ++book) {
             const std::string path = m_folders[book].toStdString();
-            Folder folder;
+            auto folder = std::make_shared<Folder>();
             names.clear();
             const bool remembered = readBegins();
-            const int error = openFolder(path, folder, names);
+            const int error = openFolder(path, *folder, names);
             if (remembered)
-                readEnded(path, folder.listed, error == 0);
+                readEnded(path, folder->listed, error == 0);
             if (error != 0
                 && !add(
                     {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))}))
                 return;
-            for (const std::string &name : names) {
-                if (!cutFile(::dirfd(folder.dir), name, folder.prefix + name, file++, book))
+            for (std::string &name : names) {
+                // A small file is read by a worker; what is not one is read
+                // here, a large file cut in pieces, or reported.
+                struct stat info { };
+                const bool small = ::fstatat(folder->fd(), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)
+                    && static_cast<size_t>(info.st_size) <= kStartBytes;
+                const bool wanted = small ? add({.file = file,
+                                        .book = book,
+                                        .folder = folder,
+                                        .name = std::move(name),
+                                        .size = size_t(info.st_size)})
+                                          : cutFile(folder->fd(), name, folder->prefix + name, file, book, m_add);
+                ++file;
+                if (!wanted)
                     return;
             }
         }
     }
 
-    bool cutFile(int folder, const std::string &name, const std::string &path, size_t file, size_t book);
+    using Sink = std::function<bool(Piece)>;
+    bool cutFile(
+        int folder, const std::string &name, const std::string &path, size_t file, size_t book, const Sink &sink);
 
     // Adds a piece to the job being gathered, and hands the job on once it
     // is full; false once the walk has gone.
     bool add(Piece piece)
     {
-        m_jobWeight += std::max({piece.bytes.size(), cardCount(piece.bytes) * kContactWeight, kLeastWeight});
+        // A file to read weighs as if its cards were small.
+        const size_t contacts = piece.name.empty() ? cardCount(piece.bytes) : piece.size / 64;
+        m_jobWeight += std::max({piece.bytes.size(), contacts * kContactWeight, kLeastWeight});
         m_job.push_back(std::move(piece));
         return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();
     }
@@ -591,8 +627,8 @@ private:
             return !m_stopping;
         const size_t weight = std::exchange(m_jobWeight, 0);
         return m_window.push(
-            QtConcurrent::run(
-                &m_pool, [this, job = std::exchange(m_job, {})]() mutable { return parsePieces(job, m_stopping); }),
+            QtConcurrent::run(&m_pool,
+                [this, job = std::exchange(m_job, {})]() mutable { return parsePieces(job, m_stopping, m_read); }),
             weight);
     }
 
@@ -610,15 +646,17 @@ private:
     bool readBegins()
     {
         const std::lock_guard lock(m_readMutex);
-        m_readUnderWay = !m_walkBegun;
-        return m_readUnderWay;
+        if (m_walkBegun)
+            return false;
+        ++m_readsUnderWay;
+        return true;
     }
     void readEnded(std::string path, const struct stat &info, bool read)
     {
         {
             const std::lock_guard lock(m_readMutex);
             m_readBefore.push_back({std::move(path), info, read});
-            m_readUnderWay = false;
+            --m_readsUnderWay;
         }
         m_readsEnded.notify_all();
     }
@@ -633,9 +671,19 @@ private:
     std::mutex m_readMutex;
     std::condition_variable m_readsEnded;
     bool m_walkBegun = true;
-    bool m_readUnderWay = false;
+    size_t m_readsUnderWay = 0;
     std::vector<ReadFile> m_readBefore;
 
+    const Sink m_add = [this](Piece piece) { return add(std::move(piece)); };
+    // A worker's: a small file of a folder read into pieces.
+    const std::function<std::vector<Piece>(const Piece &)> m_read = [this](const Piece &file) {
+        std::vector<Piece> pieces;
+        cutFile(file.folder->fd(), file.name, file.folder->prefix + file.name, file.file, file.book, [&](Piece piece) {
+            pieces.push_back(std::move(piece));
+            return !m_stopping;
+        });
+        return pieces;
+    };
     // The reading thread's: the job being gathered.
     std::vector<Piece> m_job;
     size_t m_jobWeight = 0;
@@ -685,7 +733,8 @@ bool VCardFiles::next(Contact &contact)
 // Reads a file of the book, whole when it is small and a block at a time
 // when not, and hands it on in pieces of whole cards. False once the walk
 // has gone.
-bool VCardFiles::cutFile(int folder, const std::string &name, const std::string &path, size_t file, size_t book)
+bool VCardFiles::cutFile(
+    int folder, const std::string &name, const std::string &path, size_t file, size_t book, const Sink &sink)
 {
     struct stat info { };
     QString failure;
@@ -694,10 +743,10 @@ bool VCardFiles::cutFile(int folder, const std::string &name, const std::string 
     if (remembered)
         readEnded(path, info, fd >= 0);
     if (fd < 0)
-        return add({.file = file, .book = book, .failure = std::make_exception_ptr(unreadableFile(path, failure))});
+        return sink({.file = file, .book = book, .failure = std::make_exception_ptr(unreadableFile(path, failure))});
     bool wanted = true;
     CardCutter cutter(path, [&](std::string bytes, std::exception_ptr ending) {
-        wanted = add({.file = file, .book = book, .bytes = std::move(bytes), .failure = std::move(ending)});
+        wanted = sink({.file = file, .book = book, .bytes = std::move(bytes), .failure = std::move(ending)});
         return wanted;
     });
     const size_t size = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;

@@ -593,7 +593,7 @@ private slots:
         QTest::addColumn<int>("files"); // 0: one file
         QTest::addColumn<int>("cardsEach");
         QTest::newRow("one file of 70,000 cards") << 0 << 70000;
-        QTest::newRow("a folder of 500 files of 100 cards") << 500 << 100;
+        QTest::newRow("a folder of 600 files of 100 cards") << 600 << 100;
     }
 
     void readingStaysNearTheWalk()
