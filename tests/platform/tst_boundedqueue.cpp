@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 using namespace quarrelby;
@@ -15,8 +16,8 @@ class TestBoundedQueue : public QObject {
 
 private slots:
     void itemsArriveInOrderAcrossThreads();
-    void aFullQueueHoldsTheProducerUntilAnItemIsTaken_data();
     void aFullQueueHoldsTheProducerUntilAnItemIsTaken();
+    void theFailureComesAfterTheLastItem();
     void cancellingReleasesAWaitingSide_data();
     void cancellingReleasesAWaitingSide();
     void nothingIsAcceptedAfterClosing();
@@ -41,41 +42,50 @@ void TestBoundedQueue::itemsArriveInOrderAcrossThreads()
     producer.join();
     QVERIFY(inOrder);
     QCOMPARE(expected, kCount);
-}
-
-void TestBoundedQueue::aFullQueueHoldsTheProducerUntilAnItemIsTaken_data()
-{
-    QTest::addColumn<int>("capacity");
-    QTest::addColumn<QList<int>>("weights"); // the last one finds no room until the first is taken
-    QTest::newRow("items of one, room for two") << 2 << QList<int> {1, 1, 1};
-    QTest::newRow("a heavy item waits for room") << 10 << QList<int> {4, 4, 3};
-    QTest::newRow("heavier than the capacity: alone") << 3 << QList<int> {5, 1};
+    QVERIFY(!queue.failure());
 }
 
 void TestBoundedQueue::aFullQueueHoldsTheProducerUntilAnItemIsTaken()
 {
-    QFETCH(int, capacity);
-    QFETCH(QList<int>, weights);
-    BoundedQueue<int> queue(static_cast<std::size_t>(capacity));
-    const auto held = static_cast<int>(weights.size()) - 1;
+    BoundedQueue<int> queue(2);
     std::atomic<int> pushed = 0;
     std::thread producer([&] {
-        for (const int weight : weights) {
-            queue.push(pushed + 1, static_cast<std::size_t>(weight));
+        for (int i = 1; i <= 3; ++i) {
+            queue.push(i);
             ++pushed;
         }
     });
-    QTRY_COMPARE(pushed.load(), held);
-    // However long we wait, the last item has no room.
+    QTRY_COMPARE(pushed.load(), 2);
+    // However long we wait, the third item has no room.
     QTest::qWait(50);
-    QCOMPARE(pushed.load(), held);
+    QCOMPARE(pushed.load(), 2);
     QCOMPARE(queue.pop(), std::optional<int>(1));
     producer.join();
-    QCOMPARE(pushed.load(), held + 1);
-    for (int i = 2; i <= held + 1; ++i)
-        QCOMPARE(queue.pop(), std::optional<int>(i));
-    // Empty, it takes anything at once.
-    QVERIFY(queue.hasRoom(static_cast<std::size_t>(capacity) + 1));
+    QCOMPARE(pushed.load(), 3);
+    QCOMPARE(queue.pop(), std::optional<int>(2));
+    QCOMPARE(queue.pop(), std::optional<int>(3));
+}
+
+void TestBoundedQueue::theFailureComesAfterTheLastItem()
+{
+    BoundedQueue<int> queue(4);
+    QVERIFY(queue.push(1));
+    QVERIFY(queue.push(2));
+    queue.close(std::make_exception_ptr(std::runtime_error("card 3 unreadable")));
+    // Items queued before the failure are still delivered.
+    QVERIFY(!queue.failure());
+    QCOMPARE(queue.pop(), std::optional<int>(1));
+    QCOMPARE(queue.pop(), std::optional<int>(2));
+    QCOMPARE(queue.pop(), std::nullopt);
+    const std::exception_ptr failure = queue.failure();
+    QVERIFY(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::runtime_error &error) {
+        QCOMPARE(QString::fromLatin1(error.what()), QStringLiteral("card 3 unreadable"));
+    }
+    // Told once.
+    QVERIFY(!queue.failure());
 }
 
 void TestBoundedQueue::cancellingReleasesAWaitingSide_data()

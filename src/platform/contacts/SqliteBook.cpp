@@ -2,16 +2,12 @@
 
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
-#include "platform/BoundedQueue.h"
 #include "platform/Failure.h"
+#include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFuture>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrentRun>
 
 #include <sqlite3.h>
 
@@ -22,7 +18,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
@@ -520,46 +515,12 @@ struct ContactPart {
     std::exception_ptr failure;
 };
 
-// The contacts of a job's rows, resolved as a vCard file's are.
-ContactPart parseRows(RowJob &job, const QByteArray &path)
-{
-    ContactPart part;
-    part.contacts.reserve(job.uids.size());
-    vcard::Card card;
-    vcard::ContactReader contacts;
-    QString texts;
-    try {
-        const std::string_view bytes = job.bytes;
-        size_t start = 0;
-        for (const auto &[uidStart, uidEnd] : job.uids) {
-            const std::string_view uid = bytes.substr(uidStart, uidEnd - uidStart);
-            vcard::Reader reader(bytes.substr(start, uidStart - start));
-            start = uidEnd;
-            while (reader.next(card)) {
-                part.contacts.push_back(contacts.read(card, texts));
-                if (part.contacts.back().uid.empty())
-                    part.contacts.back().uid = uid;
-            }
-        }
-    } catch (const std::exception &e) {
-        part.failure = std::make_exception_ptr(Failure(bookError(path, QString::fromLocal8Bit(e.what()))));
-    }
-    if (!part.failure)
-        part.failure = std::move(job.failure);
-    for (Contact &contact : part.contacts)
-        contact.texts = texts;
-    return part;
-}
-
 class ThreadedBook : public ContactSource {
 public:
     ThreadedBook(QByteArray path, BookReader reader)
         : m_path(std::move(path))
         , m_reader(std::move(reader))
     {
-        // As many workers as cores, besides the thread that steps through
-        // the rows, which needs some of one.
-        m_pool.setMaxThreadCount(1 + std::clamp(QThread::idealThreadCount(), 2, 4));
     }
 
     ~ThreadedBook() override
@@ -568,9 +529,10 @@ public:
         {
             const std::lock_guard lock(m_gateMutex);
             if (m_parsing)
-                m_parsing->window.cancel();
+                m_parsing->work.cancel();
         }
-        m_pool.waitForDone();
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
     ThreadedBook(const ThreadedBook &) = delete;
@@ -580,8 +542,8 @@ public:
     {
         if (m_parsing)
             return;
-        m_parsing = std::make_shared<Parsing>();
-        m_pool.start([this] { run(); });
+        m_parsing = std::make_shared<Parsing>(*this);
+        m_thread = std::thread([this] { run(); });
     }
 
     bool next(Contact &contact) override
@@ -606,20 +568,37 @@ public:
     }
 
 private:
-    // Rows handed to a worker at once, and what may wait for the walk,
-    // parsed or not, weighed as for a vCard file: a row's bytes, or a
-    // kilobyte for the contact it becomes, whichever is more. The rows
-    // themselves are all taken from the database as fast as it gives them,
-    // so that no lock is held while the walk is slower; they weigh less than
-    // the contacts.
+    // Rows handed to a worker at once, and contacts that may wait for the
+    // walk once parsed, as for a vCard file. The rows themselves are all
+    // taken from the database as fast as it gives them, so that no lock is
+    // held while the walk is slower; they weigh less than the contacts.
     static constexpr size_t kRowsPerJob = 256;
-    static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
-    static constexpr size_t kContactWeight = 1024;
+    static constexpr size_t kContactsAhead = 32768;
+    static constexpr size_t kJobsWithoutBound = std::numeric_limits<size_t>::max();
 
-    // The jobs of one read, in order: a read started over gets a new window,
-    // while the walk may still hold the old.
+    using Work = OrderedWork<RowJob, ContactPart>;
+
+    struct Worker {
+        vcard::Card card;
+        vcard::ContactReader contacts;
+        // The text of the contacts of the part being filled, shared by them.
+        QString texts;
+    };
+
+    // The workers of one read and their own parsers: a read started over
+    // gets new ones, while the walk may still hold the old.
     struct Parsing {
-        BoundedQueue<QFuture<ContactPart>> window {kBytesAhead};
+        std::vector<Worker> workers;
+        Work work;
+
+        explicit Parsing(ThreadedBook &book)
+            : workers(workerCount())
+            , work(workers.size(), kJobsWithoutBound, kContactsAhead,
+                  [this, &book](RowJob &job, size_t worker, Work::Publisher &publisher) {
+                      book.parse(job, workers[worker], publisher);
+                  })
+        {
+        }
     };
 
     // The next part the walk may show. A part of a read without locks
@@ -642,9 +621,7 @@ private:
             if (m_shown && generation != m_walkGeneration)
                 changedWhileShown();
             m_walkGeneration = generation;
-            std::optional<ContactPart> part;
-            if (std::optional<QFuture<ContactPart>> job = parsing->window.pop())
-                part = job->takeResult();
+            std::optional<ContactPart> part = parsing->work.take();
             if (!unchanged || unchanged()) {
                 const std::lock_guard lock(m_gateMutex);
                 if (m_generation == generation)
@@ -691,13 +668,17 @@ private:
             const std::lock_guard lock(m_gateMutex);
             if (m_stop)
                 return;
-            dropped = std::exchange(m_parsing, std::make_shared<Parsing>());
+            dropped = std::exchange(m_parsing, std::make_shared<Parsing>(*this));
             m_unchanged = nullptr;
             ++m_generation;
         }
         m_gateChanged.notify_all();
-        dropped->window.cancel();
+        dropped->work.cancel();
     }
+
+    // As many workers as cores: the thread that steps through the rows
+    // needs some of one.
+    static size_t workerCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 2, 4); }
 
     // Collects rows into jobs on the reading thread.
     class Rows : public Sink {
@@ -722,42 +703,18 @@ private:
         void dropRows() override
         {
             m_job = RowJob();
-            m_backlog.clear();
             m_book.dropWork();
         }
 
-        // Ends the job being gathered and hands on what the window has room
-        // for: the reading thread never waits while it reads.
         bool submit()
         {
-            if (!m_job.uids.empty() || m_job.failure) {
-                const size_t bytes = m_job.bytes.size();
-                m_backlog.push_back(std::exchange(m_job, RowJob()));
-                m_job.bytes.reserve(bytes + bytes / 4);
-                m_job.uids.reserve(kRowsPerJob);
-            }
-            return handOver(false);
-        }
-
-        // Hands the jobs not yet handed on to the workers in order, as far
-        // as the window has room, or, with `wait`, all of them.
-        bool handOver(bool wait)
-        {
-            Parsing &parsing = *m_book.m_parsing;
-            while (!m_backlog.empty()) {
-                const RowJob &next = m_backlog.front();
-                const size_t weight
-                    = std::max(next.bytes.size(), std::max<size_t>(next.uids.size(), 1) * kContactWeight);
-                if (!wait && !parsing.window.hasRoom(weight))
-                    break;
-                const QByteArray &path = m_book.m_path;
-                QFuture<ContactPart> job = QtConcurrent::run(&m_book.m_pool,
-                    [&path, rows = std::move(m_backlog.front())]() mutable { return parseRows(rows, path); });
-                m_backlog.pop_front();
-                if (!parsing.window.push(std::move(job), weight))
-                    return false;
-            }
-            return wanted();
+            if (m_job.uids.empty() && !m_job.failure)
+                return wanted();
+            const size_t bytes = m_job.bytes.size();
+            const bool taken = m_book.m_parsing->work.submit(std::exchange(m_job, RowJob()));
+            m_job.bytes.reserve(bytes + bytes / 4);
+            m_job.uids.reserve(kRowsPerJob);
+            return taken;
         }
 
         void fail(std::exception_ptr failure) { m_job.failure = std::move(failure); }
@@ -765,7 +722,6 @@ private:
     private:
         ThreadedBook &m_book;
         RowJob m_job;
-        std::deque<RowJob> m_backlog;
     };
 
     void run()
@@ -779,10 +735,40 @@ private:
             rows.fail(std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what())))));
         }
         rows.submit();
-        // The read is over: from here on the thread may wait for the walk.
-        rows.handOver(true);
-        m_parsing->window.close();
+        m_parsing->work.close();
         openGate();
+    }
+
+    void parse(RowJob &job, Worker &worker, Work::Publisher &publisher)
+    {
+        ContactPart part;
+        part.contacts.reserve(job.uids.size());
+        try {
+            const std::string_view bytes = job.bytes;
+            size_t start = 0;
+            for (const auto &[uidStart, uidEnd] : job.uids) {
+                const std::string_view uid = bytes.substr(uidStart, uidEnd - uidStart);
+                vcard::Reader reader(bytes.substr(start, uidStart - start));
+                start = uidEnd;
+                while (reader.next(worker.card)) {
+                    part.contacts.push_back(worker.contacts.read(worker.card, worker.texts));
+                    if (part.contacts.back().uid.empty())
+                        part.contacts.back().uid = uid;
+                }
+            }
+        } catch (const std::exception &e) {
+            part.failure
+                = std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+        }
+        if (!part.failure)
+            part.failure = std::move(job.failure);
+        if (part.contacts.empty() && !part.failure)
+            return;
+        for (Contact &contact : part.contacts)
+            contact.texts = worker.texts;
+        worker.texts = QString();
+        const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
+        publisher.publish(std::move(part), weight);
     }
 
     QByteArray m_path;
@@ -791,6 +777,7 @@ private:
     // Replaced by the reading thread, under the gate's mutex, when a read
     // without locks is started over.
     std::shared_ptr<Parsing> m_parsing;
+    std::thread m_thread;
     // Open once the rows put count for good; before that, a read without
     // locks counts while m_unchanged holds.
     std::mutex m_gateMutex;
@@ -805,9 +792,6 @@ private:
     bool m_ended = false;
     bool m_shown = false;
     size_t m_walkGeneration = 0;
-
-    // Last, so that its threads end before anything they use.
-    QThreadPool m_pool;
 };
 
 } // namespace

@@ -3,18 +3,13 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
-#include "platform/BoundedQueue.h"
 #include "platform/Failure.h"
+#include "platform/OrderedWork.h"
 #include "platform/contacts/RegularFile.h"
 
 #include <QFile>
-#include <QFuture>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrentRun>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -28,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -143,7 +139,8 @@ bool isBlank(std::string_view text)
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
-// A folder of the book, open while its files are read.
+// A folder of the book, open while its files wait to be read.
+// (One open and one listing for each: a book may have 100,000 sub-books.)
 struct Folder {
     DIR *dir = nullptr;
     // Its path with a final slash.
@@ -185,7 +182,64 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
 Failure unreadableBook(const std::string &path, int error)
 {
     return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2")
-                       .arg(QFile::decodeName(path.c_str()), systemMessage(error)));
+                               .arg(QFile::decodeName(path.c_str()), systemMessage(error)));
+}
+
+// A piece of the book for one worker: whole files to read, or the bytes of
+// whole cards cut from a large file.
+struct Unit {
+    // The book's file it comes from, counted from 0 in reading order.
+    size_t file = 0;
+    // The sub-book it comes from, counted from 0 in reading order.
+    size_t book = 0;
+    // The file to read, in folder, when it is not empty.
+    std::shared_ptr<const Folder> folder {};
+    std::string path {};
+    std::string bytes {};
+    // What stopped the reading of the file here.
+    std::exception_ptr failure {};
+};
+
+struct Job {
+    std::vector<Unit> units;
+};
+
+// What a worker hands back: contacts in order, then the failure that came
+// after them, if any.
+struct Part {
+    std::vector<Contact> contacts;
+    std::exception_ptr failure;
+    size_t file = 0;
+    size_t book = 0;
+    // The failure ended the file: its later pieces are not read.
+    bool endsFile = false;
+};
+
+// A worker's own parser and buffers, reused from unit to unit.
+struct Worker {
+    vcard::Card card;
+    vcard::ContactReader resolver;
+    // The text of the contacts of the part being filled, shared by them.
+    QString texts;
+    qsizetype lastTextsSize = 0;
+};
+
+// Hands the part over with its contacts' shared text; false once the walk
+// has gone.
+template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &publisher)
+{
+    worker.lastTextsSize = std::max(worker.lastTextsSize, worker.texts.size());
+    for (Contact &contact : part.contacts)
+        contact.texts = worker.texts;
+    worker.texts = QString();
+    worker.texts.reserve(worker.lastTextsSize + worker.lastTextsSize / 8);
+    const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
+    const size_t file = part.file;
+    const size_t book = part.book;
+    const bool taken = publisher.publish(std::exchange(part, Part()), weight);
+    part.file = file;
+    part.book = book;
+    return taken;
 }
 
 Failure unreadableFile(const std::string &path, const QString &failure)
@@ -195,9 +249,7 @@ Failure unreadableFile(const std::string &path, const QString &failure)
 }
 
 // A large file is read and cut in pieces of about this size.
-constexpr size_t kPieceBytes = 64 * 1024;
-// So much of a file must read as vCard text before more is read.
-constexpr size_t kStartBytes = 512 * 1024;
+constexpr size_t kPieceBytes = 512 * 1024;
 // No card is larger: a photo of a few megabytes fits many times. Past it
 // without a card's end the text is taken for damaged, and what follows is
 // not read, so that no file is held whole.
@@ -280,10 +332,10 @@ bool CardCutter::take(size_t got)
 // with nothing in it but blanks is a book with no card.
 bool CardCutter::checkStart(bool atEnd)
 {
-    if (m_checked || (m_pending.size() < kStartBytes && !atEnd))
+    if (m_checked || (m_pending.size() < kPieceBytes && !atEnd))
         return true;
     m_checked = true;
-    if (isBlank(m_pending) || holdsVCard(std::string_view(m_pending).substr(0, kStartBytes)))
+    if (isBlank(m_pending) || holdsVCard(std::string_view(m_pending).substr(0, kPieceBytes)))
         return true;
     m_emit({},
         std::make_exception_ptr(Failure(
@@ -306,8 +358,8 @@ bool CardCutter::cutPieces()
                 // What starts a card holds no other card's start; its own
                 // first lines go on, as a card the reader may make
                 // something of.
-                const size_t keep = m_pending.rfind('\n', kStartBytes);
-                m_pending.resize(keep == std::string::npos ? kStartBytes : keep + 1);
+                const size_t keep = m_pending.rfind('\n', kPieceBytes);
+                m_pending.resize(keep == std::string::npos ? kPieceBytes : keep + 1);
                 m_emit(std::exchange(m_pending, {}),
                     std::make_exception_ptr(unreadableFile(m_path,
                         QStringLiteral("from byte %1 on it holds no card's end within %2 MB; the rest of the file "
@@ -356,143 +408,33 @@ void cutOpenFile(int fd, CardCutter &cutter)
     }
 }
 
-// How many cards the text holds, near enough to weigh it.
-size_t cardCount(std::string_view text)
-{
-    constexpr std::string_view begin = "BEGIN:VCARD";
-    size_t count = 0;
-    for (size_t at = text.find(begin); at != std::string_view::npos; at = text.find(begin, at + begin.size()))
-        ++count;
-    return count;
-}
-
-// Whole cards of one file of the book, or the failure that ended the file
-// after them.
-struct Piece {
-    // The book's file it comes from, counted from 0 in reading order.
-    size_t file = 0;
-    // The sub-book it comes from, counted from 0 in reading order.
-    size_t book = 0;
-    std::string bytes {};
-    std::exception_ptr failure {};
-    // Or a small file of a folder, of about this size, for the worker to
-    // read.
-    std::shared_ptr<const Folder> folder {};
-    std::string name {};
-    size_t size = 0;
-};
-
-// What a worker hands back: contacts in order, then the failure that came
-// after them, if any.
-struct Part {
-    std::vector<Contact> contacts;
-    std::exception_ptr failure;
-    size_t file = 0;
-    size_t book = 0;
-    // The failure ended the file: its later pieces are not read.
-    bool endsFile = false;
-};
-
-// A worker's own parser for one job.
-struct Parser {
-    vcard::Card card;
-    vcard::ContactReader resolver;
-    // The text of the contacts of the part being filled, shared by them.
-    QString texts;
-};
-
-// Ends the part, its contacts sharing one text, and starts the next.
-void handOver(Part &part, Parser &parser, std::vector<Part> &parts)
-{
-    for (Contact &contact : part.contacts)
-        contact.texts = parser.texts;
-    parser.texts = QString();
-    const size_t file = part.file;
-    const size_t book = part.book;
-    parts.push_back(std::exchange(part, Part()));
-    part.file = file;
-    part.book = book;
-}
-
-// Parses the cards of data into the part.
-void parse(std::string_view data, Parser &parser, Part &part)
-{
-    try {
-        vcard::Reader reader(data);
-        while (reader.next(parser.card))
-            part.contacts.push_back(parser.resolver.read(parser.card, parser.texts));
-    } catch (...) {
-        part.failure = std::current_exception();
-        part.endsFile = true;
-    }
-}
-
-// Parses one piece into the part, handing the part over at a failure.
-void parsePiece(Piece &piece, Parser &parser, Part &part, std::vector<Part> &parts)
-{
-    // A part holds the contacts of one sub-book.
-    if (piece.book != part.book && !part.contacts.empty())
-        handOver(part, parser, parts);
-    part.file = piece.file;
-    part.book = piece.book;
-    parse(piece.bytes, parser, part);
-    std::string().swap(piece.bytes);
-    if (piece.failure && !part.failure) {
-        part.failure = std::move(piece.failure);
-        part.endsFile = true;
-    }
-    if (part.failure)
-        handOver(part, parser, parts);
-}
-
-// The contacts of a job's pieces, in order; read() turns a small file to read
-// into pieces of its text.
-std::vector<Part> parsePieces(std::vector<Piece> &pieces, const std::atomic<bool> &stopping,
-    const std::function<std::vector<Piece>(const Piece &)> &read)
-{
-    std::vector<Part> parts;
-    Parser parser;
-    Part part;
-    for (Piece &piece : pieces) {
-        if (stopping)
-            break;
-        if (!piece.name.empty()) {
-            for (Piece &text : read(piece))
-                parsePiece(text, parser, part, parts);
-            continue;
-        }
-        parsePiece(piece, parser, part, parts);
-    }
-    if (!part.contacts.empty())
-        handOver(part, parser, parts);
-    return parts;
-}
-
-// The cards of the book, read ahead of the walk: one thread lists the book
-// and reads its large files in order a block at a time, cut into pieces of
-// whole cards; a few more read the small files of a folder, a few dozen a
-// job, and parse the pieces side by side. The jobs' results wait for the walk, in
-// the book's order, as futures in a window bounded by the bytes they were
-// parsed from, so that neither a folder of 100,000 cards nor a file of
-// gigabytes is held whole. A file that cannot be read is reported at its own
-// place, and the walk goes on with the next file.
+// The cards of the book, read and parsed by a few threads ahead of the walk.
+// A folder's files go to the workers a few dozen at a time and each is read
+// whole; a single file is read by the thread that cuts the work, a block at
+// a time, and cut into pieces of whole cards that the workers parse side by
+// side. Contacts and failures reach the walk in the book's order; a file
+// that cannot be read is reported at its own place, and the walk goes on
+// with the next file.
 class VCardFiles : public ContactSource {
 public:
     VCardFiles(QByteArray path, std::vector<QByteArray> folders)
         : m_path(std::move(path))
         , m_folders(std::move(folders))
     {
-        // The reading thread and one worker more than there are cores: the
-        // walk does not keep a core busy all the time, and a worker waiting
-        // for the file system leaves one free.
-        m_pool.setMaxThreadCount(1 + std::clamp<int>(QThread::idealThreadCount() + 1, 2, 5));
     }
 
     ~VCardFiles() override
     {
-        m_stopping = true;
-        m_window.cancel();
-        m_pool.waitForDone();
+        {
+            const std::lock_guard lock(m_bytesMutex);
+            m_stopping = true;
+        }
+        m_bytesRoom.notify_all();
+        if (m_work)
+            m_work->cancel();
+        if (m_cutter.joinable())
+            m_cutter.join();
+        m_work.reset();
     }
 
     VCardFiles(const VCardFiles &) = delete;
@@ -515,42 +457,73 @@ public:
         });
     }
 
-    bool next(Contact &contact) override;
+    bool next(Contact &contact) override
+    {
+        begin(false);
+        while (true) {
+            if (m_taken < m_current.contacts.size()) {
+                contact = std::move(m_current.contacts[m_taken++]);
+                return true;
+            }
+            if (m_current.failure) {
+                if (m_current.endsFile)
+                    m_failedFile = m_current.file;
+                std::rethrow_exception(std::exchange(m_current.failure, nullptr));
+            }
+            std::optional<Part> part = m_work->take();
+            if (!part)
+                return false;
+            if (m_failedFile == part->file)
+                continue;
+            m_current = std::move(*part);
+            m_taken = 0;
+        }
+    }
 
     [[nodiscard]] size_t subBook() const override { return m_current.book; }
 
 private:
-    // What the window holds, read and parsed or not, weighed in bytes: a
-    // piece weighs its bytes or what its contacts cost to hold, about a
-    // kilobyte each, whichever is more. About 32,768 contacts, whatever the
+    // Contacts in one part, and how many may wait for the walk, whatever the
     // size of the book: enough that a book started while the window waits
-    // for the click (see the contact store) has a good part read by then.
+    // for the click (see the contact store) has a good part read by then:
+    // about 35 MB, and never twice that.
+    static constexpr size_t kPartContacts = 512;
+    static constexpr size_t kContactsAhead = 32768;
+    // Jobs cut and not yet taken: enough for the contacts above, so that a
+    // book read ahead while the window waits gets that far.
+    static constexpr size_t kJobsAhead = 48;
+    // Bytes of a large file cut and not yet parsed: the pieces of those jobs
+    // and a few more.
     static constexpr size_t kBytesAhead = 32 * 1024 * 1024;
-    static constexpr size_t kContactWeight = 1024;
-    // Each file of a folder read before the walk is looked at again when the
-    // walk takes the read over (readStillCurrent), on the window's thread:
-    // a piece weighs at least this much, so that they are a few thousand.
-    static constexpr size_t kLeastWeight = 8 * 1024;
-    // A job: a few dozen small files, or a piece of a large one.
-    static constexpr size_t kJobWeight = 64 * 1024;
+    // Files of a folder handed to a worker at once.
     static constexpr size_t kFilesPerJob = 64;
 
-    // Starts the reading once; ahead: the source is started before its walk,
-    // and the files of a folder read before the walk are remembered, for
-    // readStillCurrent().
-    void begin(bool ahead)
+    using Work = OrderedWork<Job, Part>;
+
+    // One worker more than there are cores: the walk does not keep a core
+    // busy all the time, and a worker waiting for the file system leaves
+    // one free. Measured on two cores: three workers list 100,000 contacts
+    // a tenth faster than two.
+    static size_t workerCount()
     {
-        if (m_begun)
-            return;
-        m_begun = true;
-        m_walkBegun = !ahead;
-        m_pool.start([this] {
-            cut();
-            m_window.close();
-        });
+        const unsigned cores = std::thread::hardware_concurrency();
+        return std::clamp<size_t>(cores + 1, 2, 5);
     }
 
-    // Lists the book and reads it into jobs, on the reading thread.
+    // Starts the reading threads once; ahead: the source is started before its walk, and the files of a
+    // folder read before the walk are remembered, for readStillCurrent().
+    void begin(bool ahead)
+    {
+        if (m_work)
+            return;
+        m_walkBegun = !ahead;
+        m_workers = std::vector<Worker>(workerCount());
+        m_work = std::make_unique<Work>(m_workers.size(), kJobsAhead, kContactsAhead,
+            [this](Job &job, size_t worker, Work::Publisher &publisher) { doJob(job, m_workers[worker], publisher); });
+        m_cutter = std::thread([this] { cut(); });
+    }
+
+    // The thread that lists the book and cuts it into jobs.
     void cut()
     {
         const std::string path = m_path.toStdString();
@@ -558,20 +531,24 @@ private:
         if (!m_folders.empty()) {
             cutFolders();
         } else if (::stat(path.c_str(), &info) != 0) {
-            add({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
+            Job job;
+            job.units.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
+            m_work->submit(std::move(job));
         } else if (!S_ISDIR(info.st_mode)) {
-            cutFile(AT_FDCWD, path, path, 0, 0, m_add);
+            cutFile(path);
         } else {
             m_folders.push_back(m_path);
             cutFolders();
         }
-        submit();
+        m_work->close();
     }
 
-    // The files of the folders, a sub-book each, in order. A folder that
-    // cannot be listed is reported at its place.
+    // The files of the folders, a sub-book each, in order, handed to the
+    // workers a few dozen at a time, whichever folders they are in. A
+    // folder that cannot be listed is reported at its place.
     void cutFolders()
     {
+        Job job;
         size_t file = 0;
         std::vector<std::string> names;
         for (size_t book = 0; book < m_folders.size(); ++book) {
@@ -582,60 +559,50 @@ private:
             const int error = openFolder(path, *folder, names);
             if (remembered)
                 readEnded(path, folder->listed, error == 0);
-            if (error != 0
-                && !add(
-                    {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))}))
+            if (error != 0)
+                job.units.push_back(
+                    {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
+            for (std::string &name : names)
+                job.units.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
+            if (job.units.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
                 return;
-            for (std::string &name : names) {
-                // A small file is read by a worker; what is not one is read
-                // here, a large file cut in pieces, or reported.
-                struct stat info { };
-                const bool small = ::fstatat(folder->fd(), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)
-                    && static_cast<size_t>(info.st_size) <= kStartBytes;
-                const bool wanted = small ? add({.file = file,
-                                        .book = book,
-                                        .folder = folder,
-                                        .name = std::move(name),
-                                        .size = size_t(info.st_size)})
-                                          : cutFile(folder->fd(), name, folder->prefix + name, file, book, m_add);
-                ++file;
-                if (!wanted)
-                    return;
-            }
         }
+        if (!job.units.empty())
+            m_work->submit(std::move(job));
     }
 
-    using Sink = std::function<bool(Piece)>;
-    bool cutFile(
-        int folder, const std::string &name, const std::string &path, size_t file, size_t book, const Sink &sink);
-
-    // Adds a piece to the job being gathered, and hands the job on once it
-    // is full; false once the walk has gone.
-    bool add(Piece piece)
+    // Hands a piece of the file on once the pieces not yet parsed leave room
+    // for it, so that a file of few and large cards is not held whole.
+    bool submitPiece(std::string bytes, std::exception_ptr failure = nullptr)
     {
-        // A file to read weighs as if its cards were small.
-        const size_t contacts = piece.name.empty() ? cardCount(piece.bytes) : piece.size / 64;
-        m_jobWeight += std::max({piece.bytes.size(), contacts * kContactWeight, kLeastWeight});
-        m_job.push_back(std::move(piece));
-        return (m_jobWeight < kJobWeight && m_job.size() < kFilesPerJob) || submit();
+        {
+            std::unique_lock lock(m_bytesMutex);
+            m_bytesRoom.wait(
+                lock, [&] { return m_stopping || m_bytesQueued == 0 || m_bytesQueued + bytes.size() <= kBytesAhead; });
+            if (m_stopping)
+                return false;
+            m_bytesQueued += bytes.size();
+        }
+        Job job;
+        job.units.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
+        return m_work->submit(std::move(job));
     }
 
-    // Hands the job gathered to a worker, waiting while the window is full.
-    bool submit()
+    void releaseBytes(size_t size)
     {
-        if (m_job.empty())
-            return !m_stopping;
-        const size_t weight = std::exchange(m_jobWeight, 0);
-        return m_window.push(
-            QtConcurrent::run(&m_pool,
-                [this, job = std::exchange(m_job, {})]() mutable { return parsePieces(job, m_stopping, m_read); }),
-            weight);
+        if (size == 0)
+            return;
+        {
+            const std::lock_guard lock(m_bytesMutex);
+            m_bytesQueued -= size;
+        }
+        m_bytesRoom.notify_all();
     }
 
-    // A folder listed, or a file opened, before the walk, as it was then; a
-    // file that could not be opened counts as changed. Its status is taken
-    // as it is opened: whatever is read from it later was written before
-    // that, or moved its times.
+    // A folder listed, or a file of it opened, before the walk, as it was
+    // then; a file that could not be opened counts as changed. Its status
+    // is taken as it is opened: whatever is read from it later was written
+    // before that, or moved its times.
     struct ReadFile {
         std::string path;
         struct stat info;
@@ -661,93 +628,81 @@ private:
         m_readsEnded.notify_all();
     }
 
+    void cutFile(const std::string &path);
+    bool readFolderFile(const Unit &unit, Worker &worker, Part &part, Work::Publisher &publisher);
+    void doJob(Job &job, Worker &worker, Work::Publisher &publisher);
+    bool parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher);
+
     const QByteArray m_path;
-    // The folders of a folder book and its sub-books, once the reading
-    // thread knows.
+    // The folders of a folder book and its sub-books, once the cutter knows.
     std::vector<QByteArray> m_folders;
-    bool m_begun = false;
-    std::atomic<bool> m_stopping = false;
-    // The files read before the walk, and a read under way then.
+    std::vector<Worker> m_workers;
+    // The files read before the walk, and reads under way then.
     std::mutex m_readMutex;
     std::condition_variable m_readsEnded;
     bool m_walkBegun = true;
     size_t m_readsUnderWay = 0;
     std::vector<ReadFile> m_readBefore;
+    std::unique_ptr<Work> m_work;
+    std::thread m_cutter;
+    std::mutex m_bytesMutex;
+    std::condition_variable m_bytesRoom;
+    size_t m_bytesQueued = 0;
+    bool m_stopping = false;
 
-    const Sink m_add = [this](Piece piece) { return add(std::move(piece)); };
-    // A worker's: a small file of a folder read into pieces.
-    const std::function<std::vector<Piece>(const Piece &)> m_read = [this](const Piece &file) {
-        std::vector<Piece> pieces;
-        cutFile(file.folder->fd(), file.name, file.folder->prefix + file.name, file.file, file.book, [&](Piece piece) {
-            pieces.push_back(std::move(piece));
-            return !m_stopping;
-        });
-        return pieces;
-    };
-    // The reading thread's: the job being gathered.
-    std::vector<Piece> m_job;
-    size_t m_jobWeight = 0;
-    BoundedQueue<QFuture<std::vector<Part>>> m_window {kBytesAhead};
-
-    // The walk's own: the parts of the job it is on, and the part it is
-    // taking contacts from.
-    std::vector<Part> m_parts;
-    size_t m_nextPart = 0;
+    // The walk's own: the part it is taking contacts from.
     Part m_current;
     size_t m_taken = 0;
     size_t m_failedFile = std::numeric_limits<size_t>::max();
-
-    // Last, so that its threads end before anything they use.
-    QThreadPool m_pool;
 };
 
-bool VCardFiles::next(Contact &contact)
-{
-    begin(false);
-    while (true) {
-        if (m_taken < m_current.contacts.size()) {
-            contact = std::move(m_current.contacts[m_taken++]);
-            return true;
-        }
-        if (m_current.failure) {
-            if (m_current.endsFile)
-                m_failedFile = m_current.file;
-            std::rethrow_exception(std::exchange(m_current.failure, nullptr));
-        }
-        if (m_nextPart == m_parts.size()) {
-            std::optional<QFuture<std::vector<Part>>> job = m_window.pop();
-            if (!job)
-                return false;
-            m_parts = job->takeResult();
-            m_nextPart = 0;
-            continue;
-        }
-        Part &part = m_parts[m_nextPart++];
-        if (m_failedFile != part.file) {
-            m_current = std::move(part);
-            m_taken = 0;
-        }
-    }
-}
-
-// Reads a file of the book, whole when it is small and a block at a time
-// when not, and hands it on in pieces of whole cards. False once the walk
-// has gone.
-bool VCardFiles::cutFile(
-    int folder, const std::string &name, const std::string &path, size_t file, size_t book, const Sink &sink)
+// Reads the file a block at a time and hands it on in pieces of whole cards.
+void VCardFiles::cutFile(const std::string &path)
 {
     struct stat info { };
     QString failure;
+    const int fd = openRegularFile(path.c_str(), info, failure);
+    if (fd < 0) {
+        submitPiece({}, std::make_exception_ptr(unreadableFile(path, failure)));
+        return;
+    }
+    CardCutter cutter(path, [this](std::string piece, std::exception_ptr ending) {
+        return submitPiece(std::move(piece), std::move(ending));
+    });
+    cutOpenFile(fd, cutter);
+    ::close(fd);
+}
+
+// A file of a folder book, read and parsed by the worker: a small one in one
+// read, a large one a block at a time. False once the walk has gone.
+bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Work::Publisher &publisher)
+{
+    const std::string path = unit.folder->prefix + unit.path;
+    struct stat info { };
+    QString failure;
     const bool remembered = readBegins();
-    const int fd = openRegularFileAt(folder, name.c_str(), info, failure);
+    const int fd = openRegularFileAt(unit.folder->fd(), unit.path.c_str(), info, failure);
     if (remembered)
         readEnded(path, info, fd >= 0);
-    if (fd < 0)
-        return sink({.file = file, .book = book, .failure = std::make_exception_ptr(unreadableFile(path, failure))});
-    bool wanted = true;
-    CardCutter cutter(path, [&](std::string bytes, std::exception_ptr ending) {
-        wanted = sink({.file = file, .book = book, .bytes = std::move(bytes), .failure = std::move(ending)});
-        return wanted;
+    if (fd < 0) {
+        part.failure = std::make_exception_ptr(unreadableFile(path, failure));
+        part.endsFile = true;
+        return handOver(part, worker, publisher);
+    }
+    bool gone = false;
+    CardCutter cutter(path, [&](std::string piece, std::exception_ptr ending) {
+        if (!piece.empty() && !parse(piece, worker, part, publisher)) {
+            gone = true;
+            return false;
+        }
+        if (ending && !part.failure) {
+            part.failure = std::move(ending);
+            part.endsFile = true;
+        }
+        if (!part.failure)
+            return true;
+        gone = !handOver(part, worker, publisher);
+        return false;
     });
     const size_t size = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     if (size <= kPieceBytes) {
@@ -761,7 +716,58 @@ bool VCardFiles::cutFile(
         cutOpenFile(fd, cutter);
     }
     ::close(fd);
-    return wanted;
+    return !gone;
+}
+
+void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
+{
+    Part part;
+    for (Unit &unit : job.units) {
+        // A part holds the contacts of one sub-book.
+        if (unit.book != part.book && !part.contacts.empty() && !handOver(part, worker, publisher))
+            return;
+        part.file = unit.file;
+        part.book = unit.book;
+        if (!unit.path.empty()) {
+            const bool taken = readFolderFile(unit, worker, part, publisher);
+            unit.folder.reset();
+            if (!taken)
+                return;
+            continue;
+        }
+        const bool taken = unit.bytes.empty() || parse(unit.bytes, worker, part, publisher);
+        releaseBytes(unit.bytes.size());
+        if (!taken)
+            return;
+        if (unit.failure && !part.failure) {
+            part.failure = std::move(unit.failure);
+            part.endsFile = true;
+        }
+        if (part.failure && !handOver(part, worker, publisher))
+            return;
+    }
+    if (!part.contacts.empty())
+        handOver(part, worker, publisher);
+}
+
+// Parses the cards of data into the part, handing it over every few hundred
+// contacts; false once the walk has gone.
+bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::Publisher &publisher)
+{
+    try {
+        vcard::Reader reader(data);
+        while (reader.next(worker.card)) {
+            if (part.contacts.size() == kPartContacts && !handOver(part, worker, publisher))
+                return false;
+            if (part.contacts.empty())
+                part.contacts.reserve(kPartContacts);
+            part.contacts.push_back(worker.resolver.read(worker.card, worker.texts));
+        }
+    } catch (...) {
+        part.failure = std::current_exception();
+        part.endsFile = true;
+    }
+    return true;
 }
 
 } // namespace

@@ -584,45 +584,6 @@ private slots:
         QVERIFY(!walk->next(contact));
     }
 
-    // The reading stays a bounded way ahead of the walk, however long the
-    // walk takes, so that no large book is held whole: a card far ahead of
-    // the walk, edited in place while the walk waits, shows as it is when
-    // the walk reaches it.
-    void readingStaysNearTheWalk_data()
-    {
-        QTest::addColumn<int>("files"); // 0: one file
-        QTest::addColumn<int>("cardsEach");
-        QTest::newRow("one file of 70,000 cards") << 0 << 70000;
-        QTest::newRow("a folder of 600 files of 100 cards") << 600 << 100;
-    }
-
-    void readingStaysNearTheWalk()
-    {
-        QFETCH(int, files);
-        QFETCH(int, cardsEach);
-        QTemporaryDir dir;
-        const QString edited = dir.filePath(files > 0 ? QStringLiteral("z.vcf") : QStringLiteral("book.vcf"));
-        for (int i = 0; i < files; ++i)
-            writeFile(
-                dir.filePath(QStringLiteral("a%1.vcf").arg(i, 5, 10, QLatin1Char('0'))), card("A").repeated(cardsEach));
-        writeFile(edited, (files > 0 ? QByteArray() : card("A").repeated(cardsEach)) + card("Old"));
-        const auto source = openVCardSource(QFile::encodeName(files > 0 ? dir.path() : edited));
-        Contact contact;
-        QVERIFY(source->next(contact));
-        // Time enough to read it all, were the reading not held.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        QFile file(edited);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(file.size() - card("Old").size() + card("Old").indexOf("Old")));
-        QCOMPARE(file.write("New"), 3);
-        file.close();
-        int count = 1;
-        while (source->next(contact))
-            ++count;
-        QCOMPARE(count, std::max(files, 1) * cardsEach + 1);
-        QCOMPARE(contact.text(FullName), QStringLiteral("New"));
-    }
-
     // Files that are no vCard text, or stop being it: each is reported by
     // name after its first block, or where the text stops holding cards,
     // and what follows is not read (a sparse file of zeros stands for
