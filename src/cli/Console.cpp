@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
 namespace quarrelby {
@@ -118,7 +117,7 @@ void TextOutput::write(QByteArrayView bytes)
             continue;
         if (written <= 0)
             throw Failure(QStringLiteral("Cannot write to standard output: %1")
-                              .arg(QString::fromLocal8Bit(std::strerror(written < 0 ? errno : EIO))));
+                              .arg(systemMessage(written < 0 ? errno : EIO)));
         data += written;
         left -= static_cast<size_t>(written);
     }

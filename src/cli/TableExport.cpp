@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -136,7 +135,7 @@ public:
         (void)::chmod(from.constData(), mode);
         if (std::rename(from.constData(), to.constData()) != 0)
             throw Failure(
-                QStringLiteral("Cannot save %1: %2").arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+                QStringLiteral("Cannot save %1: %2").arg(m_target, systemMessage(errno)));
         m_temporary.clear();
     }
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <system_error>
 
 namespace quarrelby {
 
@@ -23,5 +24,12 @@ private:
     QString m_description;
     QByteArray m_utf8;
 };
+
+// What the system says of an error number (errno), such as "No space left on
+// device": the reason a user can act on.
+[[nodiscard]] inline QString systemMessage(int error)
+{
+    return QString::fromLocal8Bit(std::generic_category().message(error));
+}
 
 } // namespace quarrelby

@@ -1,7 +1,8 @@
 #include "platform/contacts/RegularFile.h"
 
+#include "platform/Failure.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,7 +13,7 @@ namespace {
 QString notARegularFile(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QString::fromLocal8Bit(std::strerror(EISDIR));
+        return systemMessage(EISDIR);
     if (S_ISFIFO(mode))
         return QStringLiteral("Not a regular file but a named pipe");
     if (S_ISCHR(mode) || S_ISBLK(mode))
@@ -33,11 +34,11 @@ int openRegularFileAt(int directory, const char *path, struct stat &info, QStrin
 {
     const int fd = ::openat(directory, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        failure = QString::fromLocal8Bit(std::strerror(errno));
+        failure = systemMessage(errno);
         return -1;
     }
     if (::fstat(fd, &info) != 0) {
-        failure = QString::fromLocal8Bit(std::strerror(errno));
+        failure = systemMessage(errno);
         ::close(fd);
         return -1;
     }

@@ -59,7 +59,7 @@ QByteArray header(const QByteArray &path, QString &failure)
         got = ::read(fd, buffer, sizeof buffer);
     while (got < 0 && errno == EINTR);
     if (got < 0)
-        failure = QString::fromLocal8Bit(std::strerror(errno));
+        failure = systemMessage(errno);
     ::close(fd);
     return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
 }
@@ -83,11 +83,6 @@ QByteArray immutableUri(const QByteArray &path)
     uri += path.toPercentEncoding("/");
     uri += "?mode=ro&immutable=1";
     return uri;
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 long long steadyNow()
@@ -188,7 +183,7 @@ private:
 
     static QString copyFailure(const QByteArray &where)
     {
-        const QString reason = systemError();
+        const QString reason = systemMessage(errno);
         return QStringLiteral("a private copy of it could not be made in \"%1\": %2")
             .arg(QFile::decodeName(where), reason);
     }
@@ -227,7 +222,7 @@ private:
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0) {
-                const QString reason = systemError();
+                const QString reason = systemMessage(errno);
                 throw Failure(bookError(m_book, reason));
             }
             if (got == 0)

@@ -32,11 +32,6 @@ namespace quarrelby {
 
 namespace {
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 bool isVCardName(std::string_view name)
 {
     auto endsWith = [&](std::string_view suffix) {
@@ -66,7 +61,7 @@ QString readSmallFile(int fd, size_t size, std::string &out)
             continue;
         if (got < 0) {
             out.resize(filled);
-            return systemError(errno);
+            return systemMessage(errno);
         }
         filled += static_cast<size_t>(got);
         if (got == 0 || (static_cast<size_t>(got) < wanted && filled - start >= size))
@@ -187,7 +182,7 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
 Failure unreadableBook(const std::string &path, int error)
 {
     return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2")
-                               .arg(QFile::decodeName(path.c_str()), systemError(error)));
+                               .arg(QFile::decodeName(path.c_str()), systemMessage(error)));
 }
 
 // A piece of the book for one worker: whole files to read, or the bytes of
@@ -404,7 +399,7 @@ void cutOpenFile(int fd, CardCutter &cutter)
         if (got < 0) {
             const int error = errno;
             pending.resize(filled);
-            cutter.fail(systemError(error));
+            cutter.fail(systemMessage(error));
             return;
         }
         pending.resize(filled + static_cast<size_t>(got));

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace quarrelby {
 
@@ -39,7 +38,7 @@ bool onlyWritableInPlace(const QString &path)
 QString createFailure(const QString &path, const QSaveFile &file)
 {
     if (QFileInfo::exists(path) && !effectivelyWritable(path))
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemMessage(errno);
     return file.errorString();
 }
 
@@ -124,8 +123,7 @@ private:
             // reason of its own (QSaveFile says "Unknown error"); the
             // system's is the one the user needs, such as a full disk.
             if (m_reason.isEmpty() || m_reason == QLatin1String("Unknown error"))
-                m_reason = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                                            : QStringLiteral("Device I/O error");
+                m_reason = systemError != 0 ? systemMessage(systemError) : QStringLiteral("Device I/O error");
         }
         throw Failure(QStringLiteral("Cannot write %1: %2").arg(m_path, m_reason));
     }

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -123,7 +122,7 @@ QString closeFailure(lxw_error error, int systemError)
     case LXW_ERROR_ZIP_FILE_ADD:
     case LXW_ERROR_ZIP_CLOSE:
         if (systemError != 0)
-            return QString::fromLocal8Bit(std::strerror(systemError));
+            return systemMessage(systemError);
         break;
     default:
         break;
