@@ -116,8 +116,8 @@ void TextOutput::write(QByteArrayView bytes)
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            throw Failure(QStringLiteral("Cannot write to standard output: %1")
-                              .arg(systemMessage(written < 0 ? errno : EIO)));
+            throw Failure(
+                QStringLiteral("Cannot write to standard output: %1").arg(systemMessage(written < 0 ? errno : EIO)));
         data += written;
         left -= static_cast<size_t>(written);
     }

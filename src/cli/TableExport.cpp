@@ -134,8 +134,7 @@ public:
         }
         (void)::chmod(from.constData(), mode);
         if (std::rename(from.constData(), to.constData()) != 0)
-            throw Failure(
-                QStringLiteral("Cannot save %1: %2").arg(m_target, systemMessage(errno)));
+            throw Failure(QStringLiteral("Cannot save %1: %2").arg(m_target, systemMessage(errno)));
         m_temporary.clear();
     }
 
