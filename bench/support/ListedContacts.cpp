@@ -1,7 +1,7 @@
 #include "ListedContacts.h"
 
-#include "core/ResultList.h"
 #include "core/FieldCatalogue.h"
+#include "core/ResultList.h"
 
 #include <map>
 #include <utility>

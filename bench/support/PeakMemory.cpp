@@ -6,7 +6,7 @@ namespace quarrelby::bench {
 
 double peakMemoryMB()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in kB
 }

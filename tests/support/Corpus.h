@@ -11,7 +11,7 @@ inline QString corpusFolder(const char *subfolder)
     return root.isEmpty() ? QString() : root + QLatin1Char('/') + QLatin1String(subfolder);
 }
 
-#define QUARRELBY_REQUIRE_CORPUS(variable, subfolder)                                                                 \
+#define QUARRELBY_REQUIRE_CORPUS(variable, subfolder)                                                                  \
     const QString variable = corpusFolder(subfolder);                                                                  \
     if (variable.isEmpty())                                                                                            \
         QSKIP("QUARRELBY_TEST_CORPUS is not set: the real-world contact files are not beside this clone");

@@ -305,7 +305,7 @@ private:
     [[nodiscard]] Failure itemError(const QString &reason) const
     {
         return Failure(QStringLiteral("An item in the Outlook data file \"%1\" cannot be read: %2.")
-                                   .arg(displayPath(m_path), reason));
+                           .arg(displayPath(m_path), reason));
     }
 
     QByteArray m_path;
@@ -336,7 +336,7 @@ void OutlookDataFileSource::open()
         || libpff_file_get_root_folder(m_file, &root, error.out()) != 1) {
         throw Failure(QStringLiteral(
             "The Outlook data file \"%1\" cannot be read: it is damaged or not an Outlook data file (%2).")
-                                  .arg(displayPath(m_path), error.reason()));
+                          .arg(displayPath(m_path), error.reason()));
     }
     m_folders.push_back(Folder {ItemPtr(root)});
 }

@@ -757,8 +757,7 @@ private:
                 }
             }
         } catch (const std::exception &e) {
-            part.failure
-                = std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what()))));
+            part.failure = std::make_exception_ptr(Failure(bookError(m_path, QString::fromLocal8Bit(e.what()))));
         }
         if (!part.failure)
             part.failure = std::move(job.failure);

@@ -182,7 +182,7 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
 Failure unreadableBook(const std::string &path, int error)
 {
     return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2")
-                               .arg(QFile::decodeName(path.c_str()), systemMessage(error)));
+                       .arg(QFile::decodeName(path.c_str()), systemMessage(error)));
 }
 
 // A piece of the book for one worker: whole files to read, or the bytes of
