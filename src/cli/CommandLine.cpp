@@ -22,7 +22,7 @@ namespace {
 
 struct Options {
     QCommandLineOption books {QStringLiteral("books"),
-        QStringLiteral("List the address books found, one a line in the order they are read: kind, number of "
+        QStringLiteral("List the address books found, one per line in the order they are read: kind, number of "
                        "contacts, path.")};
     QCommandLineOption format {QStringLiteral("export"),
         QStringLiteral("Write the table of every contact as <format>: text (aligned columns), csv (comma-delimited) "
