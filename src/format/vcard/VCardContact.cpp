@@ -215,6 +215,21 @@ unsigned typeOfToken(std::string_view token)
     }
 }
 
+// A telephone of one of these types goes to its field, the first type in
+// this order deciding; faxes, work, home and other numbers follow.
+constexpr std::pair<unsigned, ContactProperty> kTelephoneFields[] = {
+    {Assistant, AssistantTelephoneNumber},
+    {Callback, CallbackTelephoneNumber},
+    {Company, CompanyMainTelephoneNumber},
+    {Radio, RadioTelephoneNumber},
+    {Tty, TTYTDDTelephoneNumber},
+    {Telex, TelexNumber},
+    {Isdn, ISDNNumber},
+    {Pager, PagerNumber},
+    {Car, CarTelephoneNumber},
+    {Cell, MobileTelephoneNumber},
+};
+
 unsigned typesOfList(std::string_view list)
 {
     unsigned types = 0;
@@ -454,43 +469,20 @@ void ContactBuilder::addTelephone(const Property &property)
     if (number.empty())
         return;
     const unsigned types = typesOf(property);
-    auto one = [&](int field) { fill(field, number); };
-    auto two = [&](int first, int second) {
-        if (m_fields[first].empty())
-            m_fields[first].assign(number);
-        else
-            fill(second, number);
-    };
-    if (types & Assistant)
-        one(AssistantTelephoneNumber);
-    else if (types & Callback)
-        one(CallbackTelephoneNumber);
-    else if (types & Company)
-        one(CompanyMainTelephoneNumber);
-    else if (types & Radio)
-        one(RadioTelephoneNumber);
-    else if (types & Tty)
-        one(TTYTDDTelephoneNumber);
-    else if (types & Telex)
-        one(TelexNumber);
-    else if (types & Isdn)
-        one(ISDNNumber);
-    else if (types & Pager)
-        one(PagerNumber);
-    else if (types & Car)
-        one(CarTelephoneNumber);
-    else if (types & Cell)
-        one(MobileTelephoneNumber);
-    else if (types & Fax)
-        one((types & Work) ? BusinessFaxNumber : (types & Home) ? HomeFaxNumber : OtherFaxNumber);
+    for (const auto &[type, field] : kTelephoneFields) {
+        if (types & type) {
+            fill(field, number);
+            return;
+        }
+    }
+    if (types & Fax)
+        fill((types & Work) ? BusinessFaxNumber : (types & Home) ? HomeFaxNumber : OtherFaxNumber, number);
     else if (types & Work)
-        two(BusinessTelephoneNumber, Business2TelephoneNumber);
+        fill(m_fields[BusinessTelephoneNumber].empty() ? BusinessTelephoneNumber : Business2TelephoneNumber, number);
     else if (types & Home)
-        two(HomeTelephoneNumber, Home2TelephoneNumber);
-    else if ((types & ~Voice) == Pref)
-        one(PrimaryTelephoneNumber);
+        fill(m_fields[HomeTelephoneNumber].empty() ? HomeTelephoneNumber : Home2TelephoneNumber, number);
     else
-        one(OtherTelephoneNumber);
+        fill((types & ~Voice) == Pref ? PrimaryTelephoneNumber : OtherTelephoneNumber, number);
 }
 
 // An address laid out as Outlook shows it: office line, street, city line,
@@ -755,11 +747,8 @@ void ContactBuilder::add(Kind kind, const Property &p)
         addNote(p);
         break;
     case Kind::GroupKind:
-        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "group"))
-            m_distributionList = true;
-        break;
     case Kind::EvolutionList:
-        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
+        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), kind == Kind::GroupKind ? "group" : "TRUE"))
             m_distributionList = true;
         break;
     case Kind::AppleLabel:
