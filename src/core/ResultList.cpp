@@ -172,7 +172,6 @@ void ResultList::setCell(int i, int k, QStringView text)
     const auto column = static_cast<size_t>(k - 1);
     const quint32 start = column == 0 ? 0 : row.ends[column - 1];
     const quint32 end = row.ends[column];
-    // Cells are mostly set in order, into the empty end of the row.
     const auto newEnd = static_cast<quint32>(start + text.size());
     const size_t columns = m_columns.size();
     if (start == end && end == row.length) {

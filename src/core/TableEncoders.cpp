@@ -145,11 +145,10 @@ void appendTickedRows(
             loop.yield();
             const int width = widthOf(widths, k);
             const QStringView cell = list.cellView(r, k);
-            out.append(cell);
-            if (k < columns || last == LastCell::Padded) {
-                out.appendSpaces(width - cell.size());
-                out.append('\t');
-            }
+            if (k < columns || last == LastCell::Padded)
+                appendPadded(out, cell, width);
+            else
+                out.append(cell);
         }
         if (last == LastCell::Bare)
             out.chopSpaces();
@@ -167,8 +166,7 @@ bool needsQuotes(QStringView value)
     return false;
 }
 
-// Out: Utf8Buffer, or anything else with the same two appends.
-template <typename Out> void appendField(Out &out, QStringView value)
+void appendField(Utf8Buffer &out, QStringView value)
 {
     if (!needsQuotes(value)) {
         out.append(value);
@@ -205,12 +203,6 @@ template <typename TextAt> void appendCommaHeader(Utf8Buffer &out, int columns, 
     }
     out.endLine();
 }
-
-struct StringOut {
-    QString &text;
-    void append(QStringView part) { text += part; }
-    void append(char ascii) { text += QLatin1Char(ascii); }
-};
 
 } // namespace
 
@@ -251,10 +243,10 @@ void encodeAlignedText(
 
 QString commaField(const QString &value)
 {
-    QString field;
-    StringOut out {field};
+    // Quoted as in the files, which hold valid UTF-8 only.
+    Utf8Buffer out(nullptr, value.size());
     appendField(out, value);
-    return field;
+    return QString::fromUtf8(out.take());
 }
 
 void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink)
