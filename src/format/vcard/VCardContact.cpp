@@ -4,12 +4,11 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QHash>
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <optional>
+#include <array>
 
 namespace quarrelby::vcard {
 
@@ -319,6 +318,88 @@ std::string withoutCaretEscapes(std::string_view value)
 QString fromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int digits(std::string_view s, size_t at, size_t count)
+{
+    if (at + count > s.size())
+        return -1;
+    int value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        const char c = s[i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// A BDAY value as Outlook would hold it (see Contact::birthday).
+QVariant birthdayValue(std::string_view text, std::string_view omitYear)
+{
+    std::string_view value = trimmedAscii(text);
+    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        // No date has other letters than ASCII ones; keep the text, trimmed
+        // of every kind of blank.
+        return fromUtf8(value).trimmed();
+    }
+    if (value.empty())
+        return QString();
+    auto monthDay = [](int month, int day) -> QVariant {
+        if (month < 1 || month > 12 || day < 1 || day > 31)
+            return {};
+        const char mmdd[] = {'-', '-', static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '-',
+            static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
+        return QString::fromLatin1(mmdd, sizeof mmdd);
+    };
+    const auto asText
+        = [&] { return QVariant(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()))); };
+    if (value.starts_with("--")) {
+        const bool dashed = value.size() == 7 && value[4] == '-';
+        if (value.size() == 6 || dashed) {
+            const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
+            if (result.isValid())
+                return result;
+        }
+        return asText();
+    }
+
+    const bool extended = value.size() >= 10 && value[4] == '-' && value[7] == '-';
+    const size_t dateLength = extended ? 10 : 8;
+    const int year = digits(value, 0, 4);
+    const int month = digits(value, extended ? 5 : 4, 2);
+    const int day = digits(value, extended ? 8 : 6, 2);
+    const QDate date(year, month, day);
+    if (year < 0 || !date.isValid())
+        return asText();
+    if (!omitYear.empty()) {
+        const std::string_view omit = trimmedAscii(omitYear);
+        int omitted = 0;
+        const auto [end, error] = std::from_chars(omit.data(), omit.data() + omit.size(), omitted);
+        if (error == std::errc() && end == omit.data() + omit.size() && omitted == year)
+            return monthDay(month, day);
+    }
+    if (value.size() == dateLength)
+        return date;
+    if (value[dateLength] != 'T' && value[dateLength] != 't')
+        return asText();
+
+    // The time of day as written; a zone after it does not move the date.
+    const std::string_view time = value.substr(dateLength + 1);
+    const bool colons = time.size() >= 5 && time[2] == ':';
+    const int hour = digits(time, 0, 2);
+    int minute = digits(time, colons ? 3 : 2, 2);
+    int second = digits(time, colons ? 6 : 4, 2);
+    if (hour < 0)
+        return asText();
+    if (minute < 0)
+        minute = second = 0;
+    else if (second < 0)
+        second = 0;
+    const QTime clock(hour, minute, second);
+    if (!clock.isValid())
+        return asText();
+    return QDateTime(date, clock, Qt::UTC);
 }
 
 struct GroupLabel {
@@ -831,91 +912,6 @@ void ContactBuilder::addNote(const Property &p)
     if (!body.empty())
         body += "\r\n";
     body += note;
-}
-
-namespace {
-
-int digits(std::string_view s, size_t at, size_t count)
-{
-    if (at + count > s.size())
-        return -1;
-    int value = 0;
-    for (size_t i = at; i < at + count; ++i) {
-        const char c = s[i];
-        if (c < '0' || c > '9')
-            return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-} // namespace
-
-QVariant birthdayValue(std::string_view text, std::string_view omitYear)
-{
-    std::string_view value = trimmedAscii(text);
-    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        // No date has other letters than ASCII ones; keep the text, trimmed
-        // of every kind of blank.
-        return fromUtf8(value).trimmed();
-    }
-    if (value.empty())
-        return QString();
-    auto monthDay = [](int month, int day) -> QVariant {
-        if (month < 1 || month > 12 || day < 1 || day > 31)
-            return {};
-        const char mmdd[] = {'-', '-', static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '-',
-            static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
-        return QString::fromLatin1(mmdd, sizeof mmdd);
-    };
-    const auto asText
-        = [&] { return QVariant(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()))); };
-    if (value.starts_with("--")) {
-        const bool dashed = value.size() == 7 && value[4] == '-';
-        if (value.size() == 6 || dashed) {
-            const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
-            if (result.isValid())
-                return result;
-        }
-        return asText();
-    }
-
-    const bool extended = value.size() >= 10 && value[4] == '-' && value[7] == '-';
-    const size_t dateLength = extended ? 10 : 8;
-    const int year = digits(value, 0, 4);
-    const int month = digits(value, extended ? 5 : 4, 2);
-    const int day = digits(value, extended ? 8 : 6, 2);
-    const QDate date(year, month, day);
-    if (year < 0 || !date.isValid())
-        return asText();
-    if (!omitYear.empty()) {
-        const std::string_view omit = trimmedAscii(omitYear);
-        int omitted = 0;
-        const auto [end, error] = std::from_chars(omit.data(), omit.data() + omit.size(), omitted);
-        if (error == std::errc() && end == omit.data() + omit.size() && omitted == year)
-            return monthDay(month, day);
-    }
-    if (value.size() == dateLength)
-        return date;
-    if (value[dateLength] != 'T' && value[dateLength] != 't')
-        return asText();
-
-    // The time of day as written; a zone after it does not move the date.
-    const std::string_view time = value.substr(dateLength + 1);
-    const bool colons = time.size() >= 5 && time[2] == ':';
-    const int hour = digits(time, 0, 2);
-    int minute = digits(time, colons ? 3 : 2, 2);
-    int second = digits(time, colons ? 6 : 4, 2);
-    if (hour < 0)
-        return asText();
-    if (minute < 0)
-        minute = second = 0;
-    else if (second < 0)
-        second = 0;
-    const QTime clock(hour, minute, second);
-    if (!clock.isValid())
-        return asText();
-    return QDateTime(date, clock, Qt::UTC);
 }
 
 ContactReader::ContactReader()
