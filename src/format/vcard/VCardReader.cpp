@@ -189,26 +189,6 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
     return true;
 }
 
-QByteArray utf8FromUtf16(std::string_view data)
-{
-    if (data.size() < 2)
-        return {};
-    const auto b0 = static_cast<unsigned char>(data[0]);
-    const auto b1 = static_cast<unsigned char>(data[1]);
-    const bool little = b0 == 0xFF && b1 == 0xFE;
-    const bool big = b0 == 0xFE && b1 == 0xFF;
-    if (!little && !big)
-        return {};
-    QString text;
-    text.reserve(static_cast<qsizetype>(data.size() / 2));
-    for (size_t i = 2; i + 1 < data.size(); i += 2) {
-        const auto lo = static_cast<unsigned char>(data[little ? i : i + 1]);
-        const auto hi = static_cast<unsigned char>(data[little ? i + 1 : i]);
-        text.append(QChar(static_cast<char16_t>(hi << 8 | lo)));
-    }
-    return text.toUtf8();
-}
-
 bool Utf16Stream::startsUtf16(std::string_view data)
 {
     return data.size() >= 2 && ((data[0] == '\xFF' && data[1] == '\xFE') || (data[0] == '\xFE' && data[1] == '\xFF'));
@@ -239,6 +219,15 @@ void Utf16Stream::append(std::string_view bytes, bool last, std::string &out)
     const QByteArray utf8 = text.toUtf8();
     out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
     m_held.erase(0, last ? m_held.size() : std::min(at, m_held.size()));
+}
+
+QByteArray utf8FromUtf16(std::string_view data)
+{
+    if (!Utf16Stream::startsUtf16(data))
+        return {};
+    std::string utf8;
+    Utf16Stream().append(data, true, utf8);
+    return QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 std::string_view utf8Text(std::string_view data, std::string &buffer)
