@@ -41,18 +41,6 @@ bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
-{
-    switch (pointerValue) {
-    case MousePointer::Hourglass:
-        return QCursor(Qt::WaitCursor);
-    case MousePointer::Custom:
-        return mouseIcon ? *mouseIcon : QCursor(Qt::PointingHandCursor);
-    default:
-        return QCursor(Qt::ArrowCursor);
-    }
-}
-
 QCursor loadCursorFile(const QString &path)
 {
     const Failure invalid(QStringLiteral("Invalid picture"));
