@@ -90,9 +90,7 @@ bool ContactMapper::read(PropertyBag &item, Contact &contact)
     contact.distributionList = kind == ItemKind::DistributionList;
     for (int field = 0; field < kContactPropertyCount; ++field) {
         const PropertyKey key = kFieldKeys[field];
-        if (key != 0 && item.text(key, m_value)) {
-            contact.appendUtf8(field, m_value);
-        } else if (field == WebPage && item.text(tag::BusinessHomePage, m_value)) {
+        if ((key != 0 && item.text(key, m_value)) || (field == WebPage && item.text(tag::BusinessHomePage, m_value))) {
             contact.appendUtf8(field, m_value);
         } else if (field == Body) {
             contact.appendUtf8(field, readBody(item));

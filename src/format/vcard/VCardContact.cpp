@@ -6,9 +6,9 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
-#include <array>
 
 namespace quarrelby::vcard {
 
@@ -58,10 +58,7 @@ Kind kindOf(std::string_view name)
         return Kind::KdeMessaging;
     if (name.size() > sizeof buffer)
         return Kind::Unknown;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    std::transform(name.begin(), name.end(), buffer, upperAscii);
     const auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(buffer, literal, N - 1) == 0; };
     switch (name.size()) {
     case 1:
@@ -151,10 +148,7 @@ unsigned typeOfToken(std::string_view token)
     char buffer[40];
     if (token.size() > sizeof buffer)
         return Unnamed;
-    for (size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    std::transform(token.begin(), token.end(), buffer, upperAscii);
     std::string_view upper(buffer, token.size());
     for (const std::string_view prefix : {"X-MS-", "X-EVOLUTION-", "X-"}) {
         if (upper.size() < 2 || upper[0] != 'X' || upper[1] != '-')

@@ -9,11 +9,6 @@ namespace quarrelby::vcard {
 
 namespace {
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The characters of a property name as written, group and dot included.
 // KDE 3 and 4 write a slash in their IM properties (X-messaging/aim-All).
 bool isNameChar(char c)
@@ -35,7 +30,7 @@ std::string_view trimmed(std::string_view s)
 bool isMarker(std::string_view line, std::string_view keyword)
 {
     // Every line is asked twice; most start with a letter no marker has.
-    if (!line.empty() && upper(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
+    if (!line.empty() && upperAscii(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
         return false;
     line = trimmed(line);
     if (line.size() < keyword.size() + 1 || line[keyword.size()] != ':')
@@ -76,7 +71,7 @@ bool isQuotedPrintable(std::string_view line)
     }
     constexpr std::string_view qp = "QUOTED-PRINTABLE";
     for (size_t i = 0; i + qp.size() <= end; ++i) {
-        if (upper(line[i]) == 'Q' && equalsIgnoreCase(line.substr(i, qp.size()), qp))
+        if (upperAscii(line[i]) == 'Q' && equalsIgnoreCase(line.substr(i, qp.size()), qp))
             return true;
     }
     return false;
@@ -183,7 +178,7 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
+        if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
     }
     return true;
