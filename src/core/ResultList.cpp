@@ -16,8 +16,6 @@ Failure outOfBounds()
 QString displayed(QStringView text)
 {
     QString shown = text.toString();
-    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return shown;
     shown.replace(QLatin1String("\r\n"), QLatin1String(" | "));
     shown.replace(QLatin1Char('\r'), QLatin1String(" | "));
     shown.replace(QLatin1Char('\n'), QLatin1String(" | "));
