@@ -667,14 +667,11 @@ void ContactBuilder::finishAddresses()
             const AddressLabel &label = m_addressLabels[i];
             if ((label.slot != Untyped) != typed)
                 continue;
-            if (label.slot != Untyped) {
-                if (!labels[label.slot])
-                    labels[label.slot] = &label.text;
-            } else if (!labels[WorkSlot]) {
-                labels[WorkSlot] = &label.text;
-            } else if (!labels[OtherSlot]) {
-                labels[OtherSlot] = &label.text;
-            }
+            Slot slot = label.slot;
+            if (slot == Untyped)
+                slot = !labels[WorkSlot] ? WorkSlot : !labels[OtherSlot] ? OtherSlot : Untyped;
+            if (slot != Untyped && !labels[slot])
+                labels[slot] = &label.text;
         }
     }
     const int fields[3] = {BusinessAddress, HomeAddress, OtherAddress};
