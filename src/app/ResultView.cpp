@@ -53,15 +53,10 @@ void ResultView::addTickActions()
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
     };
-    add("Tick All", [this] { tickAll(true); });
-    add("Untick All", [this] { tickAll(false); });
+    add("Tick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), true); });
+    add("Untick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), false); });
     add("Tick Selected", [this] { tickSelected(true); });
     add("Untick Selected", [this] { tickSelected(false); });
-}
-
-void ResultView::tickAll(bool checked)
-{
-    m_list.setCheckedRange(1, m_list.rowCount(), checked);
 }
 
 void ResultView::tickSelected(bool checked)
