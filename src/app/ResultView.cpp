@@ -40,7 +40,10 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     addTickActions();
 
     connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
-    connect(&m_list, &QAbstractItemModel::modelReset, this, &ResultView::showAllWidths);
+    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
+        for (int k = 1; k <= m_list.headerCount(); ++k)
+            showWidth(k, m_list.columnWidth(k));
+    });
     connect(columns, &QHeaderView::sectionResized, this,
         [this](int section, int, int newSize) { takeWidth(section, newSize); });
 }
@@ -97,12 +100,6 @@ void ResultView::showWidth(int k, float twips)
     m_showingWidth = true;
     header()->resizeSection(k - 1, sectionPixels(twips));
     m_showingWidth = false;
-}
-
-void ResultView::showAllWidths()
-{
-    for (int k = 1; k <= m_list.headerCount(); ++k)
-        showWidth(k, m_list.columnWidth(k));
 }
 
 void ResultView::takeWidth(int section, int newSize)

@@ -34,7 +34,6 @@ protected:
 
 private:
     void showWidth(int k, float twips);
-    void showAllWidths();
     void takeWidth(int section, int newSize);
     [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
     void addTickActions();

@@ -72,7 +72,6 @@ public:
             --m_used;
     }
 
-    // Hands everything appended so far to the sink.
     void flush()
     {
         if (m_used == 0 || !m_sink)
