@@ -86,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static TextDecoder decoder;
     static ContactReader contacts;
     static Components parts;
+    static ValueReader values(decoder);
     Reader reader(input);
     Card card;
     size_t cards = 0;
@@ -96,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Contact contact = contacts.read(card);
         for (int i = 0; i < kContactPropertyCount; ++i)
             (void)contact.value(i).toString();
-        ValueReader values(card, decoder);
+        values.setCard(card);
         for (const Property &property : card.properties())
             values.components(property, parts);
     }

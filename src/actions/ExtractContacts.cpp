@@ -35,7 +35,6 @@ void extractContacts(ActionContext &context)
         return;
     }
     context.shell.sleep(100);
-    context.pointer.setValue(MousePointer::Hourglass);
     steps(line::readAddressBooks, [&] { readAddressBooks(context); });
     steps(line::done, [&] { context.shell.message(QStringLiteral("Done.")); });
     context.pointer.setValue(MousePointer::Default);

@@ -13,10 +13,7 @@ namespace quarrelby {
 
 void writeCommaDelimited(Shell &shell, TextFileWriter &files, const ResultList &list, const QString &path)
 {
-    MessageAnswer answer = MessageAnswer::Yes;
-    if (shell.fileExists(path))
-        answer = shell.question(overwriteQuestion(path));
-    if (answer != MessageAnswer::Yes)
+    if (shell.fileExists(path) && shell.question(overwriteQuestion(path)) != MessageAnswer::Yes)
         return;
     saveEncoded(
         files, list, list.rowsRevision(), path, [&](const ByteSink &sink) { encodeCommaDelimited(list, shell, sink); });

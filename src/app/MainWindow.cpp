@@ -37,6 +37,20 @@ QFont arial(double points)
     font.setBold(true);
     return font;
 }
+
+// What the window shows for a pointer value: the arrow for 0, the busy cursor
+// for 11, the custom picture for 99 (a pointing hand when none was loaded).
+QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
+{
+    switch (pointerValue) {
+    case MousePointer::Hourglass:
+        return QCursor(Qt::WaitCursor);
+    case MousePointer::Custom:
+        return mouseIcon ? *mouseIcon : QCursor(Qt::PointingHandCursor);
+    default:
+        return QCursor(Qt::ArrowCursor);
+    }
+}
 } // namespace
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
@@ -165,12 +179,10 @@ void MainWindow::wireActions()
 void MainWindow::setUpTabOrder()
 {
     // The frames take no focus; the disabled Fullname box is passed over.
-    std::array<QWidget *, kFieldCount> boxes {};
+    QList<QWidget *> order(1 + kFieldCount);
+    order[0] = m_listView;
     for (const ContactField &f : fieldCatalogue())
-        boxes.at(static_cast<size_t>(f.tabPosition)) = fieldBox(f.index);
-    QList<QWidget *> order {m_listView};
-    for (QWidget *box : boxes)
-        order << box;
+        order[1 + f.tabPosition] = fieldBox(f.index);
     order << extractButton << saveTextButton << saveCommaButton << workbookButton << clearButton << helpButton
           << clipboardButton;
     for (qsizetype i = 1; i < order.size(); ++i)

@@ -3,9 +3,8 @@
 #include "core/MousePointer.h"
 #include "platform/Failure.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImageReader>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QWidget>
@@ -42,18 +41,6 @@ bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
-{
-    switch (pointerValue) {
-    case MousePointer::Hourglass:
-        return QCursor(Qt::WaitCursor);
-    case MousePointer::Custom:
-        return mouseIcon ? *mouseIcon : QCursor(Qt::PointingHandCursor);
-    default:
-        return QCursor(Qt::ArrowCursor);
-    }
-}
-
 QCursor loadCursorFile(const QString &path)
 {
     const Failure invalid(QStringLiteral("Invalid picture"));
@@ -62,12 +49,8 @@ QCursor loadCursorFile(const QString &path)
         throw invalid;
     // A cursor file is far smaller than this; anything larger is no cursor.
     const QByteArray bytes = file.read(1 << 20);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
     // Qt reads .cur through its icon reader, which skips the hotspot.
-    QImageReader reader(&buffer, "ico");
-    const QImage image = reader.read();
+    const QImage image = QImage::fromData(bytes, "ico");
     if (image.isNull() || bytes.size() < 14)
         throw invalid;
 

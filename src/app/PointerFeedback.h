@@ -4,8 +4,6 @@
 #include <QHash>
 #include <QObject>
 
-#include <optional>
-
 class QWidget;
 
 namespace quarrelby {
@@ -34,10 +32,6 @@ private:
     // The value that a move over each watched control asks for.
     QHash<const QObject *, int> m_values;
 };
-
-// What the window shows for a pointer value: the arrow for 0, the busy cursor
-// for 11, the custom picture for 99 (a pointing hand when none was loaded).
-[[nodiscard]] QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon);
 
 // A Windows cursor file (.cur) as a cursor with the file's hotspot. Throws
 // Failure("Invalid picture") when the file is not a picture.

@@ -40,7 +40,10 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     addTickActions();
 
     connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
-    connect(&m_list, &QAbstractItemModel::modelReset, this, &ResultView::showAllWidths);
+    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
+        for (int k = 1; k <= m_list.headerCount(); ++k)
+            showWidth(k, m_list.columnWidth(k));
+    });
     connect(columns, &QHeaderView::sectionResized, this,
         [this](int section, int, int newSize) { takeWidth(section, newSize); });
 }
@@ -53,15 +56,10 @@ void ResultView::addTickActions()
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
     };
-    add("Tick All", [this] { tickAll(true); });
-    add("Untick All", [this] { tickAll(false); });
+    add("Tick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), true); });
+    add("Untick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), false); });
     add("Tick Selected", [this] { tickSelected(true); });
     add("Untick Selected", [this] { tickSelected(false); });
-}
-
-void ResultView::tickAll(bool checked)
-{
-    m_list.setCheckedRange(1, m_list.rowCount(), checked);
 }
 
 void ResultView::tickSelected(bool checked)
@@ -102,12 +100,6 @@ void ResultView::showWidth(int k, float twips)
     m_showingWidth = true;
     header()->resizeSection(k - 1, sectionPixels(twips));
     m_showingWidth = false;
-}
-
-void ResultView::showAllWidths()
-{
-    for (int k = 1; k <= m_list.headerCount(); ++k)
-        showWidth(k, m_list.columnWidth(k));
 }
 
 void ResultView::takeWidth(int section, int newSize)

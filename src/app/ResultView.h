@@ -15,9 +15,8 @@ class ResultView : public QTreeView {
 public:
     explicit ResultView(ResultList &list, QWidget *parent = nullptr);
 
-    // The context menu's actions: "Tick All", "Untick All", "Tick Selected",
-    // "Untick Selected".
-    void tickAll(bool checked);
+    // The context menu's "Tick Selected" and "Untick Selected"; Space on a
+    // selected row.
     void tickSelected(bool checked);
 
     // Screen pixels for a width in twips (96 dpi: 15 twips a pixel). A
@@ -35,7 +34,6 @@ protected:
 
 private:
     void showWidth(int k, float twips);
-    void showAllWidths();
     void takeWidth(int section, int newSize);
     [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
     void addTickActions();

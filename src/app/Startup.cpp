@@ -14,8 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QLabel>
-#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QStringDecoder>
@@ -72,12 +70,6 @@ void applyStyleSheet(QWidget &window, const QString &sheet)
     }
 }
 
-bool takesSkinBackground(QWidget *widget)
-{
-    return qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget)
-        || qobject_cast<QGroupBox *>(widget) || qobject_cast<QLabel *>(widget);
-}
-
 // The skin: with x/o.cjs in the program folder, the window, its frames and
 // its check boxes take the button-face colour and the file, a Qt style sheet,
 // styles the window. Throws Failure when the file cannot be used.
@@ -89,7 +81,7 @@ void applySkin(MainWindow &window)
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     setBackgroundColour(&window, buttonFace);
     for (QWidget *control : window.findChildren<QWidget *>()) {
-        if (takesSkinBackground(control))
+        if (qobject_cast<QCheckBox *>(control) || qobject_cast<QGroupBox *>(control))
             setBackgroundColour(control, buttonFace);
     }
     applyStyleSheet(window, readSkin(path));

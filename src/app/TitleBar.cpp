@@ -90,8 +90,7 @@ void TitleBar::paintEvent(QPaintEvent *)
         icon.paint(&painter, QRect(kMargin + 4, (kHeight - kIconSize) / 2, kIconSize, kIconSize));
     // Centred on the window, clear of the icon and the buttons.
     const int side = kMargin + 2 * (kButtonSize + kMargin);
-    painter.setPen(isActiveWindow() ? palette().color(QPalette::Active, QPalette::WindowText)
-                                    : palette().color(QPalette::Disabled, QPalette::WindowText));
+    painter.setPen(palette().color(isActiveWindow() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(rect().adjusted(side, 0, -side, -1), Qt::AlignCenter,
         fontMetrics().elidedText(window->windowTitle(), Qt::ElideRight, width() - 2 * side));
 }

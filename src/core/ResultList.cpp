@@ -16,8 +16,6 @@ Failure outOfBounds()
 QString displayed(QStringView text)
 {
     QString shown = text.toString();
-    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
-        return shown;
     shown.replace(QLatin1String("\r\n"), QLatin1String(" | "));
     shown.replace(QLatin1Char('\r'), QLatin1String(" | "));
     shown.replace(QLatin1Char('\n'), QLatin1String(" | "));
@@ -172,7 +170,6 @@ void ResultList::setCell(int i, int k, QStringView text)
     const auto column = static_cast<size_t>(k - 1);
     const quint32 start = column == 0 ? 0 : row.ends[column - 1];
     const quint32 end = row.ends[column];
-    // Cells are mostly set in order, into the empty end of the row.
     const auto newEnd = static_cast<quint32>(start + text.size());
     const size_t columns = m_columns.size();
     if (start == end && end == row.length) {

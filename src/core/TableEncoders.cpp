@@ -72,7 +72,6 @@ public:
             --m_used;
     }
 
-    // Hands everything appended so far to the sink.
     void flush()
     {
         if (m_used == 0 || !m_sink)
@@ -145,11 +144,10 @@ void appendTickedRows(
             loop.yield();
             const int width = widthOf(widths, k);
             const QStringView cell = list.cellView(r, k);
-            out.append(cell);
-            if (k < columns || last == LastCell::Padded) {
-                out.appendSpaces(width - cell.size());
-                out.append('\t');
-            }
+            if (k < columns || last == LastCell::Padded)
+                appendPadded(out, cell, width);
+            else
+                out.append(cell);
         }
         if (last == LastCell::Bare)
             out.chopSpaces();
@@ -167,8 +165,7 @@ bool needsQuotes(QStringView value)
     return false;
 }
 
-// Out: Utf8Buffer, or anything else with the same two appends.
-template <typename Out> void appendField(Out &out, QStringView value)
+void appendField(Utf8Buffer &out, QStringView value)
 {
     if (!needsQuotes(value)) {
         out.append(value);
@@ -205,12 +202,6 @@ template <typename TextAt> void appendCommaHeader(Utf8Buffer &out, int columns, 
     }
     out.endLine();
 }
-
-struct StringOut {
-    QString &text;
-    void append(QStringView part) { text += part; }
-    void append(char ascii) { text += QLatin1Char(ascii); }
-};
 
 } // namespace
 
@@ -251,10 +242,10 @@ void encodeAlignedText(
 
 QString commaField(const QString &value)
 {
-    QString field;
-    StringOut out {field};
+    // Quoted as in the files, which hold valid UTF-8 only.
+    Utf8Buffer out(nullptr, value.size());
     appendField(out, value);
-    return field;
+    return QString::fromUtf8(out.take());
 }
 
 void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const ByteSink &sink)

@@ -1,6 +1,5 @@
 #include "core/TextArena.h"
 
-#include <cstdlib>
 #include <new>
 #include <sys/mman.h>
 
@@ -20,11 +19,6 @@ char16_t *allocateBlock(std::size_t units)
     if (memory == MAP_FAILED)
         throw std::bad_alloc();
     return static_cast<char16_t *>(memory);
-}
-
-void freeBlock(char16_t *data, std::size_t units)
-{
-    ::munmap(data, units * sizeof(char16_t));
 }
 
 } // namespace
@@ -69,7 +63,7 @@ void TextArena::shrink(const char16_t *end, std::size_t units)
 void TextArena::clear()
 {
     for (const Block &block : m_blocks)
-        freeBlock(block.data, block.size);
+        ::munmap(block.data, block.size * sizeof(char16_t));
     m_blocks.clear();
     m_used = 0;
 }

@@ -4,8 +4,6 @@
 
 #include <QHash>
 
-#include <cstring>
-
 namespace quarrelby {
 
 namespace {

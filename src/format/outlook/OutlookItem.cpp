@@ -48,26 +48,10 @@ constexpr PropertyKey kFieldKeys[kContactPropertyCount] = {
     0, // Body
 };
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        char p = prefix[i];
-        if (p >= 'a' && p <= 'z')
-            p = static_cast<char>(p - 'a' + 'A');
-        if (c != p)
-            return false;
-    }
-    return true;
-}
-
 bool isClass(std::string_view messageClass, std::string_view name)
 {
-    return startsWithNoCase(messageClass, name)
+    const QLatin1StringView text(messageClass.data(), static_cast<qsizetype>(messageClass.size()));
+    return text.startsWith(QLatin1StringView(name.data(), static_cast<qsizetype>(name.size())), Qt::CaseInsensitive)
         && (messageClass.size() == name.size() || messageClass[name.size()] == '.');
 }
 
@@ -106,9 +90,7 @@ bool ContactMapper::read(PropertyBag &item, Contact &contact)
     contact.distributionList = kind == ItemKind::DistributionList;
     for (int field = 0; field < kContactPropertyCount; ++field) {
         const PropertyKey key = kFieldKeys[field];
-        if (key != 0 && item.text(key, m_value)) {
-            contact.appendUtf8(field, m_value);
-        } else if (field == WebPage && item.text(tag::BusinessHomePage, m_value)) {
+        if ((key != 0 && item.text(key, m_value)) || (field == WebPage && item.text(tag::BusinessHomePage, m_value))) {
             contact.appendUtf8(field, m_value);
         } else if (field == Body) {
             contact.appendUtf8(field, readBody(item));

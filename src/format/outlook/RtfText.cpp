@@ -32,19 +32,14 @@ char32_t symbolOf(std::string_view word)
         std::string_view word;
         char32_t c;
     };
-    static constexpr std::array<Symbol, 12> kSymbols
+    static constexpr std::array<Symbol, 17> kSymbols
         = {{{"par", '\n'}, {"line", '\n'}, {"sect", '\n'}, {"page", '\n'}, {"row", '\n'}, {"tab", '\t'}, {"cell", '\t'},
-            {"emdash", 0x2014}, {"endash", 0x2013}, {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019}}};
+            {"emdash", 0x2014}, {"endash", 0x2013}, {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019},
+            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", ' '}, {"enspace", ' '}, {"qmspace", ' '}}};
     for (const Symbol &symbol : kSymbols) {
         if (symbol.word == word)
             return symbol.c;
     }
-    if (word == "ldblquote")
-        return 0x201C;
-    if (word == "rdblquote")
-        return 0x201D;
-    if (word == "emspace" || word == "enspace" || word == "qmspace")
-        return ' ';
     return 0;
 }
 
@@ -259,7 +254,7 @@ void RtfReader::flushBytes()
 {
     if (m_bytes.empty())
         return;
-    if (std::all_of(m_bytes.begin(), m_bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (isAscii(m_bytes)) {
         m_out += m_bytes;
         m_bytes.clear();
         return;

@@ -1,5 +1,6 @@
 #include "format/thunderbird/LegacyCard.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -29,10 +30,7 @@ public:
     // value is empty.
     void line(std::string_view head, std::initializer_list<std::string_view> values)
     {
-        bool any = false;
-        for (std::string_view v : values)
-            any = any || !v.empty();
-        if (!any)
+        if (std::all_of(values.begin(), values.end(), [](std::string_view v) { return v.empty(); }))
             return;
         m_out += head;
         m_out += ':';

@@ -4,12 +4,11 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
-#include <optional>
 
 namespace quarrelby::vcard {
 
@@ -59,10 +58,7 @@ Kind kindOf(std::string_view name)
         return Kind::KdeMessaging;
     if (name.size() > sizeof buffer)
         return Kind::Unknown;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    std::transform(name.begin(), name.end(), buffer, upperAscii);
     const auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(buffer, literal, N - 1) == 0; };
     switch (name.size()) {
     case 1:
@@ -152,10 +148,7 @@ unsigned typeOfToken(std::string_view token)
     char buffer[40];
     if (token.size() > sizeof buffer)
         return Unnamed;
-    for (size_t i = 0; i < token.size(); ++i) {
-        const char c = token[i];
-        buffer[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    std::transform(token.begin(), token.end(), buffer, upperAscii);
     std::string_view upper(buffer, token.size());
     for (const std::string_view prefix : {"X-MS-", "X-EVOLUTION-", "X-"}) {
         if (upper.size() < 2 || upper[0] != 'X' || upper[1] != '-')
@@ -214,6 +207,21 @@ unsigned typeOfToken(std::string_view token)
         return Unnamed;
     }
 }
+
+// A telephone of one of these types goes to its field, the first type in
+// this order deciding; faxes, work, home and other numbers follow.
+constexpr std::pair<unsigned, ContactProperty> kTelephoneFields[] = {
+    {Assistant, AssistantTelephoneNumber},
+    {Callback, CallbackTelephoneNumber},
+    {Company, CompanyMainTelephoneNumber},
+    {Radio, RadioTelephoneNumber},
+    {Tty, TTYTDDTelephoneNumber},
+    {Telex, TelexNumber},
+    {Isdn, ISDNNumber},
+    {Pager, PagerNumber},
+    {Car, CarTelephoneNumber},
+    {Cell, MobileTelephoneNumber},
+};
 
 unsigned typesOfList(std::string_view list)
 {
@@ -304,6 +312,88 @@ std::string withoutCaretEscapes(std::string_view value)
 QString fromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int digits(std::string_view s, size_t at, size_t count)
+{
+    if (at + count > s.size())
+        return -1;
+    int value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        const char c = s[i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// A BDAY value as Outlook would hold it (see Contact::birthday).
+QVariant birthdayValue(std::string_view text, std::string_view omitYear)
+{
+    std::string_view value = trimmedAscii(text);
+    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        // No date has other letters than ASCII ones; keep the text, trimmed
+        // of every kind of blank.
+        return fromUtf8(value).trimmed();
+    }
+    if (value.empty())
+        return QString();
+    auto monthDay = [](int month, int day) -> QVariant {
+        if (month < 1 || month > 12 || day < 1 || day > 31)
+            return {};
+        const char mmdd[] = {'-', '-', static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '-',
+            static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
+        return QString::fromLatin1(mmdd, sizeof mmdd);
+    };
+    const auto asText
+        = [&] { return QVariant(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()))); };
+    if (value.starts_with("--")) {
+        const bool dashed = value.size() == 7 && value[4] == '-';
+        if (value.size() == 6 || dashed) {
+            const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
+            if (result.isValid())
+                return result;
+        }
+        return asText();
+    }
+
+    const bool extended = value.size() >= 10 && value[4] == '-' && value[7] == '-';
+    const size_t dateLength = extended ? 10 : 8;
+    const int year = digits(value, 0, 4);
+    const int month = digits(value, extended ? 5 : 4, 2);
+    const int day = digits(value, extended ? 8 : 6, 2);
+    const QDate date(year, month, day);
+    if (year < 0 || !date.isValid())
+        return asText();
+    if (!omitYear.empty()) {
+        const std::string_view omit = trimmedAscii(omitYear);
+        int omitted = 0;
+        const auto [end, error] = std::from_chars(omit.data(), omit.data() + omit.size(), omitted);
+        if (error == std::errc() && end == omit.data() + omit.size() && omitted == year)
+            return monthDay(month, day);
+    }
+    if (value.size() == dateLength)
+        return date;
+    if (value[dateLength] != 'T' && value[dateLength] != 't')
+        return asText();
+
+    // The time of day as written; a zone after it does not move the date.
+    const std::string_view time = value.substr(dateLength + 1);
+    const bool colons = time.size() >= 5 && time[2] == ':';
+    const int hour = digits(time, 0, 2);
+    int minute = digits(time, colons ? 3 : 2, 2);
+    int second = digits(time, colons ? 6 : 4, 2);
+    if (hour < 0)
+        return asText();
+    if (minute < 0)
+        minute = second = 0;
+    else if (second < 0)
+        second = 0;
+    const QTime clock(hour, minute, second);
+    if (!clock.isValid())
+        return asText();
+    return QDateTime(date, clock, Qt::UTC);
 }
 
 struct GroupLabel {
@@ -454,43 +544,20 @@ void ContactBuilder::addTelephone(const Property &property)
     if (number.empty())
         return;
     const unsigned types = typesOf(property);
-    auto one = [&](int field) { fill(field, number); };
-    auto two = [&](int first, int second) {
-        if (m_fields[first].empty())
-            m_fields[first].assign(number);
-        else
-            fill(second, number);
-    };
-    if (types & Assistant)
-        one(AssistantTelephoneNumber);
-    else if (types & Callback)
-        one(CallbackTelephoneNumber);
-    else if (types & Company)
-        one(CompanyMainTelephoneNumber);
-    else if (types & Radio)
-        one(RadioTelephoneNumber);
-    else if (types & Tty)
-        one(TTYTDDTelephoneNumber);
-    else if (types & Telex)
-        one(TelexNumber);
-    else if (types & Isdn)
-        one(ISDNNumber);
-    else if (types & Pager)
-        one(PagerNumber);
-    else if (types & Car)
-        one(CarTelephoneNumber);
-    else if (types & Cell)
-        one(MobileTelephoneNumber);
-    else if (types & Fax)
-        one((types & Work) ? BusinessFaxNumber : (types & Home) ? HomeFaxNumber : OtherFaxNumber);
+    for (const auto &[type, field] : kTelephoneFields) {
+        if (types & type) {
+            fill(field, number);
+            return;
+        }
+    }
+    if (types & Fax)
+        fill((types & Work) ? BusinessFaxNumber : (types & Home) ? HomeFaxNumber : OtherFaxNumber, number);
     else if (types & Work)
-        two(BusinessTelephoneNumber, Business2TelephoneNumber);
+        fill(m_fields[BusinessTelephoneNumber].empty() ? BusinessTelephoneNumber : Business2TelephoneNumber, number);
     else if (types & Home)
-        two(HomeTelephoneNumber, Home2TelephoneNumber);
-    else if ((types & ~Voice) == Pref)
-        one(PrimaryTelephoneNumber);
+        fill(m_fields[HomeTelephoneNumber].empty() ? HomeTelephoneNumber : Home2TelephoneNumber, number);
     else
-        one(OtherTelephoneNumber);
+        fill((types & ~Voice) == Pref ? PrimaryTelephoneNumber : OtherTelephoneNumber, number);
 }
 
 // An address laid out as Outlook shows it: office line, street, city line,
@@ -600,14 +667,11 @@ void ContactBuilder::finishAddresses()
             const AddressLabel &label = m_addressLabels[i];
             if ((label.slot != Untyped) != typed)
                 continue;
-            if (label.slot != Untyped) {
-                if (!labels[label.slot])
-                    labels[label.slot] = &label.text;
-            } else if (!labels[WorkSlot]) {
-                labels[WorkSlot] = &label.text;
-            } else if (!labels[OtherSlot]) {
-                labels[OtherSlot] = &label.text;
-            }
+            Slot slot = label.slot;
+            if (slot == Untyped)
+                slot = !labels[WorkSlot] ? WorkSlot : !labels[OtherSlot] ? OtherSlot : Untyped;
+            if (slot != Untyped && !labels[slot])
+                labels[slot] = &label.text;
         }
     }
     const int fields[3] = {BusinessAddress, HomeAddress, OtherAddress};
@@ -755,11 +819,8 @@ void ContactBuilder::add(Kind kind, const Property &p)
         addNote(p);
         break;
     case Kind::GroupKind:
-        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "group"))
-            m_distributionList = true;
-        break;
     case Kind::EvolutionList:
-        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), "TRUE"))
+        if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), kind == Kind::GroupKind ? "group" : "TRUE"))
             m_distributionList = true;
         break;
     case Kind::AppleLabel:
@@ -842,91 +903,6 @@ void ContactBuilder::addNote(const Property &p)
     if (!body.empty())
         body += "\r\n";
     body += note;
-}
-
-namespace {
-
-int digits(std::string_view s, size_t at, size_t count)
-{
-    if (at + count > s.size())
-        return -1;
-    int value = 0;
-    for (size_t i = at; i < at + count; ++i) {
-        const char c = s[i];
-        if (c < '0' || c > '9')
-            return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-} // namespace
-
-QVariant birthdayValue(std::string_view text, std::string_view omitYear)
-{
-    std::string_view value = trimmedAscii(text);
-    if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        // No date has other letters than ASCII ones; keep the text, trimmed
-        // of every kind of blank.
-        return fromUtf8(value).trimmed();
-    }
-    if (value.empty())
-        return QString();
-    auto monthDay = [](int month, int day) -> QVariant {
-        if (month < 1 || month > 12 || day < 1 || day > 31)
-            return {};
-        const char mmdd[] = {'-', '-', static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '-',
-            static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
-        return QString::fromLatin1(mmdd, sizeof mmdd);
-    };
-    const auto asText
-        = [&] { return QVariant(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()))); };
-    if (value.starts_with("--")) {
-        const bool dashed = value.size() == 7 && value[4] == '-';
-        if (value.size() == 6 || dashed) {
-            const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
-            if (result.isValid())
-                return result;
-        }
-        return asText();
-    }
-
-    const bool extended = value.size() >= 10 && value[4] == '-' && value[7] == '-';
-    const size_t dateLength = extended ? 10 : 8;
-    const int year = digits(value, 0, 4);
-    const int month = digits(value, extended ? 5 : 4, 2);
-    const int day = digits(value, extended ? 8 : 6, 2);
-    const QDate date(year, month, day);
-    if (year < 0 || !date.isValid())
-        return asText();
-    if (!omitYear.empty()) {
-        const std::string_view omit = trimmedAscii(omitYear);
-        int omitted = 0;
-        const auto [end, error] = std::from_chars(omit.data(), omit.data() + omit.size(), omitted);
-        if (error == std::errc() && end == omit.data() + omit.size() && omitted == year)
-            return monthDay(month, day);
-    }
-    if (value.size() == dateLength)
-        return date;
-    if (value[dateLength] != 'T' && value[dateLength] != 't')
-        return asText();
-
-    // The time of day as written; a zone after it does not move the date.
-    const std::string_view time = value.substr(dateLength + 1);
-    const bool colons = time.size() >= 5 && time[2] == ':';
-    const int hour = digits(time, 0, 2);
-    int minute = digits(time, colons ? 3 : 2, 2);
-    int second = digits(time, colons ? 6 : 4, 2);
-    if (hour < 0)
-        return asText();
-    if (minute < 0)
-        minute = second = 0;
-    else if (second < 0)
-        second = 0;
-    const QTime clock(hour, minute, second);
-    if (!clock.isValid())
-        return asText();
-    return QDateTime(date, clock, Qt::UTC);
 }
 
 ContactReader::ContactReader()

@@ -4,12 +4,8 @@
 #include "format/vcard/VCardReader.h"
 
 #include <QString>
-#include <QStringView>
-#include <QVariant>
 
-#include <array>
 #include <memory>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,8 +39,5 @@ private:
 // The contacts of a whole vCard text (UTF-16 converted first), resolved by
 // contacts, which may go on to the next text.
 [[nodiscard]] std::vector<Contact> readContacts(std::string_view text, ContactReader &contacts);
-
-// A BDAY value as Outlook would hold it (see Contact::birthday).
-[[nodiscard]] QVariant birthdayValue(std::string_view text, std::string_view omitYear);
 
 } // namespace quarrelby::vcard

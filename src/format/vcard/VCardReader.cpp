@@ -9,11 +9,6 @@ namespace quarrelby::vcard {
 
 namespace {
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The characters of a property name as written, group and dot included.
 // KDE 3 and 4 write a slash in their IM properties (X-messaging/aim-All).
 bool isNameChar(char c)
@@ -35,7 +30,7 @@ std::string_view trimmed(std::string_view s)
 bool isMarker(std::string_view line, std::string_view keyword)
 {
     // Every line is asked twice; most start with a letter no marker has.
-    if (!line.empty() && upper(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
+    if (!line.empty() && upperAscii(line.front()) != keyword.front() && line.front() != ' ' && line.front() != '\t')
         return false;
     line = trimmed(line);
     if (line.size() < keyword.size() + 1 || line[keyword.size()] != ':')
@@ -76,7 +71,7 @@ bool isQuotedPrintable(std::string_view line)
     }
     constexpr std::string_view qp = "QUOTED-PRINTABLE";
     for (size_t i = 0; i + qp.size() <= end; ++i) {
-        if (upper(line[i]) == 'Q' && equalsIgnoreCase(line.substr(i, qp.size()), qp))
+        if (upperAscii(line[i]) == 'Q' && equalsIgnoreCase(line.substr(i, qp.size()), qp))
             return true;
     }
     return false;
@@ -183,30 +178,10 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
+        if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
     }
     return true;
-}
-
-QByteArray utf8FromUtf16(std::string_view data)
-{
-    if (data.size() < 2)
-        return {};
-    const auto b0 = static_cast<unsigned char>(data[0]);
-    const auto b1 = static_cast<unsigned char>(data[1]);
-    const bool little = b0 == 0xFF && b1 == 0xFE;
-    const bool big = b0 == 0xFE && b1 == 0xFF;
-    if (!little && !big)
-        return {};
-    QString text;
-    text.reserve(static_cast<qsizetype>(data.size() / 2));
-    for (size_t i = 2; i + 1 < data.size(); i += 2) {
-        const auto lo = static_cast<unsigned char>(data[little ? i : i + 1]);
-        const auto hi = static_cast<unsigned char>(data[little ? i + 1 : i]);
-        text.append(QChar(static_cast<char16_t>(hi << 8 | lo)));
-    }
-    return text.toUtf8();
 }
 
 bool Utf16Stream::startsUtf16(std::string_view data)
@@ -239,6 +214,15 @@ void Utf16Stream::append(std::string_view bytes, bool last, std::string &out)
     const QByteArray utf8 = text.toUtf8();
     out.append(utf8.constData(), static_cast<size_t>(utf8.size()));
     m_held.erase(0, last ? m_held.size() : std::min(at, m_held.size()));
+}
+
+QByteArray utf8FromUtf16(std::string_view data)
+{
+    if (!Utf16Stream::startsUtf16(data))
+        return {};
+    std::string utf8;
+    Utf16Stream().append(data, true, utf8);
+    return QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 std::string_view utf8Text(std::string_view data, std::string &buffer)

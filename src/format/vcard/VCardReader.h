@@ -106,6 +106,12 @@ private:
 // Caseless ASCII comparison, the rule for every vCard name and parameter.
 [[nodiscard]] bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
+// An ASCII letter upper-cased; any other byte as it is.
+[[nodiscard]] inline char upperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Input that starts with a UTF-16 byte-order mark, as some Windows programs
 // write it, converted to UTF-8; any other input is returned empty.
 [[nodiscard]] QByteArray utf8FromUtf16(std::string_view data);

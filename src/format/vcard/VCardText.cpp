@@ -47,6 +47,26 @@ std::string_view unquoted(std::string_view value)
     return value;
 }
 
+// Quoted-printable bytes decoded; a broken escape is kept as written.
+void decodeQuotedPrintable(std::string_view in, std::string &out)
+{
+    out.clear();
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '=' && i + 2 < in.size()) {
+            const int hi = hexDigit(in[i + 1]);
+            const int lo = hexDigit(in[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out.push_back(static_cast<char>(hi << 4 | lo));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(c);
+    }
+}
+
 } // namespace
 
 TextDecoder::~TextDecoder()
@@ -116,25 +136,6 @@ void TextDecoder::toUtf8(std::string_view bytes, std::string_view charset, std::
     // Latin-1, which any byte is.
     out.clear();
     appendUtf8(out, QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
-void decodeQuotedPrintable(std::string_view in, std::string &out)
-{
-    out.clear();
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size(); ++i) {
-        const char c = in[i];
-        if (c == '=' && i + 2 < in.size()) {
-            const int hi = hexDigit(in[i + 1]);
-            const int lo = hexDigit(in[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                out.push_back(static_cast<char>(hi << 4 | lo));
-                i += 2;
-                continue;
-            }
-        }
-        out.push_back(c);
-    }
 }
 
 void appendResolved(std::string_view in, Version version, std::string &out)

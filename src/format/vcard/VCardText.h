@@ -66,11 +66,6 @@ public:
         : m_decoder(decoder)
     {
     }
-    ValueReader(const Card &card, TextDecoder &decoder)
-        : m_card(&card)
-        , m_decoder(decoder)
-    {
-    }
 
     void setCard(const Card &card) { m_card = &card; }
 
@@ -94,9 +89,6 @@ private:
     std::string m_converted;
     std::string m_text;
 };
-
-// Quoted-printable bytes decoded; a broken escape is kept as written.
-void decodeQuotedPrintable(std::string_view in, std::string &out);
 
 // Backslash escapes resolved (vCard 2.1 knows no \n; later versions do) and
 // every line break (CR LF, LF or CR) made CR LF, the way Outlook keeps them,
