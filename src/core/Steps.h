@@ -17,9 +17,9 @@ namespace quarrelby {
 // goes on with its next step. Failures inside callees without steps of their
 // own surface here, under the line of the call.
 //
-//   Steps steps(shell, reportName(Action::SaveAsText));
-//   steps(askFileName::showDialog, [&] { path = shell.showSave(dialog); });
-//   if (steps.test(askFileName::cancelled, [&] { return path.isEmpty(); })) return;
+//   Steps steps(shell, reportName(Action::ExportWorkbook));
+//   steps(exportWorkbook::newWorkbook, [&] { workbook = spreadsheets.newWorkbook(); });
+//   if (steps.test(exportWorkbook::rowTicked, [&] { return list.checked(r); })) ...
 class Steps {
 public:
     Steps(DialogService &shell, QString location)
