@@ -96,28 +96,8 @@ public:
     }
 
     // No more jobs.
-    void close()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_closed = true;
-        }
-        m_jobsWaiting.notify_all();
-        m_partsReady.notify_all();
-        m_roomForJobs.notify_all();
-    }
-
-    void cancel()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_cancelled = true;
-        }
-        m_jobsWaiting.notify_all();
-        m_partsReady.notify_all();
-        m_roomForJobs.notify_all();
-        m_roomForParts.notify_all();
-    }
+    void close() { stop(m_closed); }
+    void cancel() { stop(m_cancelled); }
 
     // The next part in order, waiting for it; nothing after the last part of
     // the last job of closed work, or once cancelled.
@@ -168,6 +148,19 @@ private:
         for (const Slot &slot : m_slots)
             weight += slot.weight;
         return weight < m_ahead;
+    }
+
+    // Sets m_closed or m_cancelled, and wakes every wait to look at it.
+    void stop(bool &flag)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            flag = true;
+        }
+        m_jobsWaiting.notify_all();
+        m_partsReady.notify_all();
+        m_roomForJobs.notify_all();
+        m_roomForParts.notify_all();
     }
 
     void waitForRoom(std::unique_lock<std::mutex> &lock, std::size_t sequence)
