@@ -1,6 +1,7 @@
 #include "platform/contacts/ContactStore.h"
 
 #include "platform/contacts/BookKinds.h"
+#include "platform/contacts/RegularFile.h"
 
 #include "platform/Failure.h"
 
@@ -66,13 +67,7 @@ private:
         // Both absent counts as the same: a database without its log.
         [[nodiscard]] bool same(const BookState &other) const
         {
-            if (!found && !other.found)
-                return true;
-            const auto sameTime
-                = [](const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
-            return found && other.found && info.st_dev == other.info.st_dev && info.st_ino == other.info.st_ino
-                && info.st_size == other.info.st_size && sameTime(info.st_mtim, other.info.st_mtim)
-                && sameTime(info.st_ctim, other.info.st_ctim);
+            return found == other.found && (!found || sameFile(info, other.info));
         }
     };
 

@@ -81,7 +81,6 @@ private:
         bool log = false;
         bool operator==(const FileState &) const = default;
     };
-    [[nodiscard]] FileState state() const;
     [[nodiscard]] static FileState stateOf(const QByteArray &path);
     void open(const QByteArray &name, bool immutable);
     static int progress(void *connection);

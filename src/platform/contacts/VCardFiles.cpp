@@ -71,16 +71,6 @@ QString readSmallFile(int fd, size_t size, std::string &out)
     return {};
 }
 
-// The same file, unchanged as far as its status tells: an edit in place, of
-// the same size, still moves its modification and change times.
-bool sameFile(const struct stat &a, const struct stat &b)
-{
-    const auto sameTime
-        = [](const timespec &x, const timespec &y) { return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec; };
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTime(a.st_mtim, b.st_mtim)
-        && sameTime(a.st_ctim, b.st_ctim);
-}
-
 bool isBeginLine(std::string_view data, size_t at)
 {
     constexpr std::string_view begin = "BEGIN:VCARD";
@@ -200,15 +190,13 @@ struct Unit {
     std::exception_ptr failure {};
 };
 
-struct Job {
-    std::vector<Unit> units;
-};
+using Job = std::vector<Unit>;
 
 // What a worker hands back: contacts in order, then the failure that came
 // after them, if any.
 struct Part {
-    std::vector<Contact> contacts;
-    std::exception_ptr failure;
+    std::vector<Contact> contacts {};
+    std::exception_ptr failure {};
     size_t file = 0;
     size_t book = 0;
     // The failure ended the file: its later pieces are not read.
@@ -234,12 +222,7 @@ template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &
     worker.texts = QString();
     worker.texts.reserve(worker.lastTextsSize + worker.lastTextsSize / 8);
     const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
-    const size_t file = part.file;
-    const size_t book = part.book;
-    const bool taken = publisher.publish(std::exchange(part, Part()), weight);
-    part.file = file;
-    part.book = book;
-    return taken;
+    return publisher.publish(std::exchange(part, Part {.file = part.file, .book = part.book}), weight);
 }
 
 Failure unreadableFile(const std::string &path, const QString &failure)
@@ -392,13 +375,11 @@ void cutOpenFile(int fd, CardCutter &cutter)
         const size_t filled = pending.size();
         pending.resize(filled + kPieceBytes);
         const ssize_t got = ::read(fd, pending.data() + filled, kPieceBytes);
-        if (got < 0 && errno == EINTR) {
-            pending.resize(filled);
-            continue;
-        }
         if (got < 0) {
             const int error = errno;
             pending.resize(filled);
+            if (error == EINTR)
+                continue;
             cutter.fail(systemMessage(error));
             return;
         }
@@ -532,7 +513,7 @@ private:
             cutFolders();
         } else if (::stat(path.c_str(), &info) != 0) {
             Job job;
-            job.units.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
+            job.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
             m_work->submit(std::move(job));
         } else if (!S_ISDIR(info.st_mode)) {
             cutFile(path);
@@ -560,14 +541,14 @@ private:
             if (remembered)
                 readEnded(path, folder->listed, error == 0);
             if (error != 0)
-                job.units.push_back(
+                job.push_back(
                     {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
             for (std::string &name : names)
-                job.units.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
-            if (job.units.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
+                job.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
+            if (job.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
                 return;
         }
-        if (!job.units.empty())
+        if (!job.empty())
             m_work->submit(std::move(job));
     }
 
@@ -584,7 +565,7 @@ private:
             m_bytesQueued += bytes.size();
         }
         Job job;
-        job.units.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
+        job.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
         return m_work->submit(std::move(job));
     }
 
@@ -722,7 +703,7 @@ bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Wo
 void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
 {
     Part part;
-    for (Unit &unit : job.units) {
+    for (Unit &unit : job) {
         // A part holds the contacts of one sub-book.
         if (unit.book != part.book && !part.contacts.empty() && !handOver(part, worker, publisher))
             return;
@@ -775,11 +756,6 @@ bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::
 std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path, std::vector<QByteArray> folders)
 {
     return std::make_unique<VCardFiles>(path, std::move(folders));
-}
-
-std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path)
-{
-    return std::make_unique<VCardFiles>(path, std::vector<QByteArray>());
 }
 
 } // namespace quarrelby
