@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -36,7 +35,7 @@ public:
     {
         if (m_warm && m_warm->stillGood(book))
             return;
-        Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
+        Warm fresh {book, FileStatus::of(book.path), FileStatus::of(book.path + "-wal"), openBook(book)};
         fresh.source->start();
         // The old read ends after the new one has started.
         const std::unique_ptr<ContactSource> dropped = m_warm ? std::move(m_warm->source) : nullptr;
@@ -53,36 +52,18 @@ public:
     }
 
 private:
-    struct BookState {
-        bool found = false;
-        struct stat info { };
-
-        static BookState of(const QByteArray &path)
-        {
-            BookState state;
-            state.found = ::stat(path.constData(), &state.info) == 0;
-            return state;
-        }
-
-        // Both absent counts as the same: a database without its log.
-        [[nodiscard]] bool same(const BookState &other) const
-        {
-            return found == other.found && (!found || sameFile(info, other.info));
-        }
-    };
-
     struct Warm {
         FoundBook book;
-        BookState state;
+        FileStatus state;
         // A database's write-ahead log, where its latest changes are.
-        BookState log;
+        FileStatus log;
         std::unique_ptr<ContactSource> source;
 
         [[nodiscard]] bool stillGood(const FoundBook &other) const
         {
-            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.found)
+            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.exists)
                 return false;
-            return state.same(BookState::of(book.path)) && log.same(BookState::of(book.path + "-wal"));
+            return state == FileStatus::of(book.path) && log == FileStatus::of(book.path + "-wal");
         }
     };
 

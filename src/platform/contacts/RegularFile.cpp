@@ -58,6 +58,13 @@ bool sameFile(const struct stat &a, const struct stat &b)
         && sameTime(a.st_ctim, b.st_ctim);
 }
 
+FileStatus FileStatus::of(const QByteArray &path)
+{
+    FileStatus status;
+    status.exists = ::stat(path.constData(), &status.info) == 0;
+    return status;
+}
+
 QByteArray readFileStart(const char *path, qsizetype size, QString &failure)
 {
     struct stat info { };

@@ -22,6 +22,19 @@ namespace quarrelby {
 // the same size, still moves its modification and change times.
 [[nodiscard]] bool sameFile(const struct stat &a, const struct stat &b);
 
+// What the file system says of a path, to tell later whether the file there
+// changed. Both absent counts as the same.
+struct FileStatus {
+    bool exists = false;
+    struct stat info { };
+
+    [[nodiscard]] static FileStatus of(const QByteArray &path);
+    [[nodiscard]] bool operator==(const FileStatus &other) const
+    {
+        return exists == other.exists && (!exists || sameFile(info, other.info));
+    }
+};
+
 // The first bytes of the regular file at path, size of them at the most;
 // empty, with the reason in failure, when it cannot be read.
 [[nodiscard]] QByteArray readFileStart(const char *path, qsizetype size, QString &failure);

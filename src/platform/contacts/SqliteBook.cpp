@@ -348,18 +348,7 @@ bool Connection::hasTable(const char *name)
 
 Connection::FileState Connection::stateOf(const QByteArray &path)
 {
-    FileState s;
-    struct stat info { };
-    if (::stat(path.constData(), &info) != 0)
-        return s;
-    s.exists = true;
-    s.device = info.st_dev;
-    s.inode = info.st_ino;
-    s.size = static_cast<unsigned long long>(info.st_size);
-    s.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
-    s.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
-    s.log = exists(path + "-wal");
-    return s;
+    return {FileStatus::of(path), FileStatus::of(path + "-wal")};
 }
 
 bool Connection::unchanged() const

@@ -132,36 +132,27 @@ bool isBlank(std::string_view text)
 // A folder of the book, open while its files wait to be read.
 // (One open and one listing for each: a book may have 100,000 sub-books.)
 struct Folder {
-    DIR *dir = nullptr;
+    std::unique_ptr<DIR, int (*)(DIR *)> dir {nullptr, ::closedir};
     // Its path with a final slash.
     std::string prefix;
     // Its status as it was listed: a card added or removed later moves its
     // times.
     struct stat listed { };
 
-    Folder() = default;
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
-    ~Folder()
-    {
-        if (dir)
-            ::closedir(dir);
-    }
-
-    [[nodiscard]] int fd() const { return ::dirfd(dir); }
+    [[nodiscard]] int fd() const { return ::dirfd(dir.get()); }
 };
 
 // Opens the folder at path and lists its card files into names, in name
 // order; the error number when it cannot, 0 when it could.
 int openFolder(const std::string &path, Folder &folder, std::vector<std::string> &names)
 {
-    folder.dir = ::opendir(path.c_str());
+    folder.dir.reset(::opendir(path.c_str()));
     if (!folder.dir)
         return errno;
     folder.prefix = path.ends_with('/') ? path : path + '/';
-    if (::fstat(::dirfd(folder.dir), &folder.listed) != 0)
+    if (::fstat(folder.fd(), &folder.listed) != 0)
         return errno;
-    while (const dirent *entry = ::readdir(folder.dir)) {
+    while (const dirent *entry = ::readdir(folder.dir.get())) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
