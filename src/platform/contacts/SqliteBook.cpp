@@ -328,22 +328,11 @@ bool Connection::prepares(const char *sql)
 
 bool Connection::hasTable(const char *name)
 {
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-            "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"
-            " AND sql NOT LIKE 'CREATE VIRTUAL%'",
-            -1, &statement, nullptr)
-        != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        fail();
-    }
-    sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
-    startStep();
-    const int rc = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail();
-    return rc == SQLITE_ROW;
+    // name is one of the readers' own table names, never one from the book.
+    const QByteArray sql = QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + name
+        + "' COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'";
+    Statement statement(*this, sql.constData());
+    return statement.step();
 }
 
 Connection::FileState Connection::stateOf(const QByteArray &path)
@@ -606,16 +595,6 @@ private:
         m_gateChanged.notify_all();
     }
 
-    // Rows of a read without locks count while unchanged() holds.
-    void countWhile(std::function<bool()> unchanged)
-    {
-        {
-            const std::lock_guard lock(m_gateMutex);
-            m_unchanged = std::move(unchanged);
-        }
-        m_gateChanged.notify_all();
-    }
-
     // What the workers have of a read that turned out void goes.
     void dropWork()
     {
@@ -655,7 +634,14 @@ private:
 
         bool wanted() override { return !m_book.m_stop; }
         void rowsCount() override { m_book.openGate(); }
-        void rowsCountWhile(std::function<bool()> unchanged) override { m_book.countWhile(std::move(unchanged)); }
+        void rowsCountWhile(std::function<bool()> unchanged) override
+        {
+            {
+                const std::lock_guard lock(m_book.m_gateMutex);
+                m_book.m_unchanged = std::move(unchanged);
+            }
+            m_book.m_gateChanged.notify_all();
+        }
         void dropRows() override
         {
             m_job = RowJob();
