@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QStringList>
 
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <exception>
-#include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <memory>
