@@ -170,7 +170,8 @@ void readSource(
 
 void BM_ReadOneFile(benchmark::State &state)
 {
-    readSource(state, AddressBooks::instance().singleFile(), &openVCardSource);
+    readSource(
+        state, AddressBooks::instance().singleFile(), [](const QByteArray &path) { return openVCardSource(path); });
 }
 
 void BM_ReadEdsBook(benchmark::State &state)

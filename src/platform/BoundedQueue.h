@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <exception>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -14,11 +13,10 @@ namespace quarrelby {
 // A first-in first-out hand-over from one thread to another that holds at
 // most `capacity` items: a producer that runs ahead waits for the consumer.
 //
-// The producer ends the stream with close(), optionally with the failure
-// that ended it; the consumer then takes what is left and sees the failure
-// after the last item. Either side may cancel(): a waiting push() or pop()
-// returns at once, later ones do nothing, and the work on both sides can poll
-// cancelled() to stop within an item.
+// The producer ends the stream with close(); the consumer then takes what is
+// left. Either side may cancel(): a waiting push() or pop() returns at once,
+// later ones do nothing, and the work on both sides can poll cancelled() to
+// stop within an item.
 template <class T> class BoundedQueue {
 public:
     explicit BoundedQueue(std::size_t capacity)
@@ -45,8 +43,7 @@ public:
     }
 
     // The oldest item, waiting while the queue is empty and open. Nothing
-    // after the last item of a closed queue (see failure()) or once the
-    // queue is cancelled.
+    // after the last item of a closed queue or once the queue is cancelled.
     std::optional<T> pop()
     {
         std::optional<T> item;
@@ -62,15 +59,12 @@ public:
         return item;
     }
 
-    // No more items; failure, when given, is what ended the stream.
-    void close(std::exception_ptr failure = nullptr)
+    // No more items.
+    void close()
     {
         {
             const std::lock_guard lock(m_mutex);
-            if (m_closed)
-                return;
             m_closed = true;
-            m_failure = std::move(failure);
         }
         m_changed.notify_all();
     }
@@ -89,20 +83,12 @@ public:
 
     [[nodiscard]] bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
 
-    // What close() was given, once pop() has found nothing more; taken once.
-    [[nodiscard]] std::exception_ptr failure()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_items.empty() ? std::exchange(m_failure, nullptr) : nullptr;
-    }
-
 private:
     const std::size_t m_capacity;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<T> m_items;
     bool m_closed = false;
-    std::exception_ptr m_failure;
     // Also read without the mutex by cancelled().
     std::atomic<bool> m_cancelled = false;
 };

@@ -38,26 +38,18 @@ namespace quarrelby {
 // reading thread, did not close the gap.
 template <class Job, class Part> class OrderedWork {
 public:
-    class Publisher;
+    struct Publisher;
     // Does one job on worker thread `worker` (0 .. workers - 1).
     using Work = std::function<void(Job &job, std::size_t worker, Publisher &publisher)>;
 
-    // What a running job hands its parts to.
-    class Publisher {
-    public:
+    // What a running job, number `sequence`, hands its parts to.
+    struct Publisher {
+        OrderedWork &work;
+        std::size_t sequence;
+
         // Hands over a part weighing `items`, then waits for room; false once
         // the work was cancelled.
-        bool publish(Part part, std::size_t items) { return m_work.publish(m_sequence, std::move(part), items); }
-
-    private:
-        friend class OrderedWork;
-        Publisher(OrderedWork &work, std::size_t sequence)
-            : m_work(work)
-            , m_sequence(sequence)
-        {
-        }
-        OrderedWork &m_work;
-        std::size_t m_sequence;
+        bool publish(Part part, std::size_t items) { return work.publish(sequence, std::move(part), items); }
     };
 
     OrderedWork(std::size_t workers, std::size_t jobs, std::size_t ahead, Work work)
@@ -96,28 +88,8 @@ public:
     }
 
     // No more jobs.
-    void close()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_closed = true;
-        }
-        m_jobsWaiting.notify_all();
-        m_partsReady.notify_all();
-        m_roomForJobs.notify_all();
-    }
-
-    void cancel()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_cancelled = true;
-        }
-        m_jobsWaiting.notify_all();
-        m_partsReady.notify_all();
-        m_roomForJobs.notify_all();
-        m_roomForParts.notify_all();
-    }
+    void close() { stop(m_closed); }
+    void cancel() { stop(m_cancelled); }
 
     // The next part in order, waiting for it; nothing after the last part of
     // the last job of closed work, or once cancelled.
@@ -170,6 +142,19 @@ private:
         return weight < m_ahead;
     }
 
+    // Sets m_closed or m_cancelled, and wakes every wait to look at it.
+    void stop(bool &flag)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            flag = true;
+        }
+        m_jobsWaiting.notify_all();
+        m_partsReady.notify_all();
+        m_roomForJobs.notify_all();
+        m_roomForParts.notify_all();
+    }
+
     void waitForRoom(std::unique_lock<std::mutex> &lock, std::size_t sequence)
     {
         m_roomForParts.wait(lock, [&] { return m_cancelled || roomFor(sequence); });
@@ -203,7 +188,7 @@ private:
                 return;
             lock.unlock();
 
-            Publisher publisher(*this, sequence);
+            Publisher publisher {*this, sequence};
             m_work(job, worker, publisher);
 
             lock.lock();

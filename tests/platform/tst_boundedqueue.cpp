@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <stdexcept>
 #include <thread>
 
 using namespace quarrelby;
@@ -17,7 +16,6 @@ class TestBoundedQueue : public QObject {
 private slots:
     void itemsArriveInOrderAcrossThreads();
     void aFullQueueHoldsTheProducerUntilAnItemIsTaken();
-    void theFailureComesAfterTheLastItem();
     void cancellingReleasesAWaitingSide_data();
     void cancellingReleasesAWaitingSide();
     void nothingIsAcceptedAfterClosing();
@@ -42,7 +40,6 @@ void TestBoundedQueue::itemsArriveInOrderAcrossThreads()
     producer.join();
     QVERIFY(inOrder);
     QCOMPARE(expected, kCount);
-    QVERIFY(!queue.failure());
 }
 
 void TestBoundedQueue::aFullQueueHoldsTheProducerUntilAnItemIsTaken()
@@ -64,28 +61,6 @@ void TestBoundedQueue::aFullQueueHoldsTheProducerUntilAnItemIsTaken()
     QCOMPARE(pushed.load(), 3);
     QCOMPARE(queue.pop(), std::optional<int>(2));
     QCOMPARE(queue.pop(), std::optional<int>(3));
-}
-
-void TestBoundedQueue::theFailureComesAfterTheLastItem()
-{
-    BoundedQueue<int> queue(4);
-    QVERIFY(queue.push(1));
-    QVERIFY(queue.push(2));
-    queue.close(std::make_exception_ptr(std::runtime_error("card 3 unreadable")));
-    // Items queued before the failure are still delivered.
-    QVERIFY(!queue.failure());
-    QCOMPARE(queue.pop(), std::optional<int>(1));
-    QCOMPARE(queue.pop(), std::optional<int>(2));
-    QCOMPARE(queue.pop(), std::nullopt);
-    const std::exception_ptr failure = queue.failure();
-    QVERIFY(failure);
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::runtime_error &error) {
-        QCOMPARE(QString::fromLatin1(error.what()), QStringLiteral("card 3 unreadable"));
-    }
-    // Told once.
-    QVERIFY(!queue.failure());
 }
 
 void TestBoundedQueue::cancellingReleasesAWaitingSide_data()

@@ -34,11 +34,6 @@ private:
     bool m_reported = false;
 };
 
-std::unique_ptr<ContactSource> unreadable(const char *text, const QByteArray &path)
-{
-    return std::make_unique<UnreadableBook>(QString::fromUtf8(text).arg(QFile::decodeName(path)));
-}
-
 } // namespace
 
 BookKind databaseKind(const QByteArray &path)
@@ -64,7 +59,9 @@ std::unique_ptr<ContactSource> openBook(const FoundBook &book)
     case BookKind::OtherDatabase:
         break;
     }
-    return unreadable("The database \"%1\" holds no address book that Quarrelby can read.", book.path);
+    return std::make_unique<UnreadableBook>(
+        QStringLiteral("The database \"%1\" holds no address book that Quarrelby can read.")
+            .arg(QFile::decodeName(book.path)));
 }
 
 } // namespace quarrelby

@@ -1,19 +1,18 @@
 #include "platform/contacts/ContactStore.h"
 
 #include "platform/contacts/BookKinds.h"
+#include "platform/contacts/RegularFile.h"
 
 #include "platform/Failure.h"
 
 #include <QFile>
 #include <QStringList>
 
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -35,7 +34,7 @@ public:
     {
         if (m_warm && m_warm->stillGood(book))
             return;
-        Warm fresh {book, BookState::of(book.path), BookState::of(book.path + "-wal"), openBook(book)};
+        Warm fresh {book, FileStatus::of(book.path), FileStatus::of(book.path + "-wal"), openBook(book)};
         fresh.source->start();
         // The old read ends after the new one has started.
         const std::unique_ptr<ContactSource> dropped = m_warm ? std::move(m_warm->source) : nullptr;
@@ -52,42 +51,18 @@ public:
     }
 
 private:
-    struct BookState {
-        bool found = false;
-        struct stat info { };
-
-        static BookState of(const QByteArray &path)
-        {
-            BookState state;
-            state.found = ::stat(path.constData(), &state.info) == 0;
-            return state;
-        }
-
-        // Both absent counts as the same: a database without its log.
-        [[nodiscard]] bool same(const BookState &other) const
-        {
-            if (!found && !other.found)
-                return true;
-            const auto sameTime
-                = [](const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
-            return found && other.found && info.st_dev == other.info.st_dev && info.st_ino == other.info.st_ino
-                && info.st_size == other.info.st_size && sameTime(info.st_mtim, other.info.st_mtim)
-                && sameTime(info.st_ctim, other.info.st_ctim);
-        }
-    };
-
     struct Warm {
         FoundBook book;
-        BookState state;
+        FileStatus state;
         // A database's write-ahead log, where its latest changes are.
-        BookState log;
+        FileStatus log;
         std::unique_ptr<ContactSource> source;
 
         [[nodiscard]] bool stillGood(const FoundBook &other) const
         {
-            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.found)
+            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.exists)
                 return false;
-            return state.same(BookState::of(book.path)) && log.same(BookState::of(book.path + "-wal"));
+            return state == FileStatus::of(book.path) && log == FileStatus::of(book.path + "-wal");
         }
     };
 

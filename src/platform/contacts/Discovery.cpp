@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -45,10 +44,12 @@ bool isRegularFile(const QByteArray &path)
 }
 
 // The entries of a folder in byte order, hidden ones left out: the
-// subfolders when folders is true, otherwise the regular files.
-std::vector<QByteArray> entries(const QByteArray &folder, bool folders)
+// subfolders when folders is true, otherwise the regular files. Each comes
+// with whether the listing itself said what it is: a link, or an entry of
+// unknown type, is looked up by its path.
+std::vector<std::pair<QByteArray, bool>> entries(const QByteArray &folder, bool folders)
 {
-    std::vector<QByteArray> names;
+    std::vector<std::pair<QByteArray, bool>> names;
     DIR *dir = ::opendir(folder.constData());
     if (!dir)
         return names;
@@ -56,13 +57,11 @@ std::vector<QByteArray> entries(const QByteArray &folder, bool folders)
         if (entry->d_name[0] == '.')
             continue;
         const QByteArray name(entry->d_name);
-        bool folderEntry = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
-            folderEntry = isDirectory(join(folder, name));
-        else if (entry->d_type != DT_DIR && entry->d_type != DT_REG)
+        const bool listed = entry->d_type == DT_DIR || entry->d_type == DT_REG;
+        if (!listed && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
             continue;
-        if (folderEntry == folders)
-            names.push_back(name);
+        if ((listed ? entry->d_type == DT_DIR : isDirectory(join(folder, name))) == folders)
+            names.emplace_back(name, listed);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
@@ -76,21 +75,15 @@ QByteArray readSettingsFile(const QByteArray &path)
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {};
-    QByteArray text;
-    struct stat info { };
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size < 1024 * 1024) {
-        text.resize(static_cast<qsizetype>(info.st_size));
-        qsizetype filled = 0;
-        while (filled < text.size()) {
-            const ssize_t got = ::read(fd, text.data() + filled, static_cast<size_t>(text.size() - filled));
-            if (got <= 0)
-                break;
-            filled += got;
-        }
-        text.truncate(filled);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
     }
-    ::close(fd);
-    return text;
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size >= 1024 * 1024)
+        return {};
+    return file.read(info.st_size);
 }
 
 // Calls f(section, key, value) for every "key = value" line of an INI-style
@@ -196,9 +189,9 @@ bool edsBookEnabled(const Home &h, const QByteArray &uid)
 void findEdsBooks(const Home &h, const QByteArray &folder, const char *fileName, FoundBooks &found)
 {
     found.searched.push_back(folder);
-    std::vector<QByteArray> uids = entries(folder, true);
-    std::stable_partition(uids.begin(), uids.end(), [](const QByteArray &uid) { return uid == "system"; });
-    for (const QByteArray &uid : uids) {
+    auto uids = entries(folder, true);
+    std::stable_partition(uids.begin(), uids.end(), [](const auto &uid) { return uid.first == "system"; });
+    for (const auto &[uid, listed] : uids) {
         const QByteArray path = join(join(folder, uid), fileName);
         struct stat info { };
         if (uid == "trash" || ::stat(path.constData(), &info) != 0 || !edsBookEnabled(h, uid))
@@ -253,7 +246,7 @@ void findThunderbirdBooks(const QByteArray &ini, FoundBooks &found)
     if (profile.isEmpty())
         return;
     std::vector<std::pair<long, QByteArray>> books;
-    for (const QByteArray &name : entries(profile, false)) {
+    for (const auto &[name, listed] : entries(profile, false)) {
         if (name == "abook.sqlite") {
             books.emplace_back(-1, name);
         } else if (name.startsWith("abook-") && name.endsWith(".sqlite")) {
@@ -268,35 +261,14 @@ void findThunderbirdBooks(const QByteArray &ini, FoundBooks &found)
         found.books.push_back({BookKind::Thunderbird, join(profile, book.second)});
 }
 
-void addVCardFolder(const QByteArray &path, SeenPlaces &seen, FoundBooks &found)
-{
-    if (isDirectory(path) && seen.firstTime(path))
-        found.books.push_back({BookKind::VCard, path});
-}
-
 // The subfolders of folder not seen before, in byte order, hidden ones left
 // out, appended to folders. A subfolder that is no link is where its parent
 // really is, plus its name: one realpath() for the parent, not one for each
 // of 100,000 sub-books.
 void addSubfolders(const QByteArray &folder, SeenPlaces &seen, std::vector<QByteArray> &folders)
 {
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    std::vector<std::pair<QByteArray, bool>> names; // and whether it is a real folder
-    while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        const QByteArray name(entry->d_name);
-        if (entry->d_type == DT_DIR)
-            names.emplace_back(name, true);
-        else if ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && isDirectory(join(folder, name)))
-            names.emplace_back(name, false);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
     const QByteArray real = SeenPlaces::resolved(folder);
-    for (const auto &[name, plain] : names) {
+    for (const auto &[name, plain] : entries(folder, true)) {
         const QByteArray path = join(folder, name);
         if (plain ? seen.firstTimeAt(real, name) : seen.firstTime(path))
             folders.push_back(path);
@@ -362,8 +334,10 @@ void findKhardBooks(const Home &h, SeenPlaces &seen, FoundBooks &found)
         if (inBooks && equals > 0 && line.left(equals).trimmed() == "path")
             paths.push_back(h.expanded(unquoted(line.mid(equals + 1).trimmed())));
     }
-    for (const QByteArray &path : paths)
-        addVCardFolder(path, seen, found);
+    for (const QByteArray &path : paths) {
+        if (isDirectory(path) && seen.firstTime(path))
+            found.books.push_back({BookKind::VCard, path});
+    }
 }
 
 void findVCardBooks(const Home &h, FoundBooks &found)
@@ -417,11 +391,8 @@ QByteArray userDirsValue(const Home &h, const QByteArray &value)
     } else {
         path = unquoted(value);
     }
-    for (const char *home : {"$HOME", "${HOME}"}) {
-        const qsizetype length = qsizetype(std::strlen(home));
-        if (path.startsWith(home) && (path.size() == length || path[length] == '/'))
-            return h.home + path.mid(length);
-    }
+    if (path == "${HOME}" || path.startsWith("${HOME}/"))
+        return h.home + path.mid(7);
     return h.expanded(path);
 }
 
@@ -458,7 +429,7 @@ void findOutlookDataFiles(const Home &h, FoundBooks &found)
         found.searched.push_back(folder);
         if (!isDirectory(folder) || !seen.firstTime(folder))
             continue;
-        for (const QByteArray &name : entries(folder, false)) {
+        for (const auto &[name, listed] : entries(folder, false)) {
             if (isOutlookDataFileName(name))
                 found.fallback.push_back({BookKind::OutlookDataFile, join(folder, name)});
         }
@@ -471,15 +442,8 @@ BookKind recogniseBook(const QByteArray &path)
 {
     // Only a regular file is looked into, and a named pipe must not stop
     // the program here; the vCard reader reports anything else by name.
-    struct stat info { };
     QString failure;
-    const int fd = openRegularFile(path.constData(), info, failure);
-    if (fd < 0)
-        return BookKind::VCard;
-    char head[16] = {};
-    const ssize_t got = ::read(fd, head, sizeof head);
-    ::close(fd);
-    const QByteArray first(head, got > 0 ? got : 0);
+    const QByteArray first = readFileStart(path.constData(), 16, failure);
     if (isOutlookDataFile(first))
         return BookKind::OutlookDataFile;
     if (first == QByteArray("SQLite format 3", 16))

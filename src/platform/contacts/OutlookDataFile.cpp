@@ -266,11 +266,6 @@ bool MessageProperties::rtfBody(std::string &out)
     return true;
 }
 
-QString displayPath(const QByteArray &path)
-{
-    return QFile::decodeName(path);
-}
-
 class OutlookDataFileSource : public ContactSource {
 public:
     explicit OutlookDataFileSource(QByteArray path)
@@ -305,7 +300,7 @@ private:
     [[nodiscard]] Failure itemError(const QString &reason) const
     {
         return Failure(QStringLiteral("An item in the Outlook data file \"%1\" cannot be read: %2.")
-                           .arg(displayPath(m_path), reason));
+                           .arg(QFile::decodeName(m_path), reason));
     }
 
     QByteArray m_path;
@@ -326,7 +321,7 @@ void OutlookDataFileSource::open()
     const int fd = openRegularFile(m_path.constData(), info, failure);
     if (fd < 0) {
         throw Failure(
-            QStringLiteral("The Outlook data file \"%1\" cannot be read: %2.").arg(displayPath(m_path), failure));
+            QStringLiteral("The Outlook data file \"%1\" cannot be read: %2.").arg(QFile::decodeName(m_path), failure));
     }
     ::close(fd);
     PffError error;
@@ -336,7 +331,7 @@ void OutlookDataFileSource::open()
         || libpff_file_get_root_folder(m_file, &root, error.out()) != 1) {
         throw Failure(QStringLiteral(
             "The Outlook data file \"%1\" cannot be read: it is damaged or not an Outlook data file (%2).")
-                          .arg(displayPath(m_path), error.reason()));
+                          .arg(QFile::decodeName(m_path), error.reason()));
     }
     m_folders.push_back(Folder {ItemPtr(root)});
 }

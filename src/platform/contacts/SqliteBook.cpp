@@ -18,7 +18,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <functional>
@@ -44,24 +43,10 @@ bool exists(const QByteArray &path)
     return ::stat(path.constData(), &info) == 0;
 }
 
-// The first bytes of the file; empty, with the reason in failure, when it
-// cannot be read (only a regular file is).
+// The database header: the first 100 bytes of the file.
 QByteArray header(const QByteArray &path, QString &failure)
 {
-    failure.clear();
-    struct stat info { };
-    const int fd = openRegularFile(path.constData(), info, failure);
-    if (fd < 0)
-        return {};
-    char buffer[100];
-    ssize_t got;
-    do
-        got = ::read(fd, buffer, sizeof buffer);
-    while (got < 0 && errno == EINTR);
-    if (got < 0)
-        failure = systemMessage(errno);
-    ::close(fd);
-    return got > 0 ? QByteArray(buffer, static_cast<qsizetype>(got)) : QByteArray();
+    return readFileStart(path.constData(), 100, failure);
 }
 
 bool isSqliteHeader(const QByteArray &bytes)
@@ -110,18 +95,8 @@ public:
         m_database = m_folder + "/book";
     }
 
-    ~PrivateCopy()
-    {
-        // Only SQLite's files of the copy are in the folder.
-        if (DIR *dir = ::opendir(m_folder.constData())) {
-            while (const dirent *entry = ::readdir(dir)) {
-                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                    ::unlink((m_folder + '/' + entry->d_name).constData());
-            }
-            ::closedir(dir);
-        }
-        ::rmdir(m_folder.constData());
-    }
+    // Only SQLite's files of the copy are in the folder.
+    ~PrivateCopy() { QDir(QFile::decodeName(m_folder)).removeRecursively(); }
 
     PrivateCopy(const PrivateCopy &) = delete;
     PrivateCopy &operator=(const PrivateCopy &) = delete;
@@ -198,17 +173,16 @@ private:
         return ::pread(log, s.logHeader.data(), s.logHeader.size(), 0) >= 0;
     }
 
-    static bool sameFile(const struct stat &a, const struct stat &b)
+    // A link to the file made or removed meanwhile counts as a change too.
+    static bool sameLinks(const struct stat &a, const struct stat &b)
     {
-        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_nlink == b.st_nlink && a.st_size == b.st_size
-            && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec
-            && a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+        return a.st_nlink == b.st_nlink && sameFile(a, b);
     }
 
     static bool same(const CopiedState &a, const CopiedState &b)
     {
-        return sameFile(a.book, b.book) && sameFile(a.log, b.log) && sameFile(a.book, b.bookName)
-            && sameFile(a.log, b.logName) && a.logHeader == b.logHeader;
+        return sameLinks(a.book, b.book) && sameLinks(a.log, b.log) && sameLinks(a.book, b.bookName)
+            && sameLinks(a.log, b.logName) && a.logHeader == b.logHeader;
     }
 
     void copy(int from, const QByteArray &to) const
@@ -263,7 +237,7 @@ Connection::Connection(QByteArray path)
             // connection leaves them behind. With no log, no program has the
             // book open.
             m_lockless = isWalMode(bytes);
-            m_opened = state();
+            m_opened = stateOf(m_path);
             open(m_lockless ? immutableUri(m_path) : m_path, m_lockless);
             return;
         }
@@ -283,10 +257,8 @@ Connection::Connection(QByteArray path)
 
 void Connection::open(const QByteArray &name, bool immutable)
 {
-    const int rc = immutable
-        ? sqlite3_open_v2(
-            name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
-        : sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | (immutable ? SQLITE_OPEN_URI : 0);
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(m_db);
@@ -356,48 +328,21 @@ bool Connection::prepares(const char *sql)
 
 bool Connection::hasTable(const char *name)
 {
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-            "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE"
-            " AND sql NOT LIKE 'CREATE VIRTUAL%'",
-            -1, &statement, nullptr)
-        != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        fail();
-    }
-    sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
-    startStep();
-    const int rc = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        fail();
-    return rc == SQLITE_ROW;
-}
-
-Connection::FileState Connection::state() const
-{
-    return stateOf(m_path);
+    // name is one of the readers' own table names, never one from the book.
+    const QByteArray sql = QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + name
+        + "' COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'";
+    Statement statement(*this, sql.constData());
+    return statement.step();
 }
 
 Connection::FileState Connection::stateOf(const QByteArray &path)
 {
-    FileState s;
-    struct stat info { };
-    if (::stat(path.constData(), &info) != 0)
-        return s;
-    s.exists = true;
-    s.device = info.st_dev;
-    s.inode = info.st_ino;
-    s.size = static_cast<unsigned long long>(info.st_size);
-    s.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
-    s.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
-    s.log = exists(path + "-wal");
-    return s;
+    return {FileStatus::of(path), FileStatus::of(path + "-wal")};
 }
 
 bool Connection::unchanged() const
 {
-    return state() == m_opened;
+    return stateOf(m_path) == m_opened;
 }
 
 std::function<bool()> Connection::unchangedCheck() const
@@ -650,16 +595,6 @@ private:
         m_gateChanged.notify_all();
     }
 
-    // Rows of a read without locks count while unchanged() holds.
-    void countWhile(std::function<bool()> unchanged)
-    {
-        {
-            const std::lock_guard lock(m_gateMutex);
-            m_unchanged = std::move(unchanged);
-        }
-        m_gateChanged.notify_all();
-    }
-
     // What the workers have of a read that turned out void goes.
     void dropWork()
     {
@@ -699,7 +634,14 @@ private:
 
         bool wanted() override { return !m_book.m_stop; }
         void rowsCount() override { m_book.openGate(); }
-        void rowsCountWhile(std::function<bool()> unchanged) override { m_book.countWhile(std::move(unchanged)); }
+        void rowsCountWhile(std::function<bool()> unchanged) override
+        {
+            {
+                const std::lock_guard lock(m_book.m_gateMutex);
+                m_book.m_unchanged = std::move(unchanged);
+            }
+            m_book.m_gateChanged.notify_all();
+        }
         void dropRows() override
         {
             m_job = RowJob();

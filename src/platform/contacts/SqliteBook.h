@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/contacts/ContactSource.h"
+#include "platform/contacts/RegularFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -74,14 +75,12 @@ public:
     [[noreturn]] void fail() const;
 
 private:
+    // The book and its write-ahead log.
     struct FileState {
-        bool exists = false;
-        unsigned long long device = 0, inode = 0, size = 0;
-        long long modified = 0, changed = 0;
-        bool log = false;
+        FileStatus book;
+        FileStatus log;
         bool operator==(const FileState &) const = default;
     };
-    [[nodiscard]] FileState state() const;
     [[nodiscard]] static FileState stateOf(const QByteArray &path);
     void open(const QByteArray &name, bool immutable);
     static int progress(void *connection);

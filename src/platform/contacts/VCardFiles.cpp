@@ -15,7 +15,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <exception>
-#include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -69,16 +68,6 @@ QString readSmallFile(int fd, size_t size, std::string &out)
     }
     out.resize(filled);
     return {};
-}
-
-// The same file, unchanged as far as its status tells: an edit in place, of
-// the same size, still moves its modification and change times.
-bool sameFile(const struct stat &a, const struct stat &b)
-{
-    const auto sameTime
-        = [](const timespec &x, const timespec &y) { return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec; };
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTime(a.st_mtim, b.st_mtim)
-        && sameTime(a.st_ctim, b.st_ctim);
 }
 
 bool isBeginLine(std::string_view data, size_t at)
@@ -142,36 +131,27 @@ bool isBlank(std::string_view text)
 // A folder of the book, open while its files wait to be read.
 // (One open and one listing for each: a book may have 100,000 sub-books.)
 struct Folder {
-    DIR *dir = nullptr;
+    std::unique_ptr<DIR, int (*)(DIR *)> dir {nullptr, ::closedir};
     // Its path with a final slash.
     std::string prefix;
     // Its status as it was listed: a card added or removed later moves its
     // times.
     struct stat listed { };
 
-    Folder() = default;
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
-    ~Folder()
-    {
-        if (dir)
-            ::closedir(dir);
-    }
-
-    [[nodiscard]] int fd() const { return ::dirfd(dir); }
+    [[nodiscard]] int fd() const { return ::dirfd(dir.get()); }
 };
 
 // Opens the folder at path and lists its card files into names, in name
 // order; the error number when it cannot, 0 when it could.
 int openFolder(const std::string &path, Folder &folder, std::vector<std::string> &names)
 {
-    folder.dir = ::opendir(path.c_str());
+    folder.dir.reset(::opendir(path.c_str()));
     if (!folder.dir)
         return errno;
     folder.prefix = path.ends_with('/') ? path : path + '/';
-    if (::fstat(::dirfd(folder.dir), &folder.listed) != 0)
+    if (::fstat(folder.fd(), &folder.listed) != 0)
         return errno;
-    while (const dirent *entry = ::readdir(folder.dir)) {
+    while (const dirent *entry = ::readdir(folder.dir.get())) {
         if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
@@ -200,15 +180,13 @@ struct Unit {
     std::exception_ptr failure {};
 };
 
-struct Job {
-    std::vector<Unit> units;
-};
+using Job = std::vector<Unit>;
 
 // What a worker hands back: contacts in order, then the failure that came
 // after them, if any.
 struct Part {
-    std::vector<Contact> contacts;
-    std::exception_ptr failure;
+    std::vector<Contact> contacts {};
+    std::exception_ptr failure {};
     size_t file = 0;
     size_t book = 0;
     // The failure ended the file: its later pieces are not read.
@@ -234,12 +212,7 @@ template <class Publisher> bool handOver(Part &part, Worker &worker, Publisher &
     worker.texts = QString();
     worker.texts.reserve(worker.lastTextsSize + worker.lastTextsSize / 8);
     const size_t weight = part.contacts.size() + (part.failure ? 1 : 0);
-    const size_t file = part.file;
-    const size_t book = part.book;
-    const bool taken = publisher.publish(std::exchange(part, Part()), weight);
-    part.file = file;
-    part.book = book;
-    return taken;
+    return publisher.publish(std::exchange(part, Part {.file = part.file, .book = part.book}), weight);
 }
 
 Failure unreadableFile(const std::string &path, const QString &failure)
@@ -392,13 +365,11 @@ void cutOpenFile(int fd, CardCutter &cutter)
         const size_t filled = pending.size();
         pending.resize(filled + kPieceBytes);
         const ssize_t got = ::read(fd, pending.data() + filled, kPieceBytes);
-        if (got < 0 && errno == EINTR) {
-            pending.resize(filled);
-            continue;
-        }
         if (got < 0) {
             const int error = errno;
             pending.resize(filled);
+            if (error == EINTR)
+                continue;
             cutter.fail(systemMessage(error));
             return;
         }
@@ -532,7 +503,7 @@ private:
             cutFolders();
         } else if (::stat(path.c_str(), &info) != 0) {
             Job job;
-            job.units.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
+            job.push_back({.failure = std::make_exception_ptr(unreadableBook(path, errno))});
             m_work->submit(std::move(job));
         } else if (!S_ISDIR(info.st_mode)) {
             cutFile(path);
@@ -560,14 +531,14 @@ private:
             if (remembered)
                 readEnded(path, folder->listed, error == 0);
             if (error != 0)
-                job.units.push_back(
+                job.push_back(
                     {.file = file++, .book = book, .failure = std::make_exception_ptr(unreadableBook(path, error))});
             for (std::string &name : names)
-                job.units.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
-            if (job.units.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
+                job.push_back({.file = file++, .book = book, .folder = folder, .path = std::move(name)});
+            if (job.size() >= kFilesPerJob && !m_work->submit(std::exchange(job, Job())))
                 return;
         }
-        if (!job.units.empty())
+        if (!job.empty())
             m_work->submit(std::move(job));
     }
 
@@ -584,7 +555,7 @@ private:
             m_bytesQueued += bytes.size();
         }
         Job job;
-        job.units.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
+        job.push_back({.bytes = std::move(bytes), .failure = std::move(failure)});
         return m_work->submit(std::move(job));
     }
 
@@ -722,7 +693,7 @@ bool VCardFiles::readFolderFile(const Unit &unit, Worker &worker, Part &part, Wo
 void VCardFiles::doJob(Job &job, Worker &worker, Work::Publisher &publisher)
 {
     Part part;
-    for (Unit &unit : job.units) {
+    for (Unit &unit : job) {
         // A part holds the contacts of one sub-book.
         if (unit.book != part.book && !part.contacts.empty() && !handOver(part, worker, publisher))
             return;
@@ -775,11 +746,6 @@ bool VCardFiles::parse(std::string_view data, Worker &worker, Part &part, Work::
 std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path, std::vector<QByteArray> folders)
 {
     return std::make_unique<VCardFiles>(path, std::move(folders));
-}
-
-std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path)
-{
-    return std::make_unique<VCardFiles>(path, std::vector<QByteArray>());
 }
 
 } // namespace quarrelby

@@ -16,7 +16,7 @@ namespace quarrelby {
 // book with sub-books is read as one: folders names them all, in order
 // (path is then only where they are), each a sub-book (see
 // ContactSource::subBook). Paths are kept as the bytes the file system uses.
-[[nodiscard]] std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path, std::vector<QByteArray> folders);
-[[nodiscard]] std::unique_ptr<ContactSource> openVCardSource(const QByteArray &path);
+[[nodiscard]] std::unique_ptr<ContactSource> openVCardSource(
+    const QByteArray &path, std::vector<QByteArray> folders = {});
 
 } // namespace quarrelby

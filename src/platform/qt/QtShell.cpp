@@ -84,15 +84,6 @@ private:
     QPointer<QScreen> m_screen;
 };
 
-// CR LF and bare CR as the line feeds that a label shows.
-QString displayText(const QString &text)
-{
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
-}
-
 // "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
 QStringList dialogFilters(const QString &filter)
 {
@@ -120,7 +111,10 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
 {
     MessageBox box(m_mainWindow);
     box.setWindowTitle(request.caption);
-    box.setText(displayText(request.text));
+    // CR LF and bare CR as the line feeds that a label shows.
+    QString text = request.text;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(text);
     box.setTextFormat(Qt::PlainText);
     box.setIcon(request.icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (request.buttons == MessageButtons::YesNo) {

@@ -23,14 +23,6 @@ bool effectivelyWritable(const QString &path)
     return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
 }
 
-// The folder allows no new file, but the file itself may be written: the
-// one case where the file is written in place.
-bool onlyWritableInPlace(const QString &path)
-{
-    const QFileInfo file(path);
-    return file.isFile() && !effectivelyWritable(file.absolutePath()) && effectivelyWritable(path);
-}
-
 // Why the file could not be made. QSaveFile turns down an existing file
 // that may not be written in a text of its own ("Existing file ... is not
 // writable"); the system's reason says what stands in the way ("Read-only
@@ -80,7 +72,9 @@ public:
 
     void write(QByteArrayView bytes) override
     {
-        requireOpen();
+        // Committed, or discarded by the end hook.
+        if (m_closed || !m_file.isOpen())
+            throw Failure(QStringLiteral("Bad file mode"));
         if (m_failed)
             fail(0);
         errno = 0;
@@ -106,13 +100,6 @@ public:
     }
 
 private:
-    void requireOpen() const
-    {
-        // Committed, or discarded by the end hook.
-        if (m_closed || !m_file.isOpen())
-            throw Failure(QStringLiteral("Bad file mode"));
-    }
-
     // systemError: errno after the failed write, or 0.
     [[noreturn]] void fail(int systemError)
     {
@@ -141,9 +128,12 @@ private:
         m_writebackStart = end;
     }
 
+    // The folder allows no new file, but the file itself may be written: the
+    // one case where the file is written in place.
     bool openInPlace(const QString &path)
     {
-        if (!onlyWritableInPlace(path))
+        const QFileInfo file(path);
+        if (!file.isFile() || effectivelyWritable(file.absolutePath()) || !effectivelyWritable(path))
             return false;
         QFile old(path);
         if (!old.open(QIODevice::ReadOnly))

@@ -266,7 +266,6 @@ void ShownWorkbook::startStream()
         m_stream = std::make_unique<WorkbookStream>(bookPath());
     } catch (...) {
         // Written at release instead, where a failure is told to the user.
-        m_stream.reset();
         dropFolder();
         m_streamable = false;
     }
