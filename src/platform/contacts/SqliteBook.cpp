@@ -22,7 +22,9 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -328,10 +330,15 @@ bool Connection::prepares(const char *sql)
 
 bool Connection::hasTable(const char *name)
 {
-    // name is one of the readers' own table names, never one from the book.
-    const QByteArray sql = QByteArray("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + name
-        + "' COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'";
-    Statement statement(*this, sql.constData());
+    // %Q quotes the name as an SQL literal, whatever it holds.
+    const std::unique_ptr<char, decltype(&sqlite3_free)> sql(
+        sqlite3_mprintf("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = %Q COLLATE NOCASE"
+                        " AND sql NOT LIKE 'CREATE VIRTUAL%%'",
+            name),
+        &sqlite3_free);
+    if (!sql)
+        throw std::bad_alloc();
+    Statement statement(*this, sql.get());
     return statement.step();
 }
 
