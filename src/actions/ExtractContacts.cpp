@@ -18,7 +18,10 @@ namespace quarrelby {
 bool haveAddressBooks(AddressBooks *books)
 {
     try {
-        return books && books->open() != nullptr;
+        if (!books)
+            return false;
+        books->discover();
+        return true;
     } catch (...) {
         return false;
     }
