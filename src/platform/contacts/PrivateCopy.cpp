@@ -1,11 +1,11 @@
 #include "platform/contacts/PrivateCopy.h"
 
 #include "platform/Failure.h"
+#include "platform/PrivateFolder.h"
 #include "platform/contacts/Logging.h"
 #include "platform/contacts/RegularFile.h"
 #include "platform/contacts/SqliteConnection.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -108,19 +108,21 @@ void copy(const QByteArray &book, int from, const QByteArray &to)
 PrivateCopy::PrivateCopy(const QByteArray &book)
     : m_book(book)
 {
-    const QByteArray temporary = QFile::encodeName(QDir::tempPath());
-    QByteArray pattern = temporary + "/quarrelby.book-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw Failure(bookError(m_book, copyFailure(temporary)));
-    m_folder = pattern;
-    m_database = m_folder + "/book";
+    try {
+        m_folder = std::make_unique<PrivateFolder>("book");
+        m_database = m_folder->file("book");
+        // SQLite's own files beside the copy, should it make them.
+        for (const char *file : {"book-wal", "book-shm", "book-journal"})
+            (void)m_folder->file(file);
+    } catch (const Failure &failure) {
+        throw Failure(
+            bookError(m_book, QStringLiteral("a private copy of it could not be made: ") + failure.description()));
+    }
 }
 
-// Only SQLite's files of the copy are in the folder.
 PrivateCopy::~PrivateCopy()
 {
-    QDir(QFile::decodeName(m_folder)).removeRecursively();
-    qCDebug(lcCopies) << "removed the private copy" << m_folder;
+    qCDebug(lcCopies) << "removing the private copy" << m_database;
 }
 
 bool PrivateCopy::take()
@@ -144,7 +146,7 @@ bool PrivateCopy::take()
     copy(m_book, log.fd, m_database + "-wal");
     CopiedState after;
     const bool taken = look(m_book, book.fd, log.fd, after) && same(before, after);
-    qCDebug(lcCopies) << (taken ? "made a private copy of" : "changed while copied:") << m_book << "in" << m_folder;
+    qCDebug(lcCopies) << (taken ? "made a private copy of" : "changed while copied:") << m_book << "in" << m_database;
     return taken;
 }
 

@@ -2,12 +2,17 @@
 
 #include <QByteArray>
 
+#include <memory>
+
 namespace quarrelby {
 
-// A copy of a database book and its write-ahead log in a private temporary
-// folder, for a book its program holds: SQLite would create or rewrite a
-// shared-memory file beside any log it finds, and cannot read a log held in
-// another program's memory. The copy goes with the object.
+class PrivateFolder;
+
+// A copy of a database book and its write-ahead log in a private folder, for
+// a book its program holds: SQLite would create or rewrite a shared-memory
+// file beside any log it finds, and cannot read a log held in another
+// program's memory. The copy goes with the object, and with the process
+// (PrivateFolder).
 class PrivateCopy {
 public:
     // Throws Failure naming the book when the folder cannot be made.
@@ -26,7 +31,7 @@ public:
 
 private:
     QByteArray m_book;
-    QByteArray m_folder;
+    std::unique_ptr<PrivateFolder> m_folder;
     QByteArray m_database;
 };
 
