@@ -305,6 +305,44 @@ private slots:
         QVERIFY(QByteArray(written).startsWith("Fullname,"));
     }
 
+    // With no arguments but Qt's own, the window starts, as a session
+    // manager restoring it expects; with no display at all it says so in a
+    // line.
+    void windowStart_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::newRow("no display") << QString() << false;
+        QTest::newRow("-platform offscreen") << "-platform offscreen" << true;
+        QTest::newRow("restored by a session manager")
+            << "-platform offscreen -session 10a1b2c3_42 -style Fusion --qwindowgeometry +10+10" << true;
+    }
+
+    void windowStart()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(bool, display);
+        QProcess process;
+        QProcessEnvironment env = programEnvironment(m_home);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        process.setProcessEnvironment(env);
+        process.start(programPath(), arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        if (display) {
+            // Up with its start-up message, which waits for an answer.
+            QVERIFY(!process.waitForFinished(1500));
+            process.kill();
+            QVERIFY(process.waitForFinished());
+            QVERIFY(!process.readAllStandardError().contains("Unknown option"));
+            return;
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(process.readAllStandardError(),
+            QByteArray("quarrelby: no display was found for the window; quarrelby --books and quarrelby --export work "
+                       "without one.\n"));
+    }
+
     // Each exit status, and what goes where: usage errors write nothing on
     // standard output; every message names the file it is about. A book
     // that cannot be read is listed with the reason, not told again.
