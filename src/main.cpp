@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     quarrelby::QtShell shell;
     quarrelby::ContactStore books;
     quarrelby::DesktopSpreadsheets spreadsheets(shell);
-    quarrelby::MainWindow window(shell, books, &spreadsheets);
+    quarrelby::MainWindow window(shell, books, spreadsheets);
     shell.setMainWindow(&window);
     quarrelby::loadMainWindow(window);
     quarrelby::showCentred(window);

@@ -5,6 +5,7 @@
 // sample book ends in "Done.", and minimising works. Skipped when weston or
 // Qt's Wayland plugin is missing.
 
+#include "RecordingWorkbook.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "core/ResultList.h"
@@ -192,7 +193,7 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("wayland"))
             QSKIP("Qt's Wayland platform plugin (qt6-wayland) is not installed");
         qputenv("QUARRELBY_CONTACTS", QByteArray(QUARRELBY_SOURCE_DIR) + "/samples/contacts");
-        m_window = std::make_unique<MainWindow>(m_shell, m_books);
+        m_window = std::make_unique<MainWindow>(m_shell, m_books, m_spreadsheets);
         m_shell.setMainWindow(m_window.get());
         loadMainWindow(*m_window, [] { return 0.5; });
         showCentred(*m_window);
@@ -262,6 +263,7 @@ private slots:
 private:
     QtShell m_shell;
     ContactStore m_books;
+    test::RecordingSpreadsheets m_spreadsheets;
     std::unique_ptr<MainWindow> m_window;
 };
 
