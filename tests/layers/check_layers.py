@@ -33,6 +33,7 @@ CONTACTS_RANK = {
     "ContactStore": 0,
     "Discovery": 1,
     "BookKinds": 2,
+    "BookFiles": 2,
     "ReadAhead": 3,
     "VCardBook": 3,
     "DatabaseBook": 3,

@@ -20,14 +20,6 @@ namespace {
 
 using vcard::Cutter;
 
-bool isVCardName(std::string_view name)
-{
-    auto endsWith = [&](std::string_view suffix) {
-        return name.size() > suffix.size() && vcard::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
-    };
-    return endsWith(".vcf") || endsWith(".vcard");
-}
-
 Failure unreadableBook(const QByteArray &path, int error)
 {
     return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2")
@@ -72,7 +64,7 @@ std::vector<std::string> cardFiles(DIR *dir)
 {
     std::vector<std::string> names;
     while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
+        if (entry->d_type != DT_DIR && isVCardFileName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
     std::sort(names.begin(), names.end());
@@ -192,6 +184,14 @@ private:
 };
 
 } // namespace
+
+bool isVCardFileName(std::string_view name)
+{
+    auto endsWith = [&](std::string_view suffix) {
+        return name.size() > suffix.size() && vcard::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+    };
+    return endsWith(".vcf") || endsWith(".vcard");
+}
 
 std::unique_ptr<BookReader> vcardBook(QByteArray path, std::vector<QByteArray> folders)
 {
