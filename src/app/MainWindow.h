@@ -64,11 +64,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildControls();
-    void addOwnTitleBar();
     void wireActions();
     void setUpTabOrder();
     void showPointer(int value);
@@ -84,10 +82,10 @@ private:
     ResultView *m_listView = nullptr;
     PointerFeedback *m_feedback = nullptr;
     std::optional<QCursor> m_mouseIcon;
-    bool m_ownTitleBar = false;
 };
 
-// Sets the colour that a control paints behind itself.
+// Sets the colour of a control's background role. The window fills its
+// background; the frames and check boxes on it show the window's through.
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 } // namespace quarrelby

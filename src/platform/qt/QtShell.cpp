@@ -1,6 +1,7 @@
 #include "platform/qt/QtShell.h"
 
 #include "platform/qt/ClipboardHandover.h"
+#include "platform/qt/WindowFrame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -37,6 +38,8 @@ public:
         : QMessageBox(owner && owner->isVisible() ? owner : nullptr)
         , m_screen(owner ? owner->screen() : nullptr)
     {
+        provideTitleBar(*this, TitleBar::Buttons::Close);
+        keepInFront(*this);
     }
 
 protected:
@@ -134,6 +137,8 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
 QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
+    provideTitleBar(dialog, TitleBar::Buttons::Close);
+    keepInFront(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

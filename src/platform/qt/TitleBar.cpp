@@ -1,4 +1,4 @@
-#include "app/TitleBar.h"
+#include "platform/qt/TitleBar.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -12,18 +12,19 @@ namespace {
 constexpr int kButtonSize = 24;
 constexpr int kMargin = 4;
 constexpr int kIconSize = 22;
+constexpr int kIconLeft = kMargin + 4;
 const QColor kBar(0xef, 0xef, 0xef);
 constexpr int kGlyph = 16;
 
 // A dash or a cross, in the plain strokes of the rest of the window.
-QIcon drawGlyph(TitleBar::Glyph glyph)
+QIcon drawGlyph(bool minimise)
 {
     QPixmap pixmap(kGlyph, kGlyph);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(0x20, 0x20, 0x20), 2));
-    if (glyph == TitleBar::Glyph::Minimise) {
+    if (minimise) {
         painter.drawLine(QPointF(4, 11), QPointF(12, 11));
     } else {
         painter.drawLine(QPointF(4, 4), QPointF(12, 12));
@@ -33,48 +34,93 @@ QIcon drawGlyph(TitleBar::Glyph glyph)
 }
 } // namespace
 
-bool TitleBar::needed()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-TitleBar::TitleBar(QWidget *window)
+TitleBar::TitleBar(QWidget *window, Buttons buttons)
     : QWidget(window)
 {
     setObjectName(QStringLiteral("TitleBar"));
-    setGeometry(0, 0, window->width(), kHeight);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont font = window->font();
+    // The desktop's font, as on the bars the desktop draws; every window's
+    // bar alike.
+    QFont font = QGuiApplication::font();
     font.setPixelSize(14);
     font.setBold(false);
     setFont(font);
-    QToolButton *close = button("TitleBarClose", Glyph::Close, QStringLiteral("Close"));
-    close->move(width() - kMargin - kButtonSize, (kHeight - kButtonSize) / 2);
-    QToolButton *minimise = button("TitleBarMinimise", Glyph::Minimise, QStringLiteral("Minimise"));
-    minimise->move(close->x() - kMargin - kButtonSize, close->y());
-    connect(close, &QToolButton::clicked, window, &QWidget::close);
-    connect(minimise, &QToolButton::clicked, window, &QWidget::showMinimized);
-    // The window's title, icon and activation change after the bar is made.
+    m_close = addButton("TitleBarClose", Glyph::Close, QStringLiteral("Close"));
+    connect(m_close, &QToolButton::clicked, window, &QWidget::close);
+    if (buttons == Buttons::MinimiseAndClose) {
+        m_minimise = addButton("TitleBarMinimise", Glyph::Minimise, QStringLiteral("Minimise"));
+        connect(m_minimise, &QToolButton::clicked, window, &QWidget::showMinimized);
+    }
+    fitWindow();
+    // The window's size, title, icon and activation change after the bar
+    // is made, and its line is drawn with the window.
     window->installEventFilter(this);
 }
 
-QToolButton *TitleBar::button(const char *name, Glyph glyph, const QString &tip)
+QToolButton *TitleBar::addButton(const char *name, Glyph glyph, const QString &label)
 {
     auto *b = new QToolButton(this);
     b->setObjectName(QString::fromLatin1(name));
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setIcon(drawGlyph(glyph));
-    b->setToolTip(tip);
+    b->setIcon(drawGlyph(glyph == Glyph::Minimise));
+    b->setToolTip(label);
+    b->setAccessibleName(label);
     b->setFixedSize(kButtonSize, kButtonSize);
     return b;
 }
 
+int TitleBar::titleSide() const
+{
+    const int buttons = m_minimise ? 2 : 1;
+    return std::max(kMargin + buttons * (kButtonSize + kMargin), kIconLeft + kIconSize + kMargin);
+}
+
+int TitleBar::widthForTitle() const
+{
+    return 2 * titleSide() + fontMetrics().horizontalAdvance(window()->windowTitle()) + 2;
+}
+
+void TitleBar::fitWindow()
+{
+    QWidget *window = parentWidget();
+    const int needed = widthForTitle();
+    if (window->width() < needed) {
+        // A message box sizes itself to its text, a fixed size.
+        if (window->minimumWidth() == window->maximumWidth())
+            window->setFixedWidth(needed);
+        else
+            window->setMinimumWidth(needed);
+    }
+    setGeometry(0, 0, window->width(), kHeight);
+    m_close->move(width() - kMargin - kButtonSize, (kHeight - kButtonSize) / 2);
+    if (m_minimise)
+        m_minimise->move(m_close->x() - kMargin - kButtonSize, m_close->y());
+}
+
 bool TitleBar::eventFilter(QObject *watched, QEvent *event)
 {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::WindowTitleChange || type == QEvent::WindowIconChange || type == QEvent::ActivationChange)
+    switch (event->type()) {
+    case QEvent::Resize:
+    case QEvent::WindowTitleChange:
+        fitWindow();
         update();
+        break;
+    case QEvent::WindowIconChange:
+    case QEvent::ActivationChange:
+        update();
+        break;
+    case QEvent::Paint: {
+        // Without the desktop's frame, a line tells the window from a light
+        // desktop. Drawn before the window paints; its controls keep clear
+        // of its edge.
+        QPainter painter(parentWidget());
+        painter.setPen(QColor(kEdge));
+        painter.drawRect(parentWidget()->rect().adjusted(0, 0, -1, -1));
+        break;
+    }
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -87,9 +133,9 @@ void TitleBar::paintEvent(QPaintEvent *)
     const QWidget *window = this->window();
     const QIcon icon = window->windowIcon();
     if (!icon.isNull())
-        icon.paint(&painter, QRect(kMargin + 4, (kHeight - kIconSize) / 2, kIconSize, kIconSize));
+        icon.paint(&painter, QRect(kIconLeft, (kHeight - kIconSize) / 2, kIconSize, kIconSize));
     // Centred on the window, clear of the icon and the buttons.
-    const int side = kMargin + 2 * (kButtonSize + kMargin);
+    const int side = titleSide();
     painter.setPen(palette().color(isActiveWindow() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(rect().adjusted(side, 0, -side, -1), Qt::AlignCenter,
         fontMetrics().elidedText(window->windowTitle(), Qt::ElideRight, width() - 2 * side));
