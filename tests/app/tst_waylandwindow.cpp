@@ -12,6 +12,7 @@
 // names and work.
 // Skipped when the compositor or Qt's Wayland plugin is missing.
 
+#include "RecordingWorkbook.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "core/ResultList.h"
@@ -327,7 +328,7 @@ private slots:
         if (QGuiApplication::platformName() != QLatin1String("wayland"))
             QSKIP("Qt's Wayland platform plugin (qt6-wayland) is not installed");
         qputenv("QUARRELBY_CONTACTS", QByteArray(QUARRELBY_SOURCE_DIR) + "/samples/contacts");
-        m_window = std::make_unique<MainWindow>(m_shell, m_books);
+        m_window = std::make_unique<MainWindow>(m_shell, m_books, m_spreadsheets);
         m_shell.setMainWindow(m_window.get());
         loadMainWindow(*m_window, [] { return 0.5; });
         showCentred(*m_window);
@@ -480,6 +481,7 @@ private:
 
     QtShell m_shell;
     ContactStore m_books;
+    test::RecordingSpreadsheets m_spreadsheets;
     std::unique_ptr<MainWindow> m_window;
     QRect m_placed;
 };

@@ -82,19 +82,18 @@ QStringList folderEntries(const QString &folder)
 }
 
 ExportHarness::ExportHarness()
-    : context {shell, list, pointer, [](int) { return 1; }}
+    : context {shell, list, busy, [](int) { return 1; }}
 {
     shell.realFileSystem = true;
     useFileWriter({});
-    QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
-        pointerHistory.append({value, shell.messages.size()});
+    QObject::connect(&busy, &BusyState::changed, [this](bool busyNow) {
+        busyHistory.append({busyNow, shell.messages.size()});
     });
 }
 
 void ExportHarness::useFileWriter(SaveFileWriter::DeviceFilter filter)
 {
     files = std::make_unique<SaveFileWriter>(shell, std::move(filter));
-    context.files = files.get();
 }
 
 QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path)

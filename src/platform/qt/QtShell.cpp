@@ -1,5 +1,6 @@
 #include "platform/qt/QtShell.h"
 
+#include "platform/PrivateFolder.h"
 #include "platform/qt/ClipboardHandover.h"
 #include "platform/qt/WindowFrame.h"
 
@@ -86,28 +87,6 @@ private:
 
     QPointer<QScreen> m_screen;
 };
-
-// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
-QStringList dialogFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // "*.*" is Windows for every file.
-        if (patterns == QLatin1String("*.*"))
-            patterns = QStringLiteral("*");
-        QString description = parts[i];
-        const qsizetype paren = description.indexOf(QLatin1Char('('));
-        if (paren > 0)
-            description = description.left(paren).trimmed();
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
-    }
-    return filters;
-}
 } // namespace
 
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
@@ -142,11 +121,8 @@ QString QtShell::showSave(const SaveDialogSettings &settings)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = dialogFilters(settings.filter);
-    if (!filters.isEmpty())
-        dialog.setNameFilters(filters);
-    if (!settings.fileName.isEmpty())
-        dialog.selectFile(settings.fileName);
+    if (!settings.nameFilters.isEmpty())
+        dialog.setNameFilters(settings.nameFilters);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList files = dialog.selectedFiles();
@@ -226,6 +202,9 @@ void QtShell::endProgram()
     if (!m_ending) {
         m_ending = true;
         runEndHooks();
+        // The private copies of books and a workbook in the making; no
+        // destructor runs after _Exit.
+        removeLiveFoldersNow();
         // What the user copied stays pasteable after the program has gone.
         handOverClipboard(kClipboardHandoverMs);
     }
