@@ -40,7 +40,7 @@ public:
         , m_screen(owner ? owner->screen() : nullptr)
     {
         provideTitleBar(*this, TitleBar::Buttons::Close);
-        keepInFront(*this);
+        treatAsDialog(*this);
     }
 
 protected:
@@ -117,7 +117,7 @@ QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
     provideTitleBar(dialog, TitleBar::Buttons::Close);
-    keepInFront(dialog);
+    treatAsDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

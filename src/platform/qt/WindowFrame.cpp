@@ -6,8 +6,9 @@
 #include <QTimer>
 #include <QWindow>
 #include <QtWaylandClient/QWaylandClientExtension>
+#include <qpa/qplatformnativeinterface.h>
 
-#include <wayland-util.h>
+#include <wayland-client.h>
 
 namespace quarrelby {
 
@@ -46,6 +47,106 @@ bool compositorDecorates()
     static const bool offered = Advertised("zxdg_decoration_manager_v1").isActive();
     return offered;
 }
+
+// GNOME's compositor (mutter 43) places a window over the one it belongs to
+// only when it knows it for a dialog, and a Wayland window becomes one only
+// through gtk-shell's set_modal; xdg_toplevel.set_parent alone leaves it
+// where a new main window goes, the top-left corner. Qt does not speak
+// gtk-shell: these are the messages of its version 1 that are sent or may
+// arrive, as the compositor numbers them.
+const wl_interface *g_noTypes[6] = {};
+const wl_message kGtkSurfaceRequests[] = {{"set_dbus_properties", "?s?s?s?s?s?s", g_noTypes},
+    {"set_modal", "", g_noTypes}, {"unset_modal", "", g_noTypes}, {"present", "u", g_noTypes}};
+const wl_message kGtkSurfaceEvents[] = {{"configure", "a", g_noTypes}};
+const wl_interface kGtkSurface = {"gtk_surface1", 1, 4, kGtkSurfaceRequests, 1, kGtkSurfaceEvents};
+const wl_interface *g_gtkSurfaceTypes[] = {&kGtkSurface, &wl_surface_interface};
+const wl_message kGtkShellRequests[]
+    = {{"get_gtk_surface", "no", g_gtkSurfaceTypes}, {"set_startup_id", "?s", g_noTypes}};
+const wl_message kGtkShellEvents[] = {{"capabilities", "u", g_noTypes}};
+const wl_interface kGtkShell = {"gtk_shell1", 1, 2, kGtkShellRequests, 1, kGtkShellEvents};
+constexpr uint32_t kGetGtkSurface = 0;
+constexpr uint32_t kSetModal = 1;
+
+class GtkShell : public QWaylandClientExtension {
+public:
+    GtkShell()
+        : QWaylandClientExtension(1)
+    {
+        initialize();
+    }
+
+    [[nodiscard]] const wl_interface *extensionInterface() const override { return &kGtkShell; }
+    void bind(wl_registry *registry, int id, int) override
+    {
+        m_shell = static_cast<wl_proxy *>(wl_registry_bind(registry, static_cast<uint32_t>(id), &kGtkShell, 1));
+    }
+
+    // Before the window's first frame, when the compositor places it.
+    void setModal(QWindow &window)
+    {
+        auto *surface = static_cast<wl_surface *>(
+            QGuiApplication::platformNativeInterface()->nativeResourceForWindow("surface", &window));
+        if (!m_shell || !surface)
+            return;
+        wl_proxy *gtkSurface = wl_proxy_marshal_constructor(m_shell, kGetGtkSurface, &kGtkSurface, nullptr, surface);
+        wl_proxy_marshal(gtkSurface, kSetModal);
+        // Version 1 has no request that ends it; the compositor's side goes
+        // with the window's surface.
+        wl_proxy_destroy(gtkSurface);
+    }
+
+private:
+    wl_proxy *m_shell = nullptr;
+};
+
+// Only GNOME's compositor offers gtk-shell. Bound once and kept: Qt's
+// connection ends before the application's objects would.
+GtkShell *gtkShell()
+{
+    static GtkShell *const shell = new GtkShell;
+    return shell->isActive() ? shell : nullptr;
+}
+
+// Has the compositor treat a modal dialog as one; see treatAsDialog().
+class DialogOfWindow : public QObject {
+public:
+    explicit DialogOfWindow(QDialog &dialog)
+        : QObject(&dialog)
+        , m_dialog(dialog)
+    {
+        dialog.installEventFilter(this);
+        QWidget *owner = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
+        if (!owner)
+            return;
+        // Qt's X11 client hands the focus of a blocked window on to the
+        // window that blocks it; its Wayland client does not.
+        connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this, owner](QWindow *focused) {
+            // Not activateWindow(): a dialog counts as active while the
+            // window it belongs to has the focus.
+            if (focused && focused == owner->windowHandle() && m_dialog.isVisible() && m_dialog.windowHandle())
+                m_dialog.windowHandle()->requestActivate();
+        });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        QWindow *handle = m_dialog.windowHandle();
+        if (watched == &m_dialog && event->type() == QEvent::Show && handle) {
+            handle->installEventFilter(this);
+        } else if (watched == handle && event->type() == QEvent::Expose && !m_marked) {
+            // The first exposure comes before the first frame.
+            m_marked = true;
+            if (GtkShell *shell = gtkShell())
+                shell->setModal(*handle);
+        }
+        return false;
+    }
+
+private:
+    QDialog &m_dialog;
+    bool m_marked = false;
+};
 
 void addOwnTitleBar(QWidget &window, TitleBar::Buttons buttons)
 {
@@ -136,19 +237,10 @@ void provideTitleBar(QWidget &window, TitleBar::Buttons buttons)
         new LateTitleBar(window);
 }
 
-void keepInFront(QDialog &dialog)
+void treatAsDialog(QDialog &dialog)
 {
-    QWidget *owner = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
-    if (!owner || !onWayland())
-        return;
-    // Qt's X11 client hands the focus of a blocked window on to the window
-    // that blocks it; its Wayland client does not.
-    QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &dialog, [&dialog, owner](QWindow *focused) {
-        // Not activateWindow(): a dialog counts as active while the window
-        // it belongs to has the focus.
-        if (focused && focused == owner->windowHandle() && dialog.isVisible() && dialog.windowHandle())
-            dialog.windowHandle()->requestActivate();
-    });
+    if (onWayland())
+        new DialogOfWindow(dialog);
 }
 
 } // namespace quarrelby

@@ -26,9 +26,12 @@ enum class TitleBars {
 // layout, move down below it.
 void provideTitleBar(QWidget &window, TitleBar::Buttons buttons);
 
-// Keeps a modal dialog in front of the window it belongs to: a compositor
-// may raise that window above it (sway does when the window is clicked),
-// and the window, blocked by the dialog, then answers nothing.
-void keepInFront(QDialog &dialog);
+// Has the compositor treat a modal dialog as the dialog of the window it
+// belongs to: placed over it (GNOME puts a window it does not know for a
+// dialog in the top-left corner), and asked to be shown again when that
+// window gets the focus (sway raises a window that is clicked above its
+// dialog, and the window, blocked by the dialog, then answers nothing).
+// Before the dialog is first shown.
+void treatAsDialog(QDialog &dialog);
 
 } // namespace quarrelby
