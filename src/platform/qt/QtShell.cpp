@@ -2,6 +2,7 @@
 
 #include "platform/PrivateFolder.h"
 #include "platform/qt/ClipboardHandover.h"
+#include "platform/qt/WindowFrame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -43,6 +44,8 @@ public:
         : QMessageBox(owner && owner->isVisible() ? owner : nullptr)
         , m_screen(owner ? owner->screen() : nullptr)
     {
+        provideTitleBar(*this, TitleBar::Buttons::Close);
+        treatAsDialog(*this);
     }
 
 protected:
@@ -125,6 +128,8 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
 QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
+    provideTitleBar(dialog, TitleBar::Buttons::Close);
+    treatAsDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
