@@ -10,18 +10,16 @@
 #include "app/FormStyle.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
-#include "app/Startup.h"
-#include "app/TitleBar.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "platform/Failure.h"
 #include "platform/Shell.h"
+#include "platform/qt/WindowFrame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QPainter>
 #include <QPushButton>
 
 namespace quarrelby {
@@ -45,7 +43,10 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
     QPalette palette = widget->palette();
     palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    // Only the window fills its background; the frames and check boxes show
+    // it through. A control that filled its own would count as opaque, and
+    // Qt's partial repaints (a compositor switching to client-side title bars
+    // after the first frame, a new buffer) would leave it see-through.
 }
 
 MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets &spreadsheets, QWidget *parent)
@@ -57,8 +58,7 @@ MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets &spreadsh
     , m_context {shell, m_list, m_busy, [this](int n) { return fieldBox(n)->isChecked(); }}
 {
     buildControls();
-    if (TitleBar::needed())
-        addOwnTitleBar();
+    provideTitleBar(*this, TitleBar::Buttons::MinimiseAndClose);
     wireActions();
     setUpTabOrder();
 }
@@ -131,18 +131,6 @@ void MainWindow::buildControls()
         child->setStyle(style);
 }
 
-void MainWindow::addOwnTitleBar()
-{
-    // Qt drops the frameless hint while title-bar buttons are asked for.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    // The controls keep their places below the bar; the window grows by it.
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->move(child->x(), child->y() + TitleBar::kHeight);
-    setFixedSize(width(), height() + TitleBar::kHeight);
-    new TitleBar(this);
-    m_ownTitleBar = true;
-}
-
 void MainWindow::wireActions()
 {
     connect(extractButton, &QPushButton::clicked, this, [this] { extractContacts(m_context, m_books); });
@@ -173,17 +161,6 @@ void MainWindow::setUpTabOrder()
           << clipboardButton;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
-}
-
-void MainWindow::paintEvent(QPaintEvent *event)
-{
-    QWidget::paintEvent(event);
-    if (!m_ownTitleBar)
-        return;
-    // Without the desktop's frame, a line tells the window from a light desktop.
-    QPainter painter(this);
-    painter.setPen(QColor(TitleBar::kEdge));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

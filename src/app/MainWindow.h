@@ -60,11 +60,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildControls();
-    void addOwnTitleBar();
     void wireActions();
     void setUpTabOrder();
 
@@ -80,10 +78,10 @@ private:
     QGroupBox *m_phoneFrame = nullptr;
     ResultView *m_listView = nullptr;
     PointerFeedback *m_pointer = nullptr;
-    bool m_ownTitleBar = false;
 };
 
-// Sets the colour that a control paints behind itself.
+// Sets the colour of a control's background role. The window fills its
+// background; the frames and check boxes on it show the window's through.
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 } // namespace quarrelby

@@ -29,6 +29,7 @@ void fillList(ResultList &list, const QStringList &headers, const QList<QStringL
 [[nodiscard]] QList<qsizetype> widestCells(const QStringList &headers, const QList<QStringList> &rows);
 
 [[nodiscard]] QByteArray readFile(const QString &path);
+// Makes the folders on the way.
 void writeFile(const QString &path, const QByteArray &bytes);
 // The names in a folder, hidden ones included, sorted.
 [[nodiscard]] QStringList folderEntries(const QString &folder);
