@@ -274,6 +274,10 @@ private slots:
             << "quarrelby: %1/out/ is a folder: --output needs the name of a file\n";
         QTest::newRow("a missing folder") << "--export text -b @samples -b @missing.vcf -o @no/x.txt"
                                           << "quarrelby: Cannot create %1/no/x.txt: No such file or directory\n";
+        QTest::newRow("xlsx, TMPDIR naming no folder")
+            << "--export xlsx -b @samples -b @missing.vcf -o @out/x.xlsx"
+            << "quarrelby: No temporary folder could be made for the workbook: the temporary folder "
+               "\"/missing/folder\" (TMPDIR) does not exist\n";
         QTest::newRow("a block device")
             << "--export csv -b @samples -b @missing.vcf -o @out/disk"
             << "quarrelby: %1/out/disk is a disk (a block device): nothing is written to it\n";
@@ -286,8 +290,12 @@ private slots:
         if (arguments.endsWith(QLatin1String("disk"))
             && ::mknod(QFile::encodeName(m_out + "/disk").constData(), S_IFBLK | 0600, ::makedev(7, 200)) != 0)
             QSKIP("only root makes a device node");
-        const Run run = runProgram(expanded(arguments), environment());
+        QProcessEnvironment env = environment();
+        if (QByteArray(QTest::currentDataTag()).contains("TMPDIR"))
+            env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/missing/folder"));
+        const Run run = runProgram(expanded(arguments), env);
         QCOMPARE(QString::fromUtf8(run.err), err.arg(m_dir.path()));
+        QVERIFY(!entries(m_out).contains(QStringLiteral("x.xlsx")));
         QCOMPARE(run.status, 1);
     }
 
