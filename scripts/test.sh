@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: once in a normal
 # build with warnings as errors, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then the tests of the threads that read books
+# and write the workbook once more under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -19,3 +20,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARRELBY_WERROR=ON
   -DQUARRELBY_SANITIZE=ON -DQUARRELBY_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# Only the tests of the threads, so that the whole stays well within CI's
+# time: ThreadSanitizer slows them several times over.
+tsan_tests=(tst_boundedqueue tst_contactstore tst_discovery tst_outlookdatafile tst_sqlitebooks tst_shownworkbook)
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARRELBY_WERROR=ON \
+  -DQUARRELBY_TSAN=ON -DQUARRELBY_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+  -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
