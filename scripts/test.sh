@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: once in a normal
 # build with warnings as errors, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer; then the tests of the threads that read books
-# and write the workbook once more under ThreadSanitizer.
+# UndefinedBehaviorSanitizer. Then builds the fuzz targets and runs each on a
+# few hundred inputs, so that none stops building or starting unnoticed, and
+# the tests of the threads that read books and write the workbook once more
+# under ThreadSanitizer.
+
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -20,6 +23,14 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARRELBY_WERROR=ON
   -DQUARRELBY_SANITIZE=ON -DQUARRELBY_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARRELBY_FUZZ=ON \
+  -DQUARRELBY_TESTS=OFF -DQUARRELBY_BENCH=OFF
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+for fuzzer in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  "$fuzzer" -runs=300 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 1
+done
 
 # Only the tests of the threads, so that the whole stays well within CI's
 # time: ThreadSanitizer slows them several times over.
