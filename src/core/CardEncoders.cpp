@@ -28,7 +28,9 @@ constexpr size_t kBlockSize = size_t(256) * 1024;
 // it holds a comma, a double quote, CR or LF.
 void appendCsvField(std::string &out, std::string_view value)
 {
-    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+    const bool plain = std::none_of(
+        value.begin(), value.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+    if (plain) {
         out += value;
         return;
     }

@@ -208,6 +208,10 @@ QString findProperty(const Source &s, const QJsonArray &lines, bool v4)
         } else if (name == QLatin1String("TEL")) {
             a.remove(QRegularExpression(QStringLiteral("^tel:")));
             b.remove(QRegularExpression(QStringLiteral("^tel:")));
+        } else if (name == QLatin1String("N") || name == QLatin1String("ADR")) {
+            // 4.0 writes every component.
+            a.remove(QRegularExpression(QStringLiteral(";+$")));
+            b.remove(QRegularExpression(QStringLiteral(";+$")));
         }
         return a == b;
     };

@@ -46,7 +46,8 @@ struct Phone {
 };
 
 // Every telephone field with the types Evolution writes for it, which the
-// vCard mapping reads back into the same field.
+// vCard mapping reads back into the same field (the primary number's
+// TYPE=pref becomes PREF=1 where the card is written as 4.0).
 constexpr std::array<Phone, 19> kPhones {{
     {0x3A08, "TEL;TYPE=work,voice"},
     {0x3A1B, "TEL;TYPE=work,voice"},
@@ -55,7 +56,7 @@ constexpr std::array<Phone, 19> kPhones {{
     {0x3A2F, "TEL;TYPE=home,voice"},
     {0x3A25, "TEL;TYPE=home,fax"},
     {0x3A1C, "TEL;TYPE=cell"},
-    {0x3A1A, "TEL;PREF=1"},
+    {0x3A1A, "TEL;TYPE=pref"},
     {0x3A1F, "TEL;TYPE=voice"},
     {0x3A23, "TEL;TYPE=fax"},
     {0x3A21, "TEL;TYPE=pager"},
@@ -135,7 +136,10 @@ public:
                 head += ";LABEL=";
                 vcard::appendParameterValue(head, text);
             }
-            m_out.text(head, {parts[0], {}, parts[1], parts[2], parts[3], parts[4], parts[5]});
+            if (any)
+                m_out.text(head, {parts[0], {}, parts[1], parts[2], parts[3], parts[4], parts[5]});
+            else
+                m_out.raw(head, ";;;;;;");
         }
     }
 
@@ -253,7 +257,7 @@ std::string itemVCard(PropertyBag &item)
     out.text("X-MS-MANAGER", {card.get(key::ManagerName)});
     out.text("RELATED;TYPE=spouse;VALUE=text", {card.get(key::SpouseName)});
     std::vector<std::string> children;
-    item.texts(key::ChildrensNames, children);
+    item.textList(key::ChildrensNames, children);
     for (const std::string &child : children)
         out.text("RELATED;TYPE=child;VALUE=text", {child});
     card.date("BDAY", tag::Birthday);

@@ -41,7 +41,7 @@ public:
     // What only the whole contact needs; a store that cannot read it has
     // none of it.
     // A multi-valued string property (the children's names) as UTF-8 texts.
-    virtual bool texts(PropertyKey /*key*/, std::vector<std::string> & /*out*/) { return false; }
+    virtual bool textList(PropertyKey /*key*/, std::vector<std::string> & /*out*/) { return false; }
     // A multi-valued binary property (the one-off entry ids of a list's
     // members).
     virtual bool binaries(PropertyKey /*key*/, std::vector<std::string> & /*out*/) { return false; }

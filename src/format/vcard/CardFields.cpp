@@ -9,6 +9,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace quarrelby::vcard {
 
@@ -32,6 +33,17 @@ constexpr Scheme kSchemes[] = {
     {"sip", "SIP"},
     {"matrix", "Matrix"},
 };
+
+// Types that say how a value is used, not what it is: no label.
+bool isDeliveryType(std::string_view token)
+{
+    for (const std::string_view type :
+        {"INTERNET", "X400", "INTL", "DOM", "POSTAL", "PARCEL", "BBS", "MODEM", "VIDEO", "PCS", "TEXT"}) {
+        if (equalsIgnoreCase(token, type))
+            return true;
+    }
+    return false;
+}
 
 std::string_view unquoted(std::string_view value)
 {
@@ -80,12 +92,35 @@ private:
 
 std::string Resolver::labelText(std::string_view label) const
 {
-    if (label.starts_with("_$!<") && label.ends_with(">!$_"))
+    const bool apple = label.starts_with("_$!<") && label.ends_with(">!$_");
+    if (apple)
         label = label.substr(4, label.size() - 8);
+    std::string text;
+    m_decoder.toUtf8(trimmedAscii(label), {}, text);
+    const bool lower = std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    const bool upper = std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
     std::string out;
-    m_decoder.toUtf8(trimmedAscii(label), {}, out);
-    if (!out.empty())
-        out[0] = upperAscii(out[0]);
+    if (apple) {
+        // Apple's own kinds: HomePage is "Home Page".
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (i > 0 && text[i] >= 'A' && text[i] <= 'Z' && text[i - 1] >= 'a' && text[i - 1] <= 'z')
+                out += ' ';
+            out += text[i];
+        }
+    } else if (lower != upper) {
+        // A keyword (MAIN, GRAND_CENTRAL, spouse) as words.
+        bool start = true;
+        for (const char c : text) {
+            const bool separator = c == '_' || c == '-' || c == ' ';
+            out += separator             ? ' '
+                : start                  ? upperAscii(c)
+                : (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a')
+                                         : c;
+            start = separator;
+        }
+    } else {
+        out = std::move(text);
+    }
     return out;
 }
 
@@ -113,7 +148,7 @@ TypedValue Resolver::typed(const Property &p, std::string value) const
             const std::string_view token = unquoted(list.substr(0, comma));
             const unsigned type = typeOfToken(token);
             out.types |= type;
-            if (type == Unnamed && out.label.empty())
+            if (type == Unnamed && out.label.empty() && !isDeliveryType(token))
                 out.label = labelText(
                     token.size() > 2 && equalsIgnoreCase(token.substr(0, 2), "X-") ? token.substr(2) : token);
             list.remove_prefix(std::min(comma + 1, list.size()));
@@ -376,11 +411,16 @@ void Resolver::run()
 std::string isoDate(std::string_view text, std::string_view omitYear)
 {
     const QVariant value = dateValue(text, omitYear);
+    QDate date;
     if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate).toStdString();
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().date().toString(Qt::ISODate).toStdString();
-    return value.toString().toStdString();
+        date = value.toDate();
+    else if (value.typeId() == QMetaType::QDateTime)
+        date = value.toDateTime().date();
+    else
+        return value.toString().toStdString();
+    char digits[11];
+    std::snprintf(digits, sizeof digits, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return digits;
 }
 
 FieldReader::FieldReader()

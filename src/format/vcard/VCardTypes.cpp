@@ -116,20 +116,6 @@ size_t schemeLength(std::string_view uri)
     return 0;
 }
 
-bool isAsciiSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string_view trimmedAscii(std::string_view s)
-{
-    while (!s.empty() && isAsciiSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isAsciiSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 std::string withoutCaretEscapes(std::string_view value)
 {
     std::string out;
@@ -283,7 +269,7 @@ std::pair<int, int> telephoneFields(unsigned types)
 Field fieldOf(std::string_view name)
 {
     for (const NamedField &f : kFields) {
-        if (equalsIgnoreCase(f.name, name))
+        if (f.name.size() == name.size() && equalsIgnoreCase(f.name, name))
             return f.field;
     }
     if (!imService(name).empty())
@@ -297,7 +283,7 @@ Field fieldOf(std::string_view name)
 std::string_view imService(std::string_view name)
 {
     for (const Service &s : kImServices) {
-        if (equalsIgnoreCase(s.name, name))
+        if (s.name.size() == name.size() && equalsIgnoreCase(s.name, name))
             return s.service;
     }
     // KDE 3 and 4 keep IM addresses as X-messaging/<protocol>-All.

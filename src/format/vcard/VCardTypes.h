@@ -90,8 +90,19 @@ enum class Field : unsigned char {
 // The length of a leading "scheme:" (xmpp:, aim:, sip:), 0 if none.
 [[nodiscard]] size_t schemeLength(std::string_view uri);
 
-[[nodiscard]] bool isAsciiSpace(char c);
-[[nodiscard]] std::string_view trimmedAscii(std::string_view s);
+[[nodiscard]] inline bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+[[nodiscard]] inline std::string_view trimmedAscii(std::string_view s)
+{
+    while (!s.empty() && isAsciiSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isAsciiSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
 
 // A parameter value with its RFC 6868 escapes resolved: ^n (or ^N) a line
 // break, ^' a double quote, ^^ a caret.

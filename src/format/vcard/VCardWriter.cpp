@@ -1,19 +1,36 @@
 #include "format/vcard/VCardWriter.h"
 
+#include "format/Utf8.h"
 #include "format/vcard/VCardText.h"
 #include "format/vcard/VCardTypes.h"
 
 #include <QByteArrayView>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <vector>
 
 namespace quarrelby::vcard {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr size_t kLineOctets = 75;
+
+// equalsIgnoreCase, with the cheap test of the lengths where it inlines:
+// the conversion compares names of every property and parameter.
+inline bool same(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && equalsIgnoreCase(a, b);
+}
+
+// Whether name is one of names, without regard to case.
+template <size_t N> bool isOneOf(std::string_view name, const std::string_view (&names)[N])
+{
+    return std::any_of(std::begin(names), std::end(names), [&](std::string_view n) { return same(name, n); });
+}
 
 bool isContinuationByte(char c)
 {
@@ -30,7 +47,7 @@ std::string_view unquoted(std::string_view value)
 
 bool isValidUtf8(std::string_view text)
 {
-    return QByteArrayView(text.data(), static_cast<qsizetype>(text.size())).isValidUtf8();
+    return isAscii(text) || QByteArrayView(text.data(), static_cast<qsizetype>(text.size())).isValidUtf8();
 }
 
 // How vCard 2.1's escapes become those of 3.0 and 4.0: which separators a
@@ -40,24 +57,34 @@ enum class Shape { Text, Structured, List, AsWritten };
 
 Shape shapeOf(std::string_view name)
 {
-    for (const std::string_view n : {"N", "ADR", "ORG"}) {
-        if (equalsIgnoreCase(name, n))
-            return Shape::Structured;
-    }
-    for (const std::string_view n : {"FN", "NOTE", "TITLE", "ROLE", "LABEL"}) {
-        if (equalsIgnoreCase(name, n))
-            return Shape::Text;
-    }
-    if (equalsIgnoreCase(name, "CATEGORIES") || equalsIgnoreCase(name, "NICKNAME"))
-        return Shape::List;
-    return Shape::AsWritten;
+    static constexpr std::string_view structured[] {"N", "ADR", "ORG"};
+    static constexpr std::string_view text[] {"FN", "NOTE", "TITLE", "ROLE", "LABEL"};
+    static constexpr std::string_view list[] {"CATEGORIES", "NICKNAME"};
+    return isOneOf(name, structured) ? Shape::Structured
+        : isOneOf(name, text)        ? Shape::Text
+        : isOneOf(name, list)        ? Shape::List
+                                     : Shape::AsWritten;
 }
 
 // A decoded vCard 2.1 value in the escapes of 3.0 and 4.0. 2.1 escapes only
 // \; \, \\ (and some writers \:), and keeps line breaks as they are.
 void appendFrom21(std::string_view in, Shape shape, std::string &out)
 {
+    const bool commas = shape == Shape::Text || shape == Shape::Structured;
+    const bool semicolons = shape == Shape::Text || shape == Shape::List;
     for (size_t i = 0; i < in.size(); ++i) {
+        // Runs of text that needs nothing go in one piece.
+        size_t plain = i;
+        while (plain < in.size()) {
+            const char c = in[plain];
+            if (c == '\\' || c == '\r' || c == '\n' || c == '\0' || (c == ',' && commas) || (c == ';' && semicolons))
+                break;
+            ++plain;
+        }
+        out.append(in.data() + i, plain - i);
+        i = plain;
+        if (i == in.size())
+            break;
         const char c = in[i];
         const char next = i + 1 < in.size() ? in[i + 1] : '\0';
         if (c == '\\') {
@@ -88,6 +115,10 @@ void appendFrom21(std::string_view in, Shape shape, std::string &out)
 // Line breaks, which quoted-printable can carry, as \n.
 void appendLineBreaksEscaped(std::string_view in, std::string &out)
 {
+    if (!std::memchr(in.data(), '\n', in.size()) && !std::memchr(in.data(), '\r', in.size())) {
+        out += in;
+        return;
+    }
     for (size_t i = 0; i < in.size(); ++i) {
         if (in[i] == '\r' || in[i] == '\n') {
             if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n')
@@ -133,13 +164,75 @@ void decodeQuotedPrintable(std::string_view in, std::string &out)
     }
 }
 
-bool isBinaryCapable(std::string_view name)
+// The properties the conversion treats apart, by name.
+enum class Name : unsigned char {
+    Other,
+    Version,
+    Profile,
+    Marker, // BEGIN or END read as a property of a damaged card
+    FullName,
+    N,
+    Kind,
+    AppleKind,
+    EvolutionList,
+    Label,
+    SortString,
+    Telephone,
+    Geo,
+    Address,
+    Email,
+    Member,
+    AppleMember,
+    Media, // PHOTO, LOGO, SOUND, KEY: binary data in 3.0 unless told otherwise
+};
+
+Name nameOf(std::string_view name)
 {
-    for (const std::string_view n : {"PHOTO", "LOGO", "SOUND", "KEY"}) {
-        if (equalsIgnoreCase(name, n))
-            return true;
+    // Called for every property: a switch on the length first.
+    const auto is = [&](std::string_view n) { return same(name, n); };
+    switch (name.size()) {
+    case 1:
+        return is("N"sv) ? Name::N : Name::Other;
+    case 2:
+        return is("FN"sv) ? Name::FullName : Name::Other;
+    case 3:
+        return is("TEL"sv) ? Name::Telephone
+            : is("ADR"sv)  ? Name::Address
+            : is("GEO"sv)  ? Name::Geo
+            : is("KEY"sv)  ? Name::Media
+            : is("END"sv)  ? Name::Marker
+                           : Name::Other;
+    case 4:
+        return is("KIND"sv) ? Name::Kind : is("LOGO"sv) ? Name::Media : Name::Other;
+    case 5:
+        return is("EMAIL"sv)                 ? Name::Email
+            : is("LABEL"sv)                  ? Name::Label
+            : is("PHOTO"sv) || is("SOUND"sv) ? Name::Media
+            : is("BEGIN"sv)                  ? Name::Marker
+                                             : Name::Other;
+    case 6:
+        return is("MEMBER"sv) ? Name::Member : Name::Other;
+    case 7:
+        return is("VERSION"sv) ? Name::Version : is("PROFILE"sv) ? Name::Profile : Name::Other;
+    case 11:
+        return is("SORT-STRING"sv) ? Name::SortString : Name::Other;
+    case 16:
+        return is("X-EVOLUTION-LIST"sv) ? Name::EvolutionList : Name::Other;
+    case 24:
+        return is("X-ADDRESSBOOKSERVER-KIND"sv) ? Name::AppleKind : Name::Other;
+    case 26:
+        return is("X-ADDRESSBOOKSERVER-MEMBER"sv) ? Name::AppleMember : Name::Other;
+    default:
+        return Name::Other;
     }
-    return false;
+}
+
+// Whether a property of this name makes its card a distribution list.
+bool marksList(Name name, std::string_view value)
+{
+    value = trimmedAscii(value);
+    return ((name == Name::Kind || name == Name::AppleKind) && same(value, "group"sv))
+        || (name == Name::EvolutionList && same(value, "TRUE"sv));
 }
 
 // The media type that a vCard 3.0 TYPE such as JPEG stands for in a data URI.
@@ -150,15 +243,14 @@ std::string mediaType(std::string_view name, std::string_view type)
         lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     if (lower.find('/') != std::string::npos)
         return lower;
-    if (equalsIgnoreCase(name, "KEY"))
+    if (same(name, "KEY"))
         return lower == "pgp" ? "application/pgp-keys"
             : lower == "x509" ? "application/x-x509-user-cert"
                               : "application/octet-stream";
-    if (equalsIgnoreCase(name, "SOUND"))
+    if (same(name, "SOUND"))
         return "audio/" + (lower.empty() ? std::string("basic") : lower);
     if (lower.empty())
-        return equalsIgnoreCase(name, "PHOTO") || equalsIgnoreCase(name, "LOGO") ? "image/jpeg"
-                                                                                 : "application/octet-stream";
+        return same(name, "PHOTO") || same(name, "LOGO") ? "image/jpeg" : "application/octet-stream";
     return "image/" + lower;
 }
 
@@ -180,7 +272,7 @@ bool mentionsQuotedPrintable(std::string_view text)
 {
     constexpr std::string_view qp = "QUOTED-PRINTABLE";
     for (size_t i = 0; i + qp.size() <= text.size(); ++i) {
-        if (equalsIgnoreCase(text.substr(i, qp.size()), qp))
+        if (upperAscii(text[i]) == 'Q' && same(text.substr(i, qp.size()), qp))
             return true;
     }
     return false;
@@ -188,11 +280,8 @@ bool mentionsQuotedPrintable(std::string_view text)
 
 bool isEncodingToken(std::string_view token)
 {
-    for (const std::string_view t : {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"}) {
-        if (equalsIgnoreCase(token, t))
-            return true;
-    }
-    return false;
+    static constexpr std::string_view tokens[] {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"};
+    return isOneOf(token, tokens);
 }
 
 } // namespace
@@ -326,15 +415,12 @@ std::string CardBuilder::finish()
 
 bool isDistributionList(const Card &card)
 {
-    for (const Property &p : card.properties()) {
-        const std::string_view value = trimmedAscii(p.value);
-        if ((equalsIgnoreCase(p.name, "KIND") || equalsIgnoreCase(p.name, "X-ADDRESSBOOKSERVER-KIND"))
-            && equalsIgnoreCase(value, "group"))
-            return true;
-        if (equalsIgnoreCase(p.name, "X-EVOLUTION-LIST") && equalsIgnoreCase(value, "TRUE"))
-            return true;
-    }
-    return false;
+    const auto &properties = card.properties();
+    // Only names of 4, 16 and 24 letters can mark a list.
+    return std::any_of(properties.begin(), properties.end(), [](const Property &p) {
+        const size_t n = p.name.size();
+        return (n == 4 || n == 16 || n == 24) && marksList(nameOf(p.name), p.value);
+    });
 }
 
 class CardWriter::Conversion {
@@ -350,7 +436,7 @@ public:
 private:
     void matchLabels();
     [[nodiscard]] unsigned typesOf(const Property &property) const;
-    [[nodiscard]] const Property *first(std::string_view name) const;
+    [[nodiscard]] const Property *first(Name name) const;
     void writeDerivedFullName(std::string &out);
     void writeProperty(size_t index, std::string &out);
     void readParameters(const Property &p);
@@ -377,6 +463,7 @@ private:
     // Per property of the card: skipped (a LABEL or SORT-STRING that went
     // into a parameter), and the LABEL property an ADR takes as parameter.
     std::vector<bool> m_consumed;
+    std::vector<Name> m_names;
     std::vector<const Property *> m_labelOf;
     const Property *m_sortString = nullptr;
 
@@ -403,7 +490,7 @@ unsigned CardWriter::Conversion::typesOf(const Property &property) const
         std::string list(p.value);
         std::erase(name, '\0');
         std::erase(list, '\0');
-        if (!name.empty() && !equalsIgnoreCase(name, "TYPE"))
+        if (!name.empty() && !same(name, "TYPE"))
             continue;
         size_t start = 0;
         while (start <= list.size()) {
@@ -417,13 +504,10 @@ unsigned CardWriter::Conversion::typesOf(const Property &property) const
     return types;
 }
 
-const Property *CardWriter::Conversion::first(std::string_view name) const
+const Property *CardWriter::Conversion::first(Name name) const
 {
-    for (const Property &p : m_card->properties()) {
-        if (equalsIgnoreCase(p.name, name))
-            return &p;
-    }
-    return nullptr;
+    const auto at = std::find(m_names.begin(), m_names.end(), name);
+    return at == m_names.end() ? nullptr : &m_card->properties()[static_cast<size_t>(at - m_names.begin())];
 }
 
 // vCard 4.0 has no LABEL property: each goes to the LABEL parameter of the
@@ -440,16 +524,18 @@ void CardWriter::Conversion::matchLabels()
         return;
     for (size_t i = 0; i < properties.size(); ++i) {
         const Property &label = properties[i];
-        if (!equalsIgnoreCase(label.name, "LABEL") || mentionsQuotedPrintable(m_values.utf8(label)))
+        if (m_names[i] != Name::Label || mentionsQuotedPrintable(m_values.utf8(label)))
             continue;
         // A preference is no type, and 4.0 moves it out of TYPE.
         const unsigned types = typesOf(label) & ~Pref;
         for (size_t j = 0; j < properties.size(); ++j) {
             const Property &adr = properties[j];
-            const std::string_view own = m_values.parameter(adr, "LABEL");
-            if (!equalsIgnoreCase(adr.name, "ADR") || m_labelOf[j] || (!own.empty() && !mentionsQuotedPrintable(own)))
+            if (m_names[j] != Name::Address || m_labelOf[j])
                 continue;
-            const bool sameGroup = !label.group.empty() && equalsIgnoreCase(label.group, adr.group);
+            const std::string_view own = m_values.parameter(adr, "LABEL");
+            if (!own.empty() && !mentionsQuotedPrintable(own))
+                continue;
+            const bool sameGroup = !label.group.empty() && same(label.group, adr.group);
             if (sameGroup || (label.group.empty() && (typesOf(adr) & ~Pref) == types)) {
                 m_labelOf[j] = &label;
                 m_consumed[i] = true;
@@ -457,9 +543,9 @@ void CardWriter::Conversion::matchLabels()
             }
         }
     }
-    const Property *n = first("N");
+    const Property *n = first(Name::N);
     for (size_t i = 0; i < properties.size(); ++i) {
-        if (n && equalsIgnoreCase(properties[i].name, "SORT-STRING") && m_values.parameter(*n, "SORT-AS").empty()
+        if (n && m_names[i] == Name::SortString && m_values.parameter(*n, "SORT-AS").empty()
             && !mentionsQuotedPrintable(m_values.utf8(properties[i]))) {
             m_sortString = &properties[i];
             m_consumed[i] = true;
@@ -470,7 +556,13 @@ void CardWriter::Conversion::matchLabels()
 
 bool CardWriter::Conversion::write(const Card &card, std::string &out)
 {
-    const bool list = isDistributionList(card);
+    const auto &properties = card.properties();
+    m_names.clear();
+    bool list = false;
+    for (const Property &p : properties) {
+        m_names.push_back(nameOf(p.name));
+        list = list || marksList(m_names.back(), p.value);
+    }
     if (list && m_target == Version::V30)
         return false;
     m_card = &card;
@@ -479,22 +571,20 @@ bool CardWriter::Conversion::write(const Card &card, std::string &out)
 
     out += "BEGIN:VCARD\r\n";
     out += m_target == Version::V40 ? "VERSION:4.0\r\n" : "VERSION:3.0\r\n";
-    if (list && !first("KIND"))
+    if (list && !first(Name::Kind))
         out += "KIND:group\r\n";
     // Both versions require FN, and 3.0 requires N; 2.1 required neither.
-    if (!first("FN"))
+    if (!first(Name::FullName))
         writeDerivedFullName(out);
-    if (m_target == Version::V30 && !first("N"))
+    if (m_target == Version::V30 && !first(Name::N))
         out += "N:;;;;\r\n";
-    const auto &properties = card.properties();
     for (size_t i = 0; i < properties.size(); ++i) {
-        const Property &p = properties[i];
         // PROFILE:VCARD (RFC 2425) says again what BEGIN:VCARD says, and
         // some readers refuse it inside a card. A damaged BEGIN or END line
         // read as a property could end the card once decoded.
-        const bool profile = equalsIgnoreCase(p.name, "PROFILE") && equalsIgnoreCase(trimmedAscii(p.value), "VCARD");
-        const bool marker = equalsIgnoreCase(p.name, "BEGIN") || equalsIgnoreCase(p.name, "END");
-        if (!m_consumed[i] && !profile && !marker && !equalsIgnoreCase(p.name, "VERSION"))
+        const Name name = m_names[i];
+        const bool profile = name == Name::Profile && same(trimmedAscii(properties[i].value), "VCARD"sv);
+        if (!m_consumed[i] && !profile && name != Name::Marker && name != Name::Version)
             writeProperty(i, out);
     }
     if (list)
@@ -506,7 +596,7 @@ bool CardWriter::Conversion::write(const Card &card, std::string &out)
 void CardWriter::Conversion::writeDerivedFullName(std::string &out)
 {
     m_text.clear();
-    if (const Property *n = first("N")) {
+    if (const Property *n = first(Name::N)) {
         m_values.components(*n, m_parts);
         for (const size_t i : {3, 1, 2, 0, 4}) {
             const std::string_view part = trimmedAscii(m_parts[i]);
@@ -517,11 +607,13 @@ void CardWriter::Conversion::writeDerivedFullName(std::string &out)
             m_text += part;
         }
     }
-    if (const Property *org = first("ORG"); m_text.empty() && org) {
-        m_values.components(*org, m_parts);
-        m_text.assign(m_parts[0]);
+    for (const Property &p : m_card->properties()) {
+        if (m_text.empty() && same(p.name, "ORG"sv)) {
+            m_values.components(p, m_parts);
+            m_text.assign(m_parts[0]);
+        }
     }
-    if (const Property *email = first("EMAIL"); m_text.empty() && email)
+    if (const Property *email = first(Name::Email); m_text.empty() && email)
         m_text.assign(m_values.utf8(*email));
     m_line.assign("FN:");
     appendEscaped(m_line, m_text);
@@ -536,6 +628,8 @@ void CardWriter::Conversion::readParameters(const Property &p)
     m_p.label = {};
     m_p.types.clear();
     m_p.kept.clear();
+    if (p.parameterCount == 0)
+        return;
     const bool from21 = m_card->version() == Version::V21;
     auto addTypes = [&](std::string_view list) {
         size_t start = 0;
@@ -561,49 +655,49 @@ void CardWriter::Conversion::readParameters(const Property &p)
         }
         const std::string_view value = unquoted(param.value);
         if (param.name.empty()) {
-            if (equalsIgnoreCase(value, "QUOTED-PRINTABLE"))
+            if (same(value, "QUOTED-PRINTABLE"))
                 m_p.encoding = Encoding::QuotedPrintable;
-            else if (equalsIgnoreCase(value, "BASE64") || equalsIgnoreCase(value, "B"))
+            else if (same(value, "BASE64") || same(value, "B"))
                 m_p.encoding = Encoding::Binary;
             else if (!isEncodingToken(value))
                 addTypes(value);
             continue;
         }
-        if (equalsIgnoreCase(param.name, "ENCODING")) {
-            if (equalsIgnoreCase(value, "QUOTED-PRINTABLE"))
+        if (same(param.name, "ENCODING")) {
+            if (same(value, "QUOTED-PRINTABLE"))
                 m_p.encoding = Encoding::QuotedPrintable;
-            else if (equalsIgnoreCase(value, "BASE64") || equalsIgnoreCase(value, "B"))
+            else if (same(value, "BASE64") || same(value, "B"))
                 m_p.encoding = Encoding::Binary;
             continue;
         }
-        if (equalsIgnoreCase(param.name, "CHARSET")) {
+        if (same(param.name, "CHARSET")) {
             m_p.charset = value;
             continue;
         }
-        if (equalsIgnoreCase(param.name, "TYPE")) {
+        if (same(param.name, "TYPE")) {
             addTypes(value);
             continue;
         }
-        if (equalsIgnoreCase(param.name, "VALUE")) {
-            if (equalsIgnoreCase(value, "BINARY")) {
+        if (same(param.name, "VALUE")) {
+            if (same(value, "BINARY")) {
                 m_p.encoding = Encoding::Binary;
                 continue;
             }
-            if (equalsIgnoreCase(value, "INLINE"))
+            if (same(value, "INLINE"))
                 continue;
-            if (equalsIgnoreCase(value, "URL") || equalsIgnoreCase(value, "URI")) {
+            if (same(value, "URL") || same(value, "URI")) {
                 m_p.uri = true;
                 continue;
             }
         }
-        if (equalsIgnoreCase(param.name, "PREF")) {
+        if (same(param.name, "PREF")) {
             m_p.hasPref = true;
             if (m_target == Version::V30 && value == "1") {
                 m_p.prefOne = true;
                 continue;
             }
         }
-        if (equalsIgnoreCase(param.name, "LABEL") && m_target == Version::V30 && equalsIgnoreCase(p.name, "ADR")) {
+        if (same(param.name, "LABEL") && m_target == Version::V30 && same(p.name, "ADR")) {
             m_p.label = param.value;
             continue;
         }
@@ -618,7 +712,7 @@ void CardWriter::Conversion::readParameters(const Property &p)
             appendAsWritten(m_p.kept, utf8(param.value));
     }
 
-    const auto isPref = [](std::string_view t) { return equalsIgnoreCase(t, "pref"); };
+    const auto isPref = [](std::string_view t) { return same(t, "pref"); };
     if (m_target == Version::V40) {
         if (std::any_of(m_p.types.begin(), m_p.types.end(), isPref)) {
             std::erase_if(m_p.types, isPref);
@@ -643,9 +737,10 @@ void CardWriter::Conversion::readValue(const Property &p)
     if (m_p.encoding == Encoding::Binary) {
         // No byte outside printable ASCII belongs to base64, and none may
         // make the text that carries it other than UTF-8.
+        m_value.reserve(value.size());
         for (const char c : value) {
             if (c > ' ' && c < 0x7F)
-                m_value += c;
+                m_value.push_back(c);
         }
         return;
     }
@@ -671,14 +766,27 @@ void CardWriter::Conversion::writeTypes(std::string &line)
 {
     if (m_p.types.empty())
         return;
-    const bool quoted = std::any_of(m_p.types.begin(), m_p.types.end(),
-        [](std::string_view t) { return t.find_first_of(":;") != std::string_view::npos; });
+    // Nearly every type is a plain word, written as it is.
+    const auto plain = [](std::string_view t) {
+        return std::all_of(t.begin(), t.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        });
+    };
+    bool quoted = false;
+    for (const std::string_view t : m_p.types) {
+        for (const char c : t)
+            quoted = quoted || c == ':' || c == ';';
+    }
     line += ";TYPE=";
     if (quoted)
         line += '"';
     for (size_t i = 0; i < m_p.types.size(); ++i) {
         if (i > 0)
             line += ',';
+        if (plain(m_p.types[i])) {
+            line += m_p.types[i];
+            continue;
+        }
         // The list is quoted as a whole; a quote inside a type is written
         // as RFC 6868 says.
         const size_t start = line.size();
@@ -696,12 +804,13 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
     readParameters(p);
     readValue(p);
     const std::string_view name = p.name;
+    const Name kind = m_names[index];
 
-    if (equalsIgnoreCase(name, "TEL") && m_target == Version::V30 && m_p.uri && m_value.starts_with("tel:")) {
+    if (kind == Name::Telephone && m_target == Version::V30 && m_p.uri && m_value.starts_with("tel:")) {
         m_value.erase(0, 4);
         m_p.uri = false;
-    } else if (equalsIgnoreCase(name, "GEO")) {
-        const bool uri = m_value.size() >= 4 && equalsIgnoreCase(std::string_view(m_value).substr(0, 4), "geo:");
+    } else if (kind == Name::Geo) {
+        const bool uri = m_value.size() >= 4 && same(std::string_view(m_value).substr(0, 4), "geo:");
         if (m_target == Version::V40 && !uri) {
             const size_t at = m_value.find_first_of(";,");
             if (at != std::string::npos)
@@ -714,12 +823,25 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         }
     }
 
+    const size_t components = kind == Name::N ? 5 : kind == Name::Address ? 7 : 0;
+    if (m_target == Version::V40 && components > 0 && m_p.encoding != Encoding::Binary) {
+        // 4.0 wants every component of N and ADR written, empty or not.
+        size_t separators = 0;
+        for (size_t i = 0; i < m_value.size(); ++i) {
+            if (m_value[i] == '\\')
+                ++i;
+            else if (m_value[i] == ';')
+                ++separators;
+        }
+        if (separators + 1 < components)
+            m_value.append(components - 1 - separators, ';');
+    }
     bool binary = m_p.encoding == Encoding::Binary;
     if (binary && m_target == Version::V40) {
         // The media type goes into a data URI; only work, home and pref stay types.
         std::string_view media;
         for (auto it = m_p.types.begin(); it != m_p.types.end(); ++it) {
-            if (!equalsIgnoreCase(*it, "work") && !equalsIgnoreCase(*it, "home") && !equalsIgnoreCase(*it, "pref")) {
+            if (!same(*it, "work") && !same(*it, "home") && !same(*it, "pref")) {
                 media = *it;
                 m_p.types.erase(it);
                 break;
@@ -729,12 +851,11 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         m_p.uri = false;
         binary = false;
     } else if (m_target == Version::V30 && !binary && m_value.size() > 5
-        && equalsIgnoreCase(std::string_view(m_value).substr(0, 5), "data:")) {
+        && same(std::string_view(m_value).substr(0, 5), "data:")) {
         // A data URI in base64 is binary data of its media type in 3.0.
         const size_t comma = m_value.find(',');
         const std::string_view head = std::string_view(m_value).substr(5, comma == std::string::npos ? 0 : comma - 5);
-        if (comma != std::string::npos && head.size() >= 7
-            && equalsIgnoreCase(head.substr(head.size() - 7), ";base64")) {
+        if (comma != std::string::npos && head.size() >= 7 && same(head.substr(head.size() - 7), ";base64")) {
             m_media = typeOfMedia(head.substr(0, head.size() - 7));
             m_value.erase(0, comma + 1);
             if (!m_media.empty())
@@ -744,7 +865,7 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         } else {
             m_p.uri = true;
         }
-    } else if (m_target == Version::V30 && !binary && isBinaryCapable(name)) {
+    } else if (m_target == Version::V30 && !binary && kind == Name::Media) {
         // In 3.0 these hold binary data unless told they hold a URI.
         m_p.uri = true;
     }
@@ -765,7 +886,7 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         m_line += ";LABEL=";
         appendParameterValue(m_line, m_values.utf8(*m_labelOf[index]));
     }
-    if (m_sortString && equalsIgnoreCase(name, "N") && &p == first("N")) {
+    if (m_sortString && &p == first(Name::N)) {
         m_line += ";SORT-AS=";
         appendParameterValue(m_line, m_values.utf8(*m_sortString));
     }
@@ -803,7 +924,7 @@ void CardWriter::Conversion::writeMembers(std::string &out)
     const auto &properties = m_card->properties();
     std::vector<std::string> named;
     for (const Property &p : properties) {
-        if (equalsIgnoreCase(p.name, "MEMBER")) {
+        if (same(p.name, "MEMBER")) {
             readParameters(p);
             readValue(p);
             named.push_back(m_value);
@@ -811,14 +932,14 @@ void CardWriter::Conversion::writeMembers(std::string &out)
     }
     for (const Property &p : properties) {
         std::string member;
-        if (equalsIgnoreCase(p.name, "X-ADDRESSBOOKSERVER-MEMBER")) {
+        if (same(p.name, "X-ADDRESSBOOKSERVER-MEMBER")) {
             readParameters(p);
             readValue(p);
             member = trimmedAscii(m_value);
-        } else if (equalsIgnoreCase(p.name, "EMAIL")) {
+        } else if (same(p.name, "EMAIL")) {
             const auto params = m_card->parameters(p);
             const bool listed = std::any_of(params.begin(), params.end(), [](const Parameter &param) {
-                return param.name.size() > 17 && equalsIgnoreCase(param.name.substr(0, 17), "X-EVOLUTION-DEST-");
+                return param.name.size() > 17 && same(param.name.substr(0, 17), "X-EVOLUTION-DEST-");
             });
             if (!listed)
                 continue;
