@@ -8,13 +8,12 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
+#include "platform/contacts/BookKinds.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/contacts/EdsBook.h"
-#include "platform/contacts/ThunderbirdBook.h"
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,17 +96,17 @@ void extract(benchmark::State &state, const QString &location)
     qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
     test::ScriptedShell shell;
     ContactStore books;
-    MousePointer pointer;
+    BusyState busy;
     int rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto list = std::make_unique<ResultList>();
         for (const ContactField &f : fieldCatalogue())
             list->addColumn(QLatin1String(f.caption));
-        ActionContext context {shell, *list, pointer, [](int) { return 1; }, nullptr, &books};
+        ActionContext context {shell, *list, busy, [](int) { return 1; }};
         state.ResumeTiming();
 
-        readAddressBooks(context);
+        readAddressBooks(context, books);
 
         state.PauseTiming();
         rows = list->itemCount();
@@ -144,8 +143,7 @@ void parseOnly(benchmark::State &state, const QString &location)
 
 // One contact source walked to its end, every property read: the reading
 // alone, without the store and the list around it.
-void readSource(
-    benchmark::State &state, const QString &location, std::unique_ptr<ContactSource> (*open)(const QByteArray &))
+void readSource(benchmark::State &state, const QString &location, BookKind kind)
 {
     if (location.isEmpty()) {
         state.SkipWithError("could not generate the address book");
@@ -154,9 +152,10 @@ void readSource(
     int count = 0;
     for (auto _ : state) {
         count = 0;
-        const auto source = open(QFile::encodeName(location));
+        const QByteArray path = QFile::encodeName(location);
+        ReadAhead source(openBook({kind, path}), path);
         Contact contact;
-        while (source->next(contact)) {
+        while (source.next(contact)) {
             for (int i = 0; i < kContactPropertyCount; ++i)
                 benchmark::DoNotOptimize(contact.value(i));
             ++count;
@@ -170,18 +169,17 @@ void readSource(
 
 void BM_ReadOneFile(benchmark::State &state)
 {
-    readSource(
-        state, AddressBooks::instance().singleFile(), [](const QByteArray &path) { return openVCardSource(path); });
+    readSource(state, AddressBooks::instance().singleFile(), BookKind::VCard);
 }
 
 void BM_ReadEdsBook(benchmark::State &state)
 {
-    readSource(state, AddressBooks::instance().edsBook(), &openEdsBook);
+    readSource(state, AddressBooks::instance().edsBook(), BookKind::Eds);
 }
 
 void BM_ReadThunderbirdBook(benchmark::State &state)
 {
-    readSource(state, AddressBooks::instance().thunderbirdBook(), &openThunderbirdBook);
+    readSource(state, AddressBooks::instance().thunderbirdBook(), BookKind::Thunderbird);
 }
 
 void BM_ExtractThunderbirdBook(benchmark::State &state)

@@ -3,14 +3,15 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/ReadAhead.h"
+#include "platform/contacts/VCardBook.h"
 
 #include <QDate>
 #include <QDir>
@@ -44,19 +45,17 @@ const QString kSamples = QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts"
 struct Extraction {
     ScriptedShell shell;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ContactStore books;
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     // Through the window's store, opened before, when it is given.
     explicit Extraction(const QString &location, ContactStore *opened = nullptr)
     {
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
-        if (opened)
-            context.books = opened;
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        readAddressBooks(context);
+        readAddressBooks(context, opened ? *opened : books);
     }
 
     // The row whose first cell is name, as column caption -> cell text.
@@ -221,11 +220,11 @@ void readWhole(const QByteArray &bytes, std::vector<Contact> &out)
 // expected contacts, in order, and nothing else.
 void checkSource(const QString &location, const std::vector<Contact> &expected)
 {
-    const std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+    ReadAhead source(vcardBook(QFile::encodeName(location)), {});
     Contact contact;
     size_t i = 0;
     try {
-        while (source->next(contact)) {
+        while (source.next(contact)) {
             QVERIFY2(i < expected.size(), qPrintable(QStringLiteral("more than %1 contacts").arg(expected.size())));
             if (!sameContact(contact, expected[i]))
                 QCOMPARE(QString::number(i) + QLatin1Char(' ') + contactFields(contact).join(QLatin1Char('|')),
@@ -429,7 +428,7 @@ private slots:
 
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(path));
         ContactStore found;
-        QVERIFY(!haveAddressBooks(&found));
+        QVERIFY(!haveAddressBooks(found));
     }
 
     void defaultLocation()
@@ -765,14 +764,14 @@ private slots:
     void vcardSourceDestroyedDuringTheWalk_data()
     {
         QTest::addColumn<bool>("folder");
-        QTest::addColumn<int>("taken"); // -1: to the end; -2: started, never walked
+        QTest::addColumn<int>("taken"); // -1: to the end; -2: made, never walked
         for (const bool folder : {false, true}) {
             const auto row = [folder](const char *when, int taken) {
                 QTest::newRow(qPrintable(QLatin1String(folder ? "folder, " : "file, ") + QLatin1String(when)))
                     << folder << taken;
             };
             row("before the first contact", 0);
-            row("started, never walked", -2);
+            row("made, never walked", -2);
             row("after the first contact", 1);
             row("in the middle", 9000);
             row("at the end", -1);
@@ -800,9 +799,8 @@ private slots:
         }
         QVERIFY(expected.size() > 40000);
 
-        std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+        auto source = std::make_unique<ReadAhead>(vcardBook(QFile::encodeName(location)), QByteArray());
         if (taken == -2) {
-            source->start();
             source.reset();
             return;
         }

@@ -7,8 +7,8 @@
 #include "actions/ExtractContacts.h"
 #include "actions/RequireAddressBooks.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/Discovery.h"
@@ -96,13 +96,16 @@ const char *kindName(BookKind kind)
         return "thunderbird";
     case BookKind::OutlookDataFile:
         return "pst";
+    case BookKind::Unknown:
+        return "unknown";
     case BookKind::OtherDatabase:
         break;
     }
     return "database";
 }
 
-// "kind path" with the home folder left out, one per book; a book read with
+// "kind path" with the home folder left out, one per book, the kind told by
+// its content for a book named; a book read with
 // its sub-books has their folders after it: "kind path [folder, folder]".
 QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home)
 {
@@ -116,7 +119,7 @@ QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home
         QStringList folders;
         for (const QByteArray &folder : book.folders)
             folders << shown(folder);
-        lines << QString::fromLatin1(kindName(book.kind)) + QLatin1Char(' ') + shown(book.path)
+        lines << QString::fromLatin1(kindName(recogniseBook(book))) + QLatin1Char(' ') + shown(book.path)
                 + (folders.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(folders.join(QStringLiteral(", "))));
     }
     return lines;
@@ -126,15 +129,15 @@ QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home
 struct Walk {
     ScriptedShell shell;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ContactStore books;
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     Walk()
     {
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        readAddressBooks(context);
+        readAddressBooks(context, books);
     }
 
     QStringList column(int k) const
@@ -640,7 +643,7 @@ private slots:
         ContactStore books;
         {
             ScriptedShell shell;
-            QVERIFY_THROWS_EXCEPTION(ProgramEnded, requireAddressBooks(shell, &books));
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, requireAddressBooks(shell, books));
             QCOMPARE(shell.texts().size(), 1);
             const QString text = shell.texts().first();
             const QString advice = noAddressBookText();
@@ -658,7 +661,7 @@ private slots:
         }
         makeFolder(at(".local/share/contacts"));
         ScriptedShell shell;
-        requireAddressBooks(shell, &books);
+        requireAddressBooks(shell, books);
         QCOMPARE(shell.texts(), QStringList());
     }
 
