@@ -10,7 +10,8 @@
 # appstream, desktop-file-utils, groff-base, bash-completion: the check of
 # the metadata, manual page and completion that the package installs.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
-# is not installed here.
+# is not installed here. clang, libclang-rt-14-dev: the fuzz targets, which
+# the test script builds; clang-tidy: the static checks it runs.
 set -euo pipefail
 
 packages=(
@@ -23,10 +24,8 @@ packages=(
   xvfb xdotool xclip
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion
+  clang libclang-rt-14-dev clang-tidy
 )
-if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do
