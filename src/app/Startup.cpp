@@ -78,7 +78,8 @@ void applySkin(MainWindow &window)
     const QString path = window.shell().programFolder() + QLatin1String(kSkinFile);
     if (!QFileInfo(path).isFile())
         return;
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    // The window's palette, not the desktop's: its text colours go with it.
+    const QColor buttonFace = window.palette().color(QPalette::Button);
     setBackgroundColour(&window, buttonFace);
     for (QWidget *control : window.findChildren<QWidget *>()) {
         if (qobject_cast<QCheckBox *>(control) || qobject_cast<QGroupBox *>(control))
