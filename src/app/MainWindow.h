@@ -64,6 +64,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -71,6 +72,7 @@ private:
     void addOwnTitleBar();
     void wireActions();
     void setUpTabOrder();
+    void addShortcuts();
     void showPointer(int value);
 
     Shell &m_shell;

@@ -4,6 +4,8 @@
 #include "core/ResultList.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -75,16 +77,29 @@ void ResultView::tickSelected(bool checked)
 void ResultView::keyPressEvent(QKeyEvent *event)
 {
     const QModelIndex focused = currentIndex();
-    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !focused.isValid()) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        // The desktop's other key for the context menu, beside the Menu key.
+        const QPoint at = focused.isValid() ? visualRect(focused).center() : viewport()->rect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(this, &menu);
+    } else if (!focused.isValid() || modifiers != Qt::NoModifier) {
+        QTreeView::keyPressEvent(event);
+        return;
+    } else if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+        emit removeRequested(focused.row() + 1);
+    } else if (key == Qt::Key_Space) {
+        // The focused row decides for every selected row, as in a file manager.
+        const bool tick = !m_list.checked(focused.row() + 1);
+        if (selectionModel()->hasSelection())
+            tickSelected(tick);
+        else
+            m_list.setChecked(focused.row() + 1, tick);
+    } else {
         QTreeView::keyPressEvent(event);
         return;
     }
-    // The focused row decides for every selected row, as in a file manager.
-    const bool tick = !m_list.checked(focused.row() + 1);
-    if (selectionModel()->hasSelection())
-        tickSelected(tick);
-    else
-        m_list.setChecked(focused.row() + 1, tick);
     event->accept();
 }
 
@@ -134,7 +149,7 @@ void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(position);
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid() && !onTickBox(index, position))
-        emit itemDoubleClicked(index.row() + 1);
+        emit removeRequested(index.row() + 1);
 }
 
 bool ResultView::viewportEvent(QEvent *event)

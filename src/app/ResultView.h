@@ -24,8 +24,9 @@ public:
     [[nodiscard]] static int sectionPixels(float twips);
 
 signals:
-    // A double-click on row `item` (1-based), not on its tick box.
-    void itemDoubleClicked(int item);
+    // Row `item` (1-based) is to go: a double-click on it (not on its tick
+    // box), or Delete or BackSpace on the current row.
+    void removeRequested(int item);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
