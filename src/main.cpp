@@ -1,17 +1,21 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
+#include "platform/Failure.h"
+#include "platform/PrivateFolder.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 #include "platform/workbook/ShownWorkbook.h"
 
 #include <QApplication>
-#include <QDir>
 
 int main(int argc, char *argv[])
 {
+    // What a killed run left: its private copies of books, its workbook.
+    quarrelby::sweepPrivateFolders();
     if (argc > 1)
         return quarrelby::runCommandLine(argc, argv);
+    quarrelby::removeLiveFoldersOnSignals();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("quarrelby"));
     QGuiApplication::setWindowIcon(quarrelby::applicationIcon());
@@ -24,6 +28,10 @@ int main(int argc, char *argv[])
     quarrelby::loadMainWindow(window);
     quarrelby::showCentred(window);
     // What earlier runs left for the spreadsheet program, now that it is done.
-    quarrelby::removeUnusedWorkbookFolders(QDir::tempPath());
+    try {
+        quarrelby::removeUnusedWorkbookFolders(quarrelby::temporaryFolder());
+    } catch (const quarrelby::Failure &) {
+        // No temporary folder, so nothing left in one.
+    }
     return QApplication::exec();
 }

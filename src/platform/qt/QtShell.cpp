@@ -1,5 +1,6 @@
 #include "platform/qt/QtShell.h"
 
+#include "platform/PrivateFolder.h"
 #include "platform/qt/ClipboardHandover.h"
 
 #include <QApplication>
@@ -221,6 +222,9 @@ void QtShell::endProgram()
     if (!m_ending) {
         m_ending = true;
         runEndHooks();
+        // The private copies of books and a workbook in the making; no
+        // destructor runs after _Exit.
+        removeLiveFoldersNow();
         // What the user copied stays pasteable after the program has gone.
         handOverClipboard(kClipboardHandoverMs);
     }

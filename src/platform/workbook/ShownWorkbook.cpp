@@ -1,6 +1,7 @@
 #include "platform/workbook/ShownWorkbook.h"
 
 #include "platform/Failure.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Shell.h"
 #include "platform/workbook/XlsxWriter.h"
 
@@ -8,9 +9,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,63 +24,11 @@ namespace quarrelby {
 namespace {
 
 const QString kOpener = QStringLiteral("xdg-open");
-const QString kFolderPrefix = QStringLiteral("quarrelby-");
-const QString kFolderTemplate = QStringLiteral("XXXXXX");
+constexpr char kPurpose[] = "workbook";
+constexpr char kBookName[] = "Book1.xlsx";
 // A folder this recent may still be in the making, or its workbook on its
 // way into a spreadsheet program that is starting.
 constexpr qint64 kFolderGraceSeconds = 120;
-
-// The names this program gives its workbook folders: the prefix and the six
-// letters or digits QTemporaryDir puts for the template. A folder of the
-// user's such as "quarrelby-projects" does not fit.
-bool isWorkbookFolderName(const QString &name)
-{
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(kFolderPrefix) + QStringLiteral("[A-Za-z0-9]{%1}").arg(kFolderTemplate.size())));
-    return pattern.match(name).hasMatch();
-}
-
-// The files this program writes into its folder: the workbooks, and the
-// workbook writer's scratch files ("tmp." and random letters, unlinked as
-// soon as they are made unless the program died in between).
-bool isOwnFileName(const QString &name)
-{
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("Book[1-9][0-9]*\\.xlsx|tmp\\.[A-Za-z0-9]{10}")));
-    return pattern.match(name).hasMatch();
-}
-
-// Removes from the folder the files this program writes there, then the
-// folder if nothing else is left in it. Links are never followed: the folder
-// is opened without following one, and only regular files of this user are
-// removed, by name within it. When onlyUnchanged is set, a workbook is removed
-// only while it is still read-only, as this program left it: one that can be
-// written is the user's own, saved over it from the spreadsheet program.
-void removeOwnFiles(const QString &path, bool onlyUnchanged)
-{
-    const QByteArray folder = QFile::encodeName(path);
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0)
-        return;
-    const QStringList names
-        = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &name : names) {
-        if (!isOwnFileName(name))
-            continue;
-        const QByteArray entry = QFile::encodeName(name);
-        struct stat info { };
-        if (::fstatat(dir, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
-            || info.st_uid != ::geteuid())
-            continue;
-        const bool workbook = name.endsWith(QLatin1String(".xlsx"));
-        if (onlyUnchanged && workbook && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
-            continue;
-        (void)::unlinkat(dir, entry.constData(), 0);
-    }
-    ::close(dir);
-    // Fails, as it should, where anything else is left, or on a link.
-    (void)::rmdir(folder.constData());
-}
 
 // A new workbook, shown when it is released.
 class ShownWorkbook : public WorkbookExport {
@@ -104,7 +51,7 @@ private:
     void dropFolder();
     void startStream();
     void publish();
-    [[nodiscard]] QString bookPath() const { return m_folder->filePath(QStringLiteral("Book1.xlsx")); }
+    [[nodiscard]] const QString &bookPath() const { return m_bookPath; }
 
     Shell &m_shell;
     ExcelSheet m_sheet;
@@ -113,10 +60,10 @@ private:
     // otherwise keep a second copy of the whole list until the end
     // (bench_all_exports, 100,000 contacts: the workbook step peaks at
     // 224 MB against 397 MB with the copy). The folder is declared first so
-    // that it outlives the stream.
-    std::unique_ptr<QTemporaryDir> m_folder;
-    int m_folderEndHook = 0; // removes the folder if the program ends first
-    bool m_published = false; // handed to the spreadsheet program: kept
+    // that it outlives the stream; handed over to the spreadsheet program
+    // once the workbook is published.
+    std::unique_ptr<PrivateFolder> m_folder;
+    QString m_bookPath;
     std::unique_ptr<WorkbookStream> m_stream;
     size_t m_handedOver = 0; // rows given to the stream
     // Column (0-based) to the widest fitted text among the rows handed over.
@@ -132,7 +79,11 @@ ShownWorkbook::~ShownWorkbook()
         // Shown with the widths it has.
     }
     // Folders of earlier workbooks that the spreadsheet program has let go of.
-    removeUnusedWorkbookFolders(QDir::tempPath(), m_folder ? QStringList {m_folder->path()} : QStringList {});
+    try {
+        removeUnusedWorkbookFolders(temporaryFolder());
+    } catch (const Failure &) {
+        // No temporary folder: nothing of earlier ones either.
+    }
     // Writing a large workbook takes seconds, after the export has already
     // given the arrow back: the wait cursor shows meanwhile, where there is a
     // GUI. The failure is told once the cursor is back.
@@ -237,25 +188,24 @@ void ShownWorkbook::fitColumns()
     }
 }
 
-// The folder goes when the program ends at once (the window closed in the
-// middle of an export), when no destructor runs.
+// The folder is the program's own: only what it wrote there goes, never the
+// folder's whole content, also when the program ends at once (the window
+// closed in the middle of an export) or by a signal.
 void ShownWorkbook::makeFolder()
 {
-    m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/') + kFolderPrefix + kFolderTemplate);
-    if (!m_folder->isValid())
+    try {
+        m_folder = std::make_unique<PrivateFolder>(kPurpose);
+        m_bookPath = QFile::decodeName(m_folder->file(kBookName));
+    } catch (const Failure &error) {
+        m_folder.reset();
         throw Failure(
-            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(m_folder->errorString()));
-    // Only what this program wrote goes, never the folder's whole content.
-    m_folder->setAutoRemove(false);
-    m_folderEndHook = m_shell.addEndHook([path = m_folder->path()] { removeOwnFiles(path, false); });
+            QStringLiteral("No temporary folder could be made for the workbook: %1").arg(error.description()));
+    }
 }
 
-// Removes the folder, unless it was published.
+// Removes the folder, unless it was handed over.
 void ShownWorkbook::dropFolder()
 {
-    m_shell.removeEndHook(std::exchange(m_folderEndHook, 0));
-    if (m_folder && !m_published)
-        removeOwnFiles(m_folder->path(), false);
     m_folder.reset();
 }
 
@@ -289,7 +239,7 @@ void ShownWorkbook::publish()
     (void)QFile::setPermissions(path, QFileDevice::ReadOwner);
     // The spreadsheet program reads the file after this process has let go of
     // it; a later sweep removes it once nothing holds it open.
-    m_published = true;
+    m_folder->handOver();
     if (!m_shell.startDetached(kOpener, {path}))
         throw Failure(QStringLiteral("The workbook was written to %1, but \"%2\" could not be started to open it.")
                           .arg(QDir::toNativeSeparators(path), kOpener));
@@ -343,22 +293,21 @@ bool folderInUse(const QDir &folder, const QDateTime &graceStart, std::optional<
 
 } // namespace
 
-void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep)
+void removeUnusedWorkbookFolders(const QByteArray &temporaryFolder)
 {
-    const QDir top(temporaryFolder);
-    const QFileInfoList candidates = top.entryInfoList(
-        {kFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     const QDateTime graceStart = QDateTime::currentDateTimeUtc().addSecs(-kFolderGraceSeconds);
     std::optional<QSet<QString>> held; // looked up once, when needed
-    for (const QFileInfo &candidate : candidates) {
-        // Only folders this program could have made for this user; another
-        // user's are theirs to keep.
-        if (!isWorkbookFolderName(candidate.fileName()) || candidate.isSymLink() || candidate.ownerId() != ::geteuid()
-            || keep.contains(candidate.absoluteFilePath()))
+    for (const MarkedFolder &marked : markedFolders(temporaryFolder)) {
+        if (!marked.handedOver || marked.purpose != kPurpose)
             continue;
-        const QDir folder(candidate.absoluteFilePath());
-        if (!folderInUse(folder, graceStart, held))
-            removeOwnFiles(folder.path(), true);
+        const QDir folder(QFile::decodeName(marked.path));
+        if (folderInUse(folder, graceStart, held))
+            continue;
+        // A workbook that can be written is the user's own, saved over ours
+        // from the spreadsheet program: ours was left read-only.
+        removeMarkedFolder(marked, [](const QByteArray &name, const struct stat &info) {
+            return name.endsWith(".xlsx") && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+        });
     }
 }
 

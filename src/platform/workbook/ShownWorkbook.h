@@ -2,6 +2,7 @@
 
 #include "platform/WorkbookExport.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -18,17 +19,16 @@ inline constexpr char kXlsxMimeType[] = "application/vnd.openxmlformats-officedo
 // workbook.
 void requireSpreadsheetApplication();
 
-// Removes what earlier workbook exports left in the temporary folder: in the
-// folders this program makes ("quarrelby-" and six letters or digits, owned
-// by this user, not links), the workbooks it wrote, still read-only, and its
-// scratch files; then each such folder if nothing else is left in it. Files
-// of the user's (a workbook saved beside ours, or over it) and their folders
-// stay. Folders still in use are left alone: a spreadsheet program's lock file
+// Removes what earlier workbook exports left in the temporary folder: the
+// private folders (PrivateFolder.h) handed over to the spreadsheet program,
+// and in each only the workbook this program wrote, while it is still
+// read-only; then the folder, when nothing else is left in it. Files of the
+// user's (a workbook saved beside ours, or over it) and their folders stay.
+// Folders still in use are left alone: a spreadsheet program's lock file
 // beside the workbook, a file in it that some process holds open, a process
-// working in it, or anything changed in the last two minutes. Folders named in
-// keep are left alone too. Runs at start-up and whenever workbooks are
-// published.
-void removeUnusedWorkbookFolders(const QString &temporaryFolder, const QStringList &keep = {});
+// working in it, or anything changed in the last two minutes. Runs at
+// start-up and whenever workbooks are published.
+void removeUnusedWorkbookFolders(const QByteArray &temporaryFolder);
 
 // A new workbook shown from the start. It is written into a new temporary
 // folder while it is filled, row by row, and keeps no copy of a row it wrote;

@@ -6,6 +6,7 @@
 #include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/Failure.h"
+#include "platform/PrivateFolder.h"
 #include "platform/workbook/ShownWorkbook.h"
 
 #include <QDir>
@@ -488,91 +489,124 @@ void TestShownWorkbook::folderGoneWhileFilling()
 
 void TestShownWorkbook::foldersRemovedOnceUnused()
 {
-    // Folders left by earlier runs, all an hour old unless said otherwise;
-    // a workbook read-only, as the export leaves it, unless said otherwise.
+    // Folders handed over by earlier exports, all an hour old unless said
+    // otherwise; what the program wrote there (ours) read-only, as the
+    // export leaves it, unless said otherwise; beside it files of the user's.
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
     const QString book = QStringLiteral("Book1.xlsx");
-    const QString scratch = QStringLiteral("tmp.Ab3dE6gH9j");
-    auto folder = [&](const QString &name, const QStringList &files, bool old = true, bool readOnly = true) {
-        const QString path = m_temp + QLatin1Char('/') + name;
-        QVERIFY(QDir().mkpath(path));
-        for (const QString &file : files) {
-            QFile f(path + QLatin1Char('/') + file);
+    QMap<QString, QString> labels; // folder name to what the test calls it
+    auto folder = [&](const QString &label, const QStringList &ours, const QStringList &users = {}, bool old = true,
+                      bool readOnly = true) {
+        PrivateFolder made("workbook");
+        const QString path = QFile::decodeName(made.path());
+        labels[QFileInfo(path).fileName()] = label;
+        for (const QString &file : ours) {
+            QFile f(QFile::decodeName(made.file(QFile::encodeName(file))));
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("PK");
             f.close();
-            if (readOnly && file.startsWith(QLatin1String("Book")))
+            if (readOnly)
                 QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
-            if (old)
-                setTime(f.fileName(), hourAgo);
         }
-        if (old)
+        made.handOver();
+        for (const QString &file : users) {
+            QFile f(path + QLatin1Char('/') + file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        if (old) {
+            for (const QString &file : QDir(path).entryList(QDir::Files | QDir::Hidden))
+                setTime(path + QLatin1Char('/') + file, hourAgo);
             setTime(path, hourAgo);
+        }
     };
-    folder(QStringLiteral("quarrelby-closed"), {book, QStringLiteral("Book2.xlsx"), scratch});
-    folder(QStringLiteral("quarrelby-empty1"), {});
-    folder(QStringLiteral("quarrelby-locked"), {book, QStringLiteral(".~lock.Book1.xlsx#")});
-    folder(QStringLiteral("quarrelby-recent"), {book}, false);
-    folder(QStringLiteral("quarrelby-opened"), {book});
-    folder(QStringLiteral("quarrelby-itsown"), {book});
-    folder(QStringLiteral("other-closed"), {book});
+    auto unmarked = [&](const QString &name, const QStringList &files) {
+        const QString path = m_temp + QLatin1Char('/') + name;
+        QVERIFY(QDir().mkpath(path));
+        labels[name] = name;
+        for (const QString &file : files) {
+            QFile f(path + QLatin1Char('/') + file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.close();
+            if (file.endsWith(QLatin1String(".xlsx")))
+                QVERIFY(f.setPermissions(QFileDevice::ReadOwner));
+            setTime(f.fileName(), hourAgo);
+        }
+        setTime(path, hourAgo);
+    };
+    // The tree with each folder's name as the test calls it.
+    auto tree = [&] {
+        QStringList named;
+        for (const QString &entry : temporaryTree()) {
+            const QString top = entry.section(QLatin1Char('/'), 0, 0);
+            named << labels.value(top, top) + entry.mid(top.size());
+        }
+        named.sort();
+        return named;
+    };
+    folder(QStringLiteral("closed"), {book});
+    folder(QStringLiteral("empty"), {});
+    folder(QStringLiteral("locked"), {book}, {QStringLiteral(".~lock.Book1.xlsx#")});
+    folder(QStringLiteral("recent"), {book}, {}, false);
+    folder(QStringLiteral("opened"), {book});
+    folder(QStringLiteral("worked"), {});
     // What the user keeps: a workbook saved beside ours or over it, a folder
-    // of their own named alike, a folder in a folder.
-    folder(QStringLiteral("quarrelby-saved1"), {book, QStringLiteral("Contacts.xlsx")});
-    folder(QStringLiteral("quarrelby-saved2"), {book}, true, false); // saved over ours
-    folder(QStringLiteral("quarrelby-projects"), {book, QStringLiteral("plan.txt")});
-    folder(QStringLiteral("quarrelby-nested/deeper"), {book});
-    setTime(m_temp + QStringLiteral("/quarrelby-nested"), hourAgo);
+    // of their own named alike with files named as ours are, and one in it.
+    folder(QStringLiteral("saved1"), {book}, {QStringLiteral("Contacts.xlsx")});
+    folder(QStringLiteral("saved2"), {book}, {}, true, false); // saved over ours
+    unmarked(QStringLiteral("quarrelby-ab12cd"), {book, QStringLiteral("tmp.AbCdEfGhIj")});
+    unmarked(QStringLiteral("quarrelby-nested/deeper"), {book});
     // Links: a folder of ours whose workbook is a link to a file elsewhere,
-    // and a link named like our folder to a folder elsewhere.
-    folder(QStringLiteral("elsewhere"), {book});
-    folder(QStringLiteral("quarrelby-linked"), {});
+    // and a link named like our folders to a folder elsewhere.
+    unmarked(QStringLiteral("elsewhere"), {book});
+    folder(QStringLiteral("linked"), {});
+    const QString linked = labels.key(QStringLiteral("linked"));
     QVERIFY(QFile::link(
-        m_temp + QStringLiteral("/elsewhere/") + book, m_temp + QStringLiteral("/quarrelby-linked/") + book));
+        m_temp + QStringLiteral("/elsewhere/") + book, m_temp + QLatin1Char('/') + linked + QLatin1Char('/') + book));
     QVERIFY(QFile::link(m_temp + QStringLiteral("/elsewhere"), m_temp + QStringLiteral("/quarrelby-ln2dir")));
-    setTime(m_temp + QStringLiteral("/quarrelby-linked"), hourAgo);
+    labels[QStringLiteral("quarrelby-ln2dir")] = QStringLiteral("quarrelby-ln2dir");
     // A folder another process works in.
-    folder(QStringLiteral("quarrelby-worked"), {});
     QProcess worker;
-    worker.setWorkingDirectory(m_temp + QStringLiteral("/quarrelby-worked"));
+    worker.setWorkingDirectory(m_temp + QLatin1Char('/') + labels.key(QStringLiteral("worked")));
     worker.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo ready; exec sleep 60")});
     QVERIFY(worker.waitForReadyRead(10000));
     // A program that holds the workbook open, as a spreadsheet program does.
     QProcess holder;
     holder.start(QStringLiteral("/bin/sh"),
         {QStringLiteral("-c"), QStringLiteral("exec 3<\"$1\"; echo ready; exec sleep 60"), QStringLiteral("sh"),
-            m_temp + QStringLiteral("/quarrelby-opened/") + book});
+            m_temp + QLatin1Char('/') + labels.key(QStringLiteral("opened")) + QLatin1Char('/') + book});
     QVERIFY(holder.waitForReadyRead(10000));
 
-    removeUnusedWorkbookFolders(m_temp, {m_temp + QStringLiteral("/quarrelby-itsown")});
+    removeUnusedWorkbookFolders(QFile::encodeName(m_temp));
     for (QProcess *process : {&holder, &worker}) {
         process->kill();
         process->waitForFinished();
     }
 
-    QStringList expected {QStringLiteral("elsewhere/Book1.xlsx"), QStringLiteral("other-closed/Book1.xlsx"),
-        QStringLiteral("quarrelby-linked/Book1.xlsx"), QStringLiteral("quarrelby-ln2dir"),
-        QStringLiteral("quarrelby-locked/.~lock.Book1.xlsx#"), QStringLiteral("quarrelby-locked/Book1.xlsx"),
-        QStringLiteral("quarrelby-nested/deeper/Book1.xlsx"), QStringLiteral("quarrelby-opened/Book1.xlsx"),
-        QStringLiteral("quarrelby-itsown/Book1.xlsx"), QStringLiteral("quarrelby-projects/Book1.xlsx"),
-        QStringLiteral("quarrelby-projects/plan.txt"), QStringLiteral("quarrelby-recent/Book1.xlsx"),
-        QStringLiteral("quarrelby-saved1/Contacts.xlsx"), QStringLiteral("quarrelby-saved2/Book1.xlsx"),
-        QStringLiteral("quarrelby-worked/")};
+    const QString marker = QStringLiteral("/.quarrelby-folder");
+    QStringList expected {QStringLiteral("elsewhere/Book1.xlsx"), QStringLiteral("linked/Book1.xlsx"),
+        QStringLiteral("linked") + marker, QStringLiteral("locked/.~lock.Book1.xlsx#"),
+        QStringLiteral("locked/Book1.xlsx"), QStringLiteral("locked") + marker, QStringLiteral("opened/Book1.xlsx"),
+        QStringLiteral("opened") + marker, QStringLiteral("quarrelby-ab12cd/Book1.xlsx"),
+        QStringLiteral("quarrelby-ab12cd/tmp.AbCdEfGhIj"), QStringLiteral("quarrelby-ln2dir"),
+        QStringLiteral("quarrelby-nested/deeper/Book1.xlsx"), QStringLiteral("recent/Book1.xlsx"),
+        QStringLiteral("recent") + marker, QStringLiteral("saved1/Contacts.xlsx"), QStringLiteral("saved1") + marker,
+        QStringLiteral("saved2/Book1.xlsx"), QStringLiteral("saved2") + marker, QStringLiteral("worked") + marker};
     expected.sort();
-    QCOMPARE(temporaryTree().join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
+    QCOMPARE(tree().join(QLatin1Char(' ')), expected.join(QLatin1Char(' ')));
 
     // An export does the same before it opens its own workbook; the folders
-    // kept above are no longer held, worked in or named.
-    folder(QStringLiteral("quarrelby-closed"), {book});
-    for (const QString &gone : {QStringLiteral("quarrelby-opened/Book1.xlsx"),
-             QStringLiteral("quarrelby-itsown/Book1.xlsx"), QStringLiteral("quarrelby-worked/")})
+    // kept above are no longer held or worked in.
+    folder(QStringLiteral("closed"), {book});
+    for (const QString &gone :
+        {QStringLiteral("opened/Book1.xlsx"), QStringLiteral("opened") + marker, QStringLiteral("worked") + marker})
         expected.removeOne(gone);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
     exportWorkbook(h.context);
-    expected << QFileInfo(h.opened()).dir().dirName() + QStringLiteral("/Book1.xlsx");
+    labels[QFileInfo(h.opened()).dir().dirName()] = QStringLiteral("shown");
+    expected << QStringLiteral("shown/Book1.xlsx") << QStringLiteral("shown") + marker;
     expected.sort();
-    QCOMPARE(temporaryTree(), expected);
+    QCOMPARE(tree(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestShownWorkbook)
