@@ -1,6 +1,7 @@
 #include "app/FormStyle.h"
 
 #include "app/FormColours.h"
+#include "app/Twips.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -22,9 +23,9 @@ int FormStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, const
     switch (metric) {
     case PM_IndicatorWidth:
     case PM_IndicatorHeight:
-        return 13;
+        return pixelsFromTwips(195); // 13 pixels at 96 dpi
     case PM_CheckBoxLabelSpacing:
-        return 3;
+        return pixelsFromTwips(45);
     default:
         return QProxyStyle::pixelMetric(metric, option, widget);
     }

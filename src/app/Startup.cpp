@@ -3,6 +3,7 @@
 #include "actions/RequireAddressBooks.h"
 #include "app/MainWindow.h"
 #include "app/PointerFeedback.h"
+#include "app/ScreenFit.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "core/Steps.h"
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QStringDecoder>
 #include <QTime>
+#include <QTimer>
 
 #include <cmath>
 
@@ -154,7 +156,10 @@ void showCentred(QWidget &window)
         placed.moveCenter(screen->availableGeometry().center());
         window.move(placed.topLeft());
     }
+    fitToScreen(window);
     window.show();
+    // The desktop's frame is known once the window is shown; fit again with it.
+    QTimer::singleShot(0, &window, [&window] { fitToScreen(window); });
 }
 
 } // namespace quarrelby
