@@ -15,8 +15,8 @@
 #include "actions/SaveAsCommaDelimited.h"
 #include "actions/SaveAsTextFile.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
@@ -97,12 +97,12 @@ void BM_ExtractAndExportAll(benchmark::State &state)
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
-    MousePointer pointer;
+    BusyState busy;
     SaveFileWriter files(shell);
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books, &spreadsheets};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
     CopyOutcome copied = CopyOutcome::NoRows;
     for (auto _ : state) {
-        readAddressBooks(context);
+        readAddressBooks(context, books);
         double peak = vmHwmMB();
         state.counters["listed_MB"] = peak;
         for (int r = 1; r <= list.itemCount(); ++r)
@@ -120,7 +120,7 @@ void BM_ExtractAndExportAll(benchmark::State &state)
         state.counters["clipboard_MB"] = vmHwmMB();
         peak = std::max(peak, vmHwmMB());
         restartPeak();
-        exportWorkbook(context);
+        exportWorkbook(context, spreadsheets);
         state.counters["workbook_MB"] = vmHwmMB();
         state.counters["peak_MB"] = std::max(peak, vmHwmMB());
     }

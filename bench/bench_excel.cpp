@@ -10,8 +10,8 @@
 #include "ScriptedShell.h"
 #include "actions/ExportWorkbook.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/qt/QtShell.h"
 #include "platform/workbook/ShownWorkbook.h"
@@ -111,10 +111,10 @@ void BM_ExcelExport(benchmark::State &state)
     else
         shell = std::make_unique<ScriptedShell>();
     DesktopSpreadsheets spreadsheets(*shell);
-    MousePointer pointer;
-    ActionContext context {*shell, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets};
+    BusyState busy;
+    ActionContext context {*shell, list, busy, [](int) { return 1; }};
     for (auto _ : state) {
-        exportWorkbook(context);
+        exportWorkbook(context, spreadsheets);
         state.PauseTiming();
         state.counters["file_MB"] = desktop.takeWorkbooksMB();
         state.ResumeTiming();

@@ -5,9 +5,9 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/AddressBooks.h"
 
@@ -118,12 +118,12 @@ void BM_ExtractIntoList(benchmark::State &state)
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
-    MousePointer pointer;
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    BusyState busy;
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     state.counters["book_MB"] = bench::peakMemoryMB();
     for (auto _ : state) {
-        readAddressBooks(context);
+        readAddressBooks(context, books);
         benchmark::DoNotOptimize(list.itemCount());
     }
     if (list.itemCount() != count || !shell.messages.isEmpty())

@@ -8,8 +8,8 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/EdsBook.h"
@@ -97,17 +97,17 @@ void extract(benchmark::State &state, const QString &location)
     qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
     test::ScriptedShell shell;
     ContactStore books;
-    MousePointer pointer;
+    BusyState busy;
     int rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto list = std::make_unique<ResultList>();
         for (const ContactField &f : fieldCatalogue())
             list->addColumn(QLatin1String(f.caption));
-        ActionContext context {shell, *list, pointer, [](int) { return 1; }, nullptr, &books};
+        ActionContext context {shell, *list, busy, [](int) { return 1; }};
         state.ResumeTiming();
 
-        readAddressBooks(context);
+        readAddressBooks(context, books);
 
         state.PauseTiming();
         rows = list->itemCount();

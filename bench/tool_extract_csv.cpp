@@ -13,8 +13,8 @@
 #include "actions/ExtractContacts.h"
 #include "actions/SaveAsCommaDelimited.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/qt/SaveFileWriter.h"
@@ -44,15 +44,15 @@ int main(int argc, char *argv[])
 
     test::ScriptedShell shell;
     ContactStore books;
-    MousePointer pointer;
+    BusyState busy;
     ResultList list;
     for (const ContactField &f : fieldCatalogue())
         list.addColumn(QLatin1String(f.caption));
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     QElapsedTimer timer;
     timer.start();
-    readAddressBooks(context);
+    readAddressBooks(context, books);
     SaveFileWriter files(shell);
     writeCommaDelimited(shell, files, list, args.at(1));
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

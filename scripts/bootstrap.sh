@@ -3,7 +3,10 @@
 # Idempotent: packages that are already present are not touched.
 # libminizip-dev: the header of the workbook writer's compression-level
 # override. qt6-wayland: without it the program cannot start on a desktop
-# that has no X server. weston: the test of the window under Wayland.
+# that has no X server. qt6-wayland-dev, qt6-base-private-dev (Qt's native
+# interface, for a window's Wayland surface): whether the compositor draws
+# the title bars, and dialogs that GNOME places over their window. weston, sway, grim, wtype: the tests of the window under
+# Wayland.
 # appstream, desktop-file-utils, groff-base, bash-completion: the check of
 # the metadata, manual page and completion that the package installs.
 # python3-pyatspi, at-spi2-core, dbus-daemon: the test that drives the window
@@ -18,7 +21,7 @@ packages=(
   libpff-dev libbfio-dev
   fonts-liberation2 fonts-droid-fallback xdg-utils python3-openpyxl
   libx11-dev libxcb1-dev
-  qt6-wayland weston
+  qt6-wayland qt6-wayland-dev qt6-base-private-dev weston sway grim wtype
   xvfb xdotool xclip
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion

@@ -1,3 +1,4 @@
+#include "app/DisplayCheck.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "cli/CommandLine.h"
@@ -13,17 +14,19 @@ int main(int argc, char *argv[])
 {
     // What a killed run left: its private copies of books, its workbook.
     quarrelby::sweepPrivateFolders();
-    if (argc > 1)
+    if (argc > 1 && !quarrelby::startsTheWindow(argc, argv))
         return quarrelby::runCommandLine(argc, argv);
     quarrelby::removeLiveFoldersOnSignals();
+    quarrelby::beginDisplayCheck();
     QApplication app(argc, argv);
+    quarrelby::endDisplayCheck();
     QGuiApplication::setDesktopFileName(QStringLiteral("quarrelby"));
     QGuiApplication::setWindowIcon(quarrelby::applicationIcon());
 
     quarrelby::QtShell shell;
     quarrelby::ContactStore books;
     quarrelby::DesktopSpreadsheets spreadsheets(shell);
-    quarrelby::MainWindow window(shell, books, &spreadsheets);
+    quarrelby::MainWindow window(shell, books, spreadsheets);
     shell.setMainWindow(&window);
     quarrelby::loadMainWindow(window);
     quarrelby::showCentred(window);

@@ -2,15 +2,15 @@
 
 namespace quarrelby {
 
-class MousePointer;
+class BusyState;
 class ResultList;
 struct ActionContext;
 
-// "Clear List": removes every row, unless a long action shows the hourglass.
+// "Clear List": removes every row, unless a long action is running.
 void clearList(ActionContext &context);
 
-// A double-click on a row: when no long action shows the hourglass, removes
-// row `selected` (1-based; 0 for none does nothing).
-void removeListItem(ResultList &list, const MousePointer &pointer, int selected);
+// A double-click on a row: unless a long action is running, removes row
+// `selected` (1-based; 0 for none does nothing).
+void removeListItem(ResultList &list, const BusyState &busy, int selected);
 
 } // namespace quarrelby

@@ -45,8 +45,8 @@ CopyOutcome copyListToClipboard(Shell &shell, const ResultList &list)
 
 void copyToClipboard(ActionContext &context)
 {
-    using namespace steps::copyToClipboard;
-    Steps steps(context.shell, reportName(Action::CopyToClipboard));
+    using namespace reports::copyToClipboard;
+    Steps steps(context.shell, place);
     // Stays unset when reading the list failed: the error report has told
     // the user, and claiming a copy would be false.
     std::optional<CopyOutcome> outcome;

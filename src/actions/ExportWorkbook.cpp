@@ -1,8 +1,7 @@
 #include "actions/ExportWorkbook.h"
 
 #include "core/ActionContext.h"
-#include "core/MousePointer.h"
-#include "core/ObjectReference.h"
+#include "core/BusyState.h"
 #include "core/ReportNames.h"
 #include "core/ResultList.h"
 #include "core/Steps.h"
@@ -17,15 +16,15 @@ namespace {
 
 // True when there is a spreadsheet program to show a workbook in; tells the
 // user when there is none. Never throws.
-bool haveSpreadsheets(ActionContext &context)
+bool haveSpreadsheets(Spreadsheets &spreadsheets, DialogService &shell)
 {
     try {
-        object(context.spreadsheets).require();
+        spreadsheets.require();
         return true;
     } catch (...) {
     }
     try {
-        context.shell.message(QString::fromLatin1(kExcelMissingProbeMessage));
+        shell.message(QString::fromLatin1(kExcelMissingProbeMessage));
     } catch (...) {
     }
     return false;
@@ -33,32 +32,30 @@ bool haveSpreadsheets(ActionContext &context)
 
 // The column headers in the first row. The columns are fitted to their text
 // when the workbook is released.
-void writeHeaderRow(ActionContext &context, Steps &steps, const std::unique_ptr<WorkbookExport> &workbook)
+void writeHeaderRow(ActionContext &context, Steps &steps, WorkbookExport &workbook)
 {
-    using namespace steps::exportWorkbook;
+    using namespace reports::exportWorkbook;
     const ResultList &list = context.list;
     const int headers = list.headerCount();
     for (int c = 1; c <= headers; ++c) {
         context.shell.yield();
         // The first header has a line of its own in the reports.
-        steps(c == 1 ? firstHeader : header, [&] { object(workbook).setCell(1, c, list.columnText(c)); });
+        steps(c == 1 ? firstHeader : header, [&] { workbook.setCell(1, c, list.columnText(c)); });
     }
 }
 
 // The ticked rows, sheet row r + 1 for list row r. A row that is gone means
 // the list changed under the export (a nested extraction found fewer
-// contacts): that is reported once and the rows end there, rather than once
-// for every cell that is left, which on a large list is more boxes than anyone
-// can click away.
-void writeTickedRows(ActionContext &context, Steps &steps, const std::unique_ptr<WorkbookExport> &workbook)
+// contacts): every cell left would fail alike, so the rows end there.
+void writeTickedRows(ActionContext &context, Steps &steps, WorkbookExport &workbook)
 {
-    using namespace steps::exportWorkbook;
+    using namespace reports::exportWorkbook;
     const ResultList &list = context.list;
     const int rows = list.itemCount();
     const auto rowGone = [&](int r) { return r > list.itemCount(); };
     for (int r = 1; r <= rows; ++r) {
         context.shell.yield();
-        const bool ticked = steps.test(rowTicked, [&] { return list.checked(r); });
+        const bool ticked = steps.holdsOrFailed(rowTicked, [&] { return list.checked(r); });
         if (rowGone(r))
             return;
         if (!ticked)
@@ -68,7 +65,7 @@ void writeTickedRows(ActionContext &context, Steps &steps, const std::unique_ptr
             context.shell.yield();
             // Every value is a text cell, so "=" is kept: no value can be
             // taken for a formula.
-            steps(c == 1 ? firstCell : cell, [&] { object(workbook).setCell(r + 1, c, list.cell(r, c)); });
+            steps(c == 1 ? firstCell : cell, [&] { workbook.setCell(r + 1, c, list.cell(r, c)); });
             if (rowGone(r))
                 return;
         }
@@ -77,25 +74,26 @@ void writeTickedRows(ActionContext &context, Steps &steps, const std::unique_ptr
 
 } // namespace
 
-void exportWorkbook(ActionContext &context)
+void exportWorkbook(ActionContext &context, Spreadsheets &spreadsheets)
 {
-    using namespace steps::exportWorkbook;
-    Steps steps(context.shell, reportName(Action::ExportWorkbook));
-    // Released when the action ends: the workbook is then handed to the
-    // spreadsheet program and stays open in the user's hands.
-    std::unique_ptr<WorkbookExport> workbook;
-    if (!haveSpreadsheets(context)) {
+    using namespace reports::exportWorkbook;
+    Steps steps(context.shell, place);
+    if (!haveSpreadsheets(spreadsheets, context.shell)) {
         steps(noSpreadsheets, [&] { context.shell.message(QString::fromLatin1(kExcelMissingMessage)); });
         return;
     }
-    context.pointer.setValue(MousePointer::Hourglass);
-    if (context.list.itemCount() > 0) {
-        // Made before the first cell, so that the user watches the sheet fill.
-        steps(newWorkbook, [&] { workbook = object(context.spreadsheets).newWorkbook(); });
-        writeHeaderRow(context, steps, workbook);
-        writeTickedRows(context, steps, workbook);
-    }
-    context.pointer.setValue(MousePointer::Default);
+    const BusyState::Scope busy(context.busy);
+    if (context.list.itemCount() <= 0)
+        return;
+    // Made before the first cell, so that the user watches the sheet fill.
+    // Released when the action ends: the workbook is then handed to the
+    // spreadsheet program and stays open in the user's hands.
+    std::unique_ptr<WorkbookExport> workbook;
+    // Without a workbook every cell would fail alike: one report ends it.
+    if (!steps(newWorkbook, [&] { workbook = spreadsheets.newWorkbook(); }))
+        return;
+    writeHeaderRow(context, steps, *workbook);
+    writeTickedRows(context, steps, *workbook);
 }
 
 } // namespace quarrelby

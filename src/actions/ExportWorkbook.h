@@ -2,6 +2,7 @@
 
 namespace quarrelby {
 
+class Spreadsheets;
 struct ActionContext;
 
 inline constexpr char kExcelMissingProbeMessage[]
@@ -12,6 +13,6 @@ inline constexpr char kExcelMissingMessage[]
 // "Save Results As Excel File": the header row and the ticked rows into a new
 // workbook that is left open for the user. Sheet row r + 1 belongs to list
 // row r, ticked or not.
-void exportWorkbook(ActionContext &context);
+void exportWorkbook(ActionContext &context, Spreadsheets &spreadsheets);
 
 } // namespace quarrelby

@@ -6,13 +6,13 @@ class AddressBooks;
 struct ActionContext;
 
 // True when the address books open; never throws.
-[[nodiscard]] bool haveAddressBooks(AddressBooks *books);
+[[nodiscard]] bool haveAddressBooks(AddressBooks &books);
 
 // "Extract Contacts From Outlook".
-void extractContacts(ActionContext &context);
+void extractContacts(ActionContext &context, AddressBooks &books);
 
 // Sets the column widths from the check boxes and fills the list with one row
 // of 33 cells per contact of the address books (distribution lists left out).
-void readAddressBooks(ActionContext &context);
+void readAddressBooks(ActionContext &context, AddressBooks &books);
 
 } // namespace quarrelby

@@ -21,13 +21,13 @@ QString noAddressBookText(const QString &searchedPlaces)
         + (searchedPlaces.isEmpty() ? QString() : paragraph + searchedPlaces);
 }
 
-void requireAddressBooks(Shell &shell, AddressBooks *books)
+void requireAddressBooks(Shell &shell, AddressBooks &books)
 {
     // The address books say where they looked when they found none. Opening
     // them starts reading the first book ahead of the click.
     QString searchedPlaces;
     try {
-        if (books && books->open())
+        if (books.open())
             return;
     } catch (const NoAddressBookError &error) {
         searchedPlaces = error.description();

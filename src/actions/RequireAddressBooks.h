@@ -13,6 +13,6 @@ class Shell;
 
 // Returns when the contact store can be opened; otherwise shows the advice and
 // ends the program.
-void requireAddressBooks(Shell &shell, AddressBooks *books);
+void requireAddressBooks(Shell &shell, AddressBooks &books);
 
 } // namespace quarrelby

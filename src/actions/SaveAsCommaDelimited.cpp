@@ -1,8 +1,8 @@
 #include "actions/SaveAsCommaDelimited.h"
 
-#include "actions/SaveAsTextFile.h"
+#include "actions/FileExport.h"
 #include "core/ActionContext.h"
-#include "core/MousePointer.h"
+#include "core/BusyState.h"
 #include "core/ReportNames.h"
 #include "core/ResultList.h"
 #include "core/Steps.h"
@@ -19,16 +19,15 @@ void writeCommaDelimited(Shell &shell, TextFileWriter &files, const ResultList &
         files, list, list.rowsRevision(), path, [&](const ByteSink &sink) { encodeCommaDelimited(list, shell, sink); });
 }
 
-void saveAsCommaDelimited(ActionContext &context)
+void saveAsCommaDelimited(ActionContext &context, TextFileWriter &files)
 {
-    Steps steps(context.shell, reportName(Action::SaveAsCommaDelimited));
-    const QString path = askForTextFileName(context.shell, steps);
+    using namespace reports::saveAsCommaDelimited;
+    Steps steps(context.shell, place);
+    const QString path = askForFileName(context.shell, steps);
     if (path.isEmpty())
         return;
-    context.pointer.setValue(MousePointer::Hourglass);
-    steps(steps::saveAsCommaDelimited::save,
-        [&] { writeCommaDelimited(context.shell, fileWriter(context), context.list, path); });
-    context.pointer.setValue(MousePointer::Default);
+    const BusyState::Scope busy(context.busy);
+    steps(save, [&] { writeCommaDelimited(context.shell, files, context.list, path); });
 }
 
 } // namespace quarrelby

@@ -10,7 +10,7 @@ class TextFileWriter;
 struct ActionContext;
 
 // "Save As Comma Delimited".
-void saveAsCommaDelimited(ActionContext &context);
+void saveAsCommaDelimited(ActionContext &context, TextFileWriter &files);
 
 // Asks before replacing an existing file, then writes every row, ticked or
 // not. Failures pass to the caller.

@@ -18,8 +18,8 @@ QString helpText()
 
 void showHelp(DialogService &shell)
 {
-    Steps steps(shell, reportName(Action::ShowHelp));
-    steps(steps::showHelp::show, [&] { shell.message(helpText()); });
+    Steps steps(shell, reports::showHelp::place);
+    steps(reports::showHelp::show, [&] { shell.message(helpText()); });
 }
 
 } // namespace quarrelby

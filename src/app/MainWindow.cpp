@@ -12,18 +12,17 @@
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
-#include "app/TitleBar.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "platform/Failure.h"
 #include "platform/Shell.h"
+#include "platform/qt/WindowFrame.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -44,20 +43,6 @@ QFont arial(double points)
     font.setBold(true);
     return font;
 }
-
-// What the window shows for a pointer value: the arrow for 0, the busy cursor
-// for 11, the custom picture for 99 (a pointing hand when none was loaded).
-QCursor cursorFor(int pointerValue, const std::optional<QCursor> &mouseIcon)
-{
-    switch (pointerValue) {
-    case MousePointer::Hourglass:
-        return QCursor(Qt::WaitCursor);
-    case MousePointer::Custom:
-        return mouseIcon ? *mouseIcon : QCursor(Qt::PointingHandCursor);
-    default:
-        return QCursor(Qt::ArrowCursor);
-    }
-}
 } // namespace
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
@@ -66,23 +51,25 @@ void setBackgroundColour(QWidget *widget, const QColor &colour)
     QPalette palette = widget->palette();
     palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    // Only the window fills its background; the frames and check boxes show
+    // it through. A control that filled its own would count as opaque, and
+    // Qt's partial repaints (a compositor switching to client-side title bars
+    // after the first frame, a new buffer) would leave it see-through.
 }
 
-MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets *spreadsheets, QWidget *parent)
+MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets &spreadsheets, QWidget *parent)
     : QWidget(parent)
     , m_shell(shell)
+    , m_books(books)
+    , m_spreadsheets(spreadsheets)
     , m_files(shell)
-    , m_context {
-          shell, m_list, m_pointer, [this](int n) { return fieldBox(n)->isChecked(); }, &m_files, &books, spreadsheets}
+    , m_context {shell, m_list, m_busy, [this](int n) { return fieldBox(n)->isChecked(); }}
 {
     buildControls();
-    if (TitleBar::needed())
-        addOwnTitleBar();
+    provideTitleBar(*this, TitleBar::Buttons::MinimiseAndClose);
     wireActions();
     setUpTabOrder();
     addShortcuts();
-    connect(&m_pointer, &MousePointer::changed, this, &MainWindow::showPointer);
 }
 
 void MainWindow::buildControls()
@@ -95,8 +82,8 @@ void MainWindow::buildControls()
     setFont(arial(9));
     setPalette(formPalette(QApplication::palette()));
     setBackgroundColour(this, Qt::white);
-    m_feedback = new PointerFeedback(m_pointer, this);
-    m_feedback->watch(this, MousePointer::Default);
+    m_pointer = new PointerFeedback(*this, m_busy);
+    m_pointer->watch(this, PointerFeedback::Shape::Arrow);
 
     auto button = [this](const char *name, const char *caption, int left, int top, int width, int height) {
         auto *b = new QPushButton(QString::fromLatin1(caption), this);
@@ -108,7 +95,7 @@ void MainWindow::buildControls()
         b->setPalette(palette);
         // Enter presses the focused button, as Space does.
         b->setAutoDefault(true);
-        m_feedback->watch(b, MousePointer::Custom);
+        m_pointer->watch(b, PointerFeedback::Shape::Hand);
         return b;
     };
     extractButton = button(objectNames::extractButton, "Extract Contacts From Outlook", 120, 120, 10320, 400);
@@ -118,7 +105,7 @@ void MainWindow::buildControls()
         f->setObjectName(QString::fromLatin1(name));
         f->setGeometry(geometry);
         setBackgroundColour(f, Qt::white);
-        m_feedback->watch(f, MousePointer::Default);
+        m_pointer->watch(f, PointerFeedback::Shape::Arrow);
         return f;
     };
     m_infoFrame = frame(objectNames::infoFrame, FieldFrame::Info, twipsRect(135, 630, 4470, 2850));
@@ -138,9 +125,9 @@ void MainWindow::buildControls()
     m_listView->setObjectName(QLatin1String(objectNames::listView));
     m_listView->setGeometry(twipsRect(120, 3615, 10320, 2310));
     m_listView->setToolTip(kListToolTip);
-    m_feedback->watch(m_listView, MousePointer::Default);
-    m_feedback->watch(m_listView->viewport(), MousePointer::Default);
-    m_feedback->watch(m_listView->header()->viewport(), MousePointer::Default);
+    m_pointer->watch(m_listView, PointerFeedback::Shape::Arrow);
+    m_pointer->watch(m_listView->viewport(), PointerFeedback::Shape::Arrow);
+    m_pointer->watch(m_listView->header()->viewport(), PointerFeedback::Shape::Arrow);
 
     saveTextButton = button(objectNames::saveTextButton, "Save Results As Text File", 120, 6000, 3375, 400);
     saveCommaButton = button(objectNames::saveCommaButton, "Save As Comma Delimited", 3600, 6000, 3375, 400);
@@ -155,24 +142,12 @@ void MainWindow::buildControls()
         child->setStyle(style);
 }
 
-void MainWindow::addOwnTitleBar()
-{
-    // Qt drops the frameless hint while title-bar buttons are asked for.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    // The controls keep their places below the bar; the window grows by it.
-    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->move(child->x(), child->y() + TitleBar::kHeight);
-    setFixedSize(width(), height() + TitleBar::kHeight);
-    new TitleBar(this);
-    m_ownTitleBar = true;
-}
-
 void MainWindow::wireActions()
 {
-    connect(extractButton, &QPushButton::clicked, this, [this] { extractContacts(m_context); });
-    connect(saveTextButton, &QPushButton::clicked, this, [this] { saveAsTextFile(m_context); });
-    connect(saveCommaButton, &QPushButton::clicked, this, [this] { saveAsCommaDelimited(m_context); });
-    connect(workbookButton, &QPushButton::clicked, this, [this] { exportWorkbook(m_context); });
+    connect(extractButton, &QPushButton::clicked, this, [this] { extractContacts(m_context, m_books); });
+    connect(saveTextButton, &QPushButton::clicked, this, [this] { saveAsTextFile(m_context, m_files); });
+    connect(saveCommaButton, &QPushButton::clicked, this, [this] { saveAsCommaDelimited(m_context, m_files); });
+    connect(workbookButton, &QPushButton::clicked, this, [this] { exportWorkbook(m_context, m_spreadsheets); });
     connect(clipboardButton, &QPushButton::clicked, this, [this] { copyToClipboard(m_context); });
     connect(clearButton, &QPushButton::clicked, this, [this] { clearList(m_context); });
     connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(m_shell); });
@@ -180,7 +155,7 @@ void MainWindow::wireActions()
         // Nothing may escape into the event loop; the routine checks its
         // bounds, so a failure here would be the list changing under it.
         try {
-            removeListItem(m_list, m_pointer, item);
+            removeListItem(m_list, m_busy, item);
         } catch (const Failure &) {
         }
     });
@@ -226,33 +201,6 @@ void MainWindow::addShortcuts()
     focusOn(Qt::Key_I, [this] { return fieldBox(1); });
     focusOn(Qt::Key_P, [this] { return fieldBox(10); });
     focusOn(Qt::Key_O, [this] { return m_listView; });
-}
-
-void MainWindow::setMouseIcon(std::optional<QCursor> icon)
-{
-    m_mouseIcon = std::move(icon);
-    showPointer(m_pointer.value());
-}
-
-void MainWindow::showPointer(int value)
-{
-    // The window's cursor is inherited by every control that has none of its
-    // own, so the hourglass covers the buttons and the list as well.
-    if (value == MousePointer::Default)
-        unsetCursor();
-    else
-        setCursor(cursorFor(value, m_mouseIcon));
-}
-
-void MainWindow::paintEvent(QPaintEvent *event)
-{
-    QWidget::paintEvent(event);
-    if (!m_ownTitleBar)
-        return;
-    // Without the desktop's frame, a line tells the window from a light desktop.
-    QPainter painter(this);
-    painter.setPen(QColor(TitleBar::kEdge));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "app/PointerFeedback.h"
 #include "app/Twips.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/qt/SaveFileWriter.h"
 
-#include <QCursor>
 #include <QWidget>
 
 #include <array>
-#include <optional>
 
 class QCheckBox;
 class QGroupBox;
@@ -20,7 +19,6 @@ class QPushButton;
 namespace quarrelby {
 
 class AddressBooks;
-class PointerFeedback;
 class ResultView;
 class Shell;
 class Spreadsheets;
@@ -32,20 +30,18 @@ class MainWindow : public QWidget {
     Q_OBJECT
 
 public:
-    MainWindow(Shell &shell, AddressBooks &books, Spreadsheets *spreadsheets = nullptr, QWidget *parent = nullptr);
+    MainWindow(Shell &shell, AddressBooks &books, Spreadsheets &spreadsheets, QWidget *parent = nullptr);
 
     [[nodiscard]] ResultList &list() { return m_list; }
-    [[nodiscard]] MousePointer &pointer() { return m_pointer; }
+    [[nodiscard]] BusyState &busy() { return m_busy; }
+    [[nodiscard]] PointerFeedback &pointer() { return *m_pointer; }
+    [[nodiscard]] AddressBooks &books() { return m_books; }
     [[nodiscard]] ActionContext &context() { return m_context; }
     [[nodiscard]] Shell &shell() { return m_shell; }
     [[nodiscard]] QCheckBox *fieldBox(int n) const { return m_fieldBoxes.at(static_cast<size_t>(n)); }
     [[nodiscard]] ResultView *listView() const { return m_listView; }
     [[nodiscard]] QGroupBox *infoFrame() const { return m_infoFrame; }
     [[nodiscard]] QGroupBox *phoneFrame() const { return m_phoneFrame; }
-
-    // The picture that pointer value 99 shows; none by default.
-    void setMouseIcon(std::optional<QCursor> icon);
-    [[nodiscard]] const std::optional<QCursor> &mouseIcon() const { return m_mouseIcon; }
 
     // Pixels for twips at 96 dpi.
     [[nodiscard]] static int px(int twips) { return pixelsFromTwips(twips); }
@@ -65,31 +61,29 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildControls();
-    void addOwnTitleBar();
     void wireActions();
     void setUpTabOrder();
     void addShortcuts();
-    void showPointer(int value);
 
     Shell &m_shell;
+    AddressBooks &m_books;
+    Spreadsheets &m_spreadsheets;
     ResultList m_list;
-    MousePointer m_pointer;
+    BusyState m_busy;
     SaveFileWriter m_files; // the product's; the file exports' tests bring their own
     ActionContext m_context;
     std::array<QCheckBox *, kFieldCount> m_fieldBoxes {};
     QGroupBox *m_infoFrame = nullptr;
     QGroupBox *m_phoneFrame = nullptr;
     ResultView *m_listView = nullptr;
-    PointerFeedback *m_feedback = nullptr;
-    std::optional<QCursor> m_mouseIcon;
-    bool m_ownTitleBar = false;
+    PointerFeedback *m_pointer = nullptr;
 };
 
-// Sets the colour that a control paints behind itself.
+// Sets the colour of a control's background role. The window fills its
+// background; the frames and check boxes on it show the window's through.
 void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 } // namespace quarrelby

@@ -1,6 +1,6 @@
 #include "app/PointerFeedback.h"
 
-#include "core/MousePointer.h"
+#include "core/BusyState.h"
 #include "platform/Failure.h"
 
 #include <QFile>
@@ -12,22 +12,39 @@
 
 namespace quarrelby {
 
-PointerFeedback::PointerFeedback(MousePointer &pointer, QObject *parent)
-    : QObject(parent)
-    , m_pointer(pointer)
+PointerFeedback::PointerFeedback(QWidget &window, const BusyState &busy)
+    : QObject(&window)
+    , m_window(window)
+    , m_busy(busy)
 {
+    connect(&busy, &BusyState::changed, this, [this](bool busyNow) {
+        if (!busyNow)
+            m_hover = Shape::Arrow;
+        show();
+    });
 }
 
-void PointerFeedback::watch(QWidget *control, int value)
+void PointerFeedback::watch(QWidget *control, Shape shape)
 {
-    m_values.insert(control, value);
+    m_shapes.insert(control, shape);
     control->setMouseTracking(true);
     control->installEventFilter(this);
 }
 
+PointerFeedback::Shape PointerFeedback::shape() const
+{
+    return m_busy.busy() ? Shape::Busy : m_hover;
+}
+
+void PointerFeedback::setHandPicture(std::optional<QCursor> picture)
+{
+    m_handPicture = std::move(picture);
+    show();
+}
+
 bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::MouseMove)
+    if (event->type() != QEvent::MouseMove || m_busy.busy())
         return false;
     auto *widget = static_cast<QWidget *>(watched);
     // A move that a child ignored travels on to its parent; only the control
@@ -36,9 +53,29 @@ bool PointerFeedback::eventFilter(QObject *watched, QEvent *event)
     const auto *move = static_cast<QMouseEvent *>(event);
     if (widget->childAt(move->position().toPoint()))
         return false;
-    if (!m_pointer.busy())
-        m_pointer.setValue(m_values.value(watched, MousePointer::Default));
+    const Shape asked = m_shapes.value(watched, Shape::Arrow);
+    if (asked != m_hover) {
+        m_hover = asked;
+        show();
+    }
     return false;
+}
+
+void PointerFeedback::show()
+{
+    // The window's cursor is inherited by every control that has none of its
+    // own, so the busy cursor covers the buttons and the list as well.
+    switch (shape()) {
+    case Shape::Arrow:
+        m_window.unsetCursor();
+        break;
+    case Shape::Hand:
+        m_window.setCursor(m_handPicture ? *m_handPicture : QCursor(Qt::PointingHandCursor));
+        break;
+    case Shape::Busy:
+        m_window.setCursor(Qt::WaitCursor);
+        break;
+    }
 }
 
 QCursor loadCursorFile(const QString &path)

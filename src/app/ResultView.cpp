@@ -12,6 +12,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
 
 #include <algorithm>
@@ -40,6 +41,11 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     // Column k is field k - 1 of every export; the view must not reorder it.
     columns->setSectionsMovable(false);
     columns->setSectionResizeMode(QHeaderView::Interactive);
+    // The list paints its background itself (paintEvent); the header paints
+    // all of its area. A viewport that filled its own would count as opaque,
+    // and Qt's partial repaints after a new buffer would leave it see-through.
+    viewport()->setAutoFillBackground(false);
+    columns->viewport()->setAutoFillBackground(false);
 
     addTickActions();
     installAccessibleList();
@@ -268,6 +274,12 @@ bool ResultView::viewportEvent(QEvent *event)
     else
         QToolTip::showText(help->globalPos(), cell, viewport(), visualRect(index));
     return true;
+}
+
+void ResultView::paintEvent(QPaintEvent *event)
+{
+    QPainter(viewport()).fillRect(event->rect(), viewport()->palette().brush(viewport()->backgroundRole()));
+    QTreeView::paintEvent(event);
 }
 
 } // namespace quarrelby

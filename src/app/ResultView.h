@@ -36,6 +36,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void showWidth(int k, float twips);

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -72,8 +73,29 @@ QScrollBar *ScreenFit::bar(Qt::Orientation orientation)
     return bar;
 }
 
+bool ScreenFit::noticeTitleBar()
+{
+    if (m_top > 0)
+        return false;
+    const auto *bar = m_window->findChild<QWidget *>(QStringLiteral("TitleBar"), Qt::FindDirectChildrenOnly);
+    if (!bar)
+        return false;
+    // A title bar added once the window was shown (a compositor that leaves
+    // decorations to the program after the first frame) moved the controls
+    // down by its height and grew the window by as much.
+    m_top = bar->height();
+    m_design.rheight() += m_top;
+    for (auto &[control, place] : m_places)
+        place.ry() += m_top;
+    return true;
+}
+
 void ScreenFit::layOut()
 {
+    if (noticeTitleBar()) {
+        QTimer::singleShot(0, this, &ScreenFit::fit);
+        return;
+    }
     const QSize shown(m_window->width(), m_window->height() - m_top);
     const QSize content(m_design.width(), m_design.height() - m_top);
     bool across = content.width() > shown.width();

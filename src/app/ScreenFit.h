@@ -32,6 +32,8 @@ protected:
 
 private:
     void layOut();
+    // Takes in a title bar the window was given after this was made.
+    bool noticeTitleBar();
     void scrollTo(QWidget *focus);
     QScrollBar *bar(Qt::Orientation orientation);
 

@@ -130,12 +130,13 @@ QIcon applicationIcon()
 void loadMainWindow(MainWindow &window, const RandomDraw &draw)
 {
     Shell &shell = window.shell();
-    Steps steps(shell, reportName(Action::StartUp));
-    steps(steps::startUp::applySkin, [&] { applySkin(window); });
+    namespace line = reports::startUp;
+    Steps steps(shell, line::place);
+    steps(line::applySkin, [&] { applySkin(window); });
     const QString cursorPath = shell.programFolder() + QLatin1String(kCursorFile);
     if (shell.fileExists(cursorPath))
-        steps(steps::startUp::loadCursor, [&] { window.setMouseIcon(loadCursorFile(cursorPath)); });
-    steps(steps::startUp::maybeOpenHomePage, [&] { maybeOpenHomePage(shell, draw); });
+        steps(line::loadCursor, [&] { window.pointer().setHandPicture(loadCursorFile(cursorPath)); });
+    steps(line::maybeOpenHomePage, [&] { maybeOpenHomePage(shell, draw); });
     window.setWindowTitle(QLatin1String(kProductName));
     window.setWindowIcon(applicationIcon());
     shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
@@ -145,7 +146,7 @@ void loadMainWindow(MainWindow &window, const RandomDraw &draw)
     }
     // Last, outside the steps: the check answers every failure itself, and
     // ending the program is no failure to report.
-    requireAddressBooks(shell, window.context().books);
+    requireAddressBooks(shell, window.books());
 }
 
 void showCentred(QWidget &window)

@@ -1,6 +1,7 @@
 #include "cli/BookList.h"
 
 #include "cli/Console.h"
+#include "cli/Output.h"
 #include "platform/Failure.h"
 #include "platform/contacts/ContactStore.h"
 
@@ -35,7 +36,7 @@ QByteArray kindName(const FoundBook &book)
 
 // Walks the book alone and prints its line. Returns the number of its
 // contacts; failed is set when any part of it could not be read.
-std::size_t listBook(ContactStore &store, const FoundBook &book, TextOutput &out, bool &failed)
+std::size_t listBook(ContactStore &store, const FoundBook &book, Output &out, bool &failed)
 {
     FoundBooks one;
     one.books.push_back(book);
@@ -45,6 +46,7 @@ std::size_t listBook(ContactStore &store, const FoundBook &book, TextOutput &out
         const std::unique_ptr<ContactWalk> walk = store.open(std::move(one));
         Contact contact;
         while (true) {
+            stopIfInterrupted();
             try {
                 if (!walk->next(contact))
                     break;
@@ -55,6 +57,8 @@ std::size_t listBook(ContactStore &store, const FoundBook &book, TextOutput &out
             if (!contact.distributionList)
                 ++contacts;
         }
+    } catch (const Interrupted &) {
+        throw;
     } catch (const Failure &error) {
         failures << error.description();
     }
@@ -74,18 +78,13 @@ std::size_t listBook(ContactStore &store, const FoundBook &book, TextOutput &out
 
 } // namespace
 
-int listBooks(ContactStore &store)
+int listBooks(ContactStore &store, const FoundBooks &found)
 {
-    const FoundBooks found = store.find();
-    if (found.empty()) {
-        tell(searchedPlacesText(found));
-        return kExitFailed;
-    }
-    ConsoleSystem system;
-    TextOutput out(system, {});
+    Output out({});
     bool failed = false;
     std::size_t contacts = 0;
     try {
+        out.open();
         for (const FoundBook &book : found.books)
             contacts += listBook(store, book, out, failed);
         // The Outlook data files are read only when no other book holds a contact.
@@ -93,8 +92,10 @@ int listBooks(ContactStore &store)
             for (const FoundBook &book : found.fallback)
                 listBook(store, book, out, failed);
         }
+        out.commit();
     } catch (const Failure &error) {
-        tell(error.description());
+        if (!interrupted())
+            tell(error.description());
         return kExitFailed;
     }
     return failed ? kExitFailed : kExitOk;

@@ -8,4 +8,10 @@ namespace quarrelby {
 // error.
 [[nodiscard]] int runCommandLine(int argc, char *argv[]);
 
+// Whether the arguments are only Qt's own options for the window
+// ("-platform offscreen", "-style Fusion", the "-session" a session manager
+// passes to restore the program), which start the window as no arguments
+// do.
+[[nodiscard]] bool startsTheWindow(int argc, char *argv[]);
+
 } // namespace quarrelby

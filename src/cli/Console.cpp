@@ -1,51 +1,81 @@
 #include "cli/Console.h"
 
 #include "platform/Failure.h"
-#include "platform/qt/SaveFileWriter.h"
+#include "platform/PrivateFolder.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QThread>
 
-#include <cerrno>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace quarrelby {
 
 namespace {
 
-volatile std::sig_atomic_t g_signal = 0;
+// What the work is doing when a signal comes.
+enum Stage : int { Working, Committing, InPlace };
 
-extern "C" void markInterrupted(int signal)
+std::atomic<int> g_signal {0};
+std::atomic<int> g_stage {Working};
+static_assert(std::atomic<int>::is_always_lock_free, "read and written by a signal handler");
+
+extern "C" void onSignal(int signal)
 {
-    g_signal = signal;
+    // A second signal while the work stops: the user will not wait for it.
+    if (g_stage.load() == Working && g_signal.load() != 0) {
+        removeLiveFoldersNow();
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    g_signal.store(signal);
 }
 
 } // namespace
 
 void catchInterruptions()
 {
-    struct sigaction action { };
-    action.sa_handler = markInterrupted;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction old { };
+        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action { };
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 void stopIfInterrupted()
 {
-    if (g_signal != 0) [[unlikely]]
-        throw Failure(QStringLiteral("Interrupted."));
+    if (g_signal.load(std::memory_order_relaxed) != 0) [[unlikely]]
+        throw Interrupted();
+}
+
+bool interrupted()
+{
+    return g_signal.load() != 0;
+}
+
+void outputCommitting()
+{
+    g_stage.store(Committing);
+}
+
+void outputInPlace()
+{
+    g_stage.store(InPlace);
 }
 
 void endIfInterrupted()
 {
-    if (g_signal == 0)
+    const int signal = g_signal.load();
+    if (signal == 0 || g_stage.load() == InPlace)
         return;
-    const int signal = g_signal;
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
@@ -91,42 +121,6 @@ void ConsoleSystem::endProgram()
 void ConsoleSystem::sleep(int milliseconds)
 {
     QThread::msleep(static_cast<unsigned long>(milliseconds));
-}
-
-TextOutput::TextOutput(SystemService &system, const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    m_writer = std::make_unique<SaveFileWriter>(system);
-    m_file = m_writer->create(path);
-}
-
-TextOutput::~TextOutput() = default;
-
-void TextOutput::write(QByteArrayView bytes)
-{
-    if (m_file) {
-        m_file->write(bytes);
-        return;
-    }
-    const char *data = bytes.data();
-    auto left = static_cast<size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t written = ::write(STDOUT_FILENO, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            throw Failure(
-                QStringLiteral("Cannot write to standard output: %1").arg(systemMessage(written < 0 ? errno : EIO)));
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
-}
-
-void TextOutput::commit()
-{
-    if (m_file)
-        m_file->commit();
 }
 
 } // namespace quarrelby

@@ -1,12 +1,9 @@
 #pragma once
 
+#include "platform/Failure.h"
 #include "platform/Shell.h"
-#include "platform/TextFileWriter.h"
 
-#include <QByteArrayView>
 #include <QString>
-
-#include <memory>
 
 namespace quarrelby {
 
@@ -22,14 +19,36 @@ void tell(const QString &text);
 // The text as one line: each line break a space.
 [[nodiscard]] QString oneLine(const QString &text);
 
-// Ctrl-C, a hang-up or a termination while the table is being written: from
-// now on the signal only marks the program as interrupted; the work stops at
-// its next contact or cell, removing what it had begun, and
-// endIfInterrupted() then ends the program by the signal as it would have.
+// Signals. From catchInterruptions() on, SIGINT, SIGTERM, SIGHUP and
+// SIGPIPE (a reader of standard output that went away) do not end the
+// program at once: the work stops at its next contact, cell or block,
+// removing what it had begun (the output's new file, the private copies of
+// books), and endIfInterrupted() then ends the program by the signal (status
+// 128 + its number), the output not made. A second signal while the work
+// stops removes the private folders and ends the program at once. A signal
+// the program was started with ignored (nohup, a background job of a
+// script) stays ignored.
+//
+// outputCommitting() comes just before the output is put in place: from then
+// on a signal only marks the program. Once outputInPlace() is called the
+// output is complete, and the exit status is the export's own (0 when all
+// went well) whatever signal came; until then endIfInterrupted() ends the
+// program by it.
 void catchInterruptions();
-// Throws Failure when a signal came.
+// Throws Interrupted when a signal came.
 void stopIfInterrupted();
+[[nodiscard]] bool interrupted();
+void outputCommitting();
+void outputInPlace();
 void endIfInterrupted();
+
+class Interrupted : public Failure {
+public:
+    Interrupted()
+        : Failure(QStringLiteral("Interrupted."))
+    {
+    }
+};
 
 // The system as a command line sees it: no event loop to yield to, nothing
 // started, no window. The end hooks run when it ends the program.
@@ -42,25 +61,6 @@ public:
     // Every cell of the aligned text passes here.
     void yield() override { stopIfInterrupted(); }
     void sleep(int milliseconds) override;
-};
-
-// Where a text output goes: a file written as the window writes it (a new
-// file beside the target put in its place by the commit), or standard output
-// when the path is empty. Throws Failure, naming the file, when it cannot
-// be written.
-class TextOutput {
-public:
-    TextOutput(SystemService &system, const QString &path);
-    ~TextOutput();
-    TextOutput(const TextOutput &) = delete;
-    TextOutput &operator=(const TextOutput &) = delete;
-
-    void write(QByteArrayView bytes);
-    void commit();
-
-private:
-    std::unique_ptr<TextFileWriter> m_writer;
-    std::unique_ptr<TextFile> m_file;
 };
 
 } // namespace quarrelby

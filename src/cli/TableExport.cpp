@@ -1,27 +1,25 @@
 #include "cli/TableExport.h"
 
 #include "cli/Console.h"
+#include "cli/Output.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
 #include "core/ResultList.h"
 #include "core/TableEncoders.h"
 #include "platform/AddressBooks.h"
 #include "platform/Failure.h"
+#include "platform/PrivateFolder.h"
+#include "platform/contacts/ContactStore.h"
 #include "platform/workbook/XlsxWriter.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
-
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quarrelby {
@@ -50,7 +48,8 @@ bool forEachContact(ContactWalk &walk, const std::function<void(const Contact &)
             if (!walk.next(contact))
                 break;
         } catch (const Failure &error) {
-            tell(error.description());
+            if (!interrupted())
+                tell(error.description());
             allRead = false;
             continue;
         }
@@ -62,7 +61,7 @@ bool forEachContact(ContactWalk &walk, const std::function<void(const Contact &)
 
 // The aligned text needs every row before the first line: its column widths
 // are those of the longest cell of the whole list.
-bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, TextOutput &out)
+bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, Output &out)
 {
     ResultList list;
     for (const QString &header : columnHeaders())
@@ -79,7 +78,7 @@ bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, TextOutput &out)
 }
 
 // Row by row as the contacts come: a large book never lies in memory whole.
-bool writeCommaDelimited(ContactWalk &walk, TextOutput &out)
+bool writeCommaDelimited(ContactWalk &walk, Output &out)
 {
     CommaDelimitedLines lines([&](QByteArrayView bytes) { out.write(bytes); });
     lines.header(columnHeaders());
@@ -91,57 +90,6 @@ bool writeCommaDelimited(ContactWalk &walk, TextOutput &out)
     lines.flush();
     return allRead;
 }
-
-// The workbook is written under a name of its own beside the target and
-// renamed to it when complete, so that the old file stays until then and a
-// failure leaves nothing behind.
-class WorkbookFile {
-public:
-    explicit WorkbookFile(const QString &target)
-        : m_target(QFileInfo(target).isSymLink() ? QFileInfo(target).symLinkTarget() : target)
-    {
-        const QFileInfo info(m_target);
-        QTemporaryFile reserved(info.absolutePath() + QLatin1String("/.") + info.fileName() + QLatin1String(".XXXXXX"));
-        reserved.setAutoRemove(false);
-        if (!reserved.open())
-            throw Failure(QStringLiteral("Cannot create %1: %2").arg(target, reserved.errorString()));
-        m_temporary = reserved.fileName();
-    }
-    ~WorkbookFile()
-    {
-        if (!m_temporary.isEmpty())
-            QFile::remove(m_temporary);
-    }
-    WorkbookFile(const WorkbookFile &) = delete;
-    WorkbookFile &operator=(const WorkbookFile &) = delete;
-
-    [[nodiscard]] const QString &temporary() const { return m_temporary; }
-
-    // Puts the written workbook in the target's place with the target's
-    // permissions, or those of a new file.
-    void commit()
-    {
-        const QByteArray from = QFile::encodeName(m_temporary);
-        const QByteArray to = QFile::encodeName(m_target);
-        struct stat old { };
-        mode_t mode = 0;
-        if (::stat(to.constData(), &old) == 0) {
-            mode = old.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        (void)::chmod(from.constData(), mode);
-        if (std::rename(from.constData(), to.constData()) != 0)
-            throw Failure(QStringLiteral("Cannot save %1: %2").arg(m_target, systemMessage(errno)));
-        m_temporary.clear();
-    }
-
-private:
-    QString m_target;
-    QString m_temporary;
-};
 
 // A cell the sheet cannot hold stays empty and is told, as the window tells
 // it and goes on with the next cell.
@@ -159,72 +107,111 @@ QString sheetCell(const QString &output, int row, int column, QString text, bool
     return {};
 }
 
-bool writeWorkbookFile(ContactWalk &walk, const QString &output)
-{
-    WorkbookFile file(output);
-    WorkbookStream stream(file.temporary());
-    std::vector<double> widths(kFieldCount, 0.0);
-    bool allWritten = true;
-    int sheetRow = 0;
-    const auto addRow = [&](std::vector<QString> cells) {
-        ++sheetRow;
-        for (size_t c = 0; c < cells.size(); ++c) {
-            cells[c] = sheetCell(output, sheetRow, static_cast<int>(c) + 1, std::move(cells[c]), allWritten);
-            widths[c] = std::max(widths[c], fittedWidth(cells[c]));
+// The workbook is written in a private folder, then copied into the output
+// as any other format's bytes are: libxlsxwriter needs a file it can seek in.
+class PrivateWorkbook {
+public:
+    PrivateWorkbook()
+    {
+        try {
+            m_folder = std::make_unique<PrivateFolder>("export");
+            m_path = QFile::decodeName(m_folder->file("Book1.xlsx"));
+        } catch (const Failure &error) {
+            throw Failure(
+                QStringLiteral("No temporary folder could be made for the workbook: %1").arg(error.description()));
         }
-        stream.addRow(std::move(cells));
-    };
-
-    addRow(columnHeaders());
-    ContactCells cells;
-    const bool allRead = forEachContact(walk, [&](const Contact &contact) {
-        cells.fill(contact);
-        std::vector<QString> row;
-        row.reserve(kFieldCount);
-        for (const QStringView cell : cells.views())
-            row.push_back(cell.toString());
-        addRow(std::move(row));
-    });
-
-    std::map<int, double> fitted;
-    for (size_t c = 0; c < widths.size(); ++c) {
-        if (widths[c] > 0)
-            fitted[static_cast<int>(c) + 1] = widths[c];
     }
-    stopIfInterrupted();
-    try {
-        stream.finish(fitted);
-    } catch (const Failure &error) {
-        // The writer names the file it wrote, which the user never sees.
-        QString description = error.description();
-        throw Failure(description.replace(QDir::toNativeSeparators(file.temporary()), output));
+
+    bool write(ContactWalk &walk, Output &output)
+    {
+        const QString shown = output.shown();
+        WorkbookStream stream(m_path);
+        std::vector<double> widths(kFieldCount, 0.0);
+        bool allWritten = true;
+        int sheetRow = 0;
+        const auto addRow = [&](std::vector<QString> cells) {
+            ++sheetRow;
+            for (size_t c = 0; c < cells.size(); ++c) {
+                cells[c] = sheetCell(shown, sheetRow, static_cast<int>(c) + 1, std::move(cells[c]), allWritten);
+                widths[c] = std::max(widths[c], fittedWidth(cells[c]));
+            }
+            stream.addRow(std::move(cells));
+        };
+
+        addRow(columnHeaders());
+        ContactCells cells;
+        const bool allRead = forEachContact(walk, [&](const Contact &contact) {
+            cells.fill(contact);
+            std::vector<QString> row;
+            row.reserve(kFieldCount);
+            for (const QStringView cell : cells.views())
+                row.push_back(cell.toString());
+            addRow(std::move(row));
+        });
+
+        std::map<int, double> fitted;
+        for (size_t c = 0; c < widths.size(); ++c) {
+            if (widths[c] > 0)
+                fitted[static_cast<int>(c) + 1] = widths[c];
+        }
+        stopIfInterrupted();
+        try {
+            stream.finish(fitted);
+        } catch (const Failure &error) {
+            // The writer names the file it wrote, which the user never sees.
+            QString description = error.description();
+            throw Failure(description.replace(QDir::toNativeSeparators(m_path), shown));
+        }
+        copyInto(output);
+        return allRead && allWritten;
     }
-    file.commit();
-    return allRead && allWritten;
-}
+
+private:
+    void copyInto(Output &output) const
+    {
+        QFile book(m_path);
+        if (!book.open(QIODevice::ReadOnly))
+            throw Failure(QStringLiteral("The workbook could not be read back: %1").arg(book.errorString()));
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        while (true) {
+            stopIfInterrupted();
+            const qint64 got = book.read(block.data(), block.size());
+            if (got < 0)
+                throw Failure(QStringLiteral("The workbook could not be read back: %1").arg(book.errorString()));
+            if (got == 0)
+                return;
+            output.write(QByteArrayView(block.constData(), got));
+        }
+    }
+
+    std::unique_ptr<PrivateFolder> m_folder;
+    QString m_path;
+};
 
 } // namespace
 
-int exportTable(AddressBooks &books, TableFormat format, const QString &output)
+int exportTable(ContactStore &store, FoundBooks books, TableFormat format, Output &output)
 {
-    std::unique_ptr<ContactWalk> walk;
     try {
-        walk = books.open();
-    } catch (const Failure &error) {
-        tell(error.description());
-        return kExitFailed;
-    }
-    try {
+        std::optional<PrivateWorkbook> workbook;
         if (format == TableFormat::Xlsx)
-            return writeWorkbookFile(*walk, output) ? kExitOk : kExitFailed;
+            workbook.emplace();
         ConsoleSystem system;
-        TextOutput out(system, output);
-        const bool allRead
-            = format == TableFormat::Text ? writeAlignedText(*walk, system, out) : writeCommaDelimited(*walk, out);
-        out.commit();
+        output.open();
+        const std::unique_ptr<ContactWalk> walk = store.open(std::move(books));
+        bool allRead = true;
+        if (workbook)
+            allRead = workbook->write(*walk, output);
+        else if (format == TableFormat::Text)
+            allRead = writeAlignedText(*walk, system, output);
+        else
+            allRead = writeCommaDelimited(*walk, output);
+        output.commit();
         return allRead ? kExitOk : kExitFailed;
     } catch (const Failure &error) {
-        tell(error.description());
+        // A signal says for itself why the program ends.
+        if (!interrupted())
+            tell(error.description());
         return kExitFailed;
     }
 }

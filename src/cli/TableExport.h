@@ -4,7 +4,9 @@
 
 namespace quarrelby {
 
-class AddressBooks;
+class ContactStore;
+class Output;
+struct FoundBooks;
 
 enum class TableFormat { Text, Csv, Xlsx };
 
@@ -13,7 +15,8 @@ enum class TableFormat { Text, Csv, Xlsx };
 // As Comma Delimited", xlsx with the cells of the workbook it shows. text
 // and csv go to standard output when output is empty; xlsx needs a file. A
 // book that cannot be read is told on standard error and the others are
-// written. Returns the exit status.
-[[nodiscard]] int exportTable(AddressBooks &books, TableFormat format, const QString &output);
+// written. The output is opened before the first book is read, and the new
+// table put in its place once complete (Output.h). Returns the exit status.
+[[nodiscard]] int exportTable(ContactStore &store, FoundBooks books, TableFormat format, Output &output);
 
 } // namespace quarrelby

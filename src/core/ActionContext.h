@@ -4,28 +4,20 @@
 
 namespace quarrelby {
 
-class AddressBooks;
-class MousePointer;
+class BusyState;
 class ResultList;
 class Shell;
-class Spreadsheets;
-class TextFileWriter;
 
-// What the actions behind the window's buttons use of the window and the
-// platform. MainWindow hands its own; tests build one from stand-ins.
+// What the actions behind the window's buttons use of the window. The
+// services an action needs beyond the shell (address books, a file writer,
+// the spreadsheet program) are its own parameters. MainWindow hands its own;
+// tests build one from stand-ins.
 struct ActionContext {
     Shell &shell;
     ResultList &list;
-    MousePointer &pointer;
+    BusyState &busy;
     // Whether the box of field n is ticked.
     std::function<bool(int n)> fieldTicked;
-    // Where the two file exports write; only they need one.
-    TextFileWriter *files = nullptr;
-    // The user's address books; only the extraction needs them.
-    AddressBooks *books = nullptr;
-    // The spreadsheet program; without one the workbook export says that
-    // Excel is not installed.
-    Spreadsheets *spreadsheets = nullptr;
 };
 
 } // namespace quarrelby

@@ -15,16 +15,20 @@ namespace quarrelby {
 // The numbered steps of an action. A step that can fail runs under its line
 // number; a failure shows the error report with that number and the action
 // goes on with its next step. Failures inside callees without steps of their
-// own surface here, under the line of the call.
+// own surface here, under the line of the call. A failure that every later
+// step would meet again (no workbook to write into, a row that went away) is
+// reported once and ends the action: the caller returns when the step fails.
 //
-//   Steps steps(shell, reportName(Action::ExportWorkbook));
-//   steps(exportWorkbook::newWorkbook, [&] { workbook = spreadsheets.newWorkbook(); });
-//   if (steps.test(exportWorkbook::rowTicked, [&] { return list.checked(r); })) ...
+//   using namespace reports::exportWorkbook;
+//   Steps steps(shell, place);
+//   if (!steps(newWorkbook, [&] { workbook = spreadsheets.newWorkbook(); }))
+//       return;
+//   if (steps.holdsOrFailed(rowTicked, [&] { return list.checked(r); })) ...
 class Steps {
 public:
-    Steps(DialogService &shell, QString location)
+    Steps(DialogService &shell, const char *place)
         : m_shell(shell)
-        , m_location(std::move(location))
+        , m_place(QString::fromLatin1(place))
     {
     }
 
@@ -47,8 +51,10 @@ public:
         return false;
     }
 
-    // A numbered test. A failing test takes the then-branch: it answers true.
-    template <class F> bool test(int line, F &&condition)
+    // A numbered test: true when the condition holds, and also when testing
+    // it failed, so that the then-branch runs after the report, as users of
+    // the program have always seen it do.
+    template <class F> bool holdsOrFailed(int line, F &&condition)
     {
         bool result = true;
         (*this)(line, [&] { result = static_cast<bool>(std::forward<F>(condition)()); });
@@ -56,10 +62,10 @@ public:
     }
 
 private:
-    void report(int line, const QString &description) { ErrorReport(m_shell, m_location, line, description); }
+    void report(int line, const QString &description) { ErrorReport(m_shell, m_place, line, description); }
 
     DialogService &m_shell;
-    QString m_location;
+    QString m_place;
 };
 
 } // namespace quarrelby

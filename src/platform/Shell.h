@@ -22,10 +22,8 @@ struct MessageRequest {
 
 // What the actions set on the save dialog before showing it.
 struct SaveDialogSettings {
-    QString fileName;
-    quint32 flags = 0;
     QString title;
-    QString filter; // "Description|pattern|Description|pattern|"
+    QStringList nameFilters; // as QFileDialog::setNameFilters takes them
 };
 
 // The platform services the actions use, one interface per service, so that

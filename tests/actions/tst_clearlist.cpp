@@ -1,13 +1,15 @@
 // Clear List: every row goes, columns and widths stay, and nothing happens
-// while a long action shows the hourglass.
+// while a long action is running.
 
 #include "ScriptedShell.h"
 #include "actions/ClearList.h"
 #include "core/ActionContext.h"
-#include "core/MousePointer.h"
+#include "core/BusyState.h"
 #include "core/ResultList.h"
 
 #include <QTest>
+
+#include <optional>
 
 using namespace quarrelby;
 
@@ -22,25 +24,24 @@ private slots:
 void TestClearList::clear_data()
 {
     QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("pointer");
+    QTest::addColumn<bool>("busy");
     QTest::addColumn<int>("remaining");
 
-    QTest::newRow("rows, arrow") << 3 << MousePointer::Default << 0;
-    QTest::newRow("rows, hand") << 3 << MousePointer::Custom << 0;
-    QTest::newRow("empty list") << 0 << MousePointer::Default << 0;
-    QTest::newRow("rows, hourglass") << 3 << MousePointer::Hourglass << 3;
+    QTest::newRow("rows") << 3 << false << 0;
+    QTest::newRow("empty list") << 0 << false << 0;
+    QTest::newRow("rows, busy") << 3 << true << 3;
 }
 
 void TestClearList::clear()
 {
     QFETCH(int, rows);
-    QFETCH(int, pointer);
+    QFETCH(bool, busy);
     QFETCH(int, remaining);
 
     test::ScriptedShell shell;
     ResultList list;
-    MousePointer mouse;
-    ActionContext context {shell, list, mouse, [](int) { return 1; }};
+    BusyState state;
+    ActionContext context {shell, list, state, [](int) { return 1; }};
     for (const char *header : {"Fullname", "Birthday", "Job Title"})
         list.addColumn(QString::fromLatin1(header));
     const float widths[] = {1000, 1, 2000};
@@ -51,13 +52,15 @@ void TestClearList::clear()
         list.setSubItem(i, 2, QStringLiteral("Clerk"));
         list.setChecked(i, true);
     }
-    mouse.setValue(pointer);
-
-    clearList(context);
+    {
+        std::optional<BusyState::Scope> action;
+        if (busy)
+            action.emplace(state);
+        clearList(context);
+    }
 
     QCOMPARE(list.itemCount(), remaining);
     QCOMPARE(list.rowCount(), remaining);
-    QCOMPARE(mouse.value(), pointer);
     QCOMPARE(list.headerCount(), 3);
     for (int k = 1; k <= 3; ++k)
         QCOMPARE(list.columnWidth(k), widths[k - 1]);
@@ -67,7 +70,6 @@ void TestClearList::clear()
     QVERIFY(shell.messages.isEmpty());
 
     // Once the long action is over, the button works again.
-    mouse.setValue(MousePointer::Default);
     clearList(context);
     QCOMPARE(list.itemCount(), 0);
 }

@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(h.shell.clearAttempts, 1);
         QCOMPARE(h.shell.setTextAttempts, 1);
         QCOMPARE(h.shell.texts(), QStringList {QString::fromLatin1(kCopiedMessage)});
-        QVERIFY(h.pointerHistory.isEmpty());
+        QVERIFY(h.busyHistory.isEmpty());
     }
 
     void largeListAsLineByLine()

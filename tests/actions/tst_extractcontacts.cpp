@@ -2,9 +2,9 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 
 #include <QTest>
@@ -21,10 +21,9 @@ struct Fixture {
     ScriptedShell shell;
     ScriptedBooks books;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     std::array<int, kFieldCount> boxes {};
-    ActionContext context {
-        shell, list, pointer, [this](int n) { return boxes.at(static_cast<size_t>(n)); }, nullptr, &books};
+    ActionContext context {shell, list, busy, [this](int n) { return boxes.at(static_cast<size_t>(n)); }};
 
     Fixture()
     {
@@ -65,10 +64,10 @@ private slots:
     {
         Fixture fx;
         fx.books.contacts = {fullContact(1), fullContact(2)};
-        QList<int> pointerValues;
-        connect(&fx.pointer, &MousePointer::changed, this, [&](int v) { pointerValues << v; });
+        QList<bool> busyValues;
+        connect(&fx.busy, &BusyState::changed, this, [&](bool busy) { busyValues << busy; });
 
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
 
         QCOMPARE(fx.shell.texts(), QStringList {kDone});
         QCOMPARE(fx.shell.messages[0].caption, QStringLiteral("Quarrelby"));
@@ -78,7 +77,7 @@ private slots:
             for (int n = 0; n < kFieldCount; ++n)
                 QCOMPARE(fx.list.cell(i, n + 1), expectedCell(n, i));
         QCOMPARE(fx.shell.sleeps, QList<int> {100});
-        QCOMPARE(pointerValues, (QList<int> {MousePointer::Hourglass, MousePointer::Default}));
+        QCOMPARE(busyValues, (QList<bool> {true, false}));
         QVERIFY(!fx.list.checked(1));
     }
 
@@ -86,7 +85,7 @@ private slots:
     {
         Fixture fx;
         fx.books.contacts = {Contact {}};
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
         QCOMPARE(fx.list.itemCount(), 1);
         QCOMPARE(fx.list.subItem(1, 11), QStringLiteral(" - "));
         QCOMPARE(fx.list.text(1), QString());
@@ -109,7 +108,7 @@ private slots:
             group.distributionList = true;
             fx.books.contacts << group;
         }
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
         QCOMPARE(fx.shell.texts(), QStringList {kDone});
         QCOMPARE(fx.list.itemCount(), 0);
         QCOMPARE(fx.list.columnWidth(1), 1000.0f);
@@ -119,8 +118,8 @@ private slots:
     {
         Fixture fx;
         fx.books.contacts = {fullContact(1), fullContact(2)};
-        extractContacts(fx.context);
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
+        extractContacts(fx.context, fx.books);
         QCOMPARE(fx.list.itemCount(), 2);
         QCOMPARE(fx.list.text(2), expectedCell(0, 2));
     }
@@ -130,10 +129,10 @@ private slots:
         Fixture fx;
         fx.list.addRow(QStringLiteral("kept"));
         fx.books.failOpen = true;
-        QList<int> pointerValues;
-        connect(&fx.pointer, &MousePointer::changed, this, [&](int v) { pointerValues << v; });
+        QList<bool> busyValues;
+        connect(&fx.busy, &BusyState::changed, this, [&](bool busy) { busyValues << busy; });
 
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
 
         QCOMPARE(fx.shell.texts(),
             QStringList {QStringLiteral("MS Outlook does not appear to be installed on this computer.")});
@@ -142,7 +141,7 @@ private slots:
         QCOMPARE(fx.list.text(1), QStringLiteral("kept"));
         for (int k = 1; k <= kFieldCount; ++k)
             QCOMPARE(fx.list.columnWidth(k), 2000.0f);
-        QVERIFY(pointerValues.isEmpty());
+        QVERIFY(busyValues.isEmpty());
         QVERIFY(fx.shell.sleeps.isEmpty());
     }
 
@@ -156,7 +155,7 @@ private slots:
         connect(&fx.list, &ResultList::columnWidthChanged, this, [&] { rowsWhenWidthSet << fx.list.itemCount(); });
         fx.books.contacts = {fullContact(1)};
 
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
 
         for (int n = 0; n < kFieldCount; ++n)
             QCOMPARE(fx.list.columnWidth(n + 1), fx.boxes.at(static_cast<size_t>(n)) == 1 ? 1000.0f : 1.0f);
@@ -181,9 +180,9 @@ private slots:
             }
         } shell;
         shell.books = &fx.books;
-        ActionContext context {shell, fx.list, fx.pointer, fx.context.fieldTicked, nullptr, &fx.books};
+        ActionContext context {shell, fx.list, fx.busy, fx.context.fieldTicked};
 
-        extractContacts(context);
+        extractContacts(context, fx.books);
 
         QStringList lines;
         for (const QString &text : shell.texts()) {
@@ -194,7 +193,7 @@ private slots:
         QVERIFY(shell.texts().first().startsWith(QLatin1String("Cannot open the address books\r\n")));
         QCOMPARE(fx.list.itemCount(), 0);
         QCOMPARE(fx.list.columnWidth(1), 1000.0f);
-        QCOMPARE(fx.pointer.value(), MousePointer::Default);
+        QVERIFY(!fx.busy.busy());
     }
 
     void unreadableItemIsReportedAndTheWalkGoesOn()
@@ -202,7 +201,7 @@ private slots:
         Fixture fx;
         fx.books.contacts = {fullContact(1), fullContact(2), fullContact(3), fullContact(4)};
         fx.books.unreadable = {0, 2};
-        extractContacts(fx.context);
+        extractContacts(fx.context, fx.books);
         QCOMPARE(fx.shell.messages.size(), 3);
         QVERIFY(fx.shell.messages[0].text.startsWith(QLatin1String("Cannot read item 1\r\n")));
         QVERIFY(fx.shell.messages[0].text.contains(QLatin1String(".Form1.GetAllContactsOutlook at line 122\r\r")));

@@ -150,12 +150,12 @@ void TestStartup::startupFiles()
         QCOMPARE(window.list().columnWidth(k), 2000.0F);
     }
     QCOMPARE(window.list().itemCount(), 0);
-    QCOMPARE(window.pointer().value(), 0);
+    QCOMPARE(window.pointer().shape(), PointerFeedback::Shape::Arrow);
     QVERIFY(!window.isVisible());
     QVERIFY(t.shell.started.isEmpty());
-    QCOMPARE(window.mouseIcon().has_value(), mouseIcon);
+    QCOMPARE(window.pointer().handPicture().has_value(), mouseIcon);
     if (mouseIcon)
-        QCOMPARE(window.mouseIcon()->hotSpot(), QPoint(10, 1));
+        QCOMPARE(window.pointer().handPicture()->hotSpot(), QPoint(10, 1));
 
     // The skin step: the window, its frames and check boxes take the
     // button-face colour; buttons and the list keep theirs.

@@ -1,9 +1,7 @@
-// The command line through the real executable, started as a cron job or an
-// SSH session would start it: no display, no Wayland, no desktop bus, its
-// output piped. Its files are compared with what the window writes for the
-// same books: the list the window holds after the extraction (its start-up
-// columns, one row per contact added by the extraction's own row builder,
-// every row ticked) put through the encoders its save actions use.
+// The command line through the real executable (ProgramRun.h). Its files are compared with what the window writes for
+// the same books: the list the window holds after the extraction (its start-up columns, one row per contact added by
+// the extraction's own row builder, every row ticked) put through the encoders its save actions use.
+#include "ProgramRun.h"
 #include "ScriptedShell.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
@@ -20,75 +18,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <memory>
 
 using namespace quarrelby;
+using namespace quarrelby::test;
 
 namespace {
 
 const QString kSource = QStringLiteral(QUARRELBY_SOURCE_DIR);
 const QString kSamples = kSource + QStringLiteral("/samples/contacts");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The program with nothing of a desktop session in its environment; HOME is
-// home.
-Run runProgram(const QStringList &arguments, const QString &home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS",
-             "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "QUARRELBY_CONTACTS"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("HOME"), home);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUARRELBY_EXECUTABLE), arguments);
-    Run run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-// A book of more cards than the command line writes at a time, with every
-// kind of value the comma-delimited file quotes, and distribution lists.
-QByteArray generatedBook(int cards)
-{
-    QByteArray book;
-    for (int i = 0; i < cards; ++i) {
-        book += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-        book += "FN:Ärne \"Q\" Näsström, " + QByteArray::number(i) + "\r\n";
-        if (i % 97 == 0)
-            book += "X-ADDRESSBOOKSERVER-KIND:group\r\n";
-        book += "EMAIL:person" + QByteArray::number(i) + "@example.org\r\n";
-        if (i % 3 == 0)
-            book += "NOTE:line one\\nline, two\r\nBDAY:1970-01-" + QByteArray::number(i % 28 + 10) + "\r\n";
-        book += "TEL;TYPE=cell:+46 70 " + QByteArray::number(i * 7919 % 100000) + "\r\nEND:VCARD\r\n";
-    }
-    return book;
-}
 
 // The window's list after extracting the books, every row ticked.
 std::unique_ptr<ResultList> windowList(const QStringList &books)
@@ -332,38 +274,73 @@ private slots:
         QCOMPARE(QString::fromUtf8(run.out), expected);
     }
 
-    // A signal in the middle of writing the workbook leaves the old file as
-    // it was and nothing of the new one beside it; the program still ends by
-    // the signal. (Text and csv are written to a file without a name until
-    // it is complete.)
-    void interruptedExportLeavesTheOldFile()
+    // A file name is the bytes the user gave, UTF-8 or not: a book named in
+    // Latin-1 is read, and an output so named is made under that name.
+    void fileNamesAreBytes()
     {
-        const QString format = QStringLiteral("xlsx");
-        const QString book = m_dir.filePath(QStringLiteral("large.vcf"));
-        if (!QFileInfo::exists(book))
-            writeFile(book, generatedBook(60000));
-        const QDir out(outFolder());
-        const QString path = out.filePath(QStringLiteral("contacts.") + format);
-        writeFile(path, "the old file");
+        const QByteArray folder = QFile::encodeName(outFolder());
+        // QFile takes names as UTF-8: these are made and read through the system.
+        const QByteArray card = readFile(kSamples + QStringLiteral("/01-anna-lindqvist.vcf"));
+        const int fd = ::open((folder
+                                  + "/Adressb\xfc"
+                                    "cher.vcf")
+                                  .constData(),
+            O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0 && ::write(fd, card.constData(), size_t(card.size())) == card.size());
+        ::close(fd);
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), m_home);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUARRELBY_EXECUTABLE),
-            {QStringLiteral("--export"), format, QStringLiteral("-b"), book, QStringLiteral("-o"), path});
-        QVERIFY(process.waitForStarted());
-        // Once the new file is begun beside the old one.
-        const auto entries = [&] { return out.entryList(QDir::Files | QDir::Hidden).size(); };
-        bool ended = false;
-        while (entries() < 2 && !ended)
-            ended = process.waitForFinished(1);
-        if (ended)
-            QSKIP("the export ended before it could be interrupted");
-        process.terminate();
+        process.setProcessEnvironment(programEnvironment(m_home));
+        process.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+                QStringLiteral("exec \"$0\" --export csv -b \"$1/$(printf 'Adressb\\374cher.vcf')\" -o \"$1/$(printf "
+                               "'\\344.csv')\""),
+                programPath(), QFile::decodeName(folder)});
         QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(out.entryList(QDir::Files | QDir::Hidden), QStringList {QFileInfo(path).fileName()});
-        QCOMPARE(readFile(path), QByteArray("the old file"));
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+        QCOMPARE(process.exitCode(), 0);
+        char written[64] = {};
+        const int out = ::open((folder + "/\xe4.csv").constData(), O_RDONLY);
+        QVERIFY(out >= 0 && ::read(out, written, sizeof written - 1) > 0);
+        ::close(out);
+        QVERIFY(QByteArray(written).startsWith("Fullname,"));
+    }
+
+    // With no arguments but Qt's own, the window starts, as a session
+    // manager restoring it expects; with no display at all it says so in a
+    // line.
+    void windowStart_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<bool>("display");
+        QTest::newRow("no display") << QString() << false;
+        QTest::newRow("-platform offscreen") << "-platform offscreen" << true;
+        QTest::newRow("restored by a session manager")
+            << "-platform offscreen -session 10a1b2c3_42 -style Fusion --qwindowgeometry +10+10" << true;
+    }
+
+    void windowStart()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(bool, display);
+        QProcess process;
+        QProcessEnvironment env = programEnvironment(m_home);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        process.setProcessEnvironment(env);
+        process.start(programPath(), arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        if (display) {
+            // Up with its start-up message, which waits for an answer.
+            QVERIFY(!process.waitForFinished(1500));
+            process.kill();
+            QVERIFY(process.waitForFinished());
+            QVERIFY(!process.readAllStandardError().contains("Unknown option"));
+            return;
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(process.readAllStandardError(),
+            QByteArray("quarrelby: no display was found for the window; quarrelby --books and quarrelby --export work "
+                       "without one.\n"));
     }
 
     // Each exit status, and what goes where: usage errors write nothing on
@@ -392,7 +369,12 @@ private slots:
         row("nothing to do", "-o @out/x.csv", 2, {}, QStringLiteral("--export"));
         row("stray argument", "--export csv stray", 2, {}, QStringLiteral("stray"));
         row("no book at all", "--books", 1, {}, QStringLiteral(".local/share/contacts"));
-        row("only a missing book", "--export csv -b @missing", 1, {}, QStringLiteral("missing.vcf"));
+        row("only a missing book", "--export csv -b @missing", 1, {},
+            QStringLiteral("None of the address books named by --book exists:\n")
+                + QFile::decodeName(QFile::encodeName(expanded({QStringLiteral("@missing")}).first())));
+        row("help with Qt's options", "--help-all", 0, QStringLiteral("Usage: "), {});
+        row("a file of the system", "--export csv -b @samples -o /proc/version", 1, {},
+            QStringLiteral("Cannot write /proc/version: "));
         row("books, one missing", "--books -b @samples -b @missing", 1,
             QStringLiteral("vcard-folder\t23\t") + kSamples + QStringLiteral("\nvcard\t-\t"), {});
         row("text into no folder", "--export text -b @samples -o @out/no/x.txt", 1, {}, QStringLiteral("no/x.txt"));

@@ -33,7 +33,7 @@ private slots:
     void stepsReportEachFailureInOrderAndGoOn()
     {
         ScriptedShell shell;
-        Steps steps(shell, QStringLiteral("Form1.Test"));
+        Steps steps(shell, "Form1.Test");
         QStringList ran;
         QVERIFY(steps(100, [&] { ran << "100"; }));
         QVERIFY(!steps(102, [&] { throw Failure(QStringLiteral("first")); }));
@@ -56,17 +56,17 @@ private slots:
     void failingTestTakesTheThenBranch()
     {
         ScriptedShell shell;
-        Steps steps(shell, QStringLiteral("Form1.Test"));
-        QVERIFY(steps.test(112, []() -> bool { throw Failure(QStringLiteral("no")); }));
-        QVERIFY(!steps.test(112, [] { return false; }));
-        QVERIFY(steps.test(112, [] { return true; }));
+        Steps steps(shell, "Form1.Test");
+        QVERIFY(steps.holdsOrFailed(112, []() -> bool { throw Failure(QStringLiteral("no")); }));
+        QVERIFY(!steps.holdsOrFailed(112, [] { return false; }));
+        QVERIFY(steps.holdsOrFailed(112, [] { return true; }));
         QCOMPARE(shell.messages.size(), 1);
     }
 
     void calleeFailureIsReportedUnderTheCallersLine()
     {
         ScriptedShell shell;
-        Steps steps(shell, QStringLiteral("Form1.Caller"));
+        Steps steps(shell, "Form1.Caller");
         bool restOfCalleeRan = false;
         auto callee = [&] {
             throw Failure(QStringLiteral("deep"));

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <iterator>
@@ -71,6 +72,7 @@ QByteArray readFile(const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
@@ -82,19 +84,18 @@ QStringList folderEntries(const QString &folder)
 }
 
 ExportHarness::ExportHarness()
-    : context {shell, list, pointer, [](int) { return 1; }}
+    : context {shell, list, busy, [](int) { return 1; }}
 {
     shell.realFileSystem = true;
     useFileWriter({});
-    QObject::connect(&pointer, &MousePointer::changed, [this](int value) {
-        pointerHistory.append({value, shell.messages.size()});
+    QObject::connect(&busy, &BusyState::changed, [this](bool busyNow) {
+        busyHistory.append({busyNow, shell.messages.size()});
     });
 }
 
 void ExportHarness::useFileWriter(SaveFileWriter::DeviceFilter filter)
 {
     files = std::make_unique<SaveFileWriter>(shell, std::move(filter));
-    context.files = files.get();
 }
 
 QString arrangeFailedSave(ExportHarness &h, const QString &how, int limit, const QString &path)

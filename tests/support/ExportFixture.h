@@ -2,7 +2,7 @@
 
 #include "ScriptedShell.h"
 #include "core/ActionContext.h"
-#include "core/MousePointer.h"
+#include "core/BusyState.h"
 #include "core/ResultList.h"
 #include "platform/qt/SaveFileWriter.h"
 
@@ -29,27 +29,27 @@ void fillList(ResultList &list, const QStringList &headers, const QList<QStringL
 [[nodiscard]] QList<qsizetype> widestCells(const QStringList &headers, const QList<QStringList> &rows);
 
 [[nodiscard]] QByteArray readFile(const QString &path);
+// Makes the folders on the way.
 void writeFile(const QString &path, const QByteArray &bytes);
 // The names in a folder, hidden ones included, sorted.
 [[nodiscard]] QStringList folderEntries(const QString &folder);
 
 // The window's side of an export: a scripted shell that asks the real file
-// system, the product's file writer, an empty list
-// and the pointer.
+// system, the product's file writer, an empty list and the busy state.
 struct ExportHarness {
     ExportHarness();
 
-    // Makes the context's file writer one that puts filter between it and the
-    // file (none: the product's).
+    // Makes the file writer one that puts filter between it and the file
+    // (none: the product's).
     void useFileWriter(SaveFileWriter::DeviceFilter filter);
 
     ScriptedShell shell;
     std::unique_ptr<SaveFileWriter> files;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ActionContext context;
-    // Values the pointer took, with the number of messages shown by then.
-    QList<std::pair<int, qsizetype>> pointerHistory;
+    // The busy state's changes, with the number of messages shown by then.
+    QList<std::pair<bool, qsizetype>> busyHistory;
 };
 
 // Arranges a save that fails: "device" writes through a device that fails

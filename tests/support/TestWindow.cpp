@@ -17,7 +17,7 @@ TestWindow::TestWindow()
 
 MainWindow &TestWindow::create()
 {
-    window = std::make_unique<MainWindow>(shell, books);
+    window = std::make_unique<MainWindow>(shell, books, spreadsheets);
     return *window;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecordingWorkbook.h"
 #include "ScriptedBooks.h"
 #include "ScriptedShell.h"
 #include "app/MainWindow.h"
@@ -11,10 +12,12 @@
 namespace quarrelby::test {
 
 // The real main window over scripted platform services, with a temporary
-// program folder and a contact store that opens.
+// program folder, a contact store that opens and a recording spreadsheet
+// program.
 struct TestWindow {
     ScriptedShell shell;
     ScriptedBooks books;
+    RecordingSpreadsheets spreadsheets;
     QTemporaryDir programFolder;
     std::unique_ptr<MainWindow> window;
 

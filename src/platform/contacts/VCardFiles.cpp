@@ -29,15 +29,15 @@
 
 namespace quarrelby {
 
-namespace {
-
-bool isVCardName(std::string_view name)
+bool isVCardFileName(std::string_view name)
 {
     auto endsWith = [&](std::string_view suffix) {
         return name.size() > suffix.size() && vcard::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
     };
     return endsWith(".vcf") || endsWith(".vcard");
 }
+
+namespace {
 
 // The whole of a small file in one read: a folder of 100,000 small cards
 // would spend more time in buffered streams than in parsing. Appends to out.
@@ -152,7 +152,7 @@ int openFolder(const std::string &path, Folder &folder, std::vector<std::string>
     if (::fstat(folder.fd(), &folder.listed) != 0)
         return errno;
     while (const dirent *entry = ::readdir(folder.dir.get())) {
-        if (entry->d_type != DT_DIR && isVCardName(entry->d_name))
+        if (entry->d_type != DT_DIR && isVCardFileName(entry->d_name))
             names.emplace_back(entry->d_name);
     }
     std::sort(names.begin(), names.end());

@@ -5,6 +5,7 @@
 #include <QByteArray>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace quarrelby {
@@ -18,5 +19,9 @@ namespace quarrelby {
 // ContactSource::subBook). Paths are kept as the bytes the file system uses.
 [[nodiscard]] std::unique_ptr<ContactSource> openVCardSource(
     const QByteArray &path, std::vector<QByteArray> folders = {});
+
+// Whether a folder book reads the file of this name: a .vcf or .vcard file,
+// in any case.
+[[nodiscard]] bool isVCardFileName(std::string_view name);
 
 } // namespace quarrelby

@@ -2,6 +2,7 @@
 
 #include "platform/PrivateFolder.h"
 #include "platform/qt/ClipboardHandover.h"
+#include "platform/qt/WindowFrame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -38,6 +39,8 @@ public:
         : QMessageBox(owner && owner->isVisible() ? owner : nullptr)
         , m_screen(owner ? owner->screen() : nullptr)
     {
+        provideTitleBar(*this, TitleBar::Buttons::Close);
+        treatAsDialog(*this);
     }
 
 protected:
@@ -84,28 +87,6 @@ private:
 
     QPointer<QScreen> m_screen;
 };
-
-// "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|" as QFileDialog filters.
-QStringList dialogFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            continue;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        // "*.*" is Windows for every file.
-        if (patterns == QLatin1String("*.*"))
-            patterns = QStringLiteral("*");
-        QString description = parts[i];
-        const qsizetype paren = description.indexOf(QLatin1Char('('));
-        if (paren > 0)
-            description = description.left(paren).trimmed();
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
-    }
-    return filters;
-}
 } // namespace
 
 MessageAnswer QtShell::messageBox(const MessageRequest &request)
@@ -135,14 +116,13 @@ MessageAnswer QtShell::messageBox(const MessageRequest &request)
 QString QtShell::showSave(const SaveDialogSettings &settings)
 {
     QFileDialog dialog(m_mainWindow, settings.title);
+    provideTitleBar(dialog, TitleBar::Buttons::Close);
+    treatAsDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The actions ask about an existing file themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    const QStringList filters = dialogFilters(settings.filter);
-    if (!filters.isEmpty())
-        dialog.setNameFilters(filters);
-    if (!settings.fileName.isEmpty())
-        dialog.selectFile(settings.fileName);
+    if (!settings.nameFilters.isEmpty())
+        dialog.setNameFilters(settings.nameFilters);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList files = dialog.selectedFiles();

@@ -3,9 +3,9 @@
 #include "ScriptedShell.h"
 #include "actions/ExtractContacts.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
@@ -44,19 +44,17 @@ const QString kSamples = QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts"
 struct Extraction {
     ScriptedShell shell;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ContactStore books;
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     // Through the window's store, opened before, when it is given.
     explicit Extraction(const QString &location, ContactStore *opened = nullptr)
     {
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(location));
-        if (opened)
-            context.books = opened;
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        readAddressBooks(context);
+        readAddressBooks(context, opened ? *opened : books);
     }
 
     // The row whose first cell is name, as column caption -> cell text.
@@ -429,7 +427,7 @@ private slots:
 
         qputenv("QUARRELBY_CONTACTS", QFile::encodeName(path));
         ContactStore found;
-        QVERIFY(!haveAddressBooks(&found));
+        QVERIFY(!haveAddressBooks(found));
     }
 
     void defaultLocation()

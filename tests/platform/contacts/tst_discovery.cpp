@@ -7,8 +7,8 @@
 #include "actions/ExtractContacts.h"
 #include "actions/RequireAddressBooks.h"
 #include "core/ActionContext.h"
+#include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
-#include "core/MousePointer.h"
 #include "core/ResultList.h"
 #include "platform/contacts/ContactStore.h"
 #include "platform/contacts/Discovery.h"
@@ -126,15 +126,15 @@ QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home
 struct Walk {
     ScriptedShell shell;
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ContactStore books;
-    ActionContext context {shell, list, pointer, [](int) { return 1; }, nullptr, &books};
+    ActionContext context {shell, list, busy, [](int) { return 1; }};
 
     Walk()
     {
         for (const ContactField &f : fieldCatalogue())
             list.addColumn(QLatin1String(f.caption));
-        readAddressBooks(context);
+        readAddressBooks(context, books);
     }
 
     QStringList column(int k) const
@@ -640,7 +640,7 @@ private slots:
         ContactStore books;
         {
             ScriptedShell shell;
-            QVERIFY_THROWS_EXCEPTION(ProgramEnded, requireAddressBooks(shell, &books));
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, requireAddressBooks(shell, books));
             QCOMPARE(shell.texts().size(), 1);
             const QString text = shell.texts().first();
             const QString advice = noAddressBookText();
@@ -658,7 +658,7 @@ private slots:
         }
         makeFolder(at(".local/share/contacts"));
         ScriptedShell shell;
-        requireAddressBooks(shell, &books);
+        requireAddressBooks(shell, books);
         QCOMPARE(shell.texts(), QStringList());
     }
 

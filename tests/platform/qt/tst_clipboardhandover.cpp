@@ -4,6 +4,7 @@
 // and another process (xclip) must read it back.
 
 #include "ExportFixture.h"
+#include "RecordingWorkbook.h"
 #include "ScriptedBooks.h"
 #include "actions/CopyToClipboard.h"
 #include "app/MainWindow.h"
@@ -32,7 +33,8 @@ int copyAndEnd(int argc, char **argv, const QByteArray &ending)
     QApplication app(argc, argv);
     QtShell shell;
     test::ScriptedBooks books;
-    MainWindow window(shell, books);
+    test::RecordingSpreadsheets spreadsheets;
+    MainWindow window(shell, books, spreadsheets);
     shell.setMainWindow(&window);
     window.show();
     test::fillList(window.list(), {QStringLiteral("Name"), QStringLiteral("Phone")},

@@ -3,7 +3,7 @@
 #include "ScriptedShell.h"
 #include "actions/ExportWorkbook.h"
 #include "core/ActionContext.h"
-#include "core/MousePointer.h"
+#include "core/BusyState.h"
 #include "core/ResultList.h"
 #include "platform/Failure.h"
 #include "platform/PrivateFolder.h"
@@ -104,7 +104,7 @@ void writeScript(const QString &path, const QByteArray &body)
 
 struct Harness {
     Harness()
-        : context {shell, list, pointer, [](int) { return 1; }, nullptr, nullptr, &spreadsheets}
+        : context {shell, list, busy, [](int) { return 1; }}
     {
     }
 
@@ -133,7 +133,7 @@ struct Harness {
     ScriptedShell shell;
     DesktopSpreadsheets spreadsheets {shell};
     ResultList list;
-    MousePointer pointer;
+    BusyState busy;
     ActionContext context;
 };
 
@@ -217,7 +217,7 @@ void TestShownWorkbook::exportRoundTrips()
             {QString(), QStringLiteral("Not ticked"), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")},
             {QStringLiteral("x"), QStringLiteral("=1+1"), QStringLiteral("00123"), QStringLiteral("2021-08-31"),
                 QStringLiteral("TRUE"), QStringLiteral("a=b")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
 
     QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
     const QString path = h.opened();
@@ -287,7 +287,7 @@ void TestShownWorkbook::tooLongValueFailsItsCellOnly()
         {{QStringLiteral("x"), QStringLiteral("name"), QStringLiteral("mail"), QStringLiteral("phone")}});
     const QString value = start + QString(length - start.size(), u'é');
     h.list.setCell(1, column, value);
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
 
     if (line == 0) {
         QVERIFY2(h.shell.messages.isEmpty(), qPrintable(h.shell.texts().join(QLatin1Char('|'))));
@@ -333,7 +333,7 @@ void TestShownWorkbook::noSpreadsheetProgram()
 
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
     QCOMPARE(h.shell.texts(),
         (QStringList {QString::fromLatin1(kExcelMissingProbeMessage), QString::fromLatin1(kExcelMissingMessage)}));
     QVERIFY(h.shell.started.isEmpty());
@@ -351,7 +351,7 @@ void TestShownWorkbook::writeFailureIsTold()
 
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
 
     QCOMPARE(h.shell.messages.size(), 1);
     const MessageRequest &told = h.shell.messages.first();
@@ -360,7 +360,7 @@ void TestShownWorkbook::writeFailureIsTold()
     QCOMPARE(told.caption, h.shell.applicationTitle());
     QVERIFY(h.shell.started.isEmpty());
     QCOMPARE(temporaryEntries(), QStringList {QStringLiteral("file")});
-    QCOMPARE(h.pointer.value(), MousePointer::Default);
+    QVERIFY(!h.busy.busy());
 }
 
 void TestShownWorkbook::openerFailureIsTold()
@@ -368,7 +368,7 @@ void TestShownWorkbook::openerFailureIsTold()
     Harness h;
     h.shell.startSucceeds = false;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
 
     QCOMPARE(h.shell.messages.size(), 1);
     const QString path = h.opened();
@@ -382,7 +382,7 @@ void TestShownWorkbook::modelessFolderStillShows()
     const bool refused = !QFile::setPermissions(m_temp, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
     refuseChmod = false;
 
     QVERIFY2(refused, "chmod was not refused");
@@ -404,7 +404,7 @@ void TestShownWorkbook::fullFolderIsToldAsFull()
     for (int r = 0; r < 4000; ++r)
         rows.append({QStringLiteral("x"), QString::number(quint64(r) * 0x9E3779B97F4A7C15ULL, 36)});
     h.fill({QStringLiteral("A")}, rows);
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
     const QStringList entries = temporaryEntries();
     QVERIFY(::umount2(QFile::encodeName(m_temp).constData(), MNT_DETACH) == 0);
 
@@ -602,7 +602,7 @@ void TestShownWorkbook::foldersRemovedOnceUnused()
         expected.removeOne(gone);
     Harness h;
     h.fill({QStringLiteral("A")}, {{QStringLiteral("x"), QStringLiteral("name")}});
-    exportWorkbook(h.context);
+    exportWorkbook(h.context, h.spreadsheets);
     labels[QFileInfo(h.opened()).dir().dirName()] = QStringLiteral("shown");
     expected << QStringLiteral("shown/Book1.xlsx") << QStringLiteral("shown") + marker;
     expected.sort();

@@ -1,0 +1,38 @@
+#include "actions/FileExport.h"
+
+#include "core/ReportNames.h"
+#include "core/ResultList.h"
+#include "core/Steps.h"
+#include "platform/Failure.h"
+#include "platform/Shell.h"
+#include "platform/TextFileWriter.h"
+
+namespace quarrelby {
+
+QString askForFileName(DialogService &shell, Steps &steps)
+{
+    // The same text-file filters for both exports, and no default suffix: a
+    // name typed without one is used as typed.
+    const SaveDialogSettings dialog {
+        QStringLiteral("Save"), {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}};
+    QString path;
+    steps(reports::askFileName::showDialog, [&] { path = shell.showSave(dialog); });
+    return path;
+}
+
+QString overwriteQuestion(const QString &path)
+{
+    return QLatin1String("Are you sure you wish to overwrite ") + path + QLatin1String(" ?");
+}
+
+void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision, const QString &path,
+    const std::function<void(const ByteSink &sink)> &encode)
+{
+    auto file = files.create(path);
+    encode([&file](QByteArrayView bytes) { file->write(bytes); });
+    if (list.rowsRevision() != revision)
+        throw Failure(QStringLiteral("The list changed while it was being saved; the file was not saved."));
+    file->commit();
+}
+
+} // namespace quarrelby
