@@ -73,12 +73,14 @@ void ResultView::announceTicks(int first, int last)
         return;
     // The rows on screen and the current one: a screen reader speaks of
     // those, and a Ctrl+A over many thousands must not send an event each.
-    const int top = std::max(first, indexAt(QPoint(0, 0)).row());
-    const QModelIndex bottomIndex = indexAt(QPoint(0, viewport()->height() - 1));
-    const int bottom = std::min(last, bottomIndex.isValid() ? bottomIndex.row() : m_list.rowCount() - 1);
     QList<int> rows;
-    for (int row = top; row >= 0 && row <= bottom; ++row)
-        rows << row;
+    const QModelIndex topIndex = indexAt(QPoint(0, 0));
+    if (isVisible() && topIndex.isValid()) {
+        const QModelIndex bottomIndex = indexAt(QPoint(0, viewport()->height() - 1));
+        const int bottom = std::min(last, bottomIndex.isValid() ? bottomIndex.row() : m_list.rowCount() - 1);
+        for (int row = std::max(first, topIndex.row()); row <= bottom; ++row)
+            rows << row;
+    }
     const int current = currentIndex().row();
     if (current >= first && current <= last && !rows.contains(current))
         rows << current;

@@ -162,6 +162,7 @@ private slots:
     void shiftF10OpensTheListMenu();
     void exportsTakeTheRowsTickedInTheView();
     void toolTips();
+    void currentCellByKeyboard();
     void doubleClickRemovesARow_data();
     void doubleClickRemovesARow();
     void buttonsReachTheirActions();
@@ -817,6 +818,27 @@ void TestMainWindow::toolTips()
     QCOMPARE(tipAt(view->visualRect(window.list().index(0, 1)).center()), QStringLiteral("Main Street 1\r\nAustin"));
     QCOMPARE(tipAt(view->visualRect(window.list().index(0, 2)).center()), listTip); // an empty cell
     QCOMPARE(tipAt({20, view->viewport()->height() - 5}), listTip); // below the rows
+}
+
+// Left and Right go from cell to shown cell; F2 shows the whole text.
+void TestMainWindow::currentCellByKeyboard()
+{
+    test::TestWindow t;
+    MainWindow &window = t.show();
+    window.list().addRow(QStringLiteral("Ann"));
+    window.list().setCell(1, 2, QStringLiteral("Main Street 1\r\nAustin"));
+    window.list().setColumnWidth(3, 1);
+    ResultView *view = window.listView();
+    view->setFocus();
+    view->setCurrentIndex(window.list().index(0, 0));
+    QTest::keyClick(view, Qt::Key_Right);
+    QCOMPARE(view->currentIndex().column(), 1);
+    QTest::keyClick(view, Qt::Key_F2);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Main Street 1\r\nAustin"));
+    QTest::keyClick(view, Qt::Key_Right); // past the collapsed column
+    QCOMPARE(view->currentIndex().column(), 3);
+    QTest::keyClick(view, Qt::Key_Left);
+    QCOMPARE(view->currentIndex().column(), 1);
 }
 
 void TestMainWindow::doubleClickRemovesARow_data()
