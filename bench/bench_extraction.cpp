@@ -94,6 +94,7 @@ public:
         : m_contacts(contacts)
     {
     }
+    void discover() override { }
     std::unique_ptr<ContactWalk> open() override { return std::make_unique<Walk>(m_contacts); }
 
 private:

@@ -8,6 +8,7 @@
 
 #include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,12 +32,12 @@ QByteArray corpusFile(const char *name)
 // Walks the file once; the number of items listed.
 int walk(const QByteArray &path)
 {
-    const auto source = openOutlookDataFile(path);
+    ReadAhead source(outlookDataFile(path), path);
     Contact contact;
     int listed = 0;
     for (;;) {
         try {
-            if (!source->next(contact))
+            if (!source.next(contact))
                 return listed;
             benchmark::DoNotOptimize(contact.texts.data());
             ++listed;

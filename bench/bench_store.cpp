@@ -11,10 +11,9 @@
 #include "core/BusyState.h"
 #include "core/FieldCatalogue.h"
 #include "core/ResultList.h"
+#include "platform/contacts/BookKinds.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/contacts/EdsBook.h"
-#include "platform/contacts/ThunderbirdBook.h"
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,8 +143,7 @@ void parseOnly(benchmark::State &state, const QString &location)
 
 // One contact source walked to its end, every property read: the reading
 // alone, without the store and the list around it.
-void readSource(
-    benchmark::State &state, const QString &location, std::unique_ptr<ContactSource> (*open)(const QByteArray &))
+void readSource(benchmark::State &state, const QString &location, BookKind kind)
 {
     if (location.isEmpty()) {
         state.SkipWithError("could not generate the address book");
@@ -154,9 +152,10 @@ void readSource(
     int count = 0;
     for (auto _ : state) {
         count = 0;
-        const auto source = open(QFile::encodeName(location));
+        const QByteArray path = QFile::encodeName(location);
+        ReadAhead source(openBook({kind, path}), path);
         Contact contact;
-        while (source->next(contact)) {
+        while (source.next(contact)) {
             for (int i = 0; i < kContactPropertyCount; ++i)
                 benchmark::DoNotOptimize(contact.value(i));
             ++count;
@@ -170,18 +169,17 @@ void readSource(
 
 void BM_ReadOneFile(benchmark::State &state)
 {
-    readSource(
-        state, AddressBooks::instance().singleFile(), [](const QByteArray &path) { return openVCardSource(path); });
+    readSource(state, AddressBooks::instance().singleFile(), BookKind::VCard);
 }
 
 void BM_ReadEdsBook(benchmark::State &state)
 {
-    readSource(state, AddressBooks::instance().edsBook(), &openEdsBook);
+    readSource(state, AddressBooks::instance().edsBook(), BookKind::Eds);
 }
 
 void BM_ReadThunderbirdBook(benchmark::State &state)
 {
-    readSource(state, AddressBooks::instance().thunderbirdBook(), &openThunderbirdBook);
+    readSource(state, AddressBooks::instance().thunderbirdBook(), BookKind::Thunderbird);
 }
 
 void BM_ExtractThunderbirdBook(benchmark::State &state)

@@ -5,6 +5,7 @@
 
 #include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    const auto source = openOutlookDataFile(QByteArray::fromStdString(path));
+    const QByteArray name = QByteArray::fromStdString(path);
+    const auto source = std::make_unique<ReadAhead>(outlookDataFile(name), name);
     Contact contact;
     // A walk that keeps failing without getting anywhere never ends.
     for (size_t calls = 0; calls < 100000; ++calls) {

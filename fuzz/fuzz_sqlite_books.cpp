@@ -7,7 +7,10 @@
 // gone afterwards.
 
 #include "platform/Failure.h"
+#include "platform/contacts/DatabaseBook.h"
 #include "platform/contacts/EdsBook.h"
+#include "platform/contacts/ReadAhead.h"
+#include "platform/contacts/SqliteConnection.h"
 #include "platform/contacts/ThunderbirdBook.h"
 
 #include <QByteArray>
@@ -54,8 +57,10 @@ qsizetype logStart(QByteArrayView bytes)
     return -1;
 }
 
-void walk(std::unique_ptr<ContactSource> source, const QByteArray &path)
+void walk(DatabaseRead read, const QByteArray &path)
 {
+    const auto source
+        = std::make_unique<ReadAhead>(databaseBook(path, [read](sqlitebook::Connection &) { return read; }), path);
     Contact contact;
     try {
         for (int i = 0; i < 100000 && source->next(contact); ++i)
@@ -80,10 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QFile::remove(QString::fromLocal8Bit(path + "-wal"));
     else
         write(path + "-wal", bytes.sliced(log));
-    (void)isEdsBook(path);
-    (void)isThunderbirdBook(path);
-    walk(openEdsBook(path), path);
-    walk(openThunderbirdBook(path), path);
+    try {
+        lookIntoDatabase(path, [](sqlitebook::Connection &db) { (void)(isEdsBook(db) || isThunderbirdBook(db)); });
+    } catch (const Failure &) {
+    }
+    walk(&readEdsBook, path);
+    walk(&readThunderbirdBook, path);
     if (QDir(QString::fromLocal8Bit(folder())).entryList(QDir::Files | QDir::Hidden).size() != (log < 0 ? 1 : 2))
         __builtin_trap();
     if (!QDir(QString::fromLocal8Bit(folder() + "/tmp"))

@@ -3,15 +3,20 @@
 // Then cuts the text wherever cardBoundary allows, as the contact store cuts
 // a large file for its threads, and requires the pieces read one after the
 // other to give the contacts of the whole; UTF-16 converted a few bytes at a
-// time must give what converting it whole gives.
+// time must give what converting it whole gives; and the cutter, fed a few
+// bytes at a time and cutting pieces of a few dozen, must give the text back
+// (a beginning of it when it refuses the rest), and with no bound on a
+// card's size, pieces that read as the whole.
 
 #include "ContactFields.h"
 #include "format/vcard/VCardContact.h"
+#include "format/vcard/VCardCutter.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +78,47 @@ void checkCuts(std::string_view raw, ContactReader &contacts)
     }
 }
 
+void checkCutter(std::string_view raw, std::string_view text, ContactReader &contacts)
+{
+    if (raw.empty())
+        return;
+    const auto first = static_cast<unsigned char>(raw.front());
+    const size_t pieceBytes = 1 + first % 97;
+    const bool bounded = first & 1;
+    Cutter cutter(pieceBytes, bounded ? pieceBytes * 3 : std::numeric_limits<size_t>::max());
+    std::vector<std::string> pieces;
+    const size_t block = 1 + static_cast<unsigned char>(raw.back()) % 13;
+    bool going = true;
+    for (size_t at = 0; going && at < raw.size(); at += block) {
+        const std::string_view next = raw.substr(at, block);
+        cutter.buffer() += next;
+        going = cutter.take(next.size(), pieces);
+    }
+    if (going && cutter.take(0, pieces))
+        __builtin_trap();
+    std::string joined;
+    for (const std::string &piece : pieces) {
+        if (piece.empty())
+            __builtin_trap();
+        joined += piece;
+    }
+    if (cutter.refusal() ? !text.starts_with(joined) : joined != text)
+        __builtin_trap();
+    if (bounded || cutter.refusal())
+        return;
+    std::vector<Contact> whole;
+    readPiece(text, contacts, whole);
+    std::vector<Contact> cut;
+    for (const std::string &piece : pieces)
+        readPiece(piece, contacts, cut);
+    if (cut.size() != whole.size())
+        __builtin_trap();
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (!sameContact(cut[i], whole[i]))
+            __builtin_trap();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -103,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     checkUtf16Stream(raw, converted);
     checkCuts(input, contacts);
+    checkCutter(raw, input, contacts);
     return 0;
 }

@@ -17,7 +17,8 @@ namespace quarrelby {
 bool haveAddressBooks(AddressBooks &books)
 {
     try {
-        return books.open() != nullptr;
+        books.discover();
+        return true;
     } catch (...) {
         return false;
     }

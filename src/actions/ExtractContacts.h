@@ -5,7 +5,7 @@ namespace quarrelby {
 class AddressBooks;
 struct ActionContext;
 
-// True when the address books open; never throws.
+// True when there is an address book, none of them read; never throws.
 [[nodiscard]] bool haveAddressBooks(AddressBooks &books);
 
 // "Extract Contacts From Outlook".

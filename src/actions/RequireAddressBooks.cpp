@@ -23,12 +23,11 @@ QString noAddressBookText(const QString &searchedPlaces)
 
 void requireAddressBooks(Shell &shell, AddressBooks &books)
 {
-    // The address books say where they looked when they found none. Opening
-    // them starts reading the first book ahead of the click.
+    // The address books say where they looked when they found none.
     QString searchedPlaces;
     try {
-        if (books.open())
-            return;
+        books.discover();
+        return;
     } catch (const NoAddressBookError &error) {
         searchedPlaces = error.description();
     } catch (...) {

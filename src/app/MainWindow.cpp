@@ -11,7 +11,6 @@
 #include "app/FormStyle.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
-#include "app/Startup.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "platform/Failure.h"

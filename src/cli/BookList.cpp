@@ -16,7 +16,7 @@ namespace {
 
 QByteArray kindName(const FoundBook &book)
 {
-    switch (book.kind) {
+    switch (recogniseBook(book)) {
     case BookKind::VCard: {
         struct stat info { };
         const bool folder = ::stat(book.path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -28,6 +28,7 @@ QByteArray kindName(const FoundBook &book)
         return "thunderbird";
     case BookKind::OutlookDataFile:
         return "outlook";
+    case BookKind::Unknown:
     case BookKind::OtherDatabase:
         break;
     }

@@ -26,13 +26,15 @@ static_assert(std::atomic<int>::is_always_lock_free, "read and written by a sign
 extern "C" void onSignal(int signal)
 {
     // A second signal while the work stops: the user will not wait for it.
-    if (g_stage.load() == Working && g_signal.load() != 0) {
+    // (Each write to a reader that has gone raises SIGPIPE again.)
+    if (g_stage.load() == Working && g_signal.load() != 0 && signal != SIGPIPE) {
         removeLiveFoldersNow();
         ::signal(signal, SIG_DFL);
         ::raise(signal);
         return;
     }
-    g_signal.store(signal);
+    if (g_signal.load() == 0 || signal != SIGPIPE)
+        g_signal.store(signal);
 }
 
 } // namespace

@@ -209,6 +209,9 @@ void Output::write(QByteArrayView bytes)
         data += written;
         left -= static_cast<size_t>(written);
         m_written += written;
+        // A signal that came while a pipe took part of the block.
+        if (left > 0)
+            stopIfInterrupted();
     }
     // Sets the disk writing what has gathered, without waiting: the commit
     // then waits only for the last few megabytes.

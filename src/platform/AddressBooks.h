@@ -17,12 +17,16 @@ public:
     [[nodiscard]] virtual bool next(Contact &contact) = 0;
 };
 
-// The user's address books, found afresh at each open.
+// The user's address books.
 class AddressBooks {
 public:
     virtual ~AddressBooks() = default;
-    // Throws NoAddressBookError when there is none, Failure when the
-    // books cannot be opened.
+    // Looks for the books, reading none of them: the next open() walks the
+    // books found here. Throws NoAddressBookError when there is none.
+    virtual void discover() = 0;
+    // A walk of the books discover() found last, or, when it was not asked
+    // since the last open(), of those found now. Throws NoAddressBookError
+    // when there is none, Failure when the books cannot be opened.
     [[nodiscard]] virtual std::unique_ptr<ContactWalk> open() = 0;
 };
 

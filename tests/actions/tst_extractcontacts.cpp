@@ -81,6 +81,17 @@ private slots:
         QVERIFY(!fx.list.checked(1));
     }
 
+    // The click looks for the books once, and reads them once.
+    void oneDiscoveryAndOneReadPerClick()
+    {
+        Fixture fx;
+        fx.books.contacts = {fullContact(1)};
+        extractContacts(fx.context, fx.books);
+        extractContacts(fx.context, fx.books);
+        QCOMPARE(fx.books.discoveries, 2);
+        QCOMPARE(fx.books.opens, 2);
+    }
+
     void missingAssistantDataShowsTheJoinAlone()
     {
         Fixture fx;

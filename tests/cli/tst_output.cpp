@@ -274,6 +274,10 @@ private slots:
             << "quarrelby: %1/out/ is a folder: --output needs the name of a file\n";
         QTest::newRow("a missing folder") << "--export text -b @samples -b @missing.vcf -o @no/x.txt"
                                           << "quarrelby: Cannot create %1/no/x.txt: No such file or directory\n";
+        QTest::newRow("xlsx, TMPDIR naming no folder")
+            << "--export xlsx -b @samples -b @missing.vcf -o @out/x.xlsx"
+            << "quarrelby: No temporary folder could be made for the workbook: the temporary folder "
+               "\"/missing/folder\" (TMPDIR) does not exist\n";
         QTest::newRow("a block device")
             << "--export csv -b @samples -b @missing.vcf -o @out/disk"
             << "quarrelby: %1/out/disk is a disk (a block device): nothing is written to it\n";
@@ -286,8 +290,12 @@ private slots:
         if (arguments.endsWith(QLatin1String("disk"))
             && ::mknod(QFile::encodeName(m_out + "/disk").constData(), S_IFBLK | 0600, ::makedev(7, 200)) != 0)
             QSKIP("only root makes a device node");
-        const Run run = runProgram(expanded(arguments), environment());
+        QProcessEnvironment env = environment();
+        if (QByteArray(QTest::currentDataTag()).contains("TMPDIR"))
+            env.insert(QStringLiteral("TMPDIR"), QStringLiteral("/missing/folder"));
+        const Run run = runProgram(expanded(arguments), env);
         QCOMPARE(QString::fromUtf8(run.err), err.arg(m_dir.path()));
+        QVERIFY(!entries(m_out).contains(QStringLiteral("x.xlsx")));
         QCOMPARE(run.status, 1);
     }
 
@@ -439,6 +447,79 @@ private slots:
         } else {
             QCOMPARE(process.exitCode(), 1);
             QVERIFY(process.readAllStandardError().contains("Broken pipe"));
+        }
+        QCOMPARE(entries(m_temp), QStringList());
+    }
+
+    // A Thunderbird book its program holds open (a log beside it that is
+    // not empty) is read from a private copy. However the program is
+    // stopped, the copy goes with it; after kill -9, at the next start.
+    void privateCopyGoesWithTheProcess_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("export, SIGTERM") << "--export csv -o @out/contacts.csv" << int(SIGTERM);
+        QTest::newRow("books, SIGINT") << "--books" << int(SIGINT);
+        QTest::newRow("books, SIGHUP") << "--books" << int(SIGHUP);
+        QTest::newRow("export into a pipe that closes") << "--export csv" << int(SIGPIPE);
+    }
+
+    void privateCopyGoesWithTheProcess()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, signal);
+        const QString home = m_dir.filePath(QStringLiteral("held"));
+        const QString book = home + QStringLiteral("/.thunderbird/p/abook.sqlite");
+        writeFile(home + QStringLiteral("/.thunderbird/profiles.ini"), "[Profile0]\nIsRelative=1\nPath=p\nDefault=1\n");
+        QByteArray sql = readFile(QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/data/thunderbird/abook.sql"));
+        sql += "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) INSERT INTO properties "
+               "SELECT 'card' || i, p.name, p.value || i FROM n, (SELECT 'DisplayName' AS name, 'Person ' AS value "
+               "UNION ALL SELECT 'PrimaryEmail', 'person@example.org ') AS p;";
+        if (!QFileInfo::exists(book)) {
+            QVERIFY(QDir().mkpath(QFileInfo(book).absolutePath()));
+        }
+        QFile::remove(book);
+        QFile::remove(book + QStringLiteral("-wal"));
+        // Thunderbird's way: an exclusive lock, the log's index in memory.
+        QProcess holder;
+        holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        holder.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/data/thunderbird/hold_book.py"), book,
+                QStringLiteral("unix-excl"), QString::fromUtf8(sql)});
+        QVERIFY(holder.waitForReadyRead(60000) && holder.readLine().startsWith("ready"));
+        QVERIFY(QFileInfo(book + QStringLiteral("-wal")).size() > 0);
+
+        QProcess process;
+        process.setProcessEnvironment(environment(home));
+        if (signal == SIGPIPE) {
+            process.start(QStringLiteral("/bin/bash"),
+                QStringList {QStringLiteral("-c"),
+                    QStringLiteral("\"$@\" | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}"), QStringLiteral("bash"),
+                    programPath()}
+                    + expanded(arguments));
+        } else {
+            process.start(programPath(), expanded(arguments));
+            // Stopped while it reads the copy.
+            bool copying = false;
+            while (!copying && !process.waitForFinished(1))
+                copying = !entries(m_temp).isEmpty();
+            QVERIFY2(copying && stop(process.processId()), "the read ended before it could be stopped");
+            QVERIFY(!entries(m_temp).isEmpty());
+            ::kill(static_cast<pid_t>(process.processId()), signal);
+            ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+        }
+        QVERIFY(process.waitForFinished(120000));
+        holder.kill();
+        holder.waitForFinished();
+        if (signal == SIGPIPE) {
+            QCOMPARE(process.exitCode(), 128 + SIGPIPE);
+        } else {
+            QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+            QCOMPARE(process.exitCode(), signal);
+        }
+        if (signal == SIGKILL) {
+            QVERIFY(!entries(m_temp).isEmpty());
+            QCOMPARE(runProgram(expanded(QStringLiteral("--books -b @samples")), environment()).status, 0);
         }
         QCOMPARE(entries(m_temp), QStringList());
     }

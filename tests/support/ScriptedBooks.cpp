@@ -29,8 +29,16 @@ private:
 
 } // namespace
 
+void ScriptedBooks::discover()
+{
+    ++discoveries;
+    if (failOpen)
+        throw Failure(QStringLiteral("Cannot open the address books"));
+}
+
 std::unique_ptr<ContactWalk> ScriptedBooks::open()
 {
+    ++opens;
     if (failOpen)
         throw Failure(QStringLiteral("Cannot open the address books"));
     return std::make_unique<Walk>(*this);

@@ -14,6 +14,11 @@ struct ScriptedBooks : AddressBooks {
     // first); the walk moves past them.
     QList<qsizetype> unreadable;
 
+    // How often each was asked.
+    int discoveries = 0;
+    int opens = 0;
+
+    void discover() override;
     std::unique_ptr<ContactWalk> open() override;
 };
 

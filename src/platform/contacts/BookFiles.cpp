@@ -1,6 +1,6 @@
 #include "platform/contacts/BookFiles.h"
 
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/VCardBook.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -77,13 +77,16 @@ bool bookReads(const FoundBook &book, const QByteArray &folder, const QByteArray
         return false;
     place.name = name;
     place.exists = ::stat((folder + '/' + name).constData(), &place.file) == 0;
-    if (book.kind == BookKind::VCard) {
+    // A book the user named is a folder book, or a file that may be a
+    // database.
+    if (book.kind == BookKind::VCard || book.kind == BookKind::Unknown) {
         struct stat info { };
         if (!book.folders.empty())
             return folderBookReads(book.folders, place);
         if (::stat(book.path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
             return folderBookReads({book.path}, place);
-        return isPlace(resolved(book.path), place);
+        if (book.kind == BookKind::VCard)
+            return isPlace(resolved(book.path), place);
     }
     const QByteArray path = resolved(book.path);
     if (book.kind == BookKind::OutlookDataFile)

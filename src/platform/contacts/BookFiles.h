@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/contacts/Discovery.h"
+#include "platform/contacts/BookKinds.h"
 
 #include <QByteArray>
 

@@ -1,10 +1,12 @@
 #include "platform/contacts/BookKinds.h"
 
-#include "platform/Failure.h"
+#include "platform/contacts/DatabaseBook.h"
 #include "platform/contacts/EdsBook.h"
 #include "platform/contacts/OutlookDataFile.h"
+#include "platform/contacts/RegularFile.h"
+#include "platform/contacts/SqliteConnection.h"
 #include "platform/contacts/ThunderbirdBook.h"
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/VCardBook.h"
 
 #include <QFile>
 
@@ -12,56 +14,77 @@ namespace quarrelby {
 
 namespace {
 
-// A book that cannot be read at all: one report at its place in the walk,
-// then nothing.
-class UnreadableBook : public ContactSource {
-public:
-    explicit UnreadableBook(QString description)
-        : m_description(std::move(description))
-    {
-    }
+// The kind the first bytes of a file tell; a database is OtherDatabase
+// until its tables are looked at.
+BookKind kindByFirstBytes(const QByteArray &path)
+{
+    // Only a regular file is looked into, and a named pipe must not stop
+    // the program here; the vCard reader reports anything else by name.
+    QString failure;
+    const QByteArray first = readFileStart(path.constData(), 16, failure);
+    if (isOutlookDataFile(first))
+        return BookKind::OutlookDataFile;
+    if (first == QByteArray("SQLite format 3", 16))
+        return BookKind::OtherDatabase;
+    return BookKind::VCard;
+}
 
-    bool next(Contact &) override
-    {
-        if (m_reported)
-            return false;
-        m_reported = true;
-        throw Failure(m_description);
-    }
+BookKind databaseKind(sqlitebook::Connection &db)
+{
+    if (isThunderbirdBook(db))
+        return BookKind::Thunderbird;
+    return isEdsBook(db) ? BookKind::Eds : BookKind::OtherDatabase;
+}
 
-private:
-    QString m_description;
-    bool m_reported = false;
-};
+Failure noAddressBook(const QByteArray &path)
+{
+    return Failure(QStringLiteral("The database \"%1\" holds no address book that Quarrelby can read.")
+                       .arg(QFile::decodeName(path)));
+}
 
 } // namespace
 
-BookKind databaseKind(const QByteArray &path)
+BookKind recogniseBook(const FoundBook &book)
 {
-    if (isThunderbirdBook(path))
-        return BookKind::Thunderbird;
-    if (isEdsBook(path))
-        return BookKind::Eds;
-    return BookKind::OtherDatabase;
+    if (book.kind != BookKind::Unknown)
+        return book.kind;
+    BookKind kind = kindByFirstBytes(book.path);
+    if (kind == BookKind::OtherDatabase) {
+        try {
+            lookIntoDatabase(book.path, [&](sqlitebook::Connection &db) { kind = databaseKind(db); });
+        } catch (const Failure &) {
+        }
+    }
+    return kind;
 }
 
-std::unique_ptr<ContactSource> openBook(const FoundBook &book)
+std::unique_ptr<BookReader> openBook(const FoundBook &book)
 {
-    switch (book.kind) {
+    const BookKind kind = book.kind == BookKind::Unknown ? kindByFirstBytes(book.path) : book.kind;
+    switch (kind) {
+    case BookKind::Unknown:
     case BookKind::VCard:
-        return openVCardSource(book.path, book.folders);
+        return vcardBook(book.path, book.folders);
     case BookKind::Eds:
-        return openEdsBook(book.path);
+        return databaseBook(book.path, [](sqlitebook::Connection &) { return &readEdsBook; });
     case BookKind::Thunderbird:
-        return openThunderbirdBook(book.path);
+        return databaseBook(book.path, [](sqlitebook::Connection &) { return &readThunderbirdBook; });
     case BookKind::OutlookDataFile:
-        return openOutlookDataFile(book.path);
+        return outlookDataFile(book.path);
     case BookKind::OtherDatabase:
         break;
     }
-    return std::make_unique<UnreadableBook>(
-        QStringLiteral("The database \"%1\" holds no address book that Quarrelby can read.")
-            .arg(QFile::decodeName(book.path)));
+    // A database the user named is told by its tables as it is read.
+    return databaseBook(book.path, [path = book.path](sqlitebook::Connection &db) -> DatabaseRead {
+        switch (databaseKind(db)) {
+        case BookKind::Thunderbird:
+            return &readThunderbirdBook;
+        case BookKind::Eds:
+            return &readEdsBook;
+        default:
+            throw noAddressBook(path);
+        }
+    });
 }
 
 } // namespace quarrelby

@@ -1,7 +1,7 @@
 #include "platform/contacts/ContactStore.h"
 
 #include "platform/contacts/BookKinds.h"
-#include "platform/contacts/RegularFile.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include "platform/Failure.h"
 
@@ -18,56 +18,6 @@
 #include <vector>
 
 namespace quarrelby {
-
-// The first book of the store, opened as the store opens and already reading
-// ahead. The window opens the store when it starts, and again on the click,
-// to see that it is there; it then waits a moment and opens it once more to
-// walk it. The walk takes over what was read meanwhile only while that is
-// what a new read would find, judged by what the files are, however old the
-// read: the book's file or folder (and a database's log) unchanged since, and
-// every file of a folder that was read unchanged as well. What waits is
-// bounded by the source's own read-ahead. The store and its walks use it on
-// the window's thread only.
-class WarmBook {
-public:
-    void begin(const FoundBook &book)
-    {
-        if (m_warm && m_warm->stillGood(book))
-            return;
-        Warm fresh {book, FileStatus::of(book.path), FileStatus::of(book.path + "-wal"), openBook(book)};
-        fresh.source->start();
-        // The old read ends after the new one has started.
-        const std::unique_ptr<ContactSource> dropped = m_warm ? std::move(m_warm->source) : nullptr;
-        m_warm = std::move(fresh);
-    }
-
-    std::unique_ptr<ContactSource> take(const FoundBook &book)
-    {
-        std::unique_ptr<ContactSource> taken;
-        if (m_warm && m_warm->stillGood(book) && m_warm->source->readStillCurrent())
-            taken = std::move(m_warm->source);
-        m_warm.reset();
-        return taken;
-    }
-
-private:
-    struct Warm {
-        FoundBook book;
-        FileStatus state;
-        // A database's write-ahead log, where its latest changes are.
-        FileStatus log;
-        std::unique_ptr<ContactSource> source;
-
-        [[nodiscard]] bool stillGood(const FoundBook &other) const
-        {
-            if (other.kind != book.kind || other.path != book.path || other.folders != book.folders || !state.exists)
-                return false;
-            return state == FileStatus::of(book.path) && log == FileStatus::of(book.path + "-wal");
-        }
-    };
-
-    std::optional<Warm> m_warm;
-};
 
 namespace {
 
@@ -115,10 +65,9 @@ private:
 // contact.
 class BooksWalk : public ContactWalk {
 public:
-    BooksWalk(FoundBooks found, std::shared_ptr<WarmBook> warm)
+    explicit BooksWalk(FoundBooks found)
         : m_books(std::move(found.books))
         , m_fallback(std::move(found.fallback))
-        , m_warm(std::move(warm))
     {
     }
 
@@ -197,11 +146,8 @@ private:
             }
             if (m_next == m_books.size())
                 return false;
-            // The first book may be on its way already.
-            if (m_next == 0)
-                m_source = m_warm->take(m_books[0]);
-            if (!m_source)
-                m_source = openBook(m_books[m_next]);
+            const FoundBook &book = m_books[m_next];
+            m_source = std::make_unique<ReadAhead>(openBook(book), book.path);
             m_subBooks = m_books[m_next].folders.size() > 1;
             m_subBook = 0;
             ++m_next;
@@ -210,11 +156,10 @@ private:
 
     std::vector<FoundBook> m_books;
     std::vector<FoundBook> m_fallback;
-    std::shared_ptr<WarmBook> m_warm;
     size_t m_next = 0;
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
-    std::unique_ptr<ContactSource> m_source;
+    std::unique_ptr<ReadAhead> m_source;
     std::optional<Contact> m_waiting; // found after failures still to be told
     std::deque<std::exception_ptr> m_reports; // failures still to be told
     // The current book has sub-books; the one its last contact came from.
@@ -226,32 +171,32 @@ private:
 
 } // namespace
 
-ContactStore::ContactStore()
-    : m_warm(std::make_shared<WarmBook>())
-{
-}
+ContactStore::ContactStore() = default;
 
 ContactStore::ContactStore(const QString &location)
     : m_location(location)
-    , m_warm(std::make_shared<WarmBook>())
 {
 }
 
 ContactStore::ContactStore(std::vector<QByteArray> paths)
     : m_paths(std::move(paths))
-    , m_warm(std::make_shared<WarmBook>())
 {
 }
 
 ContactStore::~ContactStore() = default;
 
+void ContactStore::discover()
+{
+    m_found = find();
+    if (m_found->empty())
+        throw NoAddressBookError(searchedPlacesText(*m_found));
+}
+
 std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
 {
     if (found.empty())
         throw NoAddressBookError(searchedPlacesText(found));
-    if (!found.books.empty())
-        m_warm->begin(found.books.front());
-    return std::make_unique<BooksWalk>(std::move(found), m_warm);
+    return std::make_unique<BooksWalk>(std::move(found));
 }
 
 FoundBooks ContactStore::find() const
@@ -263,7 +208,8 @@ FoundBooks ContactStore::find() const
 
 std::unique_ptr<ContactWalk> ContactStore::open()
 {
-    return open(find());
+    std::optional<FoundBooks> found = std::exchange(m_found, std::nullopt);
+    return open(found ? std::move(*found) : find());
 }
 
 } // namespace quarrelby

@@ -11,8 +11,6 @@
 
 namespace quarrelby {
 
-class WarmBook;
-
 // The user's address books walked as one: the books in the order found (files
 // by name, cards in file order), then, when none of them held a contact, the
 // Outlook data files found. A contact whose uid an earlier book listed is
@@ -20,20 +18,19 @@ class WarmBook;
 // read is reported at its place, and the walk goes on with the next.
 class ContactStore : public AddressBooks {
 public:
-    // The books that discoverAddressBooks() finds at each open.
+    // The books that discoverAddressBooks() finds.
     ContactStore();
-    // Only the book at location, a file or folder recognised by its content.
+    // Only the book at location, a file or folder told by its content.
     explicit ContactStore(const QString &location);
-    // Only the books at paths, in this order, each recognised by its content.
+    // Only the books at paths, in this order, each told by its content.
     explicit ContactStore(std::vector<QByteArray> paths);
     ~ContactStore() override;
     ContactStore(const ContactStore &) = delete;
     ContactStore &operator=(const ContactStore &) = delete;
 
+    void discover() override;
     // Throws NoAddressBookError, naming the places searched, when nothing
-    // was found. The first book starts reading ahead, kept by this store for
-    // the walk of a later open while the book stays as it was: the window
-    // opens the store as it starts so that the click finds it read.
+    // was found.
     [[nodiscard]] std::unique_ptr<ContactWalk> open() override;
 
     // The books that open() would walk now, found afresh.
@@ -44,7 +41,8 @@ public:
 private:
     std::optional<QString> m_location;
     std::optional<std::vector<QByteArray>> m_paths;
-    std::shared_ptr<WarmBook> m_warm;
+    // What discover() found, for the open() after it.
+    std::optional<FoundBooks> m_found;
 };
 
 } // namespace quarrelby

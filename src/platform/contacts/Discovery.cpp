@@ -1,8 +1,6 @@
 #include "platform/contacts/Discovery.h"
 
-#include "platform/contacts/BookKinds.h"
-#include "platform/contacts/OutlookDataFile.h"
-#include "platform/contacts/RegularFile.h"
+#include "platform/contacts/Logging.h"
 
 #include <QFile>
 
@@ -20,6 +18,8 @@
 namespace quarrelby {
 
 namespace {
+
+FoundBooks discoverHomeBooks();
 
 // Everything here works on the bytes the file system uses: a name that is
 // not valid UTF-8 must reach open() exactly as the environment gave it.
@@ -194,8 +194,10 @@ void findEdsBooks(const Home &h, const QByteArray &folder, const char *fileName,
     for (const auto &[uid, listed] : uids) {
         const QByteArray path = join(join(folder, uid), fileName);
         struct stat info { };
-        if (uid == "trash" || ::stat(path.constData(), &info) != 0 || !edsBookEnabled(h, uid))
+        if (uid == "trash" || ::stat(path.constData(), &info) != 0 || !edsBookEnabled(h, uid)) {
+            qCDebug(lcBooks) << "passed over" << path << (uid == "trash" ? "(trash)" : "(missing or switched off)");
             continue;
+        }
         // What is there but no file (a named pipe, a link to a device) is
         // handed to the reader that reports it by name, as when it is named
         // in QUARRELBY_CONTACTS; never to SQLite, which could wait on it.
@@ -243,8 +245,10 @@ void findThunderbirdBooks(const QByteArray &ini, FoundBooks &found)
 {
     found.searched.push_back(ini);
     const QByteArray profile = thunderbirdProfile(ini);
-    if (profile.isEmpty())
+    if (profile.isEmpty()) {
+        qCDebug(lcBooks) << "no Thunderbird profile in" << ini;
         return;
+    }
     std::vector<std::pair<long, QByteArray>> books;
     for (const auto &[name, listed] : entries(profile, false)) {
         if (name == "abook.sqlite") {
@@ -337,6 +341,8 @@ void findKhardBooks(const Home &h, SeenPlaces &seen, FoundBooks &found)
     for (const QByteArray &path : paths) {
         if (isDirectory(path) && seen.firstTime(path))
             found.books.push_back({BookKind::VCard, path});
+        else
+            qCDebug(lcBooks) << "passed over" << path << "of khard (no folder, or read already)";
     }
 }
 
@@ -438,19 +444,6 @@ void findOutlookDataFiles(const Home &h, FoundBooks &found)
 
 } // namespace
 
-BookKind recogniseBook(const QByteArray &path)
-{
-    // Only a regular file is looked into, and a named pipe must not stop
-    // the program here; the vCard reader reports anything else by name.
-    QString failure;
-    const QByteArray first = readFileStart(path.constData(), 16, failure);
-    if (isOutlookDataFile(first))
-        return BookKind::OutlookDataFile;
-    if (first == QByteArray("SQLite format 3", 16))
-        return databaseKind(path);
-    return BookKind::VCard;
-}
-
 FoundBooks namedAddressBooks(const QByteArray &list)
 {
     const QList<QByteArray> paths = list.split(':');
@@ -468,7 +461,7 @@ FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths)
         found.searched.push_back(path);
         struct stat info { };
         anyExists = anyExists || ::stat(path.constData(), &info) == 0;
-        found.books.push_back({recogniseBook(path), path});
+        found.books.push_back({BookKind::Unknown, path});
     }
     if (!anyExists)
         found.books.clear();
@@ -478,9 +471,19 @@ FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths)
 FoundBooks discoverAddressBooks()
 {
     const QByteArray named = qgetenv("QUARRELBY_CONTACTS");
-    if (!named.isEmpty())
-        return namedAddressBooks(named);
+    FoundBooks found = named.isEmpty() ? discoverHomeBooks() : namedAddressBooks(named);
+    for (const auto *books : {&found.books, &found.fallback}) {
+        for (const FoundBook &book : *books)
+            qCDebug(lcBooks) << "found" << book.path << "as" << int(book.kind) << "with" << book.folders.size()
+                             << "sub-books" << (books == &found.fallback ? "(read when no other holds a contact)" : "");
+    }
+    return found;
+}
 
+namespace {
+
+FoundBooks discoverHomeBooks()
+{
     const Home h = currentHome();
     FoundBooks found;
     findEdsBooks(h, join(h.dataHome, "evolution/addressbook"), "contacts.db", found);
@@ -492,6 +495,8 @@ FoundBooks discoverAddressBooks()
     findOutlookDataFiles(h, found);
     return found;
 }
+
+} // namespace
 
 QString searchedPlacesText(const FoundBooks &found)
 {

@@ -1,28 +1,13 @@
 #pragma once
 
+#include "platform/contacts/BookKinds.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <vector>
 
 namespace quarrelby {
-
-// What kind of address book a file or folder is, and so which reader opens it.
-enum class BookKind {
-    VCard, // a .vcf file or a folder of them
-    Eds, // an Evolution Data Server contacts.db or cache.db
-    Thunderbird, // a Thunderbird abook*.sqlite
-    OutlookDataFile, // a .pst or .ost
-    OtherDatabase, // an SQLite file that is none of the above
-};
-
-struct FoundBook {
-    BookKind kind = BookKind::VCard;
-    QByteArray path; // the bytes the file system uses
-    // A vCard book read with its sub-books as one: their folders, in
-    // reading order, path being where they are. Empty for any other book.
-    std::vector<QByteArray> folders {};
-};
 
 struct FoundBooks {
     // Read in this order.
@@ -43,19 +28,15 @@ struct FoundBooks {
 
 // The user's address books: those named by QUARRELBY_CONTACTS when it is
 // set, otherwise every book found in the places the desktop's programs keep
-// them. Looks only at names and the first bytes of named files; nothing is
-// opened for reading contacts yet.
+// them. Looks only at names: no book is opened.
 [[nodiscard]] FoundBooks discoverAddressBooks();
 
-// The books named in a ':'-separated list, each recognised by its content.
-// None of them exists: no book at all. Some exist: every one is a book, so a
-// missing one is reported at its place in the walk.
+// The books named in a ':'-separated list, each told by its content when it
+// is read. None of them exists: no book at all. Some exist: every one is a
+// book, so a missing one is reported at its place in the walk.
 [[nodiscard]] FoundBooks namedAddressBooks(const QByteArray &list);
 // The same for books given one by one (a path may then hold a ':').
 [[nodiscard]] FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths);
-
-// The kind of the book at path, from its content.
-[[nodiscard]] BookKind recogniseBook(const QByteArray &path);
 
 // The paragraph that tells a user with no address book where Quarrelby
 // looked and where to put one.

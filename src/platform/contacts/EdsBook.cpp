@@ -1,13 +1,12 @@
 #include "platform/contacts/EdsBook.h"
 
-#include "platform/Failure.h"
-#include "platform/contacts/SqliteBook.h"
+#include "platform/contacts/SqliteConnection.h"
 
 namespace quarrelby {
 
-namespace {
-
 using namespace sqlitebook;
+
+namespace {
 
 // A local book: the whole vCard of every contact in table folder_id.
 constexpr const char *kLocalBook = "SELECT uid, vcard FROM folder_id";
@@ -15,37 +14,34 @@ constexpr const char *kLocalBook = "SELECT uid, vcard FROM folder_id";
 // deleted on the server, which EDS no longer shows.
 constexpr const char *kCache = "SELECT ECacheUID, ECacheOBJ FROM ECacheObjects WHERE ECacheState IS NOT 3";
 
-void readRows(Connection &db, const char *query, Sink &sink)
-{
-    Statement statement(db, query);
-    while (statement.step()) {
-        if (!sink.put(statement.text(1), statement.text(0)))
-            return;
-    }
-}
-
-// Only real tables are read: a view of that name could be a query without
-// end.
-void readEdsBook(Connection &db, Sink &sink)
+// The query of the book: only real tables are read, as a view of that name
+// could be a query without end.
+const char *queryOf(Connection &db)
 {
     if (db.hasTable("folder_id") && db.prepares(kLocalBook))
-        readRows(db, kLocalBook, sink);
-    else if (db.hasTable("ECacheObjects") && db.prepares(kCache))
-        readRows(db, kCache, sink);
-    else
-        throw Failure(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));
+        return kLocalBook;
+    if (db.hasTable("ECacheObjects") && db.prepares(kCache))
+        return kCache;
+    return nullptr;
 }
 
 } // namespace
 
-std::unique_ptr<ContactSource> openEdsBook(const QByteArray &path)
+bool isEdsBook(Connection &db)
 {
-    return openThreadedBook(path, readEdsBook);
+    return queryOf(db) != nullptr;
 }
 
-bool isEdsBook(const QByteArray &path)
+void readEdsBook(Connection &db, BookSink &sink)
 {
-    return hasSchema(path, {kLocalBook, kCache});
+    const char *query = queryOf(db);
+    if (!query)
+        throw Failure(bookError(db.path(), QStringLiteral("it is not an Evolution address book")));
+    Statement statement(db, query);
+    while (statement.step()) {
+        if (!sink.cards(statement.text(1), statement.text(0)))
+            return;
+    }
 }
 
 } // namespace quarrelby

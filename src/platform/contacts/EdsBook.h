@@ -1,22 +1,21 @@
 #pragma once
 
-#include "platform/contacts/ContactSource.h"
-
-#include <QByteArray>
-
-#include <memory>
+#include "platform/contacts/BookReader.h"
 
 namespace quarrelby {
 
-// The contacts of an Evolution Data Server book: a local book's contacts.db
-// (table folder_id) or an online account's cache.db (table ECacheObjects,
-// leaving out rows deleted locally and not yet synchronised). Each row's
-// vCard goes through the vCard mapping; the row's uid stands in for a card
-// without UID. Read-only, in one read transaction, on the first next().
-[[nodiscard]] std::unique_ptr<ContactSource> openEdsBook(const QByteArray &path);
+namespace sqlitebook {
+class Connection;
+}
 
-// True when the file is an SQLite database with either table (or one whose
-// tables cannot be read now: reading it then reports why).
-[[nodiscard]] bool isEdsBook(const QByteArray &path);
+// True when the open database is an Evolution Data Server book: a local
+// book's contacts.db (table folder_id) or an online account's cache.db
+// (table ECacheObjects).
+[[nodiscard]] bool isEdsBook(sqlitebook::Connection &db);
+
+// Puts the cards of the open Evolution book, each row's whole vCard with the
+// row's uid standing in for a card without UID, leaving out the rows of a
+// cache deleted locally and not yet synchronised.
+void readEdsBook(sqlitebook::Connection &db, BookSink &sink);
 
 } // namespace quarrelby

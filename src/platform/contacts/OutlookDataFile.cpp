@@ -266,13 +266,13 @@ bool MessageProperties::rtfBody(std::string &out)
     return true;
 }
 
-class OutlookDataFileSource : public ContactSource {
+class OutlookDataFile : public BookReader {
 public:
-    explicit OutlookDataFileSource(QByteArray path)
+    explicit OutlookDataFile(QByteArray path)
         : m_path(std::move(path))
     {
     }
-    ~OutlookDataFileSource() override
+    ~OutlookDataFile() override
     {
         m_folders.clear();
         if (m_file != nullptr) {
@@ -280,10 +280,32 @@ public:
             libpff_file_free(&m_file, nullptr);
         }
     }
-    OutlookDataFileSource(const OutlookDataFileSource &) = delete;
-    OutlookDataFileSource &operator=(const OutlookDataFileSource &) = delete;
+    OutlookDataFile(const OutlookDataFile &) = delete;
+    OutlookDataFile &operator=(const OutlookDataFile &) = delete;
 
-    bool next(Contact &contact) override;
+    std::uint64_t size() override
+    {
+        const FileStatus status = FileStatus::of(m_path);
+        return status.exists && S_ISREG(status.info.st_mode) ? static_cast<std::uint64_t>(status.info.st_size) : 0;
+    }
+
+    void read(BookSink &sink) override
+    {
+        open();
+        Contact contact;
+        while (true) {
+            try {
+                if (!next(contact))
+                    return;
+            } catch (const Failure &failure) {
+                if (!sink.failure(failure))
+                    return;
+                continue;
+            }
+            if (!sink.contact(std::exchange(contact, Contact())))
+                return;
+        }
+    }
 
 private:
     struct Folder {
@@ -295,6 +317,9 @@ private:
     };
 
     void open();
+    // The next contact; false after the last. Throws Failure for an item
+    // that cannot be read, after which it goes on with the next.
+    bool next(Contact &contact);
     bool readMessage(Folder &folder, Contact &contact);
     void enterSubfolder(Folder &folder);
     [[nodiscard]] Failure itemError(const QString &reason) const
@@ -305,14 +330,13 @@ private:
 
     QByteArray m_path;
     libpff_file_t *m_file = nullptr;
-    bool m_opened = false;
     std::vector<Folder> m_folders;
     NamedProperties m_names;
     outlook::ContactMapper m_mapper;
     QString m_deferred; // the damage of the item listed last, told at the next call
 };
 
-void OutlookDataFileSource::open()
+void OutlookDataFile::open()
 {
     // The system's reason first: a missing or unreadable file says so
     // better than libpff does, and a pipe or a device is never handed to it.
@@ -336,12 +360,8 @@ void OutlookDataFileSource::open()
     m_folders.push_back(Folder {ItemPtr(root)});
 }
 
-bool OutlookDataFileSource::next(Contact &contact)
+bool OutlookDataFile::next(Contact &contact)
 {
-    if (!m_opened) {
-        m_opened = true;
-        open();
-    }
     if (!m_deferred.isEmpty())
         throw itemError(std::exchange(m_deferred, QString()));
     while (!m_folders.empty()) {
@@ -375,7 +395,7 @@ bool OutlookDataFileSource::next(Contact &contact)
     return false;
 }
 
-bool OutlookDataFileSource::readMessage(Folder &folder, Contact &contact)
+bool OutlookDataFile::readMessage(Folder &folder, Contact &contact)
 {
     PffError error;
     libpff_item_t *raw = nullptr;
@@ -395,7 +415,7 @@ bool OutlookDataFileSource::readMessage(Folder &folder, Contact &contact)
     return listed;
 }
 
-void OutlookDataFileSource::enterSubfolder(Folder &folder)
+void OutlookDataFile::enterSubfolder(Folder &folder)
 {
     PffError error;
     libpff_item_t *raw = nullptr;
@@ -411,9 +431,9 @@ bool isOutlookDataFile(const QByteArray &firstBytes)
     return firstBytes.startsWith("!BDN");
 }
 
-std::unique_ptr<ContactSource> openOutlookDataFile(const QByteArray &path)
+std::unique_ptr<BookReader> outlookDataFile(QByteArray path)
 {
-    return std::make_unique<OutlookDataFileSource>(path);
+    return std::make_unique<OutlookDataFile>(std::move(path));
 }
 
 } // namespace quarrelby

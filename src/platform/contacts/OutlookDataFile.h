@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/contacts/ContactSource.h"
+#include "platform/contacts/BookReader.h"
 
 #include <QByteArray>
 
@@ -15,10 +15,9 @@ namespace quarrelby {
 // The contact items of an Outlook data file (.pst, .ost), read with libpff:
 // every folder, depth first, the folder's items before its subfolders.
 // Items of class IPM.Contact or IPM.Contact.<form> are contacts; IPM.DistList
-// items come back as distribution lists; other items are passed over. The
-// file is opened read-only at the first next(); a file that cannot be opened
-// or an item that cannot be read throws an Failure naming the file,
-// after which the walk goes on with the next item.
-[[nodiscard]] std::unique_ptr<ContactSource> openOutlookDataFile(const QByteArray &path);
+// items come as distribution lists; other items are passed over. The file is
+// opened read-only; an item that cannot be read is a failure at its place,
+// naming the file.
+[[nodiscard]] std::unique_ptr<BookReader> outlookDataFile(QByteArray path);
 
 } // namespace quarrelby

@@ -1,8 +1,7 @@
 #include "platform/contacts/ThunderbirdBook.h"
 
 #include "format/thunderbird/LegacyCard.h"
-#include "platform/Failure.h"
-#include "platform/contacts/SqliteBook.h"
+#include "platform/contacts/SqliteConnection.h"
 
 #include <functional>
 #include <limits>
@@ -13,9 +12,9 @@
 
 namespace quarrelby {
 
-namespace {
-
 using namespace sqlitebook;
+
+namespace {
 
 // Every row, in the order written. A card's rows are gathered here rather
 // than by the query: grouping and sorting 600,000 rows in SQLite takes
@@ -111,7 +110,7 @@ public:
 
     // A row of the first pass: the card's place, and its vCard. False when
     // the sink wants no more.
-    bool add(std::string_view card, std::string_view name, std::string_view value, Sink &sink)
+    bool add(std::string_view card, std::string_view name, std::string_view value, BookSink &sink)
     {
         const size_t at = placeOf(card);
         if (at == kLeftOut)
@@ -124,7 +123,7 @@ public:
         // The usual case: the next card to put, put straight from the row.
         if (at == m_put) {
             ++m_put;
-            const bool more = sink.put(value, c.id);
+            const bool more = sink.cards(value, c.id);
             c = Card {{}, {}, true, {}};
             if (!more)
                 return false;
@@ -149,7 +148,7 @@ public:
     }
 
     // Puts every card not put yet.
-    void putRest(Sink &sink)
+    void putRest(BookSink &sink)
     {
         std::vector<thunderbird::CardProperty> properties;
         for (; m_put < m_cards.size(); ++m_put) {
@@ -175,9 +174,9 @@ private:
         std::vector<std::pair<std::string, std::string>> properties;
     };
 
-    static bool put(Card &card, Sink &sink)
+    static bool put(Card &card, BookSink &sink)
     {
-        const bool more = sink.put(card.vcard, card.id);
+        const bool more = sink.cards(card.vcard, card.id);
         card = Card {{}, {}, true, {}};
         return more;
     }
@@ -220,11 +219,18 @@ template <class Row> bool eachRow(Connection &db, Row row)
     return true;
 }
 
-void readThunderbirdBook(Connection &db, Sink &sink)
+} // namespace
+
+// Only real tables are read: a view of that name could be a query without
+// end.
+bool isThunderbirdBook(Connection &db)
 {
-    // Only real tables are read: a view of that name could be a query
-    // without end.
-    if (!db.hasTable("properties") || !db.prepares(kProbe))
+    return db.hasTable("properties") && db.prepares(kProbe);
+}
+
+void readThunderbirdBook(Connection &db, BookSink &sink)
+{
+    if (!isThunderbirdBook(db))
         throw Failure(bookError(db.path(), QStringLiteral("it is not a Thunderbird address book")));
     Cards cards;
     if (db.hasTable("lists") && db.prepares(kLists)) {
@@ -242,18 +248,6 @@ void readThunderbirdBook(Connection &db, Sink &sink)
         }))
         return;
     cards.putRest(sink);
-}
-
-} // namespace
-
-std::unique_ptr<ContactSource> openThunderbirdBook(const QByteArray &path)
-{
-    return openThreadedBook(path, readThunderbirdBook);
-}
-
-bool isThunderbirdBook(const QByteArray &path)
-{
-    return hasSchema(path, {kProbe});
 }
 
 } // namespace quarrelby

@@ -1,23 +1,22 @@
 #pragma once
 
-#include "platform/contacts/ContactSource.h"
-
-#include <QByteArray>
-
-#include <memory>
+#include "platform/contacts/BookReader.h"
 
 namespace quarrelby {
 
-// The contacts of a Thunderbird address book (abook.sqlite, abook-N.sqlite):
-// the rows of table properties grouped by card, in the order the cards were
-// first written. A card's _vCard property goes through the vCard mapping; a
-// card without one (last saved before Thunderbird kept vCards) is mapped
-// from its separate properties. Mailing lists are not contacts. Read-only,
-// in one read transaction, on the first next().
-[[nodiscard]] std::unique_ptr<ContactSource> openThunderbirdBook(const QByteArray &path);
+namespace sqlitebook {
+class Connection;
+}
 
-// True when the file is an SQLite database with Thunderbird's properties
-// table (or one whose tables cannot be read now: reading it then reports why).
-[[nodiscard]] bool isThunderbirdBook(const QByteArray &path);
+// True when the open database is a Thunderbird address book (abook.sqlite,
+// abook-N.sqlite): a real table properties of cards, names and values.
+[[nodiscard]] bool isThunderbirdBook(sqlitebook::Connection &db);
+
+// Puts the cards of the open Thunderbird book, grouped from the rows of
+// table properties, in the order the cards were first written: a card's
+// _vCard property, or for a card without one (last saved before Thunderbird
+// kept vCards) the vCard its separate properties make. Mailing lists are not
+// contacts. The card's id stands in for a card without UID.
+void readThunderbirdBook(sqlitebook::Connection &db, BookSink &sink);
 
 } // namespace quarrelby

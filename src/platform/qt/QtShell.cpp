@@ -22,6 +22,9 @@ namespace {
 // Yielding costs an event-loop pass; a per-cell yield must cost a clock read.
 constexpr qint64 kYieldSliceMs = 15;
 constexpr unsigned kClockEvery = 64;
+// What a box cut to fit the screen keeps of the text's end.
+constexpr int kKeptLastLines = 3;
+constexpr qsizetype kKeptLastLength = 500;
 // How long the program may wait at its end for the clipboard manager.
 constexpr int kClipboardHandoverMs = 1000;
 
@@ -31,8 +34,10 @@ constexpr int kClipboardHandoverMs = 1000;
 // the unshown window, which sits at the top-left corner.
 //
 // A text taller or wider than the screen would push the box's button off it:
-// the box then shows as much of the text as fits, and the whole text under
-// its details button.
+// the box then shows as much of the text's start as fits, and its last
+// lines, with the whole text under its details button. The last lines are
+// where an error report says where it happened and asks for a screenshot
+// of itself: a screenshot must have them.
 class MessageBox : public QMessageBox {
 public:
     explicit MessageBox(QWidget *owner)
@@ -59,9 +64,9 @@ protected:
     }
 
 private:
-    // Halves the text shown until the box fits the screen; the box
-    // sizes itself anew for each text while it is visible. False when the
-    // whole text fits.
+    // Halves the start of the text shown until the box fits the screen; the
+    // box sizes itself anew for each text while it is visible. False when
+    // the whole text fits.
     bool fitInto(const QRect &available)
     {
         const auto fits = [&] {
@@ -72,15 +77,22 @@ private:
             return false;
         const QString whole = text();
         setDetailedText(whole);
-        const QString rest = QStringLiteral("\n…\nThe whole text is under \"%1\".")
-                                 .arg(QMessageBox::tr("Show Details...").remove(QLatin1Char('&')));
-        qsizetype shown = whole.size();
+        const QString cut = QStringLiteral("\n… (the whole text is under \"%1\")\n")
+                                .arg(QMessageBox::tr("Show Details...").remove(QLatin1Char('&')));
+        // The last lines, when there are lines and they are not too long.
+        qsizetype tailStart = whole.size();
+        for (int lines = 0; lines < kKeptLastLines && tailStart > 0; ++lines)
+            tailStart = tailStart > 1 ? whole.lastIndexOf(QLatin1Char('\n'), tailStart - 1) : -1;
+        if (tailStart <= 0 || whole.size() - tailStart > kKeptLastLength)
+            tailStart = whole.size();
+        const QString tail = tailStart < whole.size() ? whole.mid(tailStart + 1) : QString();
+        qsizetype shown = tailStart;
         while (!fits() && shown > 1) {
             shown /= 2;
             // Whole lines where there are lines to cut at.
             const qsizetype lineEnd = whole.lastIndexOf(QLatin1Char('\n'), shown);
             const QString part = lineEnd > 0 ? whole.left(lineEnd) : whole.left(shown);
-            setText(part + rest);
+            setText(part + cut + tail);
         }
         return true;
     }

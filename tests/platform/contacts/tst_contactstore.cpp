@@ -10,7 +10,8 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "platform/contacts/ContactStore.h"
-#include "platform/contacts/VCardFiles.h"
+#include "platform/contacts/ReadAhead.h"
+#include "platform/contacts/VCardBook.h"
 
 #include <QDate>
 #include <QDir>
@@ -219,11 +220,11 @@ void readWhole(const QByteArray &bytes, std::vector<Contact> &out)
 // expected contacts, in order, and nothing else.
 void checkSource(const QString &location, const std::vector<Contact> &expected)
 {
-    const std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+    ReadAhead source(vcardBook(QFile::encodeName(location)), {});
     Contact contact;
     size_t i = 0;
     try {
-        while (source->next(contact)) {
+        while (source.next(contact)) {
             QVERIFY2(i < expected.size(), qPrintable(QStringLiteral("more than %1 contacts").arg(expected.size())));
             if (!sameContact(contact, expected[i]))
                 QCOMPARE(QString::number(i) + QLatin1Char(' ') + contactFields(contact).join(QLatin1Char('|')),
@@ -763,14 +764,14 @@ private slots:
     void vcardSourceDestroyedDuringTheWalk_data()
     {
         QTest::addColumn<bool>("folder");
-        QTest::addColumn<int>("taken"); // -1: to the end; -2: started, never walked
+        QTest::addColumn<int>("taken"); // -1: to the end; -2: made, never walked
         for (const bool folder : {false, true}) {
             const auto row = [folder](const char *when, int taken) {
                 QTest::newRow(qPrintable(QLatin1String(folder ? "folder, " : "file, ") + QLatin1String(when)))
                     << folder << taken;
             };
             row("before the first contact", 0);
-            row("started, never walked", -2);
+            row("made, never walked", -2);
             row("after the first contact", 1);
             row("in the middle", 9000);
             row("at the end", -1);
@@ -798,9 +799,8 @@ private slots:
         }
         QVERIFY(expected.size() > 40000);
 
-        std::unique_ptr<ContactSource> source = openVCardSource(QFile::encodeName(location));
+        auto source = std::make_unique<ReadAhead>(vcardBook(QFile::encodeName(location)), QByteArray());
         if (taken == -2) {
-            source->start();
             source.reset();
             return;
         }

@@ -96,13 +96,16 @@ const char *kindName(BookKind kind)
         return "thunderbird";
     case BookKind::OutlookDataFile:
         return "pst";
+    case BookKind::Unknown:
+        return "unknown";
     case BookKind::OtherDatabase:
         break;
     }
     return "database";
 }
 
-// "kind path" with the home folder left out, one per book; a book read with
+// "kind path" with the home folder left out, one per book, the kind told by
+// its content for a book named; a book read with
 // its sub-books has their folders after it: "kind path [folder, folder]".
 QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home)
 {
@@ -116,7 +119,7 @@ QStringList describe(const std::vector<FoundBook> &books, const QByteArray &home
         QStringList folders;
         for (const QByteArray &folder : book.folders)
             folders << shown(folder);
-        lines << QString::fromLatin1(kindName(book.kind)) + QLatin1Char(' ') + shown(book.path)
+        lines << QString::fromLatin1(kindName(recogniseBook(book))) + QLatin1Char(' ') + shown(book.path)
                 + (folders.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(folders.join(QStringLiteral(", "))));
     }
     return lines;

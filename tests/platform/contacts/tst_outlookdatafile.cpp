@@ -1,6 +1,7 @@
 #include "Corpus.h"
 #include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,11 +30,11 @@ struct Walk {
 
     explicit Walk(const QByteArray &path)
     {
-        const auto source = openOutlookDataFile(path);
+        ReadAhead source(outlookDataFile(path), path);
         for (int calls = 0; calls < 1000; ++calls) {
             try {
                 Contact contact;
-                if (!source->next(contact))
+                if (!source.next(contact))
                     return;
                 events << contact.text(FullName);
                 contacts.push_back(std::move(contact));
@@ -195,7 +196,7 @@ private slots:
             QVERIFY2(events[0].startsWith(prefix + c.reason), qPrintable(events[0]));
         }
         ::unlink(nonUtf8.constData()); // a name QTemporaryDir cannot remove
-        const auto lazy = openOutlookDataFile(QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))));
+        const auto lazy = outlookDataFile(QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))));
         QVERIFY(lazy != nullptr);
     }
 

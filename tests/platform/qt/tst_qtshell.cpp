@@ -1,10 +1,13 @@
 // The product's shell on real Qt widgets: where its message boxes open.
 
+#include "core/ErrorReport.h"
 #include "platform/qt/QtShell.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,18 +100,33 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("lastLines"); // kept when it is cut
         QString lines;
         for (int k = 1; k <= 1000; ++k)
             lines += QStringLiteral("The contact file \"/home/ann/missing-%1.vcf\" could not be read\n").arg(k);
-        QTest::newRow("short") << QStringLiteral("A short text\nin two lines") << false;
-        QTest::newRow("1,000 lines") << lines << true;
-        QTest::newRow("one long line") << QString(100000, u'x') << true;
+        QTest::newRow("short") << QStringLiteral("A short text\nin two lines") << false << QString();
+        QTest::newRow("1,000 lines") << lines << true
+                                     << QStringLiteral("The contact file \"/home/ann/missing-999.vcf\" could not be "
+                                                       "read\nThe contact file \"/home/ann/missing-1000.vcf\" could "
+                                                       "not be read\n");
+        QTest::newRow("one long line") << QString(100000, u'x') << true << QString();
+        // Where it happened and whom to send a screenshot are what the
+        // screenshot must show, however long the names it gives.
+        QString files = QStringLiteral("7 address books or contact files in a row could not be read. The first 5:");
+        for (int k = 1; k <= 5; ++k)
+            files += QStringLiteral("\r\nThe address book \"/home/ann/.local/share/contacts/%1/%2.vcf\" cannot be "
+                                    "read: it is not a vCard file (no BEGIN:VCARD line at its start).")
+                         .arg(QString(60, QLatin1Char('f')), QString(150, QLatin1Char('x')));
+        QString report = errorReportText(QStringLiteral("Form1.GetAllContactsOutlook"), 104, files);
+        report.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QTest::newRow("an error report naming five files") << report << true << report.section(QLatin1Char('\n'), -3);
     }
 
     void messageBoxFitsTheScreen()
     {
         QFETCH(QString, text);
         QFETCH(bool, cut);
+        QFETCH(QString, lastLines);
         QWidget window;
         QtShell shell;
         shell.setMainWindow(&window);
@@ -128,10 +146,35 @@ private slots:
             return;
         }
         QCOMPARE(box.detailedText, text);
-        QVERIFY(box.text.endsWith(QStringLiteral("\n…\nThe whole text is under \"Show Details...\".")));
-        const QString shown = box.text.section(QStringLiteral("\n…\n"), 0, 0);
+        const QString mark = QStringLiteral("\n… (the whole text is under \"Show Details...\")\n");
+        QVERIFY2(box.text.contains(mark), qPrintable(box.text));
+        const QString shown = box.text.section(mark, 0, 0);
         QVERIFY(shown.size() > 20);
         QVERIFY(text.startsWith(shown));
+        QCOMPARE(box.text.section(mark, 1), lastLines);
+    }
+
+    // The same on the smallest screen a user has, 640 x 480, where an error
+    // report of five long file names did not show its last lines: the test
+    // again, in a process of its own on such a screen.
+    void messageBoxFitsASmallScreen()
+    {
+        if (qEnvironmentVariableIsSet("QUARRELBY_SMALL_SCREEN"))
+            QSKIP("this is that process");
+        QTemporaryDir folder;
+        QFile screens(folder.filePath(QStringLiteral("screens.json")));
+        QVERIFY(screens.open(QIODevice::WriteOnly));
+        screens.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 640, "height": 480,
+                                       "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screens.close();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUARRELBY_SMALL_SCREEN"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + screens.fileName());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("messageBoxFitsTheScreen")});
+        QVERIFY(child.waitForFinished(120000));
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
     }
 };
 

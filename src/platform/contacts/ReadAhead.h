@@ -1,0 +1,124 @@
+#pragma once
+
+#include "platform/contacts/BookReader.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace quarrelby {
+
+// One address book read ahead of the walk that takes its contacts, and the
+// one owner of the threads that reading uses.
+//
+// A reader thread runs the book's plain reader. What it puts is gathered into
+// jobs of a few hundred cards or a quarter of a megabyte of text, each with
+// its place in the book; a few parser threads turn jobs into contacts (the
+// text of one job's contacts in one shared string), and the walk takes them
+// job by job in the book's order. A failure travels as a value behind the
+// contacts read before it, and next() throws it at its place.
+//
+// Why it is as it is:
+// - Parsing is most of the work of a read, and it splits into pieces of whole
+//   cards: parsers on every core while the walk fills the table, so that two
+//   cores list 100,000 contacts within the click's half second.
+// - The book's reader runs as it is written, plain and synchronous, on a
+//   thread of its own: the file system's waits do not hold up parsing, and a
+//   database is read as fast as it gives its rows.
+// - A book shown AsRead is read at most kJobsAhead jobs ahead of the walk
+//   (a megabyte and a half of text at most, but for cards larger than that):
+//   a slow walk holds little, and one given up leaves little read for
+//   nothing. A book shown WhenRead (a database) is read whole before
+//   anything is shown: no lock of it is held while the walk is slow, and a
+//   read without locks is checked, and read again, first.
+// - Contacts are handed over a whole job at a time: one lock and one wake-up
+//   serve a few hundred contacts.
+// - A book smaller than a piece is read and parsed on the walk's own thread:
+//   a few cards start no thread at all.
+class ReadAhead {
+public:
+    // name: the book's path, for the log.
+    ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead &) = delete;
+    ReadAhead &operator=(const ReadAhead &) = delete;
+
+    // The next contact; false after the last. Throws Failure for what could
+    // not be read, at its place; the next call goes on after it.
+    bool next(Contact &contact);
+    // The sub-book the contact last given comes from (BookSink::subBook).
+    [[nodiscard]] std::size_t subBook() const { return m_subBook; }
+
+private:
+    // Cards of the book as put, their texts and uids back to back in bytes,
+    // or contacts made by the reader; then the failure that came after them.
+    struct Job {
+        struct Text {
+            std::size_t end; // of the text, where its uid begins
+            std::size_t uidEnd;
+            std::size_t subBook;
+        };
+        std::string bytes;
+        std::vector<Text> texts;
+        std::vector<Contact> contacts;
+        std::size_t subBook = 0; // of contacts
+        std::optional<Failure> failure;
+    };
+    struct Part {
+        std::vector<Contact> contacts;
+        // From contact first on, the contacts come from sub-book second.
+        std::vector<std::pair<std::size_t, std::size_t>> subBooks;
+        std::optional<Failure> failure;
+    };
+    class Gatherer;
+    class Parser;
+
+    void start();
+    void readBook();
+    void parseJobs(Parser &parser);
+    // The job is whole: to a parser, or parsed here when the book is read on
+    // the walk's thread. False once the walk is gone.
+    bool submit(Job job);
+    void restart();
+    bool takePart();
+
+    std::unique_ptr<BookReader> m_reader;
+    const QByteArray m_name;
+    const BookReader::Shown m_shown;
+    bool m_started = false;
+    bool m_inline = false; // read on the walk's thread
+    std::unique_ptr<Parser> m_inlineParser;
+
+    std::mutex m_mutex;
+    std::condition_variable m_jobsQueued; // for the parsers
+    std::condition_variable m_partReady; // for the walk
+    std::condition_variable m_room; // for the reader
+    std::deque<std::pair<std::size_t, Job>> m_queued; // with its number
+    // The part of each job submitted and not yet taken, the first job's
+    // number m_first; empty while the job is being parsed.
+    std::deque<std::optional<Part>> m_parts;
+    std::size_t m_first = 0;
+    bool m_readerDone = false;
+    bool m_stopping = false;
+
+    // The walk's own.
+    Part m_part;
+    std::size_t m_given = 0;
+    std::size_t m_subBook = 0;
+
+    // Last: they use everything above.
+    std::vector<std::unique_ptr<Parser>> m_parsers;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace quarrelby
