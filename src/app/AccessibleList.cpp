@@ -1,11 +1,10 @@
 #include "app/AccessibleList.h"
 
-#include "app/ResultView.h"
-
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QHeaderView>
 #include <QPointer>
+#include <QTreeView>
 
 #include <vector>
 
@@ -17,7 +16,7 @@ const QString kName = QStringLiteral("Contacts");
 const QString kToggle = QStringLiteral("toggle");
 
 // The shown columns, in order; a column narrowed to nothing is not shown.
-std::vector<int> shownColumns(const ResultView *view)
+std::vector<int> shownColumns(const QTreeView *view)
 {
     std::vector<int> shown;
     const QHeaderView *header = view->header();
@@ -32,7 +31,7 @@ class CellAccessible : public QAccessibleInterface,
                        public QAccessibleTableCellInterface,
                        public QAccessibleActionInterface {
 public:
-    CellAccessible(ResultView *view, int row, int column)
+    CellAccessible(QTreeView *view, int row, int column)
         : m_view(view)
         , m_row(row)
         , m_column(column)
@@ -160,20 +159,20 @@ public:
 private:
     [[nodiscard]] QModelIndex index() const { return m_view->model()->index(m_row, m_column); }
 
-    QPointer<ResultView> m_view;
+    QPointer<QTreeView> m_view;
     int m_row;
     int m_column;
 };
 
 class ListAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
 public:
-    explicit ListAccessible(ResultView *view)
+    explicit ListAccessible(QTreeView *view)
         : QAccessibleWidget(view, QAccessible::Table)
     {
     }
     ~ListAccessible() override { forgetCells(); }
 
-    [[nodiscard]] ResultView *view() const { return static_cast<ResultView *>(widget()); }
+    [[nodiscard]] QTreeView *view() const { return static_cast<QTreeView *>(widget()); }
 
     // One interface for each cell asked for, until the rows or the shown
     // columns change.
@@ -321,8 +320,9 @@ private:
 
 QAccessibleInterface *makeAccessible(const QString &, QObject *object)
 {
-    if (auto *view = qobject_cast<ResultView *>(object))
-        return new ListAccessible(view);
+    // Only the result list; any other tree view keeps Qt's interface.
+    if (object && object->inherits("quarrelby::ResultView"))
+        return new ListAccessible(static_cast<QTreeView *>(object));
     // The main window is a plain widget, which Qt presents as a filler;
     // screen readers look for a frame to name the window.
     if (object && object->isWidgetType() && object->inherits("quarrelby::MainWindow"))
@@ -340,13 +340,13 @@ void installAccessibleList()
     installed = true;
 }
 
-QAccessibleInterface *accessibleCell(ResultView *view, int row, int column)
+QAccessibleInterface *accessibleCell(QTreeView *view, int row, int column)
 {
     auto *list = dynamic_cast<ListAccessible *>(QAccessible::queryAccessibleInterface(view));
     return list ? list->cell(row, column) : nullptr;
 }
 
-void forgetAccessibleCells(ResultView *view)
+void forgetAccessibleCells(QTreeView *view)
 {
     if (auto *list = dynamic_cast<ListAccessible *>(QAccessible::queryAccessibleInterface(view)))
         list->forgetCells();

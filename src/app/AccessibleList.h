@@ -1,10 +1,9 @@
 #pragma once
 
 class QAccessibleInterface;
+class QTreeView;
 
 namespace quarrelby {
-
-class ResultView;
 
 // The list as assistive technology sees it: a table named "Contacts" whose
 // description gives the row count and how the list is used, with a column
@@ -16,9 +15,9 @@ void installAccessibleList();
 
 // The interface of the cell at a row and model column (a row of -1 is the
 // column's header), for the view's events; null when there is none.
-[[nodiscard]] QAccessibleInterface *accessibleCell(ResultView *view, int row, int column);
+[[nodiscard]] QAccessibleInterface *accessibleCell(QTreeView *view, int row, int column);
 
 // The shown columns changed: cells are numbered anew.
-void forgetAccessibleCells(ResultView *view);
+void forgetAccessibleCells(QTreeView *view);
 
 } // namespace quarrelby
