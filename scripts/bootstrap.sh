@@ -12,7 +12,8 @@
 # python3-pyatspi, at-spi2-core, dbus-daemon: the test that drives the window
 # as a screen reader does.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
-# is not installed here.
+# is not installed here. clang, libclang-rt-14-dev: the fuzz targets, which
+# the test script builds; clang-tidy: the static checks it runs.
 set -euo pipefail
 
 packages=(
@@ -26,10 +27,8 @@ packages=(
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion
   python3-pyatspi at-spi2-core dbus-daemon
+  clang libclang-rt-14-dev clang-tidy
 )
-if [ "${QUARRELBY_FUZZ:-0}" = 1 ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

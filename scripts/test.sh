@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: once in a normal
 # build with warnings as errors, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer. Then builds the fuzz targets and runs each on a
+# few hundred inputs, so that none stops building or starting unnoticed.
 #
 # Some tests read real-world contact files: public sample files of other
 # projects' test data, listed with their sources in the corpus's SOURCES.md.
@@ -47,3 +48,11 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUARRELBY_WERROR=ON
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 report_skips build-asan
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARRELBY_FUZZ=ON \
+  -DQUARRELBY_TESTS=OFF -DQUARRELBY_BENCH=OFF
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+for fuzzer in build-fuzz/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  "$fuzzer" -runs=300 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 1
+done

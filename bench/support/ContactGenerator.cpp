@@ -2,10 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QString>
 
 #include <array>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace quarrelby::bench {
 
@@ -142,37 +146,124 @@ bool writeAddressBookFolder(const QString &path, int count)
     return true;
 }
 
+namespace {
+
+// What Evolution Data Server 3.46 makes of a new local book
+// (e-book-sqlite.c, schema version 12, the default summary): the folder
+// table, its keys, the summary beside each card, and the lists of its
+// e-mail addresses and telephone numbers. The daemon refuses a book that
+// lacks any of them.
+constexpr char kEdsSchema[] = R"(
+PRAGMA journal_mode = DELETE;
+CREATE TABLE folders (folder_id TEXT PRIMARY KEY, version INTEGER, multivalues TEXT, lc_collate TEXT,
+  countrycode VARCHAR(2));
+CREATE TABLE keys ( key TEXT PRIMARY KEY, value TEXT, folder_id TEXT REFERENCES folders);
+CREATE INDEX keysindex ON keys (folder_id);
+CREATE TABLE 'folder_id' (uid TEXT PRIMARY KEY, Rev TEXT, file_as TEXT, file_as_localized TEXT, nickname TEXT,
+  full_name TEXT, given_name TEXT, given_name_localized TEXT, family_name TEXT, family_name_localized TEXT,
+  is_list INTEGER, list_show_addresses INTEGER, wants_html INTEGER, x509Cert INTEGER, pgpCert INTEGER, vcard TEXT,
+  bdata TEXT);
+CREATE INDEX 'INDEX_file_as_folder_id' ON 'folder_id' (file_as);
+CREATE INDEX 'SINDEX_file_as_folder_id' ON 'folder_id' (file_as_localized);
+CREATE INDEX 'INDEX_nickname_folder_id' ON 'folder_id' (nickname);
+CREATE INDEX 'INDEX_full_name_folder_id' ON 'folder_id' (full_name);
+CREATE INDEX 'INDEX_given_name_folder_id' ON 'folder_id' (given_name);
+CREATE INDEX 'SINDEX_given_name_folder_id' ON 'folder_id' (given_name_localized);
+CREATE INDEX 'INDEX_family_name_folder_id' ON 'folder_id' (family_name);
+CREATE INDEX 'SINDEX_family_name_folder_id' ON 'folder_id' (family_name_localized);
+CREATE TABLE 'folder_id_email_list' (uid TEXT NOT NULL REFERENCES 'folder_id' (uid), value TEXT);
+CREATE INDEX 'UID_INDEX_email_folder_id' ON 'folder_id_email_list' (uid);
+CREATE INDEX 'INDEX_email_folder_id' ON 'folder_id_email_list' (value);
+CREATE TABLE 'folder_id_phone_list' (uid TEXT NOT NULL REFERENCES 'folder_id' (uid), value TEXT);
+CREATE INDEX 'UID_INDEX_phone_folder_id' ON 'folder_id_phone_list' (uid);
+INSERT INTO folders VALUES ('folder_id', 12, 'email;prefix:phone', 'en_US.UTF-8', NULL);
+INSERT INTO keys VALUES ('eds-reserved-namespace-is-populated', '1', 'folder_id');
+INSERT INTO keys VALUES ('revision', '2026-12-07T00:00:00Z(1)', 'folder_id');
+BEGIN;
+)";
+
+// The form EDS keeps summary values in (e_util_utf8_normalize): accents
+// taken off, case folded.
+std::string normalized(const std::string &text)
+{
+    QString folded = QString::fromStdString(text).normalized(QString::NormalizationForm_D);
+    folded.removeIf([](QChar c) { return c.unicode() >= 0x300 && c.unicode() < 0x340; });
+    return folded.toCaseFolded().toStdString();
+}
+
+// The values of the card's lines whose name (after any group) starts with
+// name: "EMAIL;TYPE=WORK:a@b" gives "a@b".
+std::vector<std::string> values(const std::string &card, const std::string &name)
+{
+    std::vector<std::string> found;
+    std::size_t at = 0;
+    while (at < card.size()) {
+        const std::size_t end = card.find("\r\n", at);
+        const std::string line = card.substr(at, end - at);
+        at = end == std::string::npos ? card.size() : end + 2;
+        const std::size_t dot = line.find('.');
+        const std::size_t colon = line.find(':');
+        const std::size_t start = dot < colon ? dot + 1 : 0;
+        if (colon != std::string::npos && line.compare(start, name.size(), name) == 0)
+            found.push_back(line.substr(colon + 1));
+    }
+    return found;
+}
+
+} // namespace
+
 bool writeEdsBook(const QString &path, int count)
 {
     sqlite3 *db = createDatabase(path);
     if (!db)
         return false;
-    bool ok = sqlite3_exec(db,
-                  "PRAGMA journal_mode = DELETE;"
-                  "CREATE TABLE folder_id (uid TEXT PRIMARY KEY, Rev TEXT, file_as TEXT, file_as_localized TEXT,"
-                  " nickname TEXT, full_name TEXT, given_name TEXT, family_name TEXT, is_list INTEGER,"
-                  " list_show_addresses INTEGER, wants_html INTEGER, vcard TEXT, bdata TEXT);"
-                  "BEGIN",
-                  nullptr, nullptr, nullptr)
-        == SQLITE_OK;
+    bool ok = sqlite3_exec(db, kEdsSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_stmt *insert = nullptr;
+    sqlite3_stmt *email = nullptr;
+    sqlite3_stmt *phone = nullptr;
     ok = ok
         && sqlite3_prepare_v2(db,
-               "INSERT INTO folder_id (uid, Rev, file_as, full_name, is_list, list_show_addresses, wants_html, vcard)"
-               " VALUES (?, '2026-12-07T00:00:00Z(1)', ?, ?, 0, 0, 0, ?)",
+               "INSERT INTO 'folder_id' (uid, Rev, file_as, full_name, given_name, family_name, is_list,"
+               " list_show_addresses, wants_html, x509Cert, pgpCert, vcard) VALUES (?, ?, ?, ?, ?, ?, 0, 0, 0, 0, 0, "
+               "?)",
                -1, &insert, nullptr)
-            == SQLITE_OK;
+            == SQLITE_OK
+        && sqlite3_prepare_v2(db, "INSERT INTO 'folder_id_email_list' VALUES (?, ?)", -1, &email, nullptr) == SQLITE_OK
+        && sqlite3_prepare_v2(db, "INSERT INTO 'folder_id_phone_list' VALUES (?, ?)", -1, &phone, nullptr) == SQLITE_OK;
+    const auto text = [](sqlite3_stmt *statement, int column, const std::string &value) {
+        sqlite3_bind_text(statement, column, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    };
+    const auto step = [](sqlite3_stmt *statement) {
+        return sqlite3_step(statement) == SQLITE_DONE && sqlite3_reset(statement) == SQLITE_OK;
+    };
+    const std::string rev = "2026-12-07T00:00:00Z";
     for (int i = 0; ok && i < count; ++i) {
-        const std::string card = generatedCard(i);
-        const std::string uid = "pas-id-" + std::to_string(i);
-        const std::string name = "contact " + std::to_string(i);
-        sqlite3_bind_text(insert, 1, uid.data(), static_cast<int>(uid.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 4, card.data(), static_cast<int>(card.size()), SQLITE_TRANSIENT);
-        ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+        // The file backend's ids: "pas-id-" and a SHA-1 in hex.
+        const std::string uid = "pas-id-"
+            + QCryptographicHash::hash(QByteArray::number(i), QCryptographicHash::Sha1).toHex().toStdString();
+        std::string card = generatedCard(i);
+        card.insert(card.find("\r\n") + 2, "UID:" + uid + "\r\n");
+        card.insert(card.rfind("END:VCARD"), "REV:" + rev + "\r\n");
+        const std::string given = pick(kGiven, i, 1);
+        const std::string family = pick(kFamily, i, 2);
+        text(insert, 1, uid);
+        text(insert, 2, rev);
+        text(insert, 3, normalized(family + ", " + given));
+        text(insert, 4, normalized(given + " " + family + " " + std::to_string(i)));
+        text(insert, 5, normalized(given));
+        text(insert, 6, normalized(family));
+        text(insert, 7, card);
+        ok = step(insert);
+        for (const auto &[statement, name] : {std::pair {email, "EMAIL"}, std::pair {phone, "TEL"}}) {
+            for (const std::string &value : values(card, name)) {
+                text(statement, 1, uid);
+                text(statement, 2, normalized(value));
+                ok = ok && step(statement);
+            }
+        }
     }
-    sqlite3_finalize(insert);
+    for (sqlite3_stmt *statement : {insert, email, phone})
+        sqlite3_finalize(statement);
     ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     return sqlite3_close(db) == SQLITE_OK && ok;
 }

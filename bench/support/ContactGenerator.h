@@ -19,8 +19,14 @@ bool writeAddressBookFile(const QString &path, int count);
 bool writeAddressBookFolder(const QString &path, int count);
 
 // Writes `count` cards as a local Evolution book (contacts.db at `path`, which
-// must not exist): table folder_id with EDS's leading summary columns and the
-// whole card in column vcard; false on a failure.
+// must not exist) in the schema Evolution Data Server 3.46 writes: each card
+// with a UID and a REV, in column vcard of table folder_id beside its
+// summary, its e-mail addresses and numbers in their own tables. The sort
+// keys of the *_localized columns come from EDS's own collator: they are
+// left empty, and with no country code stored the daemon makes them (and its
+// E.164 forms of the numbers) anew when it first opens the book, as after a
+// change of locale. bench/check-eds-book.sh opens such a book with the real
+// daemon. False on a failure.
 bool writeEdsBook(const QString &path, int count);
 
 // Writes `count` cards as a Thunderbird book (abook.sqlite at `path`, which

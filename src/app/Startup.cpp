@@ -52,7 +52,7 @@ QString readSkin(const QString &path)
         throw Failure(QStringLiteral("The skin file could not be read"));
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString sheet = utf8(bytes);
+    QString sheet = utf8(bytes);
     if (utf8.hasError())
         throw Failure(QStringLiteral("The skin file is not a style sheet"));
     return sheet;

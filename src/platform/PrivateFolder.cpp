@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,6 +28,8 @@ namespace {
 constexpr char kPrefix[] = "quarrelby-";
 constexpr char kMarker[] = ".quarrelby-folder";
 constexpr char kMarkerTitle[] = "Quarrelby's private folder: the files below go when the process that made it ends.";
+// A hidden folder without a marker this old was not left in the making.
+constexpr time_t kStagingGraceSeconds = 600;
 // Far more than a marker of a few names takes; a larger file is not one.
 constexpr off_t kMarkerLimit = 64 * 1024;
 
@@ -160,6 +164,33 @@ void removeEmptyFolder(const QByteArray &path, int fd)
         removeFolder(path, fd);
 }
 
+// Removes a folder of temporary (open as top) that holds nothing but a
+// marker that is not whole, or no marker.
+void removeUnmarked(int top, const char *name)
+{
+    const int folder = ::openat(top, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR *)> listing(::fdopendir(folder), ::closedir);
+    if (!listing) {
+        ::close(folder);
+        return;
+    }
+    while (const dirent *entry = ::readdir(listing.get())) {
+        const std::string_view entryName(entry->d_name);
+        if (entryName != "." && entryName != ".." && entryName != kMarker)
+            return;
+    }
+    struct stat marker { };
+    if (::fstatat(folder, kMarker, &marker, AT_SYMLINK_NOFOLLOW) == 0) {
+        // A whole marker names at least the process: this one never got so far.
+        if (!S_ISREG(marker.st_mode) || marker.st_size >= off_t(sizeof kMarkerTitle) + 8)
+            return;
+        (void)::unlinkat(folder, kMarker, 0);
+    }
+    (void)::unlinkat(top, name, AT_REMOVEDIR);
+}
+
 // What a signal handler removes of a live folder: every path prepared here,
 // the folder last. A published set is never changed; a new one takes its
 // slot.
@@ -225,24 +256,36 @@ PrivateFolder::PrivateFolder(const QByteArray &purpose)
     static std::once_flag atExit;
     std::call_once(atExit, [] { std::atexit(removeOnExit); });
 
+    // Made under a hidden name, marked, then given its name in one step: a
+    // folder of the program's name always has its marker, whenever the
+    // process is killed. A hidden one left without a marker is empty.
     const QByteArray temporary = temporaryFolder();
-    QByteArray pattern = temporary + '/' + kPrefix + purpose + "-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw Failure(folderFailure(temporary, errno));
-    m_path = pattern;
-    m_fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const QByteArray marker
         = QByteArray(kMarkerTitle) + "\nprocess " + processIdentity() + "\npurpose " + purpose + '\n';
-    if (m_fd < 0 || !appendToMarker(m_fd, marker, O_CREAT | O_EXCL)) {
+    for (int attempt = 0; m_fd < 0; ++attempt) {
+        QByteArray staging = temporary + "/." + kPrefix + purpose + "-XXXXXX";
+        if (!::mkdtemp(staging.data()))
+            throw Failure(folderFailure(temporary, errno));
+        m_fd = ::open(staging.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const bool marked = m_fd >= 0 && appendToMarker(m_fd, marker, O_CREAT | O_EXCL);
+        m_path = temporary + '/' + kPrefix + purpose + staging.right(7);
+        if (marked && ::renameat2(AT_FDCWD, staging.constData(), AT_FDCWD, m_path.constData(), RENAME_NOREPLACE) == 0)
+            break;
+        // A file system that cannot rename so: the hidden name stays.
+        if (marked && errno == EINVAL) {
+            m_path = staging;
+            break;
+        }
         const int error = errno;
         if (m_fd >= 0) {
             (void)::unlinkat(m_fd, kMarker, 0);
-            removeFolder(m_path, m_fd);
-            ::close(m_fd);
+            removeFolder(staging, m_fd);
+            ::close(std::exchange(m_fd, -1));
         } else {
-            (void)::rmdir(m_path.constData());
+            (void)::rmdir(staging.constData());
         }
-        throw Failure(folderFailure(temporary, error));
+        if (!marked || error != EEXIST || attempt == 10)
+            throw Failure(folderFailure(temporary, error));
     }
     publish();
 }
@@ -363,9 +406,14 @@ std::vector<MarkedFolder> markedFolders(const QByteArray &temporary)
     while (const dirent *entry = ::readdir(listing.get())) {
         const QByteArray name(entry->d_name);
         struct stat info { };
-        if (!name.startsWith(kPrefix) || ::fstatat(top, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0
+        const bool staging = name.startsWith('.') && name.mid(1).startsWith(kPrefix);
+        if ((!name.startsWith(kPrefix) && !staging) || ::fstatat(top, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0
             || !S_ISDIR(info.st_mode) || info.st_uid != self)
             continue;
+        // A folder killed in the making, before its marker was whole, is
+        // removed once it is no longer in the making.
+        if (staging && info.st_mtime < ::time(nullptr) - kStagingGraceSeconds)
+            removeUnmarked(top, entry->d_name);
         const int folder = ::openat(top, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (folder < 0)
             continue;

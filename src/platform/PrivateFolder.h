@@ -32,7 +32,9 @@ namespace quarrelby {
 //   mkdtemp (readable by this user alone). Before anything else it gets a
 //   marker, ".quarrelby-folder" (owner-only), that says the folder is this
 //   program's, which process made it, and, one line each, the names of the
-//   files the program writes there.
+//   files the program writes there. It is made under a hidden name and
+//   renamed once marked, so that a folder of that name always has its
+//   marker, whenever the process is killed.
 // - file(name) puts the name in the marker and returns its path; call it
 //   before the file is made, so that no file of the program's is ever
 //   unlisted. Names that are never made cost nothing (SQLite's -shm and
@@ -109,7 +111,9 @@ void removeMarkedFolder(
 
 // At the start of either front end: removes what a process of this user that
 // no longer runs left in the temporary folder (after kill -9 or a crash):
-// each marked folder that was not handed over, as removeMarkedFolder does.
+// each marked folder that was not handed over, as removeMarkedFolder does,
+// and a hidden one killed in the making before its marker was whole, once it
+// is ten minutes old and holds nothing else.
 void sweepPrivateFolders();
 
 } // namespace quarrelby

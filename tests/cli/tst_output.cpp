@@ -461,6 +461,7 @@ private slots:
         QTest::newRow("export, SIGTERM") << "--export csv -o @out/contacts.csv" << int(SIGTERM);
         QTest::newRow("books, SIGINT") << "--books" << int(SIGINT);
         QTest::newRow("books, SIGHUP") << "--books" << int(SIGHUP);
+        QTest::newRow("export, kill -9") << "--export xlsx -o @out/contacts.xlsx" << int(SIGKILL);
         QTest::newRow("export into a pipe that closes") << "--export csv" << int(SIGPIPE);
     }
 
@@ -500,10 +501,13 @@ private slots:
         } else {
             process.start(programPath(), expanded(arguments));
             // Stopped while it reads the copy.
-            bool copying = false;
-            while (!copying && !process.waitForFinished(1))
-                copying = !entries(m_temp).isEmpty();
-            QVERIFY2(copying && stop(process.processId()), "the read ended before it could be stopped");
+            const auto copying = [&] {
+                const QStringList made = QDir(m_temp).entryList({QStringLiteral("quarrelby-book-*")}, QDir::Dirs);
+                return !made.isEmpty() && QFileInfo::exists(m_temp + '/' + made.first() + QStringLiteral("/book"));
+            };
+            while (!copying() && !process.waitForFinished(1))
+                ;
+            QVERIFY2(copying() && stop(process.processId()), "the read ended before it could be stopped");
             QVERIFY(!entries(m_temp).isEmpty());
             ::kill(static_cast<pid_t>(process.processId()), signal);
             ::kill(static_cast<pid_t>(process.processId()), SIGCONT);

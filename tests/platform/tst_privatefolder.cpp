@@ -11,11 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 
 using namespace quarrelby;
@@ -210,6 +212,16 @@ private slots:
         QVERIFY(QDir().mkpath(fakeMarker));
         QVERIFY(QFile::link(
             kept + QStringLiteral("/.quarrelby-folder"), fakeMarker + QStringLiteral("/.quarrelby-folder")));
+        // Killed in the making, before its marker was whole: removed once it
+        // is old enough not to be in the making.
+        const QString staged = m_temp + QStringLiteral("/.quarrelby-held-Ab3dE6");
+        const QString making = m_temp + QStringLiteral("/.quarrelby-held-Gh9jK2");
+        for (const QString &folder : {staged, making}) {
+            QVERIFY(QDir().mkpath(folder));
+            writeFile(folder + QStringLiteral("/.quarrelby-folder"), {});
+        }
+        const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(staged).constData(), hourAgo, 0) == 0);
         QString handedOver;
         {
             PrivateFolder folder("test");
@@ -231,6 +243,8 @@ private slots:
         QCOMPARE(entries(fakeMarker), QStringList {QStringLiteral(".quarrelby-folder")});
         QCOMPARE(
             entries(handedOver), (QStringList {QStringLiteral(".quarrelby-folder"), QStringLiteral("Book1.xlsx")}));
+        QVERIFY(!QFileInfo::exists(staged));
+        QCOMPARE(entries(making), QStringList {QStringLiteral(".quarrelby-folder")});
     }
 };
 

@@ -351,7 +351,7 @@ QVariant birthdayValue(std::string_view text, std::string_view omitYear)
     if (value.starts_with("--")) {
         const bool dashed = value.size() == 7 && value[4] == '-';
         if (value.size() == 6 || dashed) {
-            const QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
+            QVariant result = monthDay(digits(value, 2, 2), digits(value, dashed ? 5 : 4, 2));
             if (result.isValid())
                 return result;
         }

@@ -38,12 +38,7 @@ TitleBar::TitleBar(QWidget *window, Buttons buttons)
     : QWidget(window)
 {
     setObjectName(QStringLiteral("TitleBar"));
-    // The desktop's font, as on the bars the desktop draws; every window's
-    // bar alike.
-    QFont font = QGuiApplication::font();
-    font.setPixelSize(14);
-    font.setBold(false);
-    setFont(font);
+    setFont(barFont());
     m_close = addButton("TitleBarClose", Glyph::Close, QStringLiteral("Close"));
     connect(m_close, &QToolButton::clicked, window, &QWidget::close);
     if (buttons == Buttons::MinimiseAndClose) {
@@ -54,6 +49,16 @@ TitleBar::TitleBar(QWidget *window, Buttons buttons)
     // The window's size, title, icon and activation change after the bar
     // is made, and its line is drawn with the window.
     window->installEventFilter(this);
+}
+
+QFont TitleBar::barFont()
+{
+    // The desktop's font, as on the bars the desktop draws; every window's
+    // bar alike.
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(14);
+    font.setBold(false);
+    return font;
 }
 
 QToolButton *TitleBar::addButton(const char *name, Glyph glyph, const QString &label)
@@ -69,28 +74,38 @@ QToolButton *TitleBar::addButton(const char *name, Glyph glyph, const QString &l
     return b;
 }
 
-int TitleBar::titleSide() const
+int TitleBar::titleSide(Buttons buttons)
 {
-    const int buttons = m_minimise ? 2 : 1;
-    return std::max(kMargin + buttons * (kButtonSize + kMargin), kIconLeft + kIconSize + kMargin);
+    const int count = buttons == Buttons::MinimiseAndClose ? 2 : 1;
+    return std::max(kMargin + count * (kButtonSize + kMargin), kIconLeft + kIconSize + kMargin);
+}
+
+int TitleBar::widthForTitle(const QString &title, Buttons buttons)
+{
+    return 2 * titleSide(buttons) + QFontMetrics(barFont()).horizontalAdvance(title) + 2;
 }
 
 int TitleBar::widthForTitle() const
 {
-    return 2 * titleSide() + fontMetrics().horizontalAdvance(window()->windowTitle()) + 2;
+    return widthForTitle(window()->windowTitle(), buttons());
+}
+
+void TitleBar::widenForTitle(QWidget &window, Buttons buttons, const QString &title)
+{
+    const int needed = widthForTitle(title, buttons);
+    if (window.width() >= needed)
+        return;
+    // A message box sizes itself to its text, a fixed size.
+    if (window.minimumWidth() == window.maximumWidth())
+        window.setFixedWidth(needed);
+    else
+        window.setMinimumWidth(needed);
 }
 
 void TitleBar::fitWindow()
 {
     QWidget *window = parentWidget();
-    const int needed = widthForTitle();
-    if (window->width() < needed) {
-        // A message box sizes itself to its text, a fixed size.
-        if (window->minimumWidth() == window->maximumWidth())
-            window->setFixedWidth(needed);
-        else
-            window->setMinimumWidth(needed);
-    }
+    widenForTitle(*window, buttons(), window->windowTitle());
     setGeometry(0, 0, window->width(), kHeight);
     m_close->move(width() - kMargin - kButtonSize, (kHeight - kButtonSize) / 2);
     if (m_minimise)
@@ -135,7 +150,7 @@ void TitleBar::paintEvent(QPaintEvent *)
     if (!icon.isNull())
         icon.paint(&painter, QRect(kIconLeft, (kHeight - kIconSize) / 2, kIconSize, kIconSize));
     // Centred on the window, clear of the icon and the buttons.
-    const int side = titleSide();
+    const int side = titleSide(buttons());
     painter.setPen(palette().color(isActiveWindow() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(rect().adjusted(side, 0, -side, -1), Qt::AlignCenter,
         fontMetrics().elidedText(window->windowTitle(), Qt::ElideRight, width() - 2 * side));

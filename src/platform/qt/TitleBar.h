@@ -22,8 +22,11 @@ public:
 
     TitleBar(QWidget *window, Buttons buttons);
 
-    // The narrowest window that shows the whole title.
+    // The narrowest window that shows the whole title between the buttons.
     [[nodiscard]] int widthForTitle() const;
+    [[nodiscard]] static int widthForTitle(const QString &title, Buttons buttons);
+    // Makes a window wide enough for a title on a bar.
+    static void widenForTitle(QWidget &window, Buttons buttons, const QString &title);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -34,7 +37,9 @@ private:
     enum class Glyph { Minimise, Close };
     QToolButton *addButton(const char *name, Glyph glyph, const QString &label);
     void fitWindow();
-    [[nodiscard]] int titleSide() const;
+    [[nodiscard]] Buttons buttons() const { return m_minimise ? Buttons::MinimiseAndClose : Buttons::Close; }
+    [[nodiscard]] static int titleSide(Buttons buttons);
+    [[nodiscard]] static QFont barFont();
 
     QToolButton *m_minimise = nullptr;
     QToolButton *m_close = nullptr;

@@ -132,8 +132,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         QWindow *handle = m_dialog.windowHandle();
-        if (watched == &m_dialog && event->type() == QEvent::Show && handle) {
+        if (watched == &m_dialog && event->type() == QEvent::Show && handle)
             handle->installEventFilter(this);
+        if (watched == &m_dialog && (event->type() == QEvent::Show || event->type() == QEvent::Resize)
+            && !m_dialog.findChild<TitleBar *>(QString(), Qt::FindDirectChildrenOnly)) {
+            // The desktop's bar: Qt widens a message box by a measure of
+            // Windows' bar, too narrow for KWin's, which then shows no title,
+            // and which numbers a second window of the same title (" <2>").
+            TitleBar::widenForTitle(
+                m_dialog, TitleBar::Buttons::MinimiseAndClose, m_dialog.windowTitle() + QStringLiteral(" <2>"));
         } else if (watched == handle && event->type() == QEvent::Expose && !m_marked) {
             // The first exposure comes before the first frame.
             m_marked = true;
