@@ -2,13 +2,16 @@
 # Installs what is missing, builds, and runs every test twice: once in a normal
 # build with warnings as errors, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer. Then builds the fuzz targets and runs each on a
-# few hundred inputs, so that none stops building or starting unnoticed.
+# few hundred inputs, so that none stops building or starting unnoticed, and
+# the tests of the threads that read books and write the workbook once more
+# under ThreadSanitizer.
 #
 # Some tests read real-world contact files: public sample files of other
 # projects' test data, listed with their sources in the corpus's SOURCES.md.
 # They are not in this repository; the project keeps them beside the clone
 # as ../shared/corpus, or QUARRELBY_TEST_CORPUS names their folder. Without
 # them those tests are skipped, and this script lists every skipped test.
+
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -56,3 +59,12 @@ for fuzzer in build-fuzz/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   "$fuzzer" -runs=300 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 1
 done
+
+# Only the tests of the threads, so that the whole stays well within CI's
+# time: ThreadSanitizer slows them several times over.
+tsan_tests=(tst_boundedqueue tst_contactstore tst_discovery tst_outlookdatafile tst_sqlitebooks tst_shownworkbook)
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARRELBY_WERROR=ON \
+  -DQUARRELBY_TSAN=ON -DQUARRELBY_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+  -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
