@@ -1,10 +1,14 @@
 // Feeds arbitrary properties through the Outlook item mapping: the message
-// class test, the 33 fields, the birthday and the RTF body's text. The input
+// class test, the 33 fields, the birthday, the RTF body's text, and the
+// whole item as a vCard, which must read back as one card (the RTF bytes
+// stand in for a list's one-off member entries). The input
 // is a list of properties: a 16-bit key, a kind (text, FILETIME, RTF body),
 // a 16-bit length and that many bytes.
 
+#include "format/outlook/OutlookCard.h"
 #include "format/outlook/OutlookItem.h"
 #include "format/outlook/RtfText.h"
+#include "format/vcard/VCardReader.h"
 
 #include <QStringDecoder>
 
@@ -61,6 +65,11 @@ public:
         out = m_rtf;
         return !m_rtf.empty();
     }
+    bool binaries(PropertyKey, std::vector<std::string> &out) override
+    {
+        out = {m_rtf, m_rtf.substr(m_rtf.size() / 2)};
+        return true;
+    }
     [[nodiscard]] const std::string &rtf() const { return m_rtf; }
 
 private:
@@ -100,5 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (previous != length)
             __builtin_trap();
     }
+    const std::string card = itemVCard(item);
+    vcard::Reader reader(card);
+    vcard::Card read;
+    if (!card.empty() && (!reader.next(read) || reader.next(read)))
+        __builtin_trap();
     return 0;
 }

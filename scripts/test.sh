@@ -2,7 +2,10 @@
 # Installs what is missing, builds, and runs every test twice: once in a normal
 # build with warnings as errors, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer. Then builds the fuzz targets and runs each on a
-# few hundred inputs, so that none stops building or starting unnoticed.
+# few hundred inputs, so that none stops building or starting unnoticed, and
+# the tests of the threads that read books and write the workbook once more
+# under ThreadSanitizer.
+
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -28,3 +31,12 @@ for fuzzer in build-fuzz/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   "$fuzzer" -runs=300 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 1
 done
+
+# Only the tests of the threads, so that the whole stays well within CI's
+# time: ThreadSanitizer slows them several times over.
+tsan_tests=(tst_boundedqueue tst_contactstore tst_discovery tst_outlookdatafile tst_sqlitebooks tst_shownworkbook)
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARRELBY_WERROR=ON \
+  -DQUARRELBY_TSAN=ON -DQUARRELBY_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
+  -R "^($(IFS='|'; echo "${tsan_tests[*]}"))\$"

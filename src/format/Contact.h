@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/Omissions.h"
+
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
@@ -75,6 +77,8 @@ struct Contact {
     // The vCard UID, or the book's own stable id of the contact; empty when
     // it has none. A contact whose uid was listed already is listed once.
     std::string uid;
+    // What the 33 columns have no room for (counted where a card is read).
+    Omissions omitted;
 
     // Appends the text of the next property, given as UTF-8, and ends it.
     void appendUtf8(int index, std::string_view utf8);

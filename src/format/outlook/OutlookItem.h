@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quarrelby::outlook {
 
@@ -36,6 +37,19 @@ public:
     virtual bool filetime(PropertyKey key, std::uint64_t &out) = 0;
     // The body in RTF, already decompressed; false when there is none.
     virtual bool rtfBody(std::string &out) = 0;
+
+    // What only the whole contact needs; a store that cannot read it has
+    // none of it.
+    // A multi-valued string property (the children's names) as UTF-8 texts.
+    virtual bool textList(PropertyKey /*key*/, std::vector<std::string> & /*out*/) { return false; }
+    // A multi-valued binary property (the one-off entry ids of a list's
+    // members).
+    virtual bool binaries(PropertyKey /*key*/, std::vector<std::string> & /*out*/) { return false; }
+    // The categories: the Keywords property of the public strings set,
+    // which has no key here.
+    virtual bool categories(std::vector<std::string> & /*out*/) { return false; }
+    // The bytes of the contact's photo (its ContactPicture.jpg attachment).
+    virtual bool photo(std::string & /*out*/) { return false; }
 };
 
 enum class ItemKind { Other, Contact, DistributionList };

@@ -1,5 +1,7 @@
 #include "format/thunderbird/LegacyCard.h"
 
+#include "format/vcard/VCardWriter.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -8,12 +10,12 @@ namespace quarrelby::thunderbird {
 
 namespace {
 
-class CardText {
+// Reads the rows of one card: the first row of a name wins.
+class CardRows {
 public:
-    explicit CardText(std::span<const CardProperty> properties)
+    explicit CardRows(std::span<const CardProperty> properties)
         : m_properties(properties)
     {
-        m_out = "BEGIN:VCARD\r\nVERSION:4.0\r\n";
     }
 
     // The value of the first row named `name`, empty when there is none.
@@ -26,76 +28,8 @@ public:
         return {};
     }
 
-    // NAME[;params]:v1;v2;... with each value escaped; nothing when every
-    // value is empty.
-    void line(std::string_view head, std::initializer_list<std::string_view> values)
-    {
-        if (std::all_of(values.begin(), values.end(), [](std::string_view v) { return v.empty(); }))
-            return;
-        m_out += head;
-        m_out += ':';
-        bool first = true;
-        for (std::string_view v : values) {
-            if (!first)
-                m_out += ';';
-            first = false;
-            escape(v);
-        }
-        m_out += "\r\n";
-    }
-
-    // A line whose value starts with text already in vCard form (a date, a
-    // URI scheme) followed by an escaped value.
-    void raw(std::string_view head, std::string_view prefix, std::string_view value = {})
-    {
-        m_out += head;
-        m_out += ':';
-        m_out += prefix;
-        escape(value);
-        m_out += "\r\n";
-    }
-
-    std::string finish()
-    {
-        m_out += "END:VCARD\r\n";
-        return std::move(m_out);
-    }
-
 private:
-    // vCard text escapes; any line break becomes \n, so a value never ends
-    // the line it is on. NUL bytes are dropped: no text program keeps them.
-    void escape(std::string_view v)
-    {
-        for (size_t i = 0; i < v.size(); ++i) {
-            const char c = v[i];
-            switch (c) {
-            case '\\':
-                m_out += "\\\\";
-                break;
-            case ',':
-                m_out += "\\,";
-                break;
-            case ';':
-                m_out += "\\;";
-                break;
-            case '\r':
-                if (i + 1 < v.size() && v[i + 1] == '\n')
-                    ++i;
-                m_out += "\\n";
-                break;
-            case '\n':
-                m_out += "\\n";
-                break;
-            case '\0':
-                break;
-            default:
-                m_out += c;
-            }
-        }
-    }
-
     std::span<const CardProperty> m_properties;
-    std::string m_out;
 };
 
 // A whole number in [low, high] from a property's text, or -1.
@@ -122,13 +56,15 @@ void appendDigits(std::string &out, int value, int width)
     out.append(digits.data(), static_cast<size_t>(width));
 }
 
-// BDAY as Thunderbird writes it: the full date, --MM-DD without a year, the
-// year alone without a day; empty when nothing usable is there.
-std::string birthday(const CardText &card)
+// A date of a card (BirthYear, BirthMonth, BirthDay; the same for the
+// anniversary) as Thunderbird writes it in a vCard: the full date, --MM-DD
+// without a year, the year alone without a day; empty when nothing usable is
+// there.
+std::string date(const CardRows &card, const std::string &prefix)
 {
-    const int year = number(card.get("BirthYear"), 1, 9999);
-    const int month = number(card.get("BirthMonth"), 1, 12);
-    const int day = number(card.get("BirthDay"), 1, 31);
+    const int year = number(card.get(prefix + "Year"), 1, 9999);
+    const int month = number(card.get(prefix + "Month"), 1, 12);
+    const int day = number(card.get(prefix + "Day"), 1, 31);
     std::string out;
     if (month > 0 && day > 0) {
         if (year > 0)
@@ -147,7 +83,7 @@ std::string birthday(const CardText &card)
 
 // A street with its second line, the way Thunderbird puts two address lines
 // into one ADR street component.
-std::string street(const CardText &card, std::string_view line1, std::string_view line2)
+std::string street(const CardRows &card, std::string_view line1, std::string_view line2)
 {
     std::string out(card.get(line1));
     const std::string_view second = card.get(line2);
@@ -157,11 +93,11 @@ std::string street(const CardText &card, std::string_view line1, std::string_vie
     return out;
 }
 
-void address(CardText &card, std::string_view type, std::string_view prefix)
+void address(vcard::CardBuilder &out, const CardRows &card, std::string_view type, std::string_view prefix)
 {
     const std::string p(prefix);
     const std::string lines = street(card, p + "Address", p + "Address2");
-    card.line(std::string("ADR;TYPE=") + std::string(type),
+    out.text(std::string("ADR;TYPE=") + std::string(type),
         {{}, {}, lines, card.get(p + "City"), card.get(p + "State"), card.get(p + "ZipCode"), card.get(p + "Country")});
 }
 
@@ -179,33 +115,60 @@ constexpr std::array<Chat, 9> kChats {
 
 std::string legacyVCard(std::span<const CardProperty> properties)
 {
-    CardText card(properties);
-    card.line("FN", {card.get("DisplayName")});
-    card.line("N", {card.get("LastName"), card.get("FirstName"), {}, {}, {}});
-    card.line("NICKNAME", {card.get("NickName")});
-    card.line("EMAIL;PREF=1", {card.get("PrimaryEmail")});
-    card.line("EMAIL", {card.get("SecondEmail")});
-    card.line("TITLE", {card.get("JobTitle")});
-    card.line("ORG", {card.get("Company"), card.get("Department")});
-    card.line("TEL;TYPE=work", {card.get("WorkPhone")});
-    card.line("TEL;TYPE=home", {card.get("HomePhone")});
-    card.line("TEL;TYPE=fax", {card.get("FaxNumber")});
-    card.line("TEL;TYPE=pager", {card.get("PagerNumber")});
-    card.line("TEL;TYPE=cell", {card.get("CellularNumber")});
-    address(card, "work", "Work");
-    address(card, "home", "Home");
-    card.line("URL;TYPE=work", {card.get("WebPage1")});
-    card.line("URL;TYPE=home", {card.get("WebPage2")});
-    const std::string bday = birthday(card);
-    if (!bday.empty())
-        card.raw("BDAY;VALUE=DATE", bday);
+    const CardRows card(properties);
+    vcard::CardBuilder out;
+    out.text("FN", {card.get("DisplayName")});
+    out.text("N", {card.get("LastName"), card.get("FirstName"), {}, {}, {}});
+    out.text("X-PHONETIC-FIRST-NAME", {card.get("PhoneticFirstName")});
+    out.text("X-PHONETIC-LAST-NAME", {card.get("PhoneticLastName")});
+    out.text("NICKNAME", {card.get("NickName")});
+    out.text("EMAIL;PREF=1", {card.get("PrimaryEmail")});
+    out.text("EMAIL", {card.get("SecondEmail")});
+    out.text("TITLE", {card.get("JobTitle")});
+    out.text("ORG", {card.get("Company"), card.get("Department")});
+    out.text("TEL;TYPE=work", {card.get("WorkPhone")});
+    out.text("TEL;TYPE=home", {card.get("HomePhone")});
+    out.text("TEL;TYPE=fax", {card.get("FaxNumber")});
+    out.text("TEL;TYPE=pager", {card.get("PagerNumber")});
+    out.text("TEL;TYPE=cell", {card.get("CellularNumber")});
+    address(out, card, "work", "Work");
+    address(out, card, "home", "Home");
+    out.text("URL;TYPE=work", {card.get("WebPage1")});
+    out.text("URL;TYPE=home", {card.get("WebPage2")});
+    if (const std::string bday = date(card, "Birth"); !bday.empty())
+        out.raw("BDAY;VALUE=DATE", bday);
+    if (const std::string anniversary = date(card, "Anniversary"); !anniversary.empty())
+        out.raw("ANNIVERSARY;VALUE=DATE", anniversary);
+    out.text("RELATED;TYPE=spouse;VALUE=text", {card.get("SpouseName")});
     for (const Chat &chat : kChats) {
         const std::string_view name = card.get(chat.property);
         if (!name.empty())
-            card.raw("IMPP", chat.scheme, name);
+            out.raw("IMPP", chat.scheme, name);
     }
-    card.line("NOTE", {card.get("Notes")});
-    return card.finish();
+    for (const char *custom : {"Custom1", "Custom2", "Custom3", "Custom4"}) {
+        const std::string_view name(custom);
+        out.text("X-CUSTOM" + std::string(name.substr(6)), {card.get(name)});
+    }
+    const std::string_view format = card.get("PreferMailFormat");
+    if (format == "1" || format == "2")
+        out.raw("X-MOZILLA-HTML", format == "2" ? "TRUE" : "FALSE");
+    out.text("NOTE", {card.get("Notes")});
+    return out.finish();
+}
+
+std::string listVCard(std::string_view name, std::string_view nickName, std::string_view description,
+    std::span<const std::string> members)
+{
+    vcard::CardBuilder out;
+    out.raw("KIND", "group");
+    out.raw("FN", {}, name);
+    out.text("NICKNAME", {nickName});
+    out.text("NOTE", {description});
+    for (const std::string &uid : members) {
+        if (!uid.empty())
+            out.raw("MEMBER", "urn:uuid:", uid);
+    }
+    return out.finish();
 }
 
 } // namespace quarrelby::thunderbird

@@ -1,6 +1,7 @@
 #include "format/vcard/VCardContact.h"
 
 #include "format/vcard/VCardText.h"
+#include "format/vcard/VCardTypes.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -115,167 +116,6 @@ Kind kindOf(std::string_view name)
     }
 }
 
-// Types of a telephone, address, e-mail or web address.
-enum Type : unsigned {
-    Work = 1u << 0,
-    Home = 1u << 1,
-    Other = 1u << 2,
-    Cell = 1u << 3,
-    Fax = 1u << 4,
-    Voice = 1u << 5,
-    Msg = 1u << 6,
-    Pager = 1u << 7,
-    Car = 1u << 8,
-    Isdn = 1u << 9,
-    Pref = 1u << 10,
-    Assistant = 1u << 11,
-    Callback = 1u << 12,
-    Company = 1u << 13,
-    Radio = 1u << 14,
-    Tty = 1u << 15,
-    Telex = 1u << 16,
-    Unnamed = 1u << 17, // a type none of the rules names
-};
-
-unsigned typeOfToken(std::string_view token)
-{
-    while (!token.empty() && (token.front() == ' ' || token.front() == '"'))
-        token.remove_prefix(1);
-    while (!token.empty() && (token.back() == ' ' || token.back() == '"'))
-        token.remove_suffix(1);
-    if (token.empty())
-        return 0;
-    char buffer[40];
-    if (token.size() > sizeof buffer)
-        return Unnamed;
-    std::transform(token.begin(), token.end(), buffer, upperAscii);
-    std::string_view upper(buffer, token.size());
-    for (const std::string_view prefix : {"X-MS-", "X-EVOLUTION-", "X-"}) {
-        if (upper.size() < 2 || upper[0] != 'X' || upper[1] != '-')
-            break;
-        if (upper.starts_with(prefix)) {
-            upper.remove_prefix(prefix.size());
-            break;
-        }
-    }
-    const auto is = [&]<size_t N>(const char(&literal)[N]) { return std::memcmp(upper.data(), literal, N - 1) == 0; };
-    // Encodings written as bare vCard 2.1 parameters are no types.
-    switch (upper.size()) {
-    case 1:
-        return upper[0] == 'B' ? 0u : static_cast<unsigned>(Unnamed);
-    case 3:
-        return is("FAX") ? Fax : is("MSG") ? Msg : is("CAR") ? Car : is("TLX") ? Telex : Unnamed;
-    case 4:
-        if (is("WORK"))
-            return Work;
-        if (is("HOME"))
-            return Home;
-        if (is("CELL"))
-            return Cell;
-        if (is("PREF"))
-            return Pref;
-        if (is("ISDN"))
-            return Isdn;
-        return is("8BIT") || is("7BIT") ? 0u : static_cast<unsigned>(Unnamed);
-    case 5:
-        if (is("VOICE"))
-            return Voice;
-        if (is("OTHER"))
-            return Other;
-        if (is("PAGER"))
-            return Pager;
-        return is("RADIO") ? Radio : is("TELEX") ? Telex : Unnamed;
-    case 6:
-        return is("MOBILE") ? Cell : is("TTYTDD") ? Tty : is("BASE64") ? 0u : static_cast<unsigned>(Unnamed);
-    case 7:
-        if (is("COMPANY"))
-            return Company;
-        if (is("HOMEFAX"))
-            return Home | Fax;
-        if (is("WORKFAX"))
-            return Work | Fax;
-        return is("TTY-TDD") || is("TTY/TDD") ? Tty : Unnamed;
-    case 8:
-        return is("CALLBACK") ? Callback : is("OTHERFAX") ? Other | Fax : Unnamed;
-    case 9:
-        return is("ASSISTANT") ? Assistant : is("TEXTPHONE") ? Tty : Unnamed;
-    case 14:
-        return is("ASSISTANTPHONE") ? Assistant : Unnamed;
-    case 16:
-        return is("QUOTED-PRINTABLE") ? 0u : static_cast<unsigned>(Unnamed);
-    default:
-        return Unnamed;
-    }
-}
-
-// A telephone of one of these types goes to its field, the first type in
-// this order deciding; faxes, work, home and other numbers follow.
-constexpr std::pair<unsigned, ContactProperty> kTelephoneFields[] = {
-    {Assistant, AssistantTelephoneNumber},
-    {Callback, CallbackTelephoneNumber},
-    {Company, CompanyMainTelephoneNumber},
-    {Radio, RadioTelephoneNumber},
-    {Tty, TTYTDDTelephoneNumber},
-    {Telex, TelexNumber},
-    {Isdn, ISDNNumber},
-    {Pager, PagerNumber},
-    {Car, CarTelephoneNumber},
-    {Cell, MobileTelephoneNumber},
-};
-
-unsigned typesOfList(std::string_view list)
-{
-    unsigned types = 0;
-    size_t start = 0;
-    while (start <= list.size()) {
-        const size_t comma = list.find(',', start);
-        const size_t end = comma == std::string_view::npos ? list.size() : comma;
-        types |= typeOfToken(list.substr(start, end - start));
-        if (comma == std::string_view::npos)
-            break;
-        start = comma + 1;
-    }
-    return types;
-}
-
-// Apple writes a label such as _$!<HomeFAX>!$_ for a standard kind and plain
-// text for one the user named.
-unsigned typesOfAppleLabel(std::string_view label)
-{
-    if (label.starts_with("_$!<") && label.ends_with(">!$_"))
-        label = label.substr(4, label.size() - 8);
-    return typeOfToken(label);
-}
-
-// The length of a leading "scheme:" (xmpp:, aim:, sip:), 0 if none.
-size_t schemeLength(std::string_view uri)
-{
-    for (size_t i = 0; i < uri.size(); ++i) {
-        const char c = uri[i];
-        if (c == ':')
-            return i > 0 ? i + 1 : 0;
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-';
-        if (!letter && !(i > 0 && other))
-            return 0;
-    }
-    return 0;
-}
-
-bool isAsciiSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string_view trimmedAscii(std::string_view s)
-{
-    while (!s.empty() && isAsciiSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isAsciiSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // True when the text has a character that is not white space.
 bool present(std::string_view part)
 {
@@ -289,24 +129,6 @@ bool present(std::string_view part)
             return true;
     }
     return false;
-}
-
-// A parameter value with its RFC 6868 escapes resolved: ^n (or ^N) a line
-// break, ^' a double quote, ^^ a caret.
-std::string withoutCaretEscapes(std::string_view value)
-{
-    std::string out;
-    out.reserve(value.size());
-    for (size_t i = 0; i < value.size(); ++i) {
-        const char next = i + 1 < value.size() ? value[i + 1] : '\0';
-        if (value[i] == '^' && (next == 'n' || next == 'N' || next == '\'' || next == '^')) {
-            out += next == '^' ? '^' : next == '\'' ? '"' : '\n';
-            ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
 }
 
 QString fromUtf8(std::string_view text)
@@ -328,8 +150,9 @@ int digits(std::string_view s, size_t at, size_t count)
     return value;
 }
 
-// A BDAY value as Outlook would hold it (see Contact::birthday).
-QVariant birthdayValue(std::string_view text, std::string_view omitYear)
+} // namespace
+
+QVariant dateValue(std::string_view text, std::string_view omitYear)
 {
     std::string_view value = trimmedAscii(text);
     if (std::any_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
@@ -396,6 +219,8 @@ QVariant birthdayValue(std::string_view text, std::string_view omitYear)
     return QDateTime(date, clock, Qt::UTC);
 }
 
+namespace {
+
 struct GroupLabel {
     std::string_view group;
     unsigned types;
@@ -435,6 +260,8 @@ private:
     void addUrl(const Property &property);
     void addImAddress(int rank, const Property &property);
     void addNote(const Property &property);
+    void countOther(const Property &property);
+    void countUnknown(const Property &property);
     unsigned typesOf(const Property &property) const;
     [[nodiscard]] bool preferred(const Property &property, unsigned types) const;
     [[nodiscard]] static Slot slotOf(unsigned types);
@@ -446,6 +273,7 @@ private:
     void formatAddress(const Components &parts, std::string &out) const;
     void finishAddresses();
     void finishNames();
+    void countOmitted();
     Contact pack(QString *sharedTexts);
 
     const Card *m_card = nullptr;
@@ -471,6 +299,10 @@ private:
     bool m_urlIsWork = false;
     int m_imRank = 99;
     bool m_distributionList = false;
+    int m_webPages = 0;
+    int m_imAddresses = 0;
+    int m_assistants = 0;
+    Omissions m_omitted;
     std::vector<Address> m_addresses;
     size_t m_addressCount = 0;
     std::vector<AddressLabel> m_addressLabels;
@@ -500,6 +332,8 @@ void ContactBuilder::reset(const Card &card)
     m_urlIsWork = false;
     m_imRank = 99;
     m_distributionList = false;
+    m_webPages = m_imAddresses = m_assistants = 0;
+    m_omitted = {};
     m_addressCount = 0;
     m_addressLabelCount = 0;
 }
@@ -543,21 +377,12 @@ void ContactBuilder::addTelephone(const Property &property)
         number.remove_prefix(4);
     if (number.empty())
         return;
-    const unsigned types = typesOf(property);
-    for (const auto &[type, field] : kTelephoneFields) {
-        if (types & type) {
-            fill(field, number);
-            return;
-        }
-    }
-    if (types & Fax)
-        fill((types & Work) ? BusinessFaxNumber : (types & Home) ? HomeFaxNumber : OtherFaxNumber, number);
-    else if (types & Work)
-        fill(m_fields[BusinessTelephoneNumber].empty() ? BusinessTelephoneNumber : Business2TelephoneNumber, number);
-    else if (types & Home)
-        fill(m_fields[HomeTelephoneNumber].empty() ? HomeTelephoneNumber : Home2TelephoneNumber, number);
+    const auto [first, second] = telephoneFields(typesOf(property));
+    const int field = m_fields[first].empty() || second < 0 ? first : second;
+    if (m_fields[field].empty())
+        m_fields[field].assign(number);
     else
-        fill((types & ~Voice) == Pref ? PrimaryTelephoneNumber : OtherTelephoneNumber, number);
+        m_omitted.add(Omission::Telephone);
 }
 
 // An address laid out as Outlook shows it: office line, street, city line,
@@ -640,7 +465,7 @@ void ContactBuilder::addBirthday(const Property &property)
     const std::string_view omit = m_values.parameter(property, "X-APPLE-OMIT-YEAR");
     const bool isText = equalsIgnoreCase(m_values.parameter(property, "VALUE"), "TEXT");
     const std::string_view text = m_values.utf8(property);
-    m_birthday = isText ? QVariant(fromUtf8(text)) : birthdayValue(text, omit);
+    m_birthday = isText ? QVariant(fromUtf8(text)) : dateValue(text, omit);
 }
 
 void ContactBuilder::finishAddresses()
@@ -657,8 +482,11 @@ void ContactBuilder::finishAddresses()
             Slot slot = address.slot;
             if (slot == Untyped)
                 slot = !addresses[WorkSlot] ? WorkSlot : !addresses[OtherSlot] ? OtherSlot : Untyped;
-            if (slot == Untyped || addresses[slot])
+            if (slot == Untyped || addresses[slot]) {
+                if (!address.text.empty())
+                    m_omitted.add(Omission::PostalAddress);
                 continue;
+            }
             addresses[slot] = &address.text;
             if (!address.label.empty() && !labels[slot])
                 labels[slot] = &address.label;
@@ -715,10 +543,34 @@ void ContactBuilder::finishNames()
     }
 }
 
+// What the table has no room for, beyond what was counted on the way.
+void ContactBuilder::countOmitted()
+{
+    if (m_emails.size() > 3)
+        m_omitted.add(Omission::EmailPastThird, static_cast<quint32>(m_emails.size() - 3));
+    if (m_imAddresses > 1)
+        m_omitted.add(Omission::ImAddressPastFirst, static_cast<quint32>(m_imAddresses - 1));
+    if (m_webPages > 1)
+        m_omitted.add(Omission::WebPagePastFirst, static_cast<quint32>(m_webPages - 1));
+    if (m_assistants > 1)
+        m_omitted.add(Omission::RelatedPerson, static_cast<quint32>(m_assistants - 1));
+    if (!m_hasN)
+        return;
+    const std::string_view shown[] = {m_fields[FullName], m_fields[FileAs]};
+    for (size_t i = 0; i < 5; ++i) {
+        const std::string_view part = trimmedAscii(m_n[i]);
+        if (present(part) && std::none_of(std::begin(shown), std::end(shown), [&](std::string_view text) {
+                return text.find(part) != std::string_view::npos;
+            }))
+            m_omitted.add(Omission::NamePart);
+    }
+}
+
 Contact ContactBuilder::pack(QString *sharedTexts)
 {
     Contact contact;
     contact.distributionList = m_distributionList;
+    contact.omitted = m_omitted;
     contact.uid = m_uid;
     contact.birthday = m_birthday.isValid() ? std::move(m_birthday) : QVariant(QString());
     size_t total = 0;
@@ -750,6 +602,7 @@ Contact ContactBuilder::build(const Card &card, QString *sharedTexts)
         m_fields[Email1Address + static_cast<int>(i)] = std::string_view(m_emailBytes).substr(offset, size);
     }
     finishAddresses();
+    countOmitted();
     return pack(sharedTexts);
 }
 
@@ -759,10 +612,14 @@ void ContactBuilder::add(Kind kind, const Property &p)
     case Kind::Fn:
         if (m_fn.empty())
             m_fn.assign(m_values.utf8(p));
+        else
+            countOther(p);
         break;
     case Kind::N:
         if (!m_hasN)
             addName(p);
+        else
+            countOther(p);
         break;
     case Kind::Uid:
         if (m_uid.empty())
@@ -776,6 +633,8 @@ void ContactBuilder::add(Kind kind, const Property &p)
         if (!m_hasTitle) {
             m_fields[JobTitle].assign(m_values.utf8(p));
             m_hasTitle = true;
+        } else {
+            countOther(p);
         }
         break;
     case Kind::Org:
@@ -783,12 +642,20 @@ void ContactBuilder::add(Kind kind, const Property &p)
             m_values.components(p, m_parts);
             m_fields[CompanyName].assign(m_parts[0]);
             m_hasOrg = true;
+            for (size_t i = 1; i < m_parts.size(); ++i) {
+                if (present(m_parts[i]))
+                    m_omitted.add(Omission::Unit);
+            }
+        } else {
+            countOther(p);
         }
         break;
     case Kind::Bday:
         if (!m_hasBday) {
             addBirthday(p);
             m_hasBday = true;
+        } else {
+            countOther(p);
         }
         break;
     case Kind::Email:
@@ -804,7 +671,10 @@ void ContactBuilder::add(Kind kind, const Property &p)
         addImAddress(kind == Kind::OutlookIm ? 0 : kind == Kind::Impp ? 1 : 2, p);
         break;
     case Kind::Assistant:
-        fill(AssistantName, m_values.utf8(p));
+        if (const std::string_view name = m_values.utf8(p); !name.empty()) {
+            fill(AssistantName, name);
+            ++m_assistants;
+        }
         break;
     case Kind::Tel:
         addTelephone(p);
@@ -823,9 +693,57 @@ void ContactBuilder::add(Kind kind, const Property &p)
         if (equalsIgnoreCase(trimmedAscii(m_values.utf8(p)), kind == Kind::GroupKind ? "group" : "TRUE"))
             m_distributionList = true;
         break;
-    case Kind::AppleLabel:
     case Kind::Unknown:
+        countUnknown(p);
         break;
+    case Kind::AppleLabel:
+        break;
+    }
+}
+
+void ContactBuilder::countOther(const Property &p)
+{
+    if (!trimmedAscii(p.value).empty())
+        m_omitted.add(Omission::OtherField);
+}
+
+// A property the table has no column for, counted by what it holds.
+void ContactBuilder::countUnknown(const Property &p)
+{
+    const Field field = fieldOf(p.name);
+    switch (field) {
+    case Field::Bookkeeping:
+    case Field::Member:
+        return;
+    case Field::Nickname:
+    case Field::Categories: {
+        m_values.components(p, m_parts, ',');
+        quint32 values = 0;
+        for (size_t i = 0; i < m_parts.size(); ++i)
+            values += present(m_parts[i]) ? 1 : 0;
+        m_omitted.add(field == Field::Nickname ? Omission::Nickname : Omission::Category, values);
+        return;
+    }
+    default:
+        break;
+    }
+    if (trimmedAscii(p.value).empty())
+        return;
+    switch (field) {
+    case Field::Photo:
+        m_omitted.add(Omission::Photo);
+        break;
+    case Field::Anniversary:
+        m_omitted.add(Omission::Anniversary);
+        break;
+    case Field::Spouse:
+    case Field::Manager:
+    case Field::Related:
+    case Field::AppleRelated:
+        m_omitted.add(Omission::RelatedPerson);
+        break;
+    default:
+        m_omitted.add(Omission::OtherField);
     }
 }
 
@@ -863,6 +781,8 @@ void ContactBuilder::addEmail(const Property &p)
 
 void ContactBuilder::addUrl(const Property &p)
 {
+    if (!trimmedAscii(p.value).empty())
+        ++m_webPages;
     const bool work = typesOf(p) & Work;
     std::string &url = m_fields[WebPage];
     if (url.empty() || (work && !m_urlIsWork)) {
@@ -878,18 +798,26 @@ void ContactBuilder::addUrl(const Property &p)
 // lowest rank given wins.
 void ContactBuilder::addImAddress(int rank, const Property &p)
 {
-    if (rank >= m_imRank)
-        return;
-    std::string_view address = m_values.utf8(p);
+    const std::string_view value = m_values.utf8(p);
     // KDE keeps all addresses of one protocol in one value, separated by
     // U+E000 (a private-use character); the first is the one shown.
     constexpr std::string_view separator = "\xEE\x80\x80";
-    while (address.starts_with(separator))
-        address.remove_prefix(separator.size());
-    address = address.substr(0, address.find(separator));
-    address.remove_prefix(schemeLength(address));
-    if (!address.empty()) {
-        m_fields[IMAddress].assign(address);
+    std::string_view shown;
+    bool first = true;
+    for (size_t start = 0; start < value.size();) {
+        const size_t end = std::min(value.find(separator, start), value.size());
+        std::string_view address = value.substr(start, end - start);
+        start = end + separator.size();
+        if (address.empty())
+            continue;
+        address.remove_prefix(schemeLength(address));
+        if (first)
+            shown = address;
+        first = false;
+        m_imAddresses += address.empty() ? 0 : 1;
+    }
+    if (rank < m_imRank && !shown.empty()) {
+        m_fields[IMAddress].assign(shown);
         m_imRank = rank;
     }
 }

@@ -4,6 +4,7 @@
 #include "format/vcard/VCardReader.h"
 
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 #include <string_view>
@@ -35,6 +36,11 @@ private:
     std::unique_ptr<TextDecoder> m_decoder;
     std::unique_ptr<ContactBuilder> m_builder;
 };
+
+// A BDAY (or other date) value as Outlook would hold it (see
+// Contact::birthday): a QDate, a QDateTime when a time was given, "--03-15"
+// without a year (omitYear is Apple's X-APPLE-OMIT-YEAR), else the text.
+[[nodiscard]] QVariant dateValue(std::string_view text, std::string_view omitYear);
 
 // The contacts of a whole vCard text (UTF-16 converted first), resolved by
 // contacts, which may go on to the next text.

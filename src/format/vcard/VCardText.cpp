@@ -129,10 +129,16 @@ void TextDecoder::toUtf8(std::string_view bytes, std::string_view charset, std::
         out.assign(bytes);
         return;
     }
-    if (!charset.empty() && convert(bytes, std::string(charset), out))
+    if ((!charset.empty() && convert(bytes, std::string(charset), out)) || convert(bytes, "WINDOWS-1252", out)) {
+        // iconv's UTF-8 takes code points past U+10FFFF, which no UTF-8
+        // reader does.
+        if (!QByteArrayView(out.data(), static_cast<qsizetype>(out.size())).isValidUtf8()) {
+            const QString text = QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+            out.clear();
+            appendUtf8(out, text);
+        }
         return;
-    if (convert(bytes, "WINDOWS-1252", out))
-        return;
+    }
     // Latin-1, which any byte is.
     out.clear();
     appendUtf8(out, QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
@@ -248,7 +254,7 @@ std::string_view ValueReader::utf8(const Property &property)
     return m_text;
 }
 
-void ValueReader::components(const Property &property, Components &out)
+void ValueReader::components(const Property &property, Components &out, char separator)
 {
     out.clear();
     const Encoding how = encoding(property);
@@ -257,7 +263,7 @@ void ValueReader::components(const Property &property, Components &out)
     for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\\') {
             ++i;
-        } else if (value[i] == ';') {
+        } else if (value[i] == separator) {
             appendUtf8(property, value.substr(start, i - start), how, out.m_bytes);
             out.m_ends.push_back(out.m_bytes.size());
             start = i + 1;

@@ -44,6 +44,7 @@ public:
         const size_t begin = index == 0 ? 0 : m_ends[index - 1];
         return std::string_view(m_bytes).substr(begin, m_ends[index] - begin);
     }
+    [[nodiscard]] size_t size() const { return m_ends.size(); }
     void clear()
     {
         m_bytes.clear();
@@ -73,8 +74,9 @@ public:
     // The whole value as UTF-8 text, empty for binary data; valid until the
     // reader is asked again.
     [[nodiscard]] std::string_view utf8(const Property &property);
-    // The components of a structured value, into out.
-    void components(const Property &property, Components &out);
+    // The components of a structured value, into out; with ',' as the
+    // separator, the values of a list (CATEGORIES, NICKNAME).
+    void components(const Property &property, Components &out, char separator = ';');
 
     // The first value of the named parameter, quotes removed; empty if absent.
     [[nodiscard]] std::string_view parameter(const Property &property, std::string_view name) const;

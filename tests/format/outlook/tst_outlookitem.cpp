@@ -1,5 +1,8 @@
+#include "format/outlook/OutlookCard.h"
 #include "format/outlook/OutlookItem.h"
 #include "format/outlook/RtfText.h"
+#include "format/vcard/CardFields.h"
+#include "format/vcard/VCardContact.h"
 
 #include <QDate>
 #include <QTest>
@@ -19,6 +22,9 @@ public:
     std::map<PropertyKey, std::string> texts;
     std::map<PropertyKey, std::uint64_t> filetimes;
     std::string rtf;
+    std::map<PropertyKey, std::vector<std::string>> lists;
+    std::vector<std::string> keywords;
+    std::string picture;
 
     bool text(PropertyKey key, std::string &out) override
     {
@@ -38,7 +44,50 @@ public:
         out = rtf;
         return !rtf.empty();
     }
+    bool textList(PropertyKey key, std::vector<std::string> &out) override
+    {
+        out = lists[key];
+        return !out.empty();
+    }
+    bool binaries(PropertyKey key, std::vector<std::string> &out) override { return textList(key, out); }
+    bool categories(std::vector<std::string> &out) override
+    {
+        out = keywords;
+        return !out.empty();
+    }
+    bool photo(std::string &out) override
+    {
+        out = picture;
+        return !out.empty();
+    }
 };
+
+// The item's card, resolved into its fields.
+vcard::CardFields cardFields(Item &item)
+{
+    const std::string text = itemVCard(item);
+    vcard::Reader reader(text);
+    vcard::Card card;
+    vcard::CardFields fields;
+    if (reader.next(card))
+        vcard::FieldReader().read(card, fields);
+    return fields;
+}
+
+// A one-off entry id of MS-OXCDATA 2.2.5.1 in UTF-16.
+std::string oneOff(const std::u16string &name, const std::u16string &type, const std::u16string &address)
+{
+    std::string out(4, '\0');
+    out += std::string("\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02", 16);
+    out += std::string("\0\0\x00\x80", 4);
+    for (const std::u16string *text : {&name, &type, &address}) {
+        for (const char16_t unit : *text + u'\0') {
+            out += static_cast<char>(unit & 0xFF);
+            out += static_cast<char>(unit >> 8);
+        }
+    }
+    return out;
+}
 
 std::uint64_t filetimeOf(const QDateTime &utc)
 {
@@ -149,6 +198,78 @@ private slots:
         QCOMPARE(contact.text(WebPage), QStringLiteral("https://example.com"));
         for (int i = 0; i < kContactPropertyCount; ++i)
             QVERIFY2(i == WebPage || contact.text(i).isEmpty(), qPrintable(contactPropertyName(i)));
+    }
+
+    // The whole contact's card reads back into the same 33 fields, and keeps
+    // what they have no room for.
+    void wholeCard()
+    {
+        Item item;
+        item.texts[tag::MessageClass] = "IPM.Contact";
+        const PropertyKey fieldKeys[] = {0x3001, 0x3A17, 0x3A16, 0x8005, 0x8083, 0x8093, 0x80A3, 0x802B, 0x8062, 0x3A4B,
+            0x3A30, 0x3A2E, 0x3A08, 0x3A1B, 0x3A24, 0x3A02, 0x3A1E, 0x3A57, 0x3A09, 0x3A2F, 0x3A25, 0x3A2D, 0x3A1C,
+            0x3A1F, 0x3A23, 0x3A21, 0x3A1A, 0x3A1D, 0x3A2C, 0x801B, 0x801A, 0x801C, 0x1000};
+        for (const PropertyKey key : fieldKeys)
+            item.texts[key] = "«" + std::to_string(key) + "», ; \\\r\nline 2";
+        item.filetimes[tag::Birthday] = filetimeOf(QDateTime(QDate(1815, 12, 10), QTime(0, 0), Qt::UTC));
+        item.texts[0x3A06] = "Augusta";
+        item.texts[0x3A44] = "Ada";
+        item.texts[0x3A11] = "King";
+        item.texts[0x3A45] = "Lady";
+        item.texts[0x3A4F] = "Ada";
+        item.texts[0x3A18] = "Analytics";
+        item.texts[0x3A46] = "Mathematician";
+        item.texts[0x3A48] = "William";
+        item.texts[0x3A50] = "https://home.example";
+        item.texts[0x3A5D] = "12 St James's Square";
+        item.texts[0x3A59] = "London";
+        item.lists[0x3A58] = {"Byron", "Annabella"};
+        item.filetimes[0x3A41] = filetimeOf(QDateTime(QDate(1835, 7, 8), QTime(0, 0), Qt::UTC));
+        item.keywords = {"Family", "Engines, analytical"};
+        item.picture = std::string("\xFF\xD8\xFF\0jpeg", 8);
+
+        Contact expected;
+        QVERIFY(ContactMapper().read(item, expected));
+        const std::string text = itemVCard(item);
+        vcard::Reader reader(text);
+        vcard::Card card;
+        QVERIFY(reader.next(card));
+        const Contact actual = vcard::ContactReader().read(card);
+        for (int i = 0; i < kContactPropertyCount; ++i)
+            QCOMPARE(actual.value(i), expected.value(i));
+
+        const vcard::CardFields fields = cardFields(item);
+        QCOMPARE(QString::fromStdString(fields.given + "|" + fields.middle + "|" + fields.family + "|" + fields.prefix),
+            QStringLiteral("Augusta|Ada|King|Lady"));
+        QCOMPARE(fields.nicknames, std::vector<std::string> {"Ada"});
+        QCOMPARE(fields.units, std::vector<std::string> {"Analytics"});
+        QCOMPARE(fields.role, std::string("Mathematician"));
+        QCOMPARE(fields.relations.size(), size_t(4)); // the assistant, the spouse, two children
+        QCOMPARE(fields.relations[1].label + ":" + fields.relations[1].value, std::string("Spouse:William"));
+        QCOMPARE(fields.relations[3].label + ":" + fields.relations[3].value, std::string("Child:Annabella"));
+        QCOMPARE(fields.events.front().value, std::string("1835-07-08"));
+        QCOMPARE(fields.categories, (std::vector<std::string> {"Family", "Engines, analytical"}));
+        QCOMPARE(fields.embeddedPhotos, 1u);
+        QCOMPARE(fields.webPages.size(), size_t(2));
+        QCOMPARE(fields.addresses.size(), size_t(3)); // work and other as text, home by its parts
+        QCOMPARE(
+            fields.addresses[1].street + "|" + fields.addresses[1].city, std::string("12 St James's Square|London"));
+    }
+
+    void distributionListCard()
+    {
+        Item list;
+        list.texts[tag::MessageClass] = "IPM.DistList";
+        list.texts[0x8053] = "Analysts";
+        list.lists[0x8054] = {oneOff(u"Ada", u"SMTP", u"ada@example.org"), "not an entry id",
+            oneOff(u"Charles", u"SMTP", u"charles@example.org")};
+        const std::string text = itemVCard(list);
+        QVERIFY2(text.find("KIND:group\r\nFN:Analysts\r\nMEMBER:mailto:ada@example.org\r\n"
+                           "MEMBER:mailto:charles@example.org\r\n")
+                != std::string::npos,
+            text.c_str());
+        OneOffAddress read;
+        QVERIFY(!readOneOffEntryId(oneOff(u"Ada", u"SMTP", u"ada").substr(0, 30), read));
     }
 
     void birthday_data()

@@ -3,6 +3,7 @@
 
 #include "format/Contact.h"
 #include "format/thunderbird/LegacyCard.h"
+#include "format/vcard/CardFields.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 
@@ -78,6 +79,32 @@ private slots:
             QCOMPARE(actual.toDate(), expected.toDate());
         else
             QCOMPARE(actual.toString(), expected.toString());
+    }
+
+    // What the table has no column for is in the card too.
+    void wholeCard()
+    {
+        const std::vector<thunderbird::CardProperty> rows {{"PhoneticFirstName", "エイダ"}, {"AnniversaryYear", "1835"},
+            {"AnniversaryMonth", "7"}, {"AnniversaryDay", "8"}, {"SpouseName", "William"}, {"Custom2", "a, b; c"},
+            {"NickName", "Ada"}};
+        const std::string text = thunderbird::legacyVCard(rows);
+        vcard::Reader reader(text);
+        vcard::Card card;
+        QVERIFY(reader.next(card));
+        vcard::CardFields fields;
+        vcard::FieldReader().read(card, fields);
+        QCOMPARE(fields.phoneticGiven, std::string("エイダ"));
+        QCOMPARE(
+            fields.events.front().label + " " + fields.events.front().value, std::string("Anniversary 1835-07-08"));
+        QCOMPARE(fields.relations.front().label + " " + fields.relations.front().value, std::string("Spouse William"));
+        QCOMPARE(fields.custom.front().label + ": " + fields.custom.front().value, std::string("Custom 2: a, b; c"));
+        QCOMPARE(fields.nicknames.front(), std::string("Ada"));
+        QCOMPARE(fields.otherFields, 0u);
+
+        const std::vector<std::string> members {"3f1c", "", "9a2b"};
+        QCOMPARE(QByteArray::fromStdString(thunderbird::listVCard("Friends", "f", "Old friends", members)),
+            QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Friends\r\nNICKNAME:f\r\n"
+                       "NOTE:Old friends\r\nMEMBER:urn:uuid:3f1c\r\nMEMBER:urn:uuid:9a2b\r\nEND:VCARD\r\n"));
     }
 };
 
