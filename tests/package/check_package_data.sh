@@ -45,6 +45,7 @@ expect 'quarrelby --export x' 'xlsx'
 expect 'quarrelby --books --book cont' 'contacts'
 expect 'quarrelby --export csv -o sk' 'skin'
 expect 'quarrelby --export csv --output=sk' 'skin'
+expect 'quarrelby --export csv -o -' '-'
 expect 'quarrelby --version ' ''
 
 # Every option the program accepts is described in the manual page and
