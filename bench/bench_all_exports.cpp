@@ -105,7 +105,7 @@ void BM_ExtractAndExportAll(benchmark::State &state)
         readAddressBooks(context, books);
         double peak = vmHwmMB();
         state.counters["listed_MB"] = peak;
-        for (int r = 1; r <= list.itemCount(); ++r)
+        for (int r = 0; r < list.itemCount(); ++r)
             list.setChecked(r, true);
         restartPeak();
         writeAlignedText(shell, files, list, dir.filePath(QStringLiteral("contacts.txt")));

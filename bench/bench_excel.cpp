@@ -84,11 +84,11 @@ void BM_ExcelWriter(benchmark::State &state)
     const QString path = dir.filePath(QStringLiteral("Book1.xlsx"));
     for (auto _ : state) {
         WorkbookFile sheet(path);
-        for (int k = 1; k <= list.headerCount(); ++k)
-            sheet.setCell(1, k, list.columnText(k));
-        for (int i = 1; i <= list.itemCount(); ++i)
-            for (int k = 1; k <= list.headerCount(); ++k)
-                sheet.setCell(i + 1, k, list.cell(i, k));
+        for (int c = 0; c < list.headerCount(); ++c)
+            sheet.setCell(1, c + 1, list.columnText(c));
+        for (int r = 0; r < list.itemCount(); ++r)
+            for (int c = 0; c < list.headerCount(); ++c)
+                sheet.setCell(r + 2, c + 1, list.cell(r, c));
         sheet.finish();
         state.PauseTiming();
         state.counters["file_MB"] = static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0);

@@ -71,9 +71,9 @@ ResultList &listedContacts(int count, bool everyField)
         for (int n = 0; n < count; ++n) {
             const QStringList cells = listedContactCells(n, everyField);
             const int i = list->addRow(cells[0]);
-            for (int k = 2; k <= kFieldCount; ++k)
-                if (!cells[k - 1].isEmpty())
-                    list->setCell(i, k, cells[k - 1]);
+            for (int c = 1; c < kFieldCount; ++c)
+                if (!cells[c].isEmpty())
+                    list->setCell(i, c, cells[c]);
             list->setChecked(i, true);
         }
     }

@@ -14,7 +14,7 @@ void clearList(ActionContext &context)
 
 void removeListItem(ResultList &list, const BusyState &busy, int selected)
 {
-    if (busy.busy() || list.itemCount() < 1 || selected < 1 || selected > list.itemCount())
+    if (busy.busy() || selected < 0 || selected >= list.itemCount())
         return;
     list.removeRow(selected);
 }

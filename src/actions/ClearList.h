@@ -10,7 +10,7 @@ struct ActionContext;
 void clearList(ActionContext &context);
 
 // A double-click on a row: unless a long action is running, removes row
-// `selected` (1-based; 0 for none does nothing).
+// `selected` (-1 for none does nothing).
 void removeListItem(ResultList &list, const BusyState &busy, int selected);
 
 } // namespace quarrelby

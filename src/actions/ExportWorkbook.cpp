@@ -39,23 +39,24 @@ void writeHeaderRow(ActionContext &context, Steps &steps, WorkbookExport &workbo
     using namespace reports::exportWorkbook;
     const ResultList &list = context.list;
     const int headers = list.headerCount();
-    for (int c = 1; c <= headers; ++c) {
+    for (int c = 0; c < headers; ++c) {
         context.shell.yield();
         // The first header has a line of its own in the reports.
-        steps(c == 1 ? firstHeader : header, [&] { workbook.setCell(1, c, list.columnText(c)); });
+        steps(c == 0 ? firstHeader : header, [&] { workbook.setCell(1, c + 1, list.columnText(c)); });
     }
 }
 
-// The ticked rows, sheet row r + 1 for list row r. A row that is gone means
-// the list changed under the export (a nested extraction found fewer
-// contacts): every cell left would fail alike, so the rows end there.
+// The ticked rows: list row r (from 0) in sheet row r + 2 (from 1, below the
+// headers). A row that is gone means the list changed under the export (a
+// nested extraction found fewer contacts): every cell left would fail alike,
+// so the rows end there.
 void writeTickedRows(ActionContext &context, Steps &steps, WorkbookExport &workbook)
 {
     using namespace reports::exportWorkbook;
     const ResultList &list = context.list;
     const int rows = list.itemCount();
-    const auto rowGone = [&](int r) { return r > list.itemCount(); };
-    for (int r = 1; r <= rows; ++r) {
+    const auto rowGone = [&](int r) { return r >= list.itemCount(); };
+    for (int r = 0; r < rows; ++r) {
         context.shell.yield();
         const bool ticked = steps.holdsOrFailed(rowTicked, [&] { return list.checked(r); });
         if (rowGone(r))
@@ -63,11 +64,11 @@ void writeTickedRows(ActionContext &context, Steps &steps, WorkbookExport &workb
         if (!ticked)
             continue;
         const int cells = list.headerCount();
-        for (int c = 1; c <= cells; ++c) {
+        for (int c = 0; c < cells; ++c) {
             context.shell.yield();
             // Every value is a text cell, so "=" is kept: no value can be
             // taken for a formula.
-            steps(c == 1 ? firstCell : cell, [&] { workbook.setCell(r + 1, c, list.cell(r, c)); });
+            steps(c == 0 ? firstCell : cell, [&] { workbook.setCell(r + 2, c + 1, list.cell(r, c)); });
             if (rowGone(r))
                 return;
         }

@@ -11,8 +11,8 @@ inline constexpr char kExcelMissingMessage[]
     = "Excel is not installed on this computer. You need to have it installed to use this feature.";
 
 // "Save Results As Excel File": the header row and the ticked rows into a new
-// workbook that is left open for the user. Sheet row r + 1 belongs to list
-// row r, ticked or not.
+// workbook that is left open for the user. The sheet's row 1 holds the
+// headers; every row of the list has the sheet row below, ticked or not.
 void exportWorkbook(ActionContext &context, Spreadsheets &spreadsheets);
 
 } // namespace quarrelby

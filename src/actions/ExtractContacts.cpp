@@ -50,7 +50,7 @@ void readAddressBooks(ActionContext &context, AddressBooks &books)
     steps(open, [&] { walk = books.open(); });
     for (int n = 0; n < kFieldCount; ++n) {
         const bool ticked = context.fieldTicked(n);
-        steps(ticked ? showColumn : hideColumn, [&] { list.setColumnWidth(n + 1, ticked ? 1000 : 1); });
+        steps(ticked ? showColumn : hideColumn, [&] { list.setColumnHidden(n, !ticked); });
     }
     list.clearRows();
 

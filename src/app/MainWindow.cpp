@@ -42,6 +42,14 @@ QFont arial(double points)
     font.setBold(true);
     return font;
 }
+// Where the check box of field n stands in its frame, in twips; every box is
+// 1680 by 285 twips but the wider one of the business address.
+constexpr std::array<QPoint, kFieldCount> kBoxPlaces {
+    {{225, 270}, {225, 630}, {225, 990}, {225, 1350}, {225, 1710}, {225, 2070}, {225, 2430}, {2340, 270}, {2340, 630},
+        {2340, 990}, {225, 270}, {225, 630}, {225, 990}, {225, 1350}, {225, 1710}, {225, 2070}, {225, 2430},
+        {2070, 270}, {2070, 630}, {2070, 990}, {2070, 1350}, {2070, 1710}, {2070, 2070}, {3825, 225}, {3825, 585},
+        {3825, 945}, {3825, 1305}, {3825, 1710}, {3825, 2070}, {2340, 1350}, {2340, 1710}, {2340, 2070}, {2340, 2430}}};
+constexpr int kWideBox = 29;
 } // namespace
 
 void setBackgroundColour(QWidget *widget, const QColor &colour)
@@ -113,7 +121,8 @@ void MainWindow::buildControls()
         auto *box
             = new QCheckBox(QString::fromLatin1(f.caption), f.frame == FieldFrame::Info ? m_infoFrame : m_phoneFrame);
         box->setObjectName(objectNames::fieldBox(f.index));
-        box->setGeometry(twipsRect(f.left, f.top, f.width, f.height));
+        const QPoint place = kBoxPlaces.at(static_cast<size_t>(f.index));
+        box->setGeometry(twipsRect(place.x(), place.y(), f.index == kWideBox ? 1905 : 1680, 285));
         box->setChecked(f.tickedAtStart);
         box->setEnabled(f.index != 0);
         setBackgroundColour(box, Qt::white);
@@ -150,11 +159,11 @@ void MainWindow::wireActions()
     connect(clipboardButton, &QPushButton::clicked, this, [this] { copyToClipboard(m_context); });
     connect(clearButton, &QPushButton::clicked, this, [this] { clearList(m_context); });
     connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(m_shell); });
-    connect(m_listView, &ResultView::removeRequested, this, [this](int item) {
+    connect(m_listView, &ResultView::removeRequested, this, [this](int row) {
         // Nothing may escape into the event loop; the routine checks its
         // bounds, so a failure here would be the list changing under it.
         try {
-            removeListItem(m_list, m_busy, item);
+            removeListItem(m_list, m_busy, row);
         } catch (const Failure &) {
         }
     });
@@ -169,8 +178,10 @@ void MainWindow::setUpTabOrder()
     for (const ContactField &f : fieldCatalogue())
         fields.push_back(&f);
     std::stable_sort(fields.begin(), fields.end(), [](const ContactField *a, const ContactField *b) {
-        return std::tuple(a->frame != FieldFrame::Info, a->left, a->top)
-            < std::tuple(b->frame != FieldFrame::Info, b->left, b->top);
+        const QPoint at = kBoxPlaces.at(static_cast<size_t>(a->index));
+        const QPoint bt = kBoxPlaces.at(static_cast<size_t>(b->index));
+        return std::tuple(a->frame != FieldFrame::Info, at.x(), at.y())
+            < std::tuple(b->frame != FieldFrame::Info, bt.x(), bt.y());
     });
     QList<QWidget *> order {extractButton};
     for (const ContactField *f : fields)

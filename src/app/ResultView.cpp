@@ -19,6 +19,12 @@
 
 namespace quarrelby {
 
+namespace {
+// A column's width when the list gets it, and when the extraction shows it.
+constexpr double kStartTwips = 2000;
+constexpr double kShownTwips = 1000;
+} // namespace
+
 ResultView::ResultView(ResultList &list, QWidget *parent)
     : QTreeView(parent)
     , m_list(list)
@@ -50,13 +56,24 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     addTickActions();
     installAccessibleList();
 
-    connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
-    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
-        for (int k = 1; k <= m_list.headerCount(); ++k)
-            showWidth(k, m_list.columnWidth(k));
+    connect(&m_list, &ResultList::columnHiddenSet, this, &ResultView::layOutColumn);
+    connect(&m_list, &QAbstractItemModel::columnsInserted, this, [this](const QModelIndex &, int first, int last) {
+        for (int column = first; column <= last; ++column)
+            header()->resizeSection(column, pixelsFromTwips(kStartTwips));
     });
-    connect(columns, &QHeaderView::sectionResized, this, [this](int section, int oldSize, int newSize) {
-        takeWidth(section, newSize);
+    connect(&m_list, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_sizesBeforeReset.clear();
+        for (int column = 0; column < header()->count(); ++column)
+            m_sizesBeforeReset.push_back(header()->sectionSize(column));
+    });
+    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
+        for (int column = 0; column < m_list.headerCount(); ++column) {
+            if (static_cast<size_t>(column) < m_sizesBeforeReset.size())
+                header()->resizeSection(column, m_sizesBeforeReset[static_cast<size_t>(column)]);
+            header()->setSectionHidden(column, m_list.columnHidden(column));
+        }
+    });
+    connect(columns, &QHeaderView::sectionResized, this, [this](int, int oldSize, int newSize) {
         if ((oldSize == 0) != (newSize == 0))
             forgetAccessibleCells(this);
     });
@@ -109,7 +126,7 @@ void ResultView::currentChanged(const QModelIndex &current, const QModelIndex &p
 {
     // The tree view's own events number the cells over every column, the
     // collapsed ones too; the list's interface counts the shown ones.
-    QAbstractItemView::currentChanged(current, previous);
+    QAbstractItemView::currentChanged(current, previous); // NOLINT(bugprone-parent-virtual-call)
     viewport()->update();
     announceFocus();
 }
@@ -118,7 +135,7 @@ void ResultView::selectionChanged(const QItemSelection &selected, const QItemSel
 {
     // As for the focus; and the tree view would list every selected cell
     // to find the first.
-    QAbstractItemView::selectionChanged(selected, deselected);
+    QAbstractItemView::selectionChanged(selected, deselected); // NOLINT(bugprone-parent-virtual-call)
     if (QAccessible::isActive()) {
         QAccessibleEvent event(this, QAccessible::SelectionWithin);
         QAccessible::updateAccessibility(&event);
@@ -166,8 +183,8 @@ void ResultView::addTickActions()
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
     };
-    add("Tick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), true); });
-    add("Untick All", [this] { m_list.setCheckedRange(1, m_list.rowCount(), false); });
+    add("Tick All", [this] { m_list.setCheckedRange(0, m_list.rowCount() - 1, true); });
+    add("Untick All", [this] { m_list.setCheckedRange(0, m_list.rowCount() - 1, false); });
     add("Tick Selected", [this] { tickSelected(true); });
     add("Untick Selected", [this] { tickSelected(false); });
 }
@@ -178,7 +195,7 @@ void ResultView::tickSelected(bool checked)
     const QItemSelection selection = selectionModel()->selection();
     for (const QItemSelectionRange &range : selection) {
         if (range.left() == 0)
-            m_list.setCheckedRange(range.top() + 1, range.bottom() + 1, checked);
+            m_list.setCheckedRange(range.top(), range.bottom(), checked);
     }
 }
 
@@ -187,25 +204,24 @@ void ResultView::keyPressEvent(QKeyEvent *event)
     const QModelIndex focused = currentIndex();
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    // The keys of a focused row without modifiers are the list's own.
+    const bool rowKey = focused.isValid() && modifiers == Qt::NoModifier;
     if (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
         // The desktop's other key for the context menu, beside the Menu key.
         const QPoint at = focused.isValid() ? visualRect(focused).center() : viewport()->rect().center();
         QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
         QCoreApplication::sendEvent(this, &menu);
-    } else if (!focused.isValid() || modifiers != Qt::NoModifier) {
-        QTreeView::keyPressEvent(event);
-        return;
-    } else if (key == Qt::Key_F2) {
+    } else if (rowKey && key == Qt::Key_F2) {
         showCurrentText();
-    } else if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
-        emit removeRequested(focused.row() + 1);
-    } else if (key == Qt::Key_Space) {
+    } else if (rowKey && (key == Qt::Key_Delete || key == Qt::Key_Backspace)) {
+        emit removeRequested(focused.row());
+    } else if (rowKey && key == Qt::Key_Space) {
         // The focused row decides for every selected row, as in a file manager.
-        const bool tick = !m_list.checked(focused.row() + 1);
+        const bool tick = !m_list.checked(focused.row());
         if (selectionModel()->hasSelection())
             tickSelected(tick);
         else
-            m_list.setChecked(focused.row() + 1, tick);
+            m_list.setChecked(focused.row(), tick);
     } else {
         QTreeView::keyPressEvent(event);
         return;
@@ -213,30 +229,14 @@ void ResultView::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
-int ResultView::sectionPixels(float twips)
+void ResultView::layOutColumn(int column, bool hidden)
 {
-    return pixelsFromTwips(std::max(0.0F, twips));
-}
-
-void ResultView::showWidth(int k, float twips)
-{
-    if (k < 1 || k > header()->count())
+    if (column >= header()->count())
         return;
-    m_showingWidth = true;
-    header()->resizeSection(k - 1, sectionPixels(twips));
-    m_showingWidth = false;
-}
-
-void ResultView::takeWidth(int section, int newSize)
-{
-    const int k = section + 1;
-    if (m_showingWidth || k > m_list.headerCount())
-        return;
-    // The width in twips is finer than a pixel: keep it while it still shows
-    // as this many pixels.
-    if (sectionPixels(m_list.columnWidth(k)) == newSize)
-        return;
-    m_list.setColumnWidth(k, static_cast<float>(newSize * twipsPerPixel()));
+    header()->setSectionHidden(column, hidden);
+    if (!hidden)
+        header()->resizeSection(column, pixelsFromTwips(kShownTwips));
+    forgetAccessibleCells(this);
 }
 
 bool ResultView::onTickBox(const QModelIndex &index, const QPoint &position) const
@@ -259,7 +259,7 @@ void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(position);
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid() && !onTickBox(index, position))
-        emit removeRequested(index.row() + 1);
+        emit removeRequested(index.row());
 }
 
 bool ResultView::viewportEvent(QEvent *event)

@@ -2,13 +2,15 @@
 
 #include <QTreeView>
 
+#include <vector>
+
 namespace quarrelby {
 
 class ResultList;
 
-// The list view: the report view of the result list. Header sections follow the
-// column widths in twips both ways: the program sets a width and the section
-// follows; the user drags a divider and the width follows.
+// The list view: the report view of the result list. A column starts 2000
+// twips wide; one the extraction hides is a hidden section, and one it shows
+// is laid out 1000 twips wide again, whatever the user dragged it to.
 class ResultView : public QTreeView {
     Q_OBJECT
 
@@ -19,14 +21,10 @@ public:
     // selected row.
     void tickSelected(bool checked);
 
-    // Screen pixels for a width in twips (96 dpi: 15 twips a pixel). A
-    // one-twip column collapses to nothing.
-    [[nodiscard]] static int sectionPixels(float twips);
-
 signals:
-    // Row `item` (1-based) is to go: a double-click on it (not on its tick
-    // box), or Delete or BackSpace on the current row.
-    void removeRequested(int item);
+    // The row is to go: a double-click on it (not on its tick box), or
+    // Delete or BackSpace on the current row.
+    void removeRequested(int row);
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
@@ -39,8 +37,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void showWidth(int k, float twips);
-    void takeWidth(int section, int newSize);
+    void layOutColumn(int column, bool hidden);
     [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
     void addTickActions();
     // Tells assistive technology of changed ticks, of the rows in [first, last]
@@ -51,7 +48,8 @@ private:
     void showCurrentText();
 
     ResultList &m_list;
-    bool m_showingWidth = false;
+    // The sections' sizes across a reset of the model, which forgets them.
+    std::vector<int> m_sizesBeforeReset;
 };
 
 } // namespace quarrelby

@@ -140,10 +140,8 @@ void loadMainWindow(MainWindow &window, const RandomDraw &draw)
     window.setWindowTitle(QLatin1String(kProductName));
     window.setWindowIcon(applicationIcon());
     shell.setApplicationTitle(applicationTitleFor(QLatin1String(kProductName)));
-    for (int i = 0; i < kFieldCount; ++i) {
+    for (int i = 0; i < kFieldCount; ++i)
         window.list().addColumn(window.fieldBox(i)->text());
-        window.list().setColumnWidth(i + 1, 2000);
-    }
     // Last, outside the steps: the check answers every failure itself, and
     // ending the program is no failure to report.
     requireAddressBooks(shell, window.books());

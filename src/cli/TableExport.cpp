@@ -69,7 +69,7 @@ bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, Output &out)
         ResultList::Batch batch(list);
         allRead = forEachContact(walk, [&](const Contact &contact) { addContactRow(list, contact); });
     }
-    list.setCheckedRange(1, list.itemCount(), true);
+    list.setCheckedRange(0, list.itemCount() - 1, true);
     const std::vector<int> widths = measureColumnWidths(list, system, CountHeaders::Yes);
     encodeAlignedText(list, widths, system, [&](QByteArrayView bytes) { out.write(bytes); });
     return allRead;

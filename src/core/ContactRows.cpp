@@ -84,7 +84,7 @@ int addContactRow(ResultList &list, const Contact &contact)
     cells.fill(contact);
     const int row = list.addRow({});
     for (int n = 0; n < kFieldCount; ++n)
-        list.setCell(row, n + 1, cells.views()[static_cast<size_t>(n)]);
+        list.setCell(row, n, cells.views()[static_cast<size_t>(n)]);
     return row;
 }
 

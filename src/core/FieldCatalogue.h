@@ -12,7 +12,7 @@ namespace quarrelby {
 // The frame a field's box sits in: contact information or telephones.
 enum class FieldFrame { Info, Phone };
 
-// One contact field: its check box fieldBox(index), its column index + 1 and
+// One contact field: its check box fieldBox(index), its column index and
 // the Outlook property it is read from.
 struct ContactField {
     short index;
@@ -22,11 +22,6 @@ struct ContactField {
     ContactProperty property;
     std::optional<ContactProperty> secondProperty;
     bool tickedAtStart;
-    int tabPosition; // the box's place among the check boxes in the tab order
-    int left; // twips, inside the frame
-    int top;
-    int width;
-    int height;
 };
 
 inline constexpr int kFieldCount = 33;

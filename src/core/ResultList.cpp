@@ -27,7 +27,7 @@ void ResultList::addColumn(const QString &text)
 {
     const int k = headerCount();
     beginInsertColumns({}, k, k);
-    m_columns.push_back({text, 0});
+    m_columns.push_back({text, false});
     // Rarely with rows in the list: each gets a longer set of ends.
     const size_t columns = m_columns.size();
     for (Row &row : m_rows) {
@@ -39,38 +39,35 @@ void ResultList::addColumn(const QString &text)
     endInsertColumns();
 }
 
-void ResultList::checkColumn(int k) const
+void ResultList::checkColumn(int column) const
 {
-    if (k < 1 || k > headerCount())
+    if (column < 0 || column >= headerCount())
         throw outOfBounds();
 }
 
-void ResultList::checkRow(int i) const
+void ResultList::checkRow(int row) const
 {
-    if (i < 1 || i > itemCount())
+    if (row < 0 || row >= itemCount())
         throw outOfBounds();
 }
 
-const QString &ResultList::columnText(int k) const
+const QString &ResultList::columnText(int column) const
 {
-    checkColumn(k);
-    return m_columns[static_cast<size_t>(k - 1)].text;
+    checkColumn(column);
+    return m_columns[static_cast<size_t>(column)].text;
 }
 
-float ResultList::columnWidth(int k) const
+bool ResultList::columnHidden(int column) const
 {
-    checkColumn(k);
-    return m_columns[static_cast<size_t>(k - 1)].width;
+    checkColumn(column);
+    return m_columns[static_cast<size_t>(column)].hidden;
 }
 
-void ResultList::setColumnWidth(int k, float twips)
+void ResultList::setColumnHidden(int column, bool hidden)
 {
-    checkColumn(k);
-    Column &column = m_columns[static_cast<size_t>(k - 1)];
-    if (column.width == twips)
-        return;
-    column.width = twips;
-    emit columnWidthChanged(k, twips);
+    checkColumn(column);
+    m_columns[static_cast<size_t>(column)].hidden = hidden;
+    emit columnHiddenSet(column, hidden);
 }
 
 void ResultList::clearRows()
@@ -115,7 +112,7 @@ int ResultList::addRow(const QString &text)
     m_rows.push_back(row);
     if (m_batchDepth == 0)
         announceRows();
-    return itemCount();
+    return itemCount() - 1;
 }
 
 void ResultList::closeRow(Row &row)
@@ -154,84 +151,70 @@ void ResultList::announceRows()
     endInsertRows();
 }
 
-void ResultList::cellChanged(int i, int k, int role)
+void ResultList::cellChanged(int row, int column, int role)
 {
-    if (i > m_shownRows || k < 1 || k > headerCount())
+    if (row >= m_shownRows || column < 0 || column >= headerCount())
         return;
-    const QModelIndex at = index(i - 1, k - 1);
+    const QModelIndex at = index(row, column);
     emit dataChanged(at, at, {role});
 }
 
-void ResultList::setCell(int i, int k, QStringView text)
+void ResultList::setCell(int row, int column, QStringView text)
 {
-    checkRow(i);
-    checkColumn(k);
-    Row &row = m_rows[static_cast<size_t>(i - 1)];
-    const auto column = static_cast<size_t>(k - 1);
-    const quint32 start = column == 0 ? 0 : row.ends[column - 1];
-    const quint32 end = row.ends[column];
+    checkRow(row);
+    checkColumn(column);
+    Row &r = m_rows[static_cast<size_t>(row)];
+    const auto c = static_cast<size_t>(column);
+    const quint32 start = c == 0 ? 0 : r.ends[c - 1];
+    const quint32 end = r.ends[c];
     const auto newEnd = static_cast<quint32>(start + text.size());
     const size_t columns = m_columns.size();
-    if (start == end && end == row.length) {
+    if (start == end && end == r.length) {
         // Cells are mostly set in order, into the empty end of the row: every
         // cell after this one is empty and ends where this one does.
-        appendToRow(row, text);
-        std::fill(row.ends + column, row.ends + columns, newEnd);
+        appendToRow(r, text);
+        std::fill(r.ends + c, r.ends + columns, newEnd);
     } else {
         // The row is written anew; its old text stays unused in the arena.
-        const size_t length = row.length - (end - start) + static_cast<size_t>(text.size());
+        const size_t length = r.length - (end - start) + static_cast<size_t>(text.size());
         char16_t *piece = m_texts.take(length);
-        std::copy_n(row.text, start, piece);
+        std::copy_n(r.text, start, piece);
         std::copy_n(text.utf16(), text.size(), piece + start);
-        std::copy(row.text + end, row.text + row.length, piece + newEnd);
-        closeRow(row);
-        row.text = piece;
-        row.length = static_cast<quint32>(length);
-        for (size_t c = column; c < columns; ++c)
-            row.ends[c] = row.ends[c] - end + newEnd;
+        std::copy(r.text + end, r.text + r.length, piece + newEnd);
+        closeRow(r);
+        r.text = piece;
+        r.length = static_cast<quint32>(length);
+        for (size_t k = c; k < columns; ++k)
+            r.ends[k] = r.ends[k] - end + newEnd;
     }
-    cellChanged(i, k, Qt::DisplayRole);
+    cellChanged(row, column, Qt::DisplayRole);
 }
 
-void ResultList::setSubItem(int i, int j, QStringView text)
+QStringView ResultList::cellView(int row, int column) const
 {
-    if (j < 1)
-        throw outOfBounds();
-    setCell(i, j + 1, text);
-}
-
-QString ResultList::subItem(int i, int j) const
-{
-    if (j < 1)
-        throw outOfBounds();
-    return cell(i, j + 1);
-}
-
-QStringView ResultList::cellView(int i, int k) const
-{
-    checkRow(i);
-    const Row &row = m_rows[static_cast<size_t>(i - 1)];
-    // A row always has a cell for the first column, as the list control does,
-    // even in a list without columns.
-    if (k == 1 && !row.ends)
+    checkRow(row);
+    const Row &r = m_rows[static_cast<size_t>(row)];
+    // A row always has a first cell, as the list control does, even in a
+    // list without columns.
+    if (column == 0 && !r.ends)
         return {};
-    checkColumn(k);
-    const auto column = static_cast<size_t>(k - 1);
-    const quint32 start = column == 0 ? 0 : row.ends[column - 1];
-    return QStringView(row.text + start, row.ends[column] - start);
+    checkColumn(column);
+    const auto c = static_cast<size_t>(column);
+    const quint32 start = c == 0 ? 0 : r.ends[c - 1];
+    return QStringView(r.text + start, r.ends[c] - start);
 }
 
-bool ResultList::checked(int i) const
+bool ResultList::checked(int row) const
 {
-    checkRow(i);
-    return m_rows[static_cast<size_t>(i - 1)].checked;
+    checkRow(row);
+    return m_rows[static_cast<size_t>(row)].checked;
 }
 
-void ResultList::setChecked(int i, bool checked)
+void ResultList::setChecked(int row, bool checked)
 {
-    checkRow(i);
-    m_rows[static_cast<size_t>(i - 1)].checked = checked;
-    cellChanged(i, 1, Qt::CheckStateRole);
+    checkRow(row);
+    m_rows[static_cast<size_t>(row)].checked = checked;
+    cellChanged(row, 0, Qt::CheckStateRole);
 }
 
 void ResultList::setCheckedRange(int first, int last, bool checked)
@@ -240,21 +223,21 @@ void ResultList::setCheckedRange(int first, int last, bool checked)
         return;
     checkRow(first);
     checkRow(last);
-    for (int i = first; i <= last; ++i)
-        m_rows[static_cast<size_t>(i - 1)].checked = checked;
-    const int shownLast = std::min(last, m_shownRows);
+    for (int row = first; row <= last; ++row)
+        m_rows[static_cast<size_t>(row)].checked = checked;
+    const int shownLast = std::min(last, m_shownRows - 1);
     if (first <= shownLast)
-        emit dataChanged(index(first - 1, 0), index(shownLast - 1, 0), {Qt::CheckStateRole});
+        emit dataChanged(index(first, 0), index(shownLast, 0), {Qt::CheckStateRole});
 }
 
-void ResultList::removeRow(int i)
+void ResultList::removeRow(int row)
 {
-    checkRow(i);
+    checkRow(row);
     ++m_rowsRevision;
-    const bool shown = i <= m_shownRows;
+    const bool shown = row < m_shownRows;
     if (shown)
-        beginRemoveRows({}, i - 1, i - 1);
-    m_rows.erase(m_rows.begin() + (i - 1));
+        beginRemoveRows({}, row, row);
+    m_rows.erase(m_rows.begin() + row);
     if (shown) {
         --m_shownRows;
         endRemoveRows();
@@ -277,13 +260,12 @@ QVariant ResultList::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const int i = index.row() + 1;
     switch (role) {
     case Qt::DisplayRole:
-        return displayed(cellView(i, index.column() + 1));
+        return displayed(cellView(index.row(), index.column()));
     case Qt::ToolTipRole:
     case Qt::EditRole:
-        return cell(i, index.column() + 1);
+        return cell(index.row(), index.column());
     case Qt::CheckStateRole:
         if (index.column() == 0)
             return m_rows[static_cast<size_t>(index.row())].checked ? Qt::Checked : Qt::Unchecked;

@@ -10,9 +10,9 @@
 
 namespace quarrelby {
 
-// The one store of results, and the model of the list on the window. Columns
-// k and rows i count from 1; an index out of range throws Failure, since
-// exports yield and the list may change under them.
+// The one store of results, and the model of the list on the window. Rows
+// and columns count from 0, as the model's indexes do; an index out of range
+// throws Failure, since exports yield and the list may change under them.
 class ResultList : public QAbstractTableModel {
     Q_OBJECT
 
@@ -21,30 +21,28 @@ public:
 
     void addColumn(const QString &text);
     [[nodiscard]] int headerCount() const { return static_cast<int>(m_columns.size()); }
-    [[nodiscard]] const QString &columnText(int k) const;
-    [[nodiscard]] float columnWidth(int k) const;
-    void setColumnWidth(int k, float twips);
+    [[nodiscard]] const QString &columnText(int column) const;
+    // Whether the list view hides the column. The extraction sets every
+    // column from its field's box at each click, and columnHiddenSet follows
+    // every call, changed or not: the view then lays the column out anew, a
+    // shown one at its standard width over any width the user dragged.
+    [[nodiscard]] bool columnHidden(int column) const;
+    void setColumnHidden(int column, bool hidden);
 
     [[nodiscard]] int itemCount() const { return static_cast<int>(m_rows.size()); }
     void clearRows();
-    // Appends a row with the text of column 1; returns its index.
+    // Appends a row with the text of its first cell; returns its index.
     int addRow(const QString &text);
-    void setSubItem(int i, int j, QStringView text);
-    // Sets the cell of row i, column k (k = 1 is the row's own text).
-    void setCell(int i, int k, QStringView text);
-    [[nodiscard]] QString text(int i) const { return cell(i, 1); }
-    [[nodiscard]] QString subItem(int i, int j) const;
-    // Cell of row i, column k: the text for k = 1, SubItems(k - 1) otherwise.
-    [[nodiscard]] QString cell(int i, int k) const { return cellView(i, k).toString(); }
+    void setCell(int row, int column, QStringView text);
+    [[nodiscard]] QString cell(int row, int column) const { return cellView(row, column).toString(); }
     // The same without a copy: valid until the list changes, so use it
     // before yielding.
-    [[nodiscard]] QStringView cellView(int i, int k) const;
-    [[nodiscard]] bool checked(int i) const;
-    void setChecked(int i, bool checked);
-    // Ticks or unticks rows first to last (1-based, inclusive), telling the
-    // views once.
+    [[nodiscard]] QStringView cellView(int row, int column) const;
+    [[nodiscard]] bool checked(int row) const;
+    void setChecked(int row, bool checked);
+    // Ticks or unticks rows first to last (inclusive), telling the views once.
     void setCheckedRange(int first, int last, bool checked);
-    void removeRow(int i);
+    void removeRow(int row);
     // Counts the changes that remove or replace rows (Clear List, a new
     // extraction, a removed row). A reader that yields compares it before and
     // after, since the row it would read next may no longer be the one it
@@ -83,18 +81,17 @@ public:
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 signals:
-    // Column k (1-based) has a new width in twips.
-    void columnWidthChanged(int k, float twips);
+    void columnHiddenSet(int column, bool hidden);
 
 private:
     struct Column {
         QString text;
-        float width = 0;
+        bool hidden = false;
     };
     // A row's cells lie one after the other in one piece of the arena, its
     // cell ends in another: a large list costs no allocation a row.
     struct Row {
-        // ends[k - 1]: where cell k ends in text; one for every column.
+        // ends[c]: where the cell of column c ends in text.
         quint32 *ends = nullptr;
         const char16_t *text = nullptr;
         quint32 length = 0;
@@ -105,12 +102,12 @@ private:
     };
 
     void announceRows();
-    void cellChanged(int i, int k, int role);
+    void cellChanged(int row, int column, int role);
     void appendToRow(Row &row, QStringView text);
     // Gives the row's room back to the arena.
     void closeRow(Row &row);
-    void checkColumn(int k) const;
-    void checkRow(int i) const;
+    void checkColumn(int column) const;
+    void checkRow(int row) const;
 
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;

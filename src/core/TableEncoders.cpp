@@ -111,11 +111,11 @@ private:
 
 // The widths were measured before the first yield; a list that grew columns
 // since then has no width for them.
-inline int widthOf(const std::vector<int> &widths, int k)
+inline int widthOf(const std::vector<int> &widths, int column)
 {
-    if (k < 1 || static_cast<size_t>(k) > widths.size()) [[unlikely]]
+    if (column < 0 || static_cast<size_t>(column) >= widths.size()) [[unlikely]]
         throw Failure(QStringLiteral("Subscript out of range"));
-    return widths[static_cast<size_t>(k - 1)];
+    return widths[static_cast<size_t>(column)];
 }
 
 void appendPadded(Utf8Buffer &out, QStringView text, int width)
@@ -135,16 +135,16 @@ void appendTickedRows(
     Utf8Buffer &out, const ResultList &list, const std::vector<int> &widths, EventLoopService &loop, LastCell last)
 {
     const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         loop.yield();
         if (!list.checked(r))
             continue;
         const int columns = list.headerCount();
-        for (int k = 1; k <= columns; ++k) {
+        for (int c = 0; c < columns; ++c) {
             loop.yield();
-            const int width = widthOf(widths, k);
-            const QStringView cell = list.cellView(r, k);
-            if (k < columns || last == LastCell::Padded)
+            const int width = widthOf(widths, c);
+            const QStringView cell = list.cellView(r, c);
+            if (c + 1 < columns || last == LastCell::Padded)
                 appendPadded(out, cell, width);
             else
                 out.append(cell);
@@ -182,13 +182,13 @@ void appendField(Utf8Buffer &out, QStringView value)
     out.append('"');
 }
 
-// The fields of one comma-delimited line, separated by commas: cellAt(k)
-// for k from 1 to columns.
+// The fields of one comma-delimited line, separated by commas: cellAt(c)
+// for every column c.
 template <typename CellAt> void appendCommaFields(Utf8Buffer &out, int columns, const CellAt &cellAt)
 {
-    for (int k = 1; k <= columns; ++k) {
-        appendField(out, cellAt(k));
-        if (k != columns)
+    for (int c = 0; c < columns; ++c) {
+        appendField(out, cellAt(c));
+        if (c + 1 != columns)
             out.append(',');
     }
 }
@@ -196,8 +196,8 @@ template <typename CellAt> void appendCommaFields(Utf8Buffer &out, int columns, 
 // The header line: every header followed by a comma.
 template <typename TextAt> void appendCommaHeader(Utf8Buffer &out, int columns, const TextAt &textAt)
 {
-    for (int k = 1; k <= columns; ++k) {
-        appendField(out, textAt(k));
+    for (int c = 0; c < columns; ++c) {
+        appendField(out, textAt(c));
         out.append(',');
     }
     out.endLine();
@@ -210,17 +210,17 @@ std::vector<int> measureColumnWidths(const ResultList &list, EventLoopService &l
     const int columns = list.headerCount();
     std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
     if (headers == CountHeaders::Yes) {
-        for (int k = 1; k <= columns; ++k)
-            widths[static_cast<size_t>(k - 1)] = static_cast<int>(list.columnText(k).size());
+        for (int c = 0; c < columns; ++c)
+            widths[static_cast<size_t>(c)] = static_cast<int>(list.columnText(c).size());
     }
     // Row by row rather than column by column: the same widths and the same
     // yields, but a large list is read in the order it lies in memory.
     const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
-        for (int k = 1; k <= columns; ++k) {
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
             loop.yield();
-            int &width = widths[static_cast<size_t>(k - 1)];
-            width = std::max(width, static_cast<int>(list.cellView(r, k).size()));
+            int &width = widths[static_cast<size_t>(c)];
+            width = std::max(width, static_cast<int>(list.cellView(r, c).size()));
         }
     }
     return widths;
@@ -231,9 +231,9 @@ void encodeAlignedText(
 {
     Utf8Buffer out(&sink, kBlockSize);
     const int headers = list.headerCount();
-    for (int k = 1; k <= headers; ++k) {
+    for (int c = 0; c < headers; ++c) {
         loop.yield();
-        appendPadded(out, list.columnText(k), widthOf(widths, k));
+        appendPadded(out, list.columnText(c), widthOf(widths, c));
     }
     out.endLine();
     appendTickedRows(out, list, widths, loop, LastCell::Padded);
@@ -253,15 +253,15 @@ void encodeCommaDelimited(const ResultList &list, EventLoopService &loop, const 
     Utf8Buffer out(&sink, kBlockSize);
     const int headers = list.headerCount();
     if (headers > 1)
-        appendCommaHeader(out, headers, [&](int k) { return QStringView(list.columnText(k)); });
+        appendCommaHeader(out, headers, [&](int c) { return QStringView(list.columnText(c)); });
 
     const int rows = list.itemCount();
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 0; r < rows; ++r) {
         loop.yield();
-        appendCommaFields(out, list.headerCount(), [&](int k) { return list.cellView(r, k); });
+        appendCommaFields(out, list.headerCount(), [&](int c) { return list.cellView(r, c); });
         // With one column there is no header, and every line but the last
         // carries a separator.
-        if (list.headerCount() <= 1 && r != rows)
+        if (list.headerCount() <= 1 && r + 1 != rows)
             out.append(',');
         out.endLine();
     }
@@ -283,13 +283,13 @@ CommaDelimitedLines::~CommaDelimitedLines() = default;
 
 void CommaDelimitedLines::header(std::span<const QString> headers)
 {
-    appendCommaHeader(*m_out, static_cast<int>(headers.size()),
-        [&](int k) { return QStringView(headers[static_cast<size_t>(k - 1)]); });
+    appendCommaHeader(
+        *m_out, static_cast<int>(headers.size()), [&](int c) { return QStringView(headers[static_cast<size_t>(c)]); });
 }
 
 void CommaDelimitedLines::row(std::span<const QStringView> cells)
 {
-    appendCommaFields(*m_out, static_cast<int>(cells.size()), [&](int k) { return cells[static_cast<size_t>(k - 1)]; });
+    appendCommaFields(*m_out, static_cast<int>(cells.size()), [&](int c) { return cells[static_cast<size_t>(c)]; });
     m_out->endLine();
 }
 
@@ -308,7 +308,7 @@ QByteArray clipboardText(const ResultList &list, const std::vector<int> &widths,
     for (const int w : widths)
         lineBound += w + 1;
     qsizetype ticked = 0;
-    for (int r = 1; r <= rows; ++r)
+    for (int r = 0; r < rows; ++r)
         ticked += list.checked(r) ? 1 : 0;
     Utf8Buffer text(nullptr, ticked * lineBound);
     appendTickedRows(text, list, widths, loop, LastCell::Bare);

@@ -131,7 +131,7 @@ private slots:
         // 4 measuring, row 1 and its 2 cells, row 2: 9 comes before its first cell
         h.shell.onYield = [&](int n) {
             if (n == 9)
-                h.list.setCell(2, 1, longer);
+                h.list.setCell(1, 0, longer);
         };
         copyToClipboard(h.context);
 

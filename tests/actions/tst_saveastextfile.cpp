@@ -175,7 +175,7 @@ private slots:
         // 6 measuring, 2 headers, row 1 and its 2 cells: 12 comes before row 2
         h.shell.onYield = [&](int n) {
             if (n == 12)
-                h.list.setCell(2, 1, longer);
+                h.list.setCell(1, 0, longer);
         };
         h.shell.saveNames = {m_path};
         saveAsTextFile(h.context, *h.files);

@@ -54,7 +54,7 @@ std::unique_ptr<ResultList> windowList(const QStringList &books)
         if (!contact.distributionList)
             addContactRow(*list, contact);
     }
-    list->setCheckedRange(1, list->itemCount(), true);
+    list->setCheckedRange(0, list->itemCount() - 1, true);
     return list;
 }
 
@@ -232,11 +232,11 @@ private slots:
 
         const std::unique_ptr<ResultList> list = windowList(expanded({book}));
         QMap<std::pair<int, int>, QString> expected;
-        for (int k = 1; k <= list->headerCount(); ++k) {
-            expected[{1, k}] = list->columnText(k);
-            for (int r = 1; r <= list->itemCount(); ++r) {
-                if (!list->cellView(r, k).isEmpty() && list->cellView(r, k).size() <= 32767)
-                    expected[{r + 1, k}] = list->cell(r, k);
+        for (int c = 0; c < list->headerCount(); ++c) {
+            expected[{1, c + 1}] = list->columnText(c);
+            for (int r = 0; r < list->itemCount(); ++r) {
+                if (!list->cellView(r, c).isEmpty() && list->cellView(r, c).size() <= 32767)
+                    expected[{r + 2, c + 1}] = list->cell(r, c);
             }
         }
         QVERIFY(QFileInfo::exists(path));

@@ -17,8 +17,8 @@ void fillList(ResultList &list, const QStringList &headers, const QList<QStringL
         list.addColumn(header);
     for (const QStringList &row : rows) {
         const int i = list.addRow(row.value(1));
-        for (qsizetype k = 2; k < row.size(); ++k)
-            list.setCell(i, static_cast<int>(k), row[k]);
+        for (qsizetype c = 1; c + 1 < row.size(); ++c)
+            list.setCell(i, static_cast<int>(c), row[c + 1]);
         list.setChecked(i, row.value(0) == QLatin1String("x"));
     }
 }

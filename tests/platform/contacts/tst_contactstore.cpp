@@ -61,11 +61,11 @@ struct Extraction {
     // The row whose first cell is name, as column caption -> cell text.
     QHash<QString, QString> row(const QString &name) const
     {
-        for (int i = 1; i <= list.itemCount(); ++i) {
-            if (list.cell(i, 1) != name)
+        for (int i = 0; i < list.itemCount(); ++i) {
+            if (list.cell(i, 0) != name)
                 continue;
             QHash<QString, QString> cells;
-            for (int k = 1; k <= list.headerCount(); ++k)
+            for (int k = 0; k < list.headerCount(); ++k)
                 cells.insert(list.columnText(k), list.cell(i, k));
             return cells;
         }
@@ -75,8 +75,8 @@ struct Extraction {
     QStringList names() const
     {
         QStringList result;
-        for (int i = 1; i <= list.itemCount(); ++i)
-            result << list.cell(i, 1);
+        for (int i = 0; i < list.itemCount(); ++i)
+            result << list.cell(i, 0);
         return result;
     }
 };
@@ -373,9 +373,9 @@ private slots:
         QCOMPARE(names.first(), QStringLiteral("Dr. Anna Maria Lindqvist PhD"));
         QCOMPARE(names.last(), QStringLiteral("Alexandra Konstantinopoulou-Fairweather"));
         // Every column holds something somewhere: no field is left unread.
-        for (int k = 1; k <= extraction.list.headerCount(); ++k) {
+        for (int k = 0; k < extraction.list.headerCount(); ++k) {
             bool filled = false;
-            for (int i = 1; i <= extraction.list.itemCount() && !filled; ++i)
+            for (int i = 0; i < extraction.list.itemCount() && !filled; ++i)
                 filled = !extraction.list.cell(i, k).isEmpty();
             QVERIFY2(filled, qPrintable(extraction.list.columnText(k)));
         }
@@ -468,9 +468,9 @@ private slots:
         const Extraction large(path);
         QVERIFY(large.shell.texts().isEmpty());
         QCOMPARE(large.list.itemCount(), reference.list.itemCount() * kCopies);
-        for (int i = 1; i <= large.list.itemCount(); ++i) {
-            const int j = (i - 1) % reference.list.itemCount() + 1;
-            for (int k = 1; k <= large.list.headerCount(); ++k) {
+        for (int i = 0; i < large.list.itemCount(); ++i) {
+            const int j = i % reference.list.itemCount();
+            for (int k = 0; k < large.list.headerCount(); ++k) {
                 if (large.list.cell(i, k) != reference.list.cell(j, k))
                     QFAIL(qPrintable(QStringLiteral("row %1, column %2 differs").arg(i).arg(k)));
             }
@@ -480,7 +480,7 @@ private slots:
         auto walk = ContactStore(path).open();
         Contact contact;
         QVERIFY(walk->next(contact));
-        QCOMPARE(contact.text(FullName), reference.list.cell(1, 1));
+        QCOMPARE(contact.text(FullName), reference.list.cell(0, 0));
         walk.reset();
     }
 

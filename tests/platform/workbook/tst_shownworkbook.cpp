@@ -116,7 +116,7 @@ struct Harness {
         for (const QStringList &row : rows) {
             const int i = list.addRow(row.value(1));
             for (int k = 2; k < row.size(); ++k)
-                list.setCell(i, k, row[k]);
+                list.setCell(i, k - 1, row[k]);
             list.setChecked(i, row.value(0) == QLatin1String("x"));
         }
     }
@@ -287,7 +287,7 @@ void TestShownWorkbook::tooLongValueFailsItsCellOnly()
     h.fill({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
         {{QStringLiteral("x"), QStringLiteral("name"), QStringLiteral("mail"), QStringLiteral("phone")}});
     const QString value = start + QString(length - start.size(), u'é');
-    h.list.setCell(1, column, value);
+    h.list.setCell(0, column - 1, value);
     exportWorkbook(h.context, h.spreadsheets);
 
     if (line == 0) {
@@ -500,8 +500,8 @@ void TestShownWorkbook::folderGoneWhileFilling()
             sheet->show();
             QFAIL("a workbook without its folder was shown");
         } catch (const Failure &error) {
-            QVERIFY2(error.description().contains(QLatin1String("could not be written")),
-                qPrintable(error.description()));
+            QVERIFY2(
+                error.description().contains(QLatin1String("could not be written")), qPrintable(error.description()));
         }
     }
     QVERIFY(shell.started.isEmpty());
