@@ -42,6 +42,11 @@ if(QUARRELBY_BC_PREFIX AND QUARRELBY_BC_COMPLETIONSDIR MATCHES "^${QUARRELBY_BC_
   set(QUARRELBY_COMPLETIONSDIR ${CMAKE_MATCH_1})
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/data/completion/quarrelby DESTINATION ${QUARRELBY_COMPLETIONSDIR})
+# The folders Debian's zsh and fish read completions of packages from.
+install(FILES ${CMAKE_SOURCE_DIR}/data/completion/_quarrelby
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${CMAKE_SOURCE_DIR}/data/completion/quarrelby.fish
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quarrelby)

@@ -104,6 +104,9 @@ void checkCutter(std::string_view raw, std::string_view text, ContactReader &con
     }
     if (cutter.refusal() ? !text.starts_with(joined) : joined != text)
         __builtin_trap();
+    // Text that holds no card is refused where the cards that went on end.
+    if (cutter.refusal() == Cutter::Refusal::NoCard && cutter.at() != joined.size())
+        __builtin_trap();
     if (bounded || cutter.refusal())
         return;
     std::vector<Contact> whole;

@@ -9,6 +9,8 @@
 # Wayland.
 # appstream, desktop-file-utils, groff-base, bash-completion: the check of
 # the metadata, manual page and completion that the package installs.
+# python3-pyatspi, at-spi2-core, dbus-daemon: the test that drives the window
+# as a screen reader does.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
 # is not installed here. clang, libclang-rt-14-dev: the fuzz targets, which
 # the test script builds; clang-tidy: the static checks it runs.
@@ -24,6 +26,7 @@ packages=(
   xvfb xdotool xclip
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion
+  python3-pyatspi at-spi2-core dbus-daemon
   clang libclang-rt-14-dev clang-tidy
 )
 
@@ -37,5 +40,23 @@ done
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -q
-"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# Another package manager (an unattended upgrade, Software, a second apt)
+# holds dpkg's locks while it runs: wait for it rather than fail at once.
+locks='/var/lib/dpkg/lock-frontend|/var/lib/dpkg/lock|/var/lib/apt/lists/lock|/var/cache/apt/archives/lock'
+waited=0
+while holder=$(lslocks -n -o COMMAND,PID,PATH 2>/dev/null | grep -E " ($locks)\$" | head -1) && [ -n "$holder" ]; do
+  if [ $waited = 0 ]; then
+    read -r command pid _ <<<"$holder"
+    echo "bootstrap: another package manager ($command, process $pid) is running; waiting for it to finish..."
+  fi
+  [ $waited -lt 1800 ] || { echo "bootstrap: still locked after 30 minutes; try again later" >&2; exit 1; }
+  sleep 2
+  waited=$((waited + 2))
+done
+[ $waited = 0 ] || echo "bootstrap: the package manager has finished after ${waited} s"
+echo "bootstrap: installing ${missing[*]}"
+# The lock may still be taken between the check and apt: apt then waits too.
+apt=(apt-get -q -o DPkg::Lock::Timeout=600)
+"${sudo[@]}" "${apt[@]}" update
+"${sudo[@]}" "${apt[@]}" install -y --no-install-recommends "${missing[@]}"

@@ -1,9 +1,13 @@
 #include "app/FormStyle.h"
 
+#include "app/FormColours.h"
+#include "app/Twips.h"
+
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPointer>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QStyleOptionGroupBox>
 #include <QWidget>
 
@@ -19,11 +23,44 @@ int FormStyle::pixelMetric(PixelMetric metric, const QStyleOption *option, const
     switch (metric) {
     case PM_IndicatorWidth:
     case PM_IndicatorHeight:
-        return 13;
+        return pixelsFromTwips(195); // 13 pixels at 96 dpi
     case PM_CheckBoxLabelSpacing:
-        return 3;
+        return pixelsFromTwips(45);
     default:
         return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+}
+
+void FormStyle::drawPrimitive(
+    PrimitiveElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const
+{
+    // As in Fusion, a ring only once the keyboard has moved the focus (the
+    // window counts its first focus as such).
+    if (element != PE_FrameFocusRect || !(option->state & State_KeyboardFocusChange)) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    constexpr int kRing = 2;
+    painter->save();
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(focusRingColour(option->palette));
+    QRegion ring(option->rect);
+    ring -= option->rect.adjusted(kRing, kRing, -kRing, -kRing);
+    painter->setClipRegion(ring);
+    painter->drawRect(option->rect);
+    painter->restore();
+}
+
+void FormStyle::drawControl(
+    ControlElement element, const QStyleOption *option, QPainter *painter, const QWidget *widget) const
+{
+    QProxyStyle::drawControl(element, option, painter, widget);
+    // Fusion marks a focused button only by a thin tinted border.
+    if (element == CE_PushButton && (option->state & State_HasFocus)) {
+        QStyleOptionFocusRect ring;
+        ring.QStyleOption::operator=(*option);
+        ring.rect = option->rect.adjusted(3, 3, -3, -3);
+        drawPrimitive(PE_FrameFocusRect, &ring, painter, widget);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "actions/SaveAsCommaDelimited.h"
 #include "actions/SaveAsTextFile.h"
 #include "actions/ShowHelp.h"
+#include "app/FormColours.h"
 #include "app/FormStyle.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
@@ -16,11 +17,17 @@
 #include "platform/Shell.h"
 #include "platform/qt/WindowFrame.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace quarrelby {
 
@@ -61,6 +68,7 @@ MainWindow::MainWindow(Shell &shell, AddressBooks &books, Spreadsheets &spreadsh
     provideTitleBar(*this, TitleBar::Buttons::MinimiseAndClose);
     wireActions();
     setUpTabOrder();
+    addShortcuts();
 }
 
 void MainWindow::buildControls()
@@ -71,6 +79,7 @@ void MainWindow::buildControls()
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(px(10560), px(6975));
     setFont(arial(9));
+    setPalette(formPalette(QApplication::palette()));
     setBackgroundColour(this, Qt::white);
     m_pointer = new PointerFeedback(*this, m_busy);
     m_pointer->watch(this, PointerFeedback::Shape::Arrow);
@@ -83,7 +92,8 @@ void MainWindow::buildControls()
         QPalette palette = b->palette();
         palette.setColor(QPalette::Button, Qt::white);
         b->setPalette(palette);
-        b->setAutoDefault(false);
+        // Enter presses the focused button, as Space does.
+        b->setAutoDefault(true);
         m_pointer->watch(b, PointerFeedback::Shape::Hand);
         return b;
     };
@@ -140,7 +150,7 @@ void MainWindow::wireActions()
     connect(clipboardButton, &QPushButton::clicked, this, [this] { copyToClipboard(m_context); });
     connect(clearButton, &QPushButton::clicked, this, [this] { clearList(m_context); });
     connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(m_shell); });
-    connect(m_listView, &ResultView::itemDoubleClicked, this, [this](int item) {
+    connect(m_listView, &ResultView::removeRequested, this, [this](int item) {
         // Nothing may escape into the event loop; the routine checks its
         // bounds, so a failure here would be the list changing under it.
         try {
@@ -152,15 +162,51 @@ void MainWindow::wireActions()
 
 void MainWindow::setUpTabOrder()
 {
-    // The frames take no focus; the disabled Fullname box is passed over.
-    QList<QWidget *> order(1 + kFieldCount);
-    order[0] = m_listView;
+    // Reading order: Extract, the field boxes column by column, the list,
+    // then the buttons row by row. The frames take no focus; the disabled
+    // Fullname box is passed over.
+    std::vector<const ContactField *> fields;
     for (const ContactField &f : fieldCatalogue())
-        order[1 + f.tabPosition] = fieldBox(f.index);
-    order << extractButton << saveTextButton << saveCommaButton << workbookButton << clearButton << helpButton
-          << clipboardButton;
+        fields.push_back(&f);
+    std::stable_sort(fields.begin(), fields.end(), [](const ContactField *a, const ContactField *b) {
+        return std::tuple(a->frame != FieldFrame::Info, a->left, a->top)
+            < std::tuple(b->frame != FieldFrame::Info, b->left, b->top);
+    });
+    QList<QWidget *> order {extractButton};
+    for (const ContactField *f : fields)
+        order << fieldBox(f->index);
+    order << m_listView << saveTextButton << saveCommaButton << workbookButton << clipboardButton << clearButton
+          << helpButton;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+    // The window opens with its first step focused, and shows where.
+    extractButton->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::addShortcuts()
+{
+    // Alt+letter, without an underlined letter in any caption.
+    const std::pair<QPushButton *, Qt::Key> buttons[] = {{extractButton, Qt::Key_E}, {saveTextButton, Qt::Key_T},
+        {saveCommaButton, Qt::Key_D}, {workbookButton, Qt::Key_X}, {clipboardButton, Qt::Key_C},
+        {clearButton, Qt::Key_L}, {helpButton, Qt::Key_H}};
+    for (const auto &[button, key] : buttons)
+        button->setShortcut(QKeySequence(Qt::ALT | key));
+    // The frames and the list have no caption to press; their shortcuts
+    // move the focus to them.
+    const auto focusOn = [this](Qt::Key key, auto target) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | key), this);
+        connect(shortcut, &QShortcut::activated, this, [target] { target()->setFocus(Qt::ShortcutFocusReason); });
+    };
+    focusOn(Qt::Key_I, [this] { return fieldBox(1); });
+    focusOn(Qt::Key_P, [this] { return fieldBox(10); });
+    focusOn(Qt::Key_O, [this] { return m_listView; });
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    // Showing resets it; the first focus is to be seen, as after a Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    QWidget::showEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -60,11 +60,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildControls();
     void wireActions();
     void setUpTabOrder();
+    void addShortcuts();
 
     Shell &m_shell;
     AddressBooks &m_books;

@@ -1,9 +1,13 @@
 #include "app/ResultView.h"
 
+#include "app/AccessibleList.h"
 #include "app/Twips.h"
 #include "core/ResultList.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -44,14 +48,114 @@ ResultView::ResultView(ResultList &list, QWidget *parent)
     columns->viewport()->setAutoFillBackground(false);
 
     addTickActions();
+    installAccessibleList();
 
     connect(&m_list, &ResultList::columnWidthChanged, this, &ResultView::showWidth);
     connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
         for (int k = 1; k <= m_list.headerCount(); ++k)
             showWidth(k, m_list.columnWidth(k));
     });
-    connect(columns, &QHeaderView::sectionResized, this,
-        [this](int section, int, int newSize) { takeWidth(section, newSize); });
+    connect(columns, &QHeaderView::sectionResized, this, [this](int section, int oldSize, int newSize) {
+        takeWidth(section, newSize);
+        if ((oldSize == 0) != (newSize == 0))
+            forgetAccessibleCells(this);
+    });
+    connect(&m_list, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex &first, const QModelIndex &last, const QList<int> &roles) {
+            if (roles.contains(Qt::CheckStateRole))
+                announceTicks(first.row(), last.row());
+        });
+}
+
+void ResultView::announceTicks(int first, int last)
+{
+    if (!QAccessible::isActive())
+        return;
+    // The rows on screen and the current one: a screen reader speaks of
+    // those, and a Ctrl+A over many thousands must not send an event each.
+    QList<int> rows;
+    const QModelIndex topIndex = indexAt(QPoint(0, 0));
+    if (isVisible() && topIndex.isValid()) {
+        const QModelIndex bottomIndex = indexAt(QPoint(0, viewport()->height() - 1));
+        const int bottom = std::min(last, bottomIndex.isValid() ? bottomIndex.row() : m_list.rowCount() - 1);
+        for (int row = std::max(first, topIndex.row()); row <= bottom; ++row)
+            rows << row;
+    }
+    const int current = currentIndex().row();
+    if (current >= first && current <= last && !rows.contains(current))
+        rows << current;
+    QAccessible::State checked;
+    checked.checked = true;
+    for (int row : rows) {
+        if (QAccessibleInterface *cell = accessibleCell(this, row, 0)) {
+            QAccessibleStateChangeEvent event(cell, checked);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+void ResultView::announceFocus()
+{
+    const QModelIndex current = currentIndex();
+    if (!QAccessible::isActive() || !hasFocus() || !current.isValid())
+        return;
+    if (QAccessibleInterface *cell = accessibleCell(this, current.row(), current.column())) {
+        QAccessibleEvent event(cell, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void ResultView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    // The tree view's own events number the cells over every column, the
+    // collapsed ones too; the list's interface counts the shown ones.
+    QAbstractItemView::currentChanged(current, previous);
+    viewport()->update();
+    announceFocus();
+}
+
+void ResultView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    // As for the focus; and the tree view would list every selected cell
+    // to find the first.
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::SelectionWithin);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void ResultView::focusInEvent(QFocusEvent *event)
+{
+    QTreeView::focusInEvent(event);
+    announceFocus();
+}
+
+QModelIndex ResultView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Left and Right move the current cell to the next shown column, so that
+    // F2 and a screen reader reach every cell's text.
+    const QModelIndex current = currentIndex();
+    if ((action != MoveLeft && action != MoveRight) || !current.isValid())
+        return QTreeView::moveCursor(action, modifiers);
+    const int step = action == MoveRight ? 1 : -1;
+    for (int k = current.column() + step; k >= 0 && k < m_list.columnCount(); k += step) {
+        if (!header()->isSectionHidden(k) && header()->sectionSize(k) > 0)
+            return m_list.index(current.row(), k);
+    }
+    return current;
+}
+
+void ResultView::showCurrentText()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    scrollTo(current);
+    const QRect cell = visualRect(current);
+    const QString text = current.data(Qt::ToolTipRole).toString();
+    const QString shown = text.isEmpty() ? m_list.headerData(current.column(), Qt::Horizontal).toString() : text;
+    QToolTip::showText(viewport()->mapToGlobal(cell.bottomLeft()), shown, viewport(), cell);
 }
 
 void ResultView::addTickActions()
@@ -81,16 +185,31 @@ void ResultView::tickSelected(bool checked)
 void ResultView::keyPressEvent(QKeyEvent *event)
 {
     const QModelIndex focused = currentIndex();
-    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !focused.isValid()) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        // The desktop's other key for the context menu, beside the Menu key.
+        const QPoint at = focused.isValid() ? visualRect(focused).center() : viewport()->rect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(this, &menu);
+    } else if (!focused.isValid() || modifiers != Qt::NoModifier) {
+        QTreeView::keyPressEvent(event);
+        return;
+    } else if (key == Qt::Key_F2) {
+        showCurrentText();
+    } else if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+        emit removeRequested(focused.row() + 1);
+    } else if (key == Qt::Key_Space) {
+        // The focused row decides for every selected row, as in a file manager.
+        const bool tick = !m_list.checked(focused.row() + 1);
+        if (selectionModel()->hasSelection())
+            tickSelected(tick);
+        else
+            m_list.setChecked(focused.row() + 1, tick);
+    } else {
         QTreeView::keyPressEvent(event);
         return;
     }
-    // The focused row decides for every selected row, as in a file manager.
-    const bool tick = !m_list.checked(focused.row() + 1);
-    if (selectionModel()->hasSelection())
-        tickSelected(tick);
-    else
-        m_list.setChecked(focused.row() + 1, tick);
     event->accept();
 }
 
@@ -117,7 +236,7 @@ void ResultView::takeWidth(int section, int newSize)
     // as this many pixels.
     if (sectionPixels(m_list.columnWidth(k)) == newSize)
         return;
-    m_list.setColumnWidth(k, static_cast<float>(newSize * kTwipsPerPixel));
+    m_list.setColumnWidth(k, static_cast<float>(newSize * twipsPerPixel()));
 }
 
 bool ResultView::onTickBox(const QModelIndex &index, const QPoint &position) const
@@ -140,7 +259,7 @@ void ResultView::mouseDoubleClickEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(position);
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid() && !onTickBox(index, position))
-        emit itemDoubleClicked(index.row() + 1);
+        emit removeRequested(index.row() + 1);
 }
 
 bool ResultView::viewportEvent(QEvent *event)

@@ -24,10 +24,15 @@ public:
     [[nodiscard]] static int sectionPixels(float twips);
 
 signals:
-    // A double-click on row `item` (1-based), not on its tick box.
-    void itemDoubleClicked(int item);
+    // Row `item` (1-based) is to go: a double-click on it (not on its tick
+    // box), or Delete or BackSpace on the current row.
+    void removeRequested(int item);
 
 protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+    void focusInEvent(QFocusEvent *event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool viewportEvent(QEvent *event) override;
@@ -38,6 +43,12 @@ private:
     void takeWidth(int section, int newSize);
     [[nodiscard]] bool onTickBox(const QModelIndex &index, const QPoint &position) const;
     void addTickActions();
+    // Tells assistive technology of changed ticks, of the rows in [first, last]
+    // (0-based) that are on screen or current.
+    void announceTicks(int first, int last);
+    void announceFocus();
+    // The current cell's whole text in a tip below it (F2).
+    void showCurrentText();
 
     ResultList &m_list;
     bool m_showingWidth = false;

@@ -3,6 +3,7 @@
 #include "actions/RequireAddressBooks.h"
 #include "app/MainWindow.h"
 #include "app/PointerFeedback.h"
+#include "app/ScreenFit.h"
 #include "core/FieldCatalogue.h"
 #include "core/ReportNames.h"
 #include "core/Steps.h"
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QStringDecoder>
 #include <QTime>
+#include <QTimer>
 
 #include <cmath>
 
@@ -78,7 +80,8 @@ void applySkin(MainWindow &window)
     const QString path = window.shell().programFolder() + QLatin1String(kSkinFile);
     if (!QFileInfo(path).isFile())
         return;
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    // The window's palette, not the desktop's: its text colours go with it.
+    const QColor buttonFace = window.palette().color(QPalette::Button);
     setBackgroundColour(&window, buttonFace);
     for (QWidget *control : window.findChildren<QWidget *>()) {
         if (qobject_cast<QCheckBox *>(control) || qobject_cast<QGroupBox *>(control))
@@ -154,7 +157,10 @@ void showCentred(QWidget &window)
         placed.moveCenter(screen->availableGeometry().center());
         window.move(placed.topLeft());
     }
+    fitToScreen(window);
     window.show();
+    // The desktop's frame is known once the window is shown; fit again with it.
+    QTimer::singleShot(0, &window, [&window] { fitToScreen(window); });
 }
 
 } // namespace quarrelby

@@ -1,16 +1,13 @@
 #pragma once
 
-#include <cmath>
-
 namespace quarrelby {
 
-// The window's places and the list's column widths are in twips; at 96 dpi a
-// pixel is 15 of them.
-inline constexpr double kTwipsPerPixel = 15.0;
+// The window's places and the list's column widths are in twips, 1440 an
+// inch: at 96 dpi a pixel is 15 of them. A desktop with a larger font dpi
+// and no scaling of its own (QT_FONT_DPI, Xft.dpi with scaling off) gets
+// fewer twips a pixel, so that the layout grows with the font.
+[[nodiscard]] double twipsPerPixel();
 
-[[nodiscard]] inline int pixelsFromTwips(double twips)
-{
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
+[[nodiscard]] int pixelsFromTwips(double twips);
 
 } // namespace quarrelby

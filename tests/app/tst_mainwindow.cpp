@@ -3,6 +3,7 @@
 
 #include "RecordingWorkbook.h"
 #include "TestWindow.h"
+#include "app/FormColours.h"
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
@@ -141,7 +142,11 @@ private slots:
     void checkBoxes();
     void captionsFit_data();
     void captionsFit();
+    void captionsReadOnAnyDesktop_data();
+    void captionsReadOnAnyDesktop();
     void tabOrder();
+    void keyboard_data();
+    void keyboard();
 
     void hoverFeedback_data();
     void hoverFeedback();
@@ -154,8 +159,10 @@ private slots:
     void spaceTicksTheSelectionByTheFocusedRow();
     void contextMenuTicks_data();
     void contextMenuTicks();
+    void shiftF10OpensTheListMenu();
     void exportsTakeTheRowsTickedInTheView();
     void toolTips();
+    void currentCellByKeyboard();
     void doubleClickRemovesARow_data();
     void doubleClickRemovesARow();
     void buttonsReachTheirActions();
@@ -342,32 +349,138 @@ void TestMainWindow::captionsFit()
         QVERIFY(frame->sizeHint().width() <= frame->width());
 }
 
+void TestMainWindow::captionsReadOnAnyDesktop_data()
+{
+    QTest::addColumn<QPalette>("desktop");
+    QTest::addColumn<bool>("kept");
+    // What Qt takes from a GNOME desktop with Adwaita's dark style, and from
+    // an inverse high-contrast scheme.
+    QPalette dark(QColor(0xee, 0xee, 0xec), QColor(0x35, 0x35, 0x35), QColor(0x45, 0x45, 0x45),
+        QColor(0x1b, 0x1b, 0x1b), QColor(0x28, 0x28, 0x28), QColor(0xee, 0xee, 0xec), QColor(0xff, 0xff, 0xff),
+        QColor(0x2d, 0x2d, 0x2d), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
+    QPalette inverse(Qt::white, Qt::black, Qt::white, Qt::gray, Qt::gray, Qt::white, Qt::white, Qt::black, Qt::black);
+    inverse.setColor(QPalette::Highlight, Qt::yellow);
+    inverse.setColor(QPalette::HighlightedText, Qt::black);
+    QPalette light = QApplication::palette();
+    light.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+    QTest::newRow("Adwaita dark") << dark << false;
+    QTest::newRow("high contrast, inverse") << inverse << false;
+    QTest::newRow("light") << light << true;
+}
+
+// Every caption as painted, against the colour behind it: at least 4.5:1. A
+// light desktop keeps its own colours; the focus ring stands out 3:1.
+void TestMainWindow::captionsReadOnAnyDesktop()
+{
+    QFETCH(QPalette, desktop);
+    QFETCH(bool, kept);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(desktop);
+    test::TestWindow t;
+    MainWindow &window = t.show();
+    QApplication::setPalette(before);
+
+    int captions = 0;
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        // The disabled Fullname box is greyed, as disabled controls are.
+        if ((!qobject_cast<QAbstractButton *>(control) && !qobject_cast<QGroupBox *>(control)) || !control->isEnabled())
+            continue;
+        const QImage image = control->grab().toImage();
+        // The caption of a frame lies on its top line, left of the middle.
+        const QRect text = qobject_cast<QGroupBox *>(control) ? QRect(0, 0, image.width() / 2, 14)
+                                                              : image.rect().adjusted(4, 4, -4, -4);
+        const QColor behind = image.pixelColor(text.topLeft() + QPoint(2, 0));
+        double best = 1;
+        for (int y = text.top(); y <= text.bottom(); ++y) {
+            for (int x = text.left(); x <= text.right(); ++x)
+                best = std::max(best, contrastRatio(image.pixelColor(x, y), behind));
+        }
+        const QString name = control->objectName();
+        QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(name).arg(best)));
+        ++captions;
+    }
+    QCOMPARE(captions, 32 + 2 + 7);
+    QCOMPARE(window.palette().color(QPalette::WindowText) == desktop.color(QPalette::WindowText), kept);
+    const QColor ring = focusRingColour(window.listView()->palette());
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Highlight})
+        QVERIFY(contrastRatio(ring, window.listView()->palette().color(role)) >= 3);
+}
+
 void TestMainWindow::tabOrder()
 {
     test::TestWindow t;
     MainWindow &window = t.show();
     QApplication::setActiveWindow(&window);
-    window.listView()->setFocus(Qt::OtherFocusReason);
-    QCOMPARE(QApplication::focusWidget(), window.listView());
+    QTRY_COMPARE(QApplication::focusWidget(), window.extractButton);
+    // The first focus is drawn, as after a Tab.
+    QVERIFY(window.testAttribute(Qt::WA_KeyboardFocusChange));
 
     QStringList visited;
     for (int i = 0; i < 42; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
+    // Reading order: the field boxes column by column, the list, the buttons
+    // row by row.
     QStringList expected;
-    for (int n : {2, 3, 9, 5, 6, 7, 8, 4, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 25, 24, 23, 22, 28, 27, 26, 1,
-             30, 32, 31, 29})
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 29, 30, 31, 32, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+             25, 26, 27, 28})
         expected << QStringLiteral("chkData(%1)").arg(n);
-    expected << "PushButton2"
+    expected << "ListView1"
              << "PushButton6"
              << "PushButton4"
              << "PushButton1"
+             << "PushButton3"
              << "PushButton7"
              << "PushButton13"
-             << "PushButton3"
-             << "ListView1";
+             << "PushButton2";
     QCOMPARE(visited.mid(0, expected.size()), expected);
+}
+
+void TestMainWindow::keyboard_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("expected"); // the rows left, or the first message
+
+    QTest::newRow("Delete") << "ListView1" << QKeyCombination(Qt::Key_Delete) << "ACD";
+    QTest::newRow("BackSpace") << "ListView1" << QKeyCombination(Qt::Key_Backspace) << "ACD";
+    QTest::newRow("Ctrl+Delete") << "ListView1" << QKeyCombination(Qt::ControlModifier, Qt::Key_Delete) << "ABCD";
+    QTest::newRow("Enter on Clear List") << "PushButton7" << QKeyCombination(Qt::Key_Return) << "";
+    QTest::newRow("keypad Enter on Help")
+        << "PushButton13" << QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter) << "If you are getting a query message";
+    QTest::newRow("Alt+L from the list") << "ListView1" << QKeyCombination(Qt::AltModifier, Qt::Key_L) << "";
+    QTest::newRow("Alt+H from a box") << "chkData(3)" << QKeyCombination(Qt::AltModifier, Qt::Key_H)
+                                      << "If you are getting a query message";
+}
+
+// Rows A to D, B current and the focus on a given control.
+void TestMainWindow::keyboard()
+{
+    QFETCH(QString, focus);
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, expected);
+    test::TestWindow t;
+    MainWindow &window = t.show();
+    QApplication::setActiveWindow(&window);
+    for (const char *name : {"A", "B", "C", "D"})
+        window.list().addRow(QString::fromLatin1(name));
+    window.list().setChecked(3, true);
+    window.listView()->setCurrentIndex(window.list().index(1, 0));
+    control(window, focus)->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), control(window, focus));
+    QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+    QTest::qWait(250); // a shortcut's click is animated
+    QString rows;
+    for (int i = 1; i <= window.list().itemCount(); ++i)
+        rows += window.list().text(i);
+    if (t.shell.messages.isEmpty())
+        QCOMPARE(rows, expected);
+    else
+        QVERIFY(t.shell.messages.constFirst().text.startsWith(expected));
+    if (rows == QLatin1String("ACD")) // the tick stays with its row
+        QVERIFY(window.list().checked(2));
 }
 
 void TestMainWindow::hoverFeedback_data()
@@ -639,6 +752,27 @@ void TestMainWindow::contextMenuTicks()
     QCOMPARE(view->selectionModel()->selectedRows().size(), 3);
 }
 
+void TestMainWindow::shiftF10OpensTheListMenu()
+{
+    test::TestWindow t;
+    MainWindow &window = t.show();
+    addRows(window, 2);
+    ResultView *view = window.listView();
+    view->setFocus();
+    view->setCurrentIndex(window.list().index(1, 0));
+    QStringList offered;
+    QTimer::singleShot(0, view, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *entry : menu->actions())
+            offered << entry->text();
+        menu->close();
+    });
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(offered.size(), 4);
+}
+
 void TestMainWindow::exportsTakeTheRowsTickedInTheView()
 {
     test::TestWindow t;
@@ -684,6 +818,27 @@ void TestMainWindow::toolTips()
     QCOMPARE(tipAt(view->visualRect(window.list().index(0, 1)).center()), QStringLiteral("Main Street 1\r\nAustin"));
     QCOMPARE(tipAt(view->visualRect(window.list().index(0, 2)).center()), listTip); // an empty cell
     QCOMPARE(tipAt({20, view->viewport()->height() - 5}), listTip); // below the rows
+}
+
+// Left and Right go from cell to shown cell; F2 shows the whole text.
+void TestMainWindow::currentCellByKeyboard()
+{
+    test::TestWindow t;
+    MainWindow &window = t.show();
+    window.list().addRow(QStringLiteral("Ann"));
+    window.list().setCell(1, 2, QStringLiteral("Main Street 1\r\nAustin"));
+    window.list().setColumnWidth(3, 1);
+    ResultView *view = window.listView();
+    view->setFocus();
+    view->setCurrentIndex(window.list().index(0, 0));
+    QTest::keyClick(view, Qt::Key_Right);
+    QCOMPARE(view->currentIndex().column(), 1);
+    QTest::keyClick(view, Qt::Key_F2);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Main Street 1\r\nAustin"));
+    QTest::keyClick(view, Qt::Key_Right); // past the collapsed column
+    QCOMPARE(view->currentIndex().column(), 3);
+    QTest::keyClick(view, Qt::Key_Left);
+    QCOMPARE(view->currentIndex().column(), 1);
 }
 
 void TestMainWindow::doubleClickRemovesARow_data()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The files installed beside the program: the AppStream metadata and the
 # desktop file validate, the manual page renders without a warning, and the
-# manual page, the bash completion, the metadata and the program's own
+# manual page, the bash, zsh and fish completions, the metadata and the program's own
 # --help agree with each other and with the project's version.
 #
 #   check_package_data.sh SOURCE_DIR VERSION PROGRAM
@@ -45,6 +45,7 @@ expect 'quarrelby --export x' 'xlsx'
 expect 'quarrelby --books --book cont' 'contacts'
 expect 'quarrelby --export csv -o sk' 'skin'
 expect 'quarrelby --export csv --output=sk' 'skin'
+expect 'quarrelby --export csv -o -' '-'
 expect 'quarrelby --version ' ''
 
 # Every option the program accepts is described in the manual page and
@@ -56,6 +57,14 @@ accepted=$(awk -F '  +' '/^  -/ { print $2 }' <<<"$help" | grep -oE -- '--?[a-z]
 [ -n "$accepted" ] || fail "no option in quarrelby --help: $help"
 [ "$accepted" = "$documented" ] || fail "quarrelby --help offers '$accepted', the manual page '$documented'"
 expect 'quarrelby -' "$accepted"
+
+# zsh and fish offer the same options (read from their files: neither shell
+# is needed for the build).
+zsh=$(grep "^  '" "$data/completion/_quarrelby" | grep -oE -- "--?[a-z]+(-[a-z]+)*" | sort -u | xargs)
+[ "$zsh" = "$accepted" ] || fail "the zsh completion offers '$zsh', quarrelby --help '$accepted'"
+fish=$(grep -oE -- ' -[ls] [a-z-]+' "$data/completion/quarrelby.fish" |
+  sed -E 's/ -l /--/; s/ -s /-/' | sort -u | xargs)
+[ "$fish" = "$accepted" ] || fail "the fish completion offers '$fish', quarrelby --help '$accepted'"
 
 [ $failures = 0 ] && echo "all checks passed"
 exit $((failures > 0))

@@ -33,6 +33,29 @@ size_t lastBeginLine(std::string_view data)
     return std::string_view::npos;
 }
 
+bool isEndLine(std::string_view data, size_t at)
+{
+    constexpr std::string_view end = "END:VCARD";
+    return data.size() - at >= end.size() && equalsIgnoreCase(data.substr(at, end.size()), end);
+}
+
+// Where the line after the last END:VCARD line of data starts, npos when no
+// line is one.
+size_t afterLastEndLine(std::string_view data)
+{
+    for (size_t end = data.size();;) {
+        const void *newline = end > 0 ? ::memrchr(data.data(), '\n', end) : nullptr;
+        const size_t line = newline ? static_cast<size_t>(static_cast<const char *>(newline) - data.data()) + 1 : 0;
+        if (isEndLine(data, line)) {
+            const void *after = std::memchr(data.data() + line, '\n', data.size() - line);
+            return after ? static_cast<size_t>(static_cast<const char *>(after) - data.data()) + 1 : data.size();
+        }
+        if (!newline)
+            return std::string_view::npos;
+        end = line - 1;
+    }
+}
+
 // Whether the start of a text reads as vCard text: a BEGIN:VCARD line, or a
 // card the lenient reader finds without one.
 bool holdsVCard(std::string_view start)
@@ -109,14 +132,22 @@ bool Cutter::cutPieces(std::vector<std::string> &pieces)
             // line, so that what is left is small.
             cut = lastBeginLine(m_pending);
             if (cut == std::string_view::npos) {
-                // What starts a card holds no other card's start; its own
-                // first lines go on, as a card the reader may make something
-                // of, and the text stops holding cards after them.
-                const size_t keep = m_pending.rfind('\n', m_pieceBytes);
-                m_pending.resize(keep == std::string::npos ? m_pieceBytes : keep + 1);
-                m_offset += m_pending.size();
+                // What is left holds no other card's start. Its cards that
+                // end go on, and after the last END line the text holds no
+                // card. With no END line the card that starts here has no
+                // end: its first lines go on, as a card the reader may make
+                // something of.
+                const size_t ended = afterLastEndLine(m_pending);
+                if (ended != std::string_view::npos) {
+                    m_pending.resize(ended);
+                    m_offset += ended;
+                    m_refusal = Refusal::NoCard;
+                } else {
+                    const size_t keep = m_pending.rfind('\n', m_pieceBytes);
+                    m_pending.resize(keep == std::string::npos ? m_pieceBytes : keep + 1);
+                    m_refusal = Refusal::NoCardEnd;
+                }
                 pieces.push_back(std::exchange(m_pending, {}));
-                m_refusal = Refusal::NoCardEnd;
                 return false;
             }
         }

@@ -33,7 +33,8 @@ public:
 
     enum class Refusal {
         NotVCard, // the start holds no BEGIN:VCARD line nor a card
-        NoCardEnd, // from at() on, the largest card's size holds no card's end
+        NoCardEnd, // the card that starts at at() has no end within the largest card's size
+        NoCard, // from at() on, after the last card's end, the largest card's size holds no card
     };
 
     // The text fed so far and not yet cut: read the next block onto its end.
@@ -47,7 +48,7 @@ public:
     // Why the text was refused, once take() returned false; nothing when it
     // came to its end.
     [[nodiscard]] std::optional<Refusal> refusal() const { return m_refusal; }
-    // Where the text stopped holding cards, in bytes of its UTF-8.
+    // Where the refused text starts, in bytes of its UTF-8.
     [[nodiscard]] size_t at() const { return m_offset; }
 
 private:

@@ -37,6 +37,25 @@ public:
 // One address book read from its first card to its last, plainly, on the
 // thread that calls read(). The walk reads it through ReadAhead, which
 // decides on which thread and how far ahead.
+//
+// A contact whole, for an output that loses nothing (vCard, import-ready
+// CSV): the walk is to hand each contact, when asked, beside the parsed one:
+//
+//   struct WholeContact {
+//       std::string card; // its vCard text as the book stores it
+//       // or, from a book that keeps no vCard, what it holds of the contact
+//       std::vector<std::pair<std::string, std::string>> properties;
+//   };
+//   ContactStore::open(found, Keep::WholeContacts) -> a walk whose
+//   next(Contact &, WholeContact *) fills both.
+//
+// The readers put what that needs already: cards() gives each card's text
+// as stored (a vCard file's pieces, a row of Evolution or Thunderbird), and
+// ReadAhead will keep each parsed card's span of its job's text (where
+// vcard::Reader began and ended it) only for a walk that asks; Thunderbird's
+// cards kept before it stored vCards, and Outlook items, will put their rows
+// or MAPI properties through a properties() call beside the card or contact
+// made of them. The table's walk asks for none of it and keeps none of it.
 class BookReader {
 public:
     enum class Shown {

@@ -21,6 +21,14 @@ namespace {
 
 FoundBooks discoverHomeBooks();
 
+void logFound(const FoundBooks &found)
+{
+    for (const FoundBook &book : found.books)
+        qCDebug(lcBooks) << "found" << book.path << "and" << book.folders.size() << "folders of its sub-books";
+    for (const FoundBook &book : found.fallback)
+        qCDebug(lcBooks) << "found" << book.path << "(read only when no other book holds a contact)";
+}
+
 // Everything here works on the bytes the file system uses: a name that is
 // not valid UTF-8 must reach open() exactly as the environment gave it.
 
@@ -465,19 +473,14 @@ FoundBooks namedAddressBooks(const std::vector<QByteArray> &paths)
     }
     if (!anyExists)
         found.books.clear();
+    logFound(found);
     return found;
 }
 
 FoundBooks discoverAddressBooks()
 {
     const QByteArray named = qgetenv("QUARRELBY_CONTACTS");
-    FoundBooks found = named.isEmpty() ? discoverHomeBooks() : namedAddressBooks(named);
-    for (const auto *books : {&found.books, &found.fallback}) {
-        for (const FoundBook &book : *books)
-            qCDebug(lcBooks) << "found" << book.path << "as" << int(book.kind) << "with" << book.folders.size()
-                             << "sub-books" << (books == &found.fallback ? "(read when no other holds a contact)" : "");
-    }
-    return found;
+    return named.isEmpty() ? discoverHomeBooks() : namedAddressBooks(named);
 }
 
 namespace {
@@ -493,6 +496,7 @@ FoundBooks discoverHomeBooks()
     findThunderbirdBooks(join(h.home, "snap/thunderbird/common/.thunderbird/profiles.ini"), found);
     findVCardBooks(h, found);
     findOutlookDataFiles(h, found);
+    logFound(found);
     return found;
 }
 

@@ -224,7 +224,7 @@ void ReadAhead::readBook()
     {
         const std::lock_guard lock(m_mutex);
         m_readerDone = true;
-        qCDebug(lcReads) << "read" << m_name << "in" << timer.elapsed() << "ms," << m_first + m_parts.size() << "jobs"
+        qCDebug(lcReads) << "read" << m_name << "in" << timer.elapsed() << "ms, jobs:" << m_first + m_parts.size()
                          << (m_inline ? "on the walk's thread" : "on threads of its own");
     }
     m_jobsQueued.notify_all();

@@ -26,10 +26,11 @@ Failure unreadableBook(const QByteArray &path, int error)
                        .arg(QFile::decodeName(path), systemMessage(error)));
 }
 
+// The book's own file or a card file of a folder book: a failure is told
+// the same way for either.
 Failure unreadableFile(const QByteArray &path, const QString &reason)
 {
-    return Failure(
-        QStringLiteral("The contact file \"%1\" could not be read: %2").arg(QFile::decodeName(path), reason));
+    return Failure(QStringLiteral("The address book \"%1\" cannot be read: %2").arg(QFile::decodeName(path), reason));
 }
 
 // Reads up to count bytes onto the end of out; the error number, 0 when all
@@ -165,18 +166,25 @@ private:
             return sink.failure(unreadableFile(path, systemMessage(error)));
         if (!cutter.refusal())
             return true;
+        const auto megabytes = static_cast<int>(Cutter::kLargestCard / (1024 * 1024));
         switch (*cutter.refusal()) {
         case Cutter::Refusal::NotVCard:
-            return sink.failure(Failure(QStringLiteral("The address book \"%1\" cannot be read: it is not a vCard "
-                                                       "file (no BEGIN:VCARD line at its start).")
-                                            .arg(QFile::decodeName(path))));
-        case Cutter::Refusal::NoCardEnd:
             break;
+        case Cutter::Refusal::NoCardEnd:
+            return sink.failure(unreadableFile(path,
+                QStringLiteral("the card that starts at byte %1 has no end within %2 MB; the rest of the file was not "
+                               "read")
+                    .arg(cutter.at())
+                    .arg(megabytes)));
+        case Cutter::Refusal::NoCard:
+            return sink.failure(unreadableFile(path,
+                QStringLiteral("from byte %1 on, after its last card, it holds no vCard text within %2 MB; the rest "
+                               "of the file was not read")
+                    .arg(cutter.at())
+                    .arg(megabytes)));
         }
-        return sink.failure(unreadableFile(path,
-            QStringLiteral("from byte %1 on it holds no card's end within %2 MB; the rest of the file was not read")
-                .arg(cutter.at())
-                .arg(Cutter::kLargestCard / (1024 * 1024))));
+        return sink.failure(
+            unreadableFile(path, QStringLiteral("it is not a vCard file (no BEGIN:VCARD line at its start).")));
     }
 
     const QByteArray m_path;

@@ -198,6 +198,9 @@ public:
         , m_window(window)
     {
         window.installEventFilter(this);
+        m_switch.setSingleShot(true);
+        m_switch.setInterval(0);
+        connect(&m_switch, &QTimer::timeout, this, &LateTitleBar::switchToOwnBar);
     }
 
 protected:
@@ -212,17 +215,21 @@ protected:
             && !handle->frameMargins().isNull()) {
             // Not while Qt delivers the event to the window it changes.
             m_switching = true;
-            QTimer::singleShot(0, this, [this] {
-                g_leftToWindows = true;
-                addOwnTitleBar(m_window, TitleBar::Buttons::Close);
-                deleteLater();
-            });
+            m_switch.start();
         }
         return false;
     }
 
 private:
+    void switchToOwnBar()
+    {
+        g_leftToWindows = true;
+        addOwnTitleBar(m_window, TitleBar::Buttons::Close);
+        deleteLater();
+    }
+
     QWidget &m_window;
+    QTimer m_switch;
     bool m_switching = false;
 };
 } // namespace

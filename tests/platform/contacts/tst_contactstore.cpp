@@ -549,7 +549,7 @@ private slots:
         QCOMPARE(texts.size(), paths.size());
         for (qsizetype k = 0; k < paths.size(); ++k) {
             const QString expected
-                = QStringLiteral("The contact file \"%1\" could not be read: Not a regular file but a %2")
+                = QStringLiteral("The address book \"%1\" cannot be read: Not a regular file but a %2")
                       .arg(paths[k],
                           specials[k].startsWith(QLatin1String("pipe")) ? QStringLiteral("named pipe")
                                                                         : QStringLiteral("device"));
@@ -595,7 +595,14 @@ private slots:
         QTest::addColumn<QString>("failure");
 
         const QString notVCard = QStringLiteral("\" cannot be read: it is not a vCard file");
-        const QString noEnd = QStringLiteral("\" could not be read: from byte ");
+        const QByteArray cards = card("One") + card("Two");
+        const QString noCard = QStringLiteral("\" cannot be read: from byte %1 on, after its last card, it holds no "
+                                              "vCard text within 32 MB")
+                                   .arg(cards.size());
+        const QByteArray open = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Open\r\n";
+        const QString noEnd
+            = QStringLiteral("\" cannot be read: the card that starts at byte %1 has no end within 32 MB")
+                  .arg(cards.size());
         constexpr qint64 kGiant = qint64(1) << 30;
         QTest::newRow("zeros") << QByteArray() << kGiant << false << QStringList() << notVCard;
         QTest::newRow("zeros in a folder")
@@ -605,10 +612,11 @@ private slots:
         QTest::newRow("utf-16 text of another kind")
             << utf16(QByteArray("Dear Ann,\r\n").repeated(30000), true) << qint64(0) << true
             << QStringList {"Before", "After"} << notVCard;
-        QTest::newRow("cards, then zeros")
-            << card("One") + card("Two") << kGiant << false << QStringList {"One", "Two"} << noEnd;
+        QTest::newRow("cards, then zeros") << cards << kGiant << false << QStringList {"One", "Two"} << noCard;
         QTest::newRow("cards, then zeros, in a folder")
-            << card("One") + card("Two") << kGiant << true << QStringList {"Before", "One", "Two", "After"} << noEnd;
+            << cards << kGiant << true << QStringList {"Before", "One", "Two", "After"} << noCard;
+        QTest::newRow("cards, then one with no end")
+            << cards + open << kGiant << false << QStringList {"One", "Two", "Open"} << noEnd;
         QTest::newRow("blanks alone, after a byte-order mark")
             << QByteArray("\xEF\xBB\xBF \r\n\r\n") << qint64(0) << false << QStringList() << QString();
     }

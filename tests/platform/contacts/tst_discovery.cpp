@@ -603,8 +603,8 @@ private slots:
         QCOMPARE(walk.column(1), QStringList {"A"});
         const QStringList texts = walk.shell.texts();
         QCOMPARE(texts.size(), 1);
-        const QString expected = QStringLiteral("\"%1\" could not be read: Not a regular file but a %2")
-                                     .arg(QFile::decodeName(book), kind);
+        const QString expected
+            = QStringLiteral("\"%1\" cannot be read: Not a regular file but a %2").arg(QFile::decodeName(book), kind);
         QVERIFY2(texts.first().contains(expected), qPrintable(texts.first()));
     }
 
