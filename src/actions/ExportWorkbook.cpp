@@ -5,10 +5,12 @@
 #include "core/ReportNames.h"
 #include "core/ResultList.h"
 #include "core/Steps.h"
+#include "platform/Failure.h"
 #include "platform/Shell.h"
 #include "platform/WorkbookExport.h"
 
 #include <memory>
+#include <new>
 
 namespace quarrelby {
 
@@ -31,7 +33,7 @@ bool haveSpreadsheets(Spreadsheets &spreadsheets, DialogService &shell)
 }
 
 // The column headers in the first row. The columns are fitted to their text
-// when the workbook is released.
+// when the workbook is shown.
 void writeHeaderRow(ActionContext &context, Steps &steps, WorkbookExport &workbook)
 {
     using namespace reports::exportWorkbook;
@@ -72,6 +74,29 @@ void writeTickedRows(ActionContext &context, Steps &steps, WorkbookExport &workb
     }
 }
 
+// Completes the workbook and hands it to the spreadsheet program. A failure
+// there is told in a box of its own, as the spreadsheet program would tell
+// it, not as an error of one of the export's steps. Never throws.
+void showWorkbook(DialogService &shell, WorkbookExport &workbook)
+{
+    QString failure;
+    try {
+        workbook.show();
+        return;
+    } catch (const Failure &error) {
+        failure = error.description();
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("The workbook could not be written: out of memory.");
+    } catch (...) {
+        failure = QStringLiteral("The workbook could not be written.");
+    }
+    try {
+        shell.messageBox(
+            {failure, shell.applicationTitle(), MessageButtons::Ok, MessageIcon::Exclamation, MessageAnswer::Ok});
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 void exportWorkbook(ActionContext &context, Spreadsheets &spreadsheets)
@@ -85,15 +110,14 @@ void exportWorkbook(ActionContext &context, Spreadsheets &spreadsheets)
     const BusyState::Scope busy(context.busy);
     if (context.list.itemCount() <= 0)
         return;
-    // Made before the first cell, so that the user watches the sheet fill.
-    // Released when the action ends: the workbook is then handed to the
-    // spreadsheet program and stays open in the user's hands.
     std::unique_ptr<WorkbookExport> workbook;
     // Without a workbook every cell would fail alike: one report ends it.
     if (!steps(newWorkbook, [&] { workbook = spreadsheets.newWorkbook(); }))
         return;
     writeHeaderRow(context, steps, *workbook);
     writeTickedRows(context, steps, *workbook);
+    // Also after rows that went away: the user gets what was written.
+    showWorkbook(context.shell, *workbook);
 }
 
 } // namespace quarrelby

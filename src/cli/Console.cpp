@@ -2,6 +2,7 @@
 
 #include "platform/Failure.h"
 #include "platform/PrivateFolder.h"
+#include "platform/Signals.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -41,15 +42,7 @@ extern "C" void onSignal(int signal)
 
 void catchInterruptions()
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        struct sigaction old { };
-        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action { };
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, nullptr);
-    }
+    handleUnlessIgnored({SIGINT, SIGTERM, SIGHUP, SIGPIPE}, onSignal);
 }
 
 void stopIfInterrupted()

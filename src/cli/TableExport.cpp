@@ -15,9 +15,7 @@
 #include <QDir>
 #include <QFile>
 
-#include <algorithm>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -91,24 +89,6 @@ bool writeCommaDelimited(ContactWalk &walk, Output &out)
     return allRead;
 }
 
-// A cell the sheet cannot hold stays empty and is told, as the window tells
-// it and goes on with the next cell.
-QString sheetCell(const QString &output, int row, int column, QString text, bool &allWritten)
-{
-    if (text.size() <= kMaxCellLength && storedLength(text) <= kMaxCellLength)
-        return text;
-    tell(QStringLiteral(
-        "%1: row %2, column %3: the text takes %4 characters; a sheet cell holds at most 32,767 characters")
-             .arg(output)
-             .arg(row)
-             .arg(column)
-             .arg(storedLength(text)));
-    allWritten = false;
-    return {};
-}
-
-// The workbook is written in a private folder, then copied into the output
-// as any other format's bytes are: libxlsxwriter needs a file it can seek in.
 class PrivateWorkbook {
 public:
     PrivateWorkbook()
@@ -125,38 +105,37 @@ public:
     bool write(ContactWalk &walk, Output &output)
     {
         const QString shown = output.shown();
-        WorkbookStream stream(m_path);
-        std::vector<double> widths(kFieldCount, 0.0);
+        WorkbookFile sheet(m_path);
         bool allWritten = true;
-        int sheetRow = 0;
-        const auto addRow = [&](std::vector<QString> cells) {
-            ++sheetRow;
-            for (size_t c = 0; c < cells.size(); ++c) {
-                cells[c] = sheetCell(shown, sheetRow, static_cast<int>(c) + 1, std::move(cells[c]), allWritten);
-                widths[c] = std::max(widths[c], fittedWidth(cells[c]));
+        int row = 0;
+        // A cell the sheet cannot hold stays empty and is told, as the window
+        // tells it and goes on with the next cell.
+        const auto addRow = [&](const auto &cells) {
+            ++row;
+            int column = 0;
+            for (const auto &cell : cells) {
+                try {
+                    sheet.setCell(row, ++column, QStringView(cell).toString());
+                } catch (const Failure &error) {
+                    tell(QStringLiteral("%1: row %2, column %3: %4")
+                             .arg(shown)
+                             .arg(row)
+                             .arg(column)
+                             .arg(error.description()));
+                    allWritten = false;
+                }
             }
-            stream.addRow(std::move(cells));
         };
 
         addRow(columnHeaders());
         ContactCells cells;
         const bool allRead = forEachContact(walk, [&](const Contact &contact) {
             cells.fill(contact);
-            std::vector<QString> row;
-            row.reserve(kFieldCount);
-            for (const QStringView cell : cells.views())
-                row.push_back(cell.toString());
-            addRow(std::move(row));
+            addRow(cells.views());
         });
-
-        std::map<int, double> fitted;
-        for (size_t c = 0; c < widths.size(); ++c) {
-            if (widths[c] > 0)
-                fitted[static_cast<int>(c) + 1] = widths[c];
-        }
         stopIfInterrupted();
         try {
-            stream.finish(fitted);
+            sheet.finish();
         } catch (const Failure &error) {
             // The writer names the file it wrote, which the user never sees.
             QString description = error.description();

@@ -1,6 +1,7 @@
 #include "platform/PrivateFolder.h"
 
 #include "platform/Failure.h"
+#include "platform/Signals.h"
 
 #include <QFile>
 #include <QString>
@@ -142,25 +143,31 @@ void removeFolder(const QByteArray &path, int fd)
         (void)::rmdir(path.constData());
 }
 
+// Whether the folder open as fd holds nothing but, perhaps, its marker.
+bool holdsOnlyMarker(int fd)
+{
+    const int copy = ::dup(fd);
+    if (copy < 0)
+        return false;
+    const std::unique_ptr<DIR, int (*)(DIR *)> listing(::fdopendir(copy), ::closedir);
+    if (!listing) {
+        ::close(copy);
+        return false;
+    }
+    while (const dirent *entry = ::readdir(listing.get())) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != ".." && name != kMarker)
+            return false;
+    }
+    return true;
+}
+
 // Removes the marker and the folder at path (open as fd) when nothing else is
 // left in it. The marker goes only with the folder: a folder that keeps a
 // file of the user's stays marked, and what it lists stays listed.
 void removeEmptyFolder(const QByteArray &path, int fd)
 {
-    const int copy = ::dup(fd);
-    if (copy < 0)
-        return;
-    const std::unique_ptr<DIR, int (*)(DIR *)> listing(::fdopendir(copy), ::closedir);
-    if (!listing) {
-        ::close(copy);
-        return;
-    }
-    while (const dirent *entry = ::readdir(listing.get())) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != ".." && name != kMarker)
-            return;
-    }
-    if (::unlinkat(fd, kMarker, 0) == 0 || errno == ENOENT)
+    if (holdsOnlyMarker(fd) && (::unlinkat(fd, kMarker, 0) == 0 || errno == ENOENT))
         removeFolder(path, fd);
 }
 
@@ -171,24 +178,14 @@ void removeUnmarked(int top, const char *name)
     const int folder = ::openat(top, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
         return;
-    const std::unique_ptr<DIR, int (*)(DIR *)> listing(::fdopendir(folder), ::closedir);
-    if (!listing) {
-        ::close(folder);
-        return;
-    }
-    while (const dirent *entry = ::readdir(listing.get())) {
-        const std::string_view entryName(entry->d_name);
-        if (entryName != "." && entryName != ".." && entryName != kMarker)
-            return;
-    }
     struct stat marker { };
-    if (::fstatat(folder, kMarker, &marker, AT_SYMLINK_NOFOLLOW) == 0) {
-        // A whole marker names at least the process: this one never got so far.
-        if (!S_ISREG(marker.st_mode) || marker.st_size >= off_t(sizeof kMarkerTitle) + 8)
-            return;
-        (void)::unlinkat(folder, kMarker, 0);
-    }
-    (void)::unlinkat(top, name, AT_REMOVEDIR);
+    const bool hasMarker = ::fstatat(folder, kMarker, &marker, AT_SYMLINK_NOFOLLOW) == 0;
+    // A whole marker names at least the process: this one never got so far.
+    if (holdsOnlyMarker(folder)
+        && (!hasMarker || (S_ISREG(marker.st_mode) && marker.st_size < off_t(sizeof kMarkerTitle) + 8))
+        && (!hasMarker || ::unlinkat(folder, kMarker, 0) == 0))
+        (void)::unlinkat(top, name, AT_REMOVEDIR);
+    ::close(folder);
 }
 
 // What a signal handler removes of a live folder: every path prepared here,
@@ -380,15 +377,7 @@ void removeLiveFoldersNow() noexcept
 
 void removeLiveFoldersOnSignals()
 {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old { };
-        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action { };
-        action.sa_handler = removeAndEnd;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, nullptr);
-    }
+    handleUnlessIgnored({SIGINT, SIGTERM, SIGHUP}, removeAndEnd);
 }
 
 std::vector<MarkedFolder> markedFolders(const QByteArray &temporary)

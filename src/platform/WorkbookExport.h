@@ -6,17 +6,19 @@
 
 namespace quarrelby {
 
-// A new workbook in the spreadsheet program, shown to the user from the start
-// and filled as the export goes: the header in row 1, then the rows, in row
-// order. When it is released its columns are fitted to their text and the
-// workbook is handed to the spreadsheet program; a failure then has no caller
-// to go to and is told to the user.
+// A new workbook for the spreadsheet program, filled as the export goes: the
+// header in row 1, then the rows, in row order. show() completes it (its
+// columns fitted to their text) and hands it to the spreadsheet program; a
+// workbook released without being shown leaves nothing behind.
 class WorkbookExport {
 public:
     virtual ~WorkbookExport() = default;
     // Row and column count from 1; every value is a text cell. Throws
     // Failure for a cell the sheet cannot hold.
     virtual void setCell(int row, int column, const QString &text) = 0;
+    // Throws Failure, with what the user is told, when the workbook cannot
+    // be written or shown.
+    virtual void show() = 0;
 };
 
 // The spreadsheet program, as far as the workbook export needs it.

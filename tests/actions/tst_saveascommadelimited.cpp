@@ -175,7 +175,7 @@ private slots:
             QStringList {QStringLiteral("Are you sure you wish to overwrite ") + m_path + QStringLiteral(" ?")});
         QCOMPARE(h.shell.messages.first().buttons, MessageButtons::YesNo);
         QCOMPARE(h.shell.messages.first().defaultButton, MessageAnswer::Yes);
-        // The hourglass came before the question and left after it.
+        // The busy state came before the question and ended after it.
         QCOMPARE(h.busyHistory, (BusyHistory {{true, 0}, {false, 1}}));
         QCOMPARE(readFile(m_path), expected);
     }

@@ -27,7 +27,7 @@ public:
     QList<Cell> order;
     QMap<Cell, QString> cells;
     int made = 0;
-    int shown = 0; // workbooks released, so handed to the program
+    int shown = 0; // workbooks handed to the program
 
     void require() override
     {
@@ -50,9 +50,6 @@ private:
             : m_owner(owner)
         {
         }
-        ~Recorded() override { ++m_owner.shown; }
-        Recorded(const Recorded &) = delete;
-        Recorded &operator=(const Recorded &) = delete;
 
         void setCell(int row, int column, const QString &text) override
         {
@@ -61,6 +58,8 @@ private:
             m_owner.order << Cell {row, column};
             m_owner.cells[{row, column}] = text;
         }
+
+        void show() override { ++m_owner.shown; }
 
     private:
         RecordingSpreadsheets &m_owner;

@@ -43,7 +43,7 @@ QByteArray resolved(const QByteArray &path)
     char *real = ::realpath(path.constData(), nullptr);
     if (!real)
         return path;
-    const QByteArray result(real);
+    QByteArray result(real);
     std::free(real);
     return result;
 }

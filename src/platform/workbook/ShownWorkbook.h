@@ -30,10 +30,10 @@ void requireSpreadsheetApplication();
 // start-up and whenever workbooks are published.
 void removeUnusedWorkbookFolders(const QByteArray &temporaryFolder);
 
-// A new workbook shown from the start. It is written into a new temporary
-// folder while it is filled, row by row, and keeps no copy of a row it wrote;
-// when it is released it is opened with "xdg-open". A failure then is told to
-// the user through the shell, as the spreadsheet program itself would.
+// A new workbook, written into a new private folder of the temporary folder
+// while it is filled, row by row; show() completes it, sweeps the folders of
+// earlier ones and opens it with "xdg-open". One that is never shown leaves
+// nothing behind.
 [[nodiscard]] std::unique_ptr<WorkbookExport> makeShownWorkbook(Shell &shell);
 
 // The desktop's spreadsheet program: requireSpreadsheetApplication() and

@@ -135,6 +135,33 @@ QString closeFailure(lxw_error error, int systemError)
     throw Failure(QStringLiteral("The workbook %1 could not be written: %2").arg(QDir::toNativeSeparators(path), why));
 }
 
+// The length of the text as the file stores it, in UTF-16 code units: a
+// literal "_xHHHH_" is stored escaped, six characters longer. This is the
+// length that must stay within kMaxCellLength.
+qsizetype storedLength(const QString &text)
+{
+    // An escape takes seven characters and adds six, and escapes may share
+    // an underscore: the stored text is at most about twice as long.
+    if (text.size() <= (kMaxCellLength - 7) / 2 || !mayHoldLiteralEscape(text))
+        return text.size();
+    qsizetype length = text.size();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (startsLiteralEscape(text, i))
+            length += 6;
+    }
+    return length;
+}
+
+// The width in characters that fits the text on one line.
+double fittedWidth(const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    // A character of the default font is about one width unit; the unit
+    // leaves room for the cell's margins.
+    return std::min(static_cast<double>(text.size()) + 1.0, kMaxColumnWidth);
+}
+
 } // namespace
 
 // One workbook of one sheet being written with libxlsxwriter in
@@ -224,39 +251,6 @@ private:
     Utf8Buffer m_utf8;
 };
 
-qsizetype storedLength(const QString &text)
-{
-    // An escape takes seven characters and adds six, and escapes may share
-    // an underscore: the stored text is at most about twice as long.
-    if (text.size() <= (kMaxCellLength - 7) / 2 || !mayHoldLiteralEscape(text))
-        return text.size();
-    qsizetype length = text.size();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (startsLiteralEscape(text, i))
-            length += 6;
-    }
-    return length;
-}
-
-double fittedWidth(const QString &text)
-{
-    if (text.isEmpty())
-        return 0;
-    // A character of the default font is about one width unit; the unit
-    // leaves room for the cell's margins.
-    return std::min(static_cast<double>(text.size()) + 1.0, kMaxColumnWidth);
-}
-
-void writeWorkbook(const QString &path, const ExcelSheet &sheet)
-{
-    if (sheet.rows.size() > static_cast<size_t>(kMaxSheetRows))
-        fail(path, QStringLiteral("the sheet has more than %1 rows").arg(kMaxSheetRows));
-    SheetWriter writer(path);
-    for (size_t r = 0; r < sheet.rows.size(); ++r)
-        writer.writeRow(r, sheet.rows[r]);
-    writer.finish(sheet.columnWidths);
-}
-
 // Rows travel to the writer in batches: one hand-over per row would cost a
 // wake-up of the writer per row.
 constexpr size_t kRowsPerBatch = 256;
@@ -335,6 +329,61 @@ void WorkbookStream::run()
         shared.failure = std::current_exception();
         shared.batches.cancel();
     }
+}
+
+void WorkbookFile::setCell(int row, int column, const QString &text)
+{
+    if (row < 1 || row > kMaxSheetRows)
+        throw Failure(QStringLiteral("Row %1 lies outside the sheet (rows 1 to %2)").arg(row).arg(kMaxSheetRows));
+    if (column < 1 || column > kMaxSheetColumns)
+        throw Failure(
+            QStringLiteral("Column %1 lies outside the sheet (columns 1 to %2)").arg(column).arg(kMaxSheetColumns));
+    if (text.size() > kMaxCellLength)
+        throw Failure(QStringLiteral("The text is %1 characters long; a sheet cell holds at most 32,767 characters")
+                          .arg(text.size()));
+    if (const qsizetype stored = storedLength(text); stored > kMaxCellLength)
+        throw Failure(QStringLiteral("The text takes %1 characters in the workbook, where each \"_xHHHH_\" "
+                                     "in it is stored escaped; a sheet cell holds at most 32,767 characters")
+                          .arg(stored));
+    const auto r = static_cast<size_t>(row);
+    if (r <= m_handedOver)
+        throw Failure(
+            QStringLiteral("Row %1 has already been written to the workbook; a sheet is filled row by row").arg(row));
+    // Rows are filled in order: every row before this one is complete.
+    while (m_handedOver + 1 < r)
+        handOverRow();
+    const auto c = static_cast<size_t>(column);
+    // An empty cell past the end of the row is there already.
+    if (text.isEmpty() && m_row.size() < c)
+        return;
+    if (m_row.size() < c)
+        m_row.resize(c);
+    m_row[c - 1] = text;
+}
+
+// Moves the next row to the stream, keeping only what fitting the columns
+// needs of it.
+void WorkbookFile::handOverRow()
+{
+    if (m_widths.size() < m_row.size())
+        m_widths.resize(m_row.size(), 0.0);
+    for (size_t c = 0; c < m_row.size(); ++c)
+        m_widths[c] = std::max(m_widths[c], fittedWidth(m_row[c]));
+    m_stream.addRow(std::exchange(m_row, {}));
+    ++m_handedOver;
+}
+
+void WorkbookFile::finish()
+{
+    if (!m_row.empty())
+        handOverRow();
+    // A column without text keeps its width.
+    std::map<int, double> fitted;
+    for (size_t c = 0; c < m_widths.size(); ++c) {
+        if (m_widths[c] > 0)
+            fitted[static_cast<int>(c + 1)] = m_widths[c];
+    }
+    m_stream.finish(fitted);
 }
 
 } // namespace quarrelby

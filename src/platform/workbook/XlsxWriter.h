@@ -17,24 +17,11 @@ inline constexpr int kMaxSheetRows = 1048576;
 inline constexpr int kMaxSheetColumns = 16384;
 inline constexpr double kMaxColumnWidth = 255;
 
-// One sheet of text cells. rows[r - 1][c - 1] is the cell at row r, column c;
-// short or missing rows are empty cells.
-struct ExcelSheet {
-    std::vector<std::vector<QString>> rows;
-    // Column (1-based) to width in characters, for the columns that were fitted.
-    std::map<int, double> columnWidths;
-};
-
-// Writes the sheet as a new .xlsx file. Every value becomes a text cell, so
-// nothing is read back as a formula, number or date. Throws Failure,
-// naming the file, when the workbook cannot be written; no partial file is
-// left behind.
-void writeWorkbook(const QString &path, const ExcelSheet &sheet);
-
 // Writes a sheet into a new .xlsx file on a thread of its own while the
 // sheet is still being filled: rows are handed over in order as they are
-// complete, so that writing a large workbook overlaps with making it. The
-// file is the same as writeWorkbook's.
+// complete, so that writing a large workbook overlaps with making it. Every
+// value becomes a text cell, so nothing is read back as a formula, number or
+// date.
 class WorkbookStream {
 public:
     explicit WorkbookStream(const QString &path);
@@ -45,8 +32,9 @@ public:
 
     // The next row of the sheet, rows counted from the first.
     void addRow(std::vector<QString> cells);
-    // Gives the fitted columns their widths and completes the file. Throws
-    // Failure as writeWorkbook does.
+    // Gives the columns (1-based) their widths in characters and completes
+    // the file. Throws Failure, naming the file, when the workbook cannot be
+    // written; no partial file is left behind.
     void finish(const std::map<int, double> &columnWidths);
 
 private:
@@ -61,12 +49,34 @@ private:
     std::thread m_thread;
 };
 
-// The length of the text as the file stores it, in UTF-16 code units: a
-// literal "_xHHHH_" is stored escaped, six characters longer. This is the
-// length that must stay within kMaxCellLength.
-[[nodiscard]] qsizetype storedLength(const QString &text);
+// A workbook of one sheet of text cells, written into a new file while it is
+// filled: the one writer of the window's export and the command line's.
+// Cells are set row by row, rows in order; a row goes to the stream once a
+// later one starts, so a large export never holds the sheet whole. finish()
+// fits every column to its text and completes the file. A file that was not
+// finished is removed.
+class WorkbookFile {
+public:
+    explicit WorkbookFile(const QString &path)
+        : m_stream(path)
+    {
+    }
 
-// The width in characters that fits the text on one line.
-[[nodiscard]] double fittedWidth(const QString &text);
+    // Row and column count from 1. Throws Failure, and the cell stays empty,
+    // for a cell the sheet cannot hold or a row already written.
+    void setCell(int row, int column, const QString &text);
+    // Throws Failure, naming the file, when the workbook cannot be written.
+    void finish();
+
+private:
+    void handOverRow();
+
+    WorkbookStream m_stream;
+    // The cells of the next row to hand over, and how many went before it.
+    std::vector<QString> m_row;
+    size_t m_handedOver = 0;
+    // Column (0-based) to the widest fitted text so far.
+    std::vector<double> m_widths;
+};
 
 } // namespace quarrelby
