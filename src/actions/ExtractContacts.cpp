@@ -18,6 +18,7 @@ bool haveAddressBooks(AddressBooks &books)
 {
     try {
         books.discover();
+        books.readAhead();
         return true;
     } catch (...) {
         return false;

@@ -73,6 +73,7 @@ std::vector<std::string_view> lines(std::string_view text)
 std::vector<const TypedValue *> emailOrder(const std::vector<TypedValue> &emails)
 {
     std::vector<const TypedValue *> out;
+    out.reserve(emails.size());
     for (const TypedValue &email : emails)
         out.push_back(&email);
     const auto preferred = std::find_if(out.begin(), out.end(), [](const TypedValue *e) { return e->preferred; });

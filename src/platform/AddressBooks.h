@@ -24,6 +24,9 @@ public:
     // Looks for the books, reading none of them: the next open() walks the
     // books found here. Throws NoAddressBookError when there is none.
     virtual void discover() = 0;
+    // Starts reading the books discover() found, for the open() after it:
+    // the click reads while it waits its moment (see ContactStore).
+    virtual void readAhead() { }
     // A walk of the books discover() found last, or, when it was not asked
     // since the last open(), of those found now. Throws NoAddressBookError
     // when there is none, Failure when the books cannot be opened.

@@ -130,6 +130,18 @@ void appendLineBreaksEscaped(std::string_view in, std::string &out)
     }
 }
 
+// A lone backslash at the end of a value is text: written as \\, it
+// neither escapes what follows it (separators added after it) nor makes a
+// reader join the next line to this one.
+void endWithoutLoneBackslash(std::string &value)
+{
+    size_t backslashes = 0;
+    while (backslashes < value.size() && value[value.size() - 1 - backslashes] == '\\')
+        ++backslashes;
+    if (backslashes % 2 == 1)
+        value += '\\';
+}
+
 // A parameter value as written, but a line break in it (which only a
 // damaged card has there) as RFC 6868 writes one.
 void appendAsWritten(std::string &out, std::string_view value)
@@ -270,6 +282,12 @@ std::string typeOfMedia(std::string_view media)
 // and it is left out there.
 bool mentionsQuotedPrintable(std::string_view text)
 {
+    // NUL bytes are dropped where the text is written.
+    if (text.find('\0') != std::string_view::npos) {
+        std::string written(text);
+        std::erase(written, '\0');
+        return mentionsQuotedPrintable(written);
+    }
     constexpr std::string_view qp = "QUOTED-PRINTABLE";
     for (size_t i = 0; i + qp.size() <= text.size(); ++i) {
         if (upperAscii(text[i]) == 'Q' && same(text.substr(i, qp.size()), qp))
@@ -295,6 +313,13 @@ void appendFolded(std::string &out, std::string_view line)
         size_t cut = room;
         while (cut > 0 && (isContinuationByte(line[cut]) || line[cut - 1] == '='))
             --cut;
+        // A line of nothing but "=" can only be cut after one.
+        if (cut == 0) {
+            cut = room;
+            while (cut > 0 && isContinuationByte(line[cut]))
+                --cut;
+        }
+        // Bytes that are no UTF-8 are cut where the octets run out.
         if (cut == 0)
             cut = room;
         out.append(line.data(), cut);
@@ -532,8 +557,13 @@ void CardWriter::Conversion::matchLabels()
             const Property &adr = properties[j];
             if (m_names[j] != Name::Address || m_labelOf[j])
                 continue;
-            const std::string_view own = m_values.parameter(adr, "LABEL");
-            if (!own.empty() && !mentionsQuotedPrintable(own))
+            // An address that keeps a LABEL of its own takes no other.
+            const auto params = m_card->parameters(adr);
+            if (std::any_of(params.begin(), params.end(), [](const Parameter &own) {
+                    std::string name(own.name);
+                    std::erase(name, '\0');
+                    return same(trimmedAscii(name), "LABEL") && !mentionsQuotedPrintable(own.value);
+                }))
                 continue;
             const bool sameGroup = !label.group.empty() && same(label.group, adr.group);
             if (sameGroup || (label.group.empty() && (typesOf(adr) & ~Pref) == types)) {
@@ -652,6 +682,13 @@ void CardWriter::Conversion::readParameters(const Property &p)
             std::string &copy = m_withoutNul.emplace_back(*part);
             std::erase(copy, '\0');
             *part = copy;
+            // Trimmed as a reader trims what it reads there.
+            if (part == &param.name || param.name.empty()) {
+                while (!part->empty() && (part->front() == ' ' || part->front() == '\t'))
+                    part->remove_prefix(1);
+                while (!part->empty() && (part->back() == ' ' || part->back() == '\t'))
+                    part->remove_suffix(1);
+            }
         }
         const std::string_view value = unquoted(param.value);
         if (param.name.empty()) {
@@ -704,7 +741,7 @@ void CardWriter::Conversion::readParameters(const Property &p)
         if (mentionsQuotedPrintable(param.name) || mentionsQuotedPrintable(param.value))
             continue;
         m_p.kept += ';';
-        m_p.kept += utf8(param.name);
+        appendAsWritten(m_p.kept, utf8(param.name));
         m_p.kept += '=';
         if (from21)
             appendParameterValue(m_p.kept, utf8(value));
@@ -823,8 +860,9 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         }
     }
 
+    endWithoutLoneBackslash(m_value);
     const size_t components = kind == Name::N ? 5 : kind == Name::Address ? 7 : 0;
-    if (m_target == Version::V40 && components > 0 && m_p.encoding != Encoding::Binary) {
+    if (m_target == Version::V40 && components > 0) {
         // 4.0 wants every component of N and ADR written, empty or not.
         size_t separators = 0;
         for (size_t i = 0; i < m_value.size(); ++i) {
@@ -850,7 +888,7 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
         m_value.insert(0, "data:" + mediaType(name, utf8(media)) + ";base64,");
         m_p.uri = false;
         binary = false;
-    } else if (m_target == Version::V30 && !binary && m_value.size() > 5
+    } else if (m_target == Version::V30 && !binary && kind == Name::Media && m_value.size() > 5
         && same(std::string_view(m_value).substr(0, 5), "data:")) {
         // A data URI in base64 is binary data of its media type in 3.0.
         const size_t comma = m_value.find(',');
@@ -927,6 +965,7 @@ void CardWriter::Conversion::writeMembers(std::string &out)
         if (same(p.name, "MEMBER")) {
             readParameters(p);
             readValue(p);
+            endWithoutLoneBackslash(m_value);
             named.push_back(m_value);
         }
     }
@@ -936,6 +975,7 @@ void CardWriter::Conversion::writeMembers(std::string &out)
             readParameters(p);
             readValue(p);
             member = trimmedAscii(m_value);
+            endWithoutLoneBackslash(member);
         } else if (same(p.name, "EMAIL")) {
             const auto params = m_card->parameters(p);
             const bool listed = std::any_of(params.begin(), params.end(), [](const Parameter &param) {
@@ -955,6 +995,7 @@ void CardWriter::Conversion::writeMembers(std::string &out)
             if (const std::string_view trimmed = trimmedAscii(address); !trimmed.empty()) {
                 member = "mailto:";
                 appendLineBreaksEscaped(trimmed, member);
+                endWithoutLoneBackslash(member);
             }
         }
         if (member.empty() || std::find(named.begin(), named.end(), member) != named.end())

@@ -5,13 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace quarrelby {
 
-// Where a book's reader puts what it reads, in book order. Each call but
-// restart() returns false once the walk wants no more; the reader then
-// returns at once.
+// Where a book's reader puts what it reads, in book order. Each call that
+// puts returns false once the walk wants no more; the reader then returns at
+// once.
 class BookSink {
 public:
     virtual ~BookSink() = default;
@@ -29,9 +30,15 @@ public:
     // False once the walk wants no more: a reader that gathers rows before
     // it puts them asks between rows.
     [[nodiscard]] virtual bool wanted() const = 0;
-    // What was put so far is void: the book changed while it was read, and
-    // is read again from its start. Only a book shown WhenRead may restart.
-    virtual void restart() = 0;
+    // A read without locks: what is put from now on is shown only while
+    // unchanged() holds, until read() returns, having checked the book at its
+    // end. The walk waits for that check when unchanged() fails.
+    virtual void showWhile(std::function<bool()> unchanged) = 0;
+    // The book changed while it was read without locks: what was put since
+    // showWhile() and not shown yet is void, and the reader reads it again
+    // from its start; false when the walk has shown some of it, and the
+    // reader then fails instead, as the book changed under the walk.
+    [[nodiscard]] virtual bool restart() = 0;
 };
 
 // One address book read from its first card to its last, plainly, on the
@@ -58,20 +65,11 @@ public:
 // made of them. The table's walk asks for none of it and keeps none of it.
 class BookReader {
 public:
-    enum class Shown {
-        // Contacts may be shown as soon as they are read: the reader waits
-        // when the walk falls behind.
-        AsRead,
-        // Nothing is shown before read() has returned: a database is read
-        // in one go, without waiting for the walk (no lock of the book is
-        // held longer than its read), and one read without locks is checked
-        // then, and read again (restart) when it changed meanwhile.
-        WhenRead,
-    };
-
     virtual ~BookReader() = default;
 
-    [[nodiscard]] virtual Shown shown() const { return Shown::AsRead; }
+    // False for a book read at its own pace, never waiting for the walk: a
+    // database, whose locks are then held no longer than its read.
+    [[nodiscard]] virtual bool waitsForWalk() const { return true; }
     // About how many bytes the book holds, 0 when that is not known: a book
     // smaller than a piece of text is read on the walk's own thread.
     [[nodiscard]] virtual std::uint64_t size() { return 0; }

@@ -61,6 +61,8 @@ private:
     QStringList m_named;
 };
 
+} // namespace
+
 // Every book in turn; the fallback books only when the others held no
 // contact.
 class BooksWalk : public ContactWalk {
@@ -69,6 +71,13 @@ public:
         : m_books(std::move(found.books))
         , m_fallback(std::move(found.fallback))
     {
+    }
+
+    // Starts reading the first book before the first next().
+    void readAhead()
+    {
+        if (!m_source && m_next == 0 && openNext())
+            m_source->start();
     }
 
     bool next(Contact &contact) override
@@ -140,18 +149,25 @@ private:
             m_source.reset();
             m_listedBefore.merge(m_listedHere);
             m_listedHere.clear();
-            if (m_next == m_books.size() && !m_heldContact && !m_fallbackTaken) {
-                m_fallbackTaken = true;
-                m_books.insert(m_books.end(), m_fallback.begin(), m_fallback.end());
-            }
-            if (m_next == m_books.size())
+            if (!openNext())
                 return false;
-            const FoundBook &book = m_books[m_next];
-            m_source = std::make_unique<ReadAhead>(openBook(book), book.path);
-            m_subBooks = m_books[m_next].folders.size() > 1;
-            m_subBook = 0;
-            ++m_next;
         }
+    }
+
+    // The next book to read in m_source; false after the last.
+    bool openNext()
+    {
+        if (m_next == m_books.size() && !m_heldContact && !m_fallbackTaken) {
+            m_fallbackTaken = true;
+            m_books.insert(m_books.end(), m_fallback.begin(), m_fallback.end());
+        }
+        if (m_next == m_books.size())
+            return false;
+        const FoundBook &book = m_books[m_next++];
+        m_source = std::make_unique<ReadAhead>(openBook(book), book.path);
+        m_subBooks = book.folders.size() > 1;
+        m_subBook = 0;
+        return true;
     }
 
     std::vector<FoundBook> m_books;
@@ -169,8 +185,6 @@ private:
     std::unordered_set<std::string> m_listedHere;
 };
 
-} // namespace
-
 ContactStore::ContactStore() = default;
 
 ContactStore::ContactStore(const QString &location)
@@ -187,9 +201,19 @@ ContactStore::~ContactStore() = default;
 
 void ContactStore::discover()
 {
+    m_ahead.reset();
     m_found = find();
     if (m_found->empty())
         throw NoAddressBookError(searchedPlacesText(*m_found));
+}
+
+void ContactStore::readAhead()
+{
+    if (!m_found)
+        return;
+    m_ahead = std::make_unique<BooksWalk>(std::move(*m_found));
+    m_found.reset();
+    m_ahead->readAhead();
 }
 
 std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
@@ -208,6 +232,8 @@ FoundBooks ContactStore::find() const
 
 std::unique_ptr<ContactWalk> ContactStore::open()
 {
+    if (m_ahead)
+        return std::move(m_ahead);
     std::optional<FoundBooks> found = std::exchange(m_found, std::nullopt);
     return open(found ? std::move(*found) : find());
 }

@@ -98,7 +98,7 @@ public:
     {
     }
 
-    Shown shown() const override { return Shown::WhenRead; }
+    bool waitsForWalk() const override { return false; }
 
     std::uint64_t size() override
     {
@@ -114,6 +114,8 @@ public:
             const Opened opened = open(m_path);
             Connection db(m_path, opened.file, opened.uri, deadline);
             const DatabaseRead reader = m_kind(db);
+            if (opened.lockless)
+                sink.showWhile([path = m_path, before] { return Files::of(path) == before; });
             // One transaction: a writer cannot commit in the middle of it.
             try {
                 db.execute("BEGIN");
@@ -123,13 +125,14 @@ public:
                 // What came before a failure of a file that did not change
                 // stands, as for a book read with locks.
                 if (opened.lockless && Files::of(m_path) != before)
-                    sink.restart();
+                    (void)sink.restart();
                 throw;
             }
             if (!opened.lockless || !sink.wanted() || Files::of(m_path) == before)
                 return;
             qCDebug(lcReads) << m_path << "changed while it was read without locks";
-            sink.restart();
+            if (!sink.restart())
+                throw Failure(bookError(m_path, QStringLiteral("it changed while it was read")));
             if (read > 0)
                 throw Failure(bookError(m_path, QStringLiteral("it kept changing while it was read")));
         }

@@ -25,13 +25,14 @@ using DatabaseKind = std::function<DatabaseRead(sqlitebook::Connection &db)>;
 // - with no write-ahead log beside it, and in write-ahead-log mode, or with
 //   an empty log that no program holds (Thunderbird leaves one after a clean
 //   quit): read without locks from the file as it is (SQLite would create
-//   its -wal and -shm files to lock it), then checked; a book that changed
-//   meanwhile is read again;
+//   its -wal and -shm files to lock it), and checked (BookSink::showWhile);
+//   a book that changed meanwhile is read again, or reported when some of it
+//   was shown already;
 // - in rollback-journal mode with no log: with SQLite's ordinary locks;
 // - with a log that holds something, or one a program holds (Thunderbird
 //   keeps its books open and its log's index in its own memory): from a
 //   private copy of both, taken while neither changed.
-// Shown WhenRead: the read ends before anything is shown.
+// It is read at its own pace, never waiting for the walk.
 [[nodiscard]] std::unique_ptr<BookReader> databaseBook(QByteArray path, DatabaseKind kind);
 
 // Opens the book at path as its read would, and lets look() look into it.

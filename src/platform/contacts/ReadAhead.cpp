@@ -17,7 +17,7 @@ namespace {
 // A job is handed on once it holds this much text, or this many cards.
 constexpr std::size_t kJobBytes = 256 * 1024;
 constexpr std::size_t kJobCards = 256;
-// Jobs submitted and not yet taken by the walk, for a book shown AsRead.
+// Jobs submitted and not yet taken by the walk, for a book read at its pace.
 constexpr std::size_t kJobsAhead = 3;
 
 // As many parsers as cores: the reader and the walk need little of one.
@@ -127,10 +127,16 @@ public:
         return !m_owner.m_stopping;
     }
 
-    void restart() override
+    void showWhile(std::function<bool()> unchanged) override
+    {
+        if (flush())
+            m_owner.showWhile(std::move(unchanged));
+    }
+
+    bool restart() override
     {
         m_job = Job();
-        m_owner.restart();
+        return m_owner.restart();
     }
 
     // Submits what is gathered; false once the walk is gone.
@@ -153,7 +159,7 @@ private:
 ReadAhead::ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name)
     : m_reader(std::move(reader))
     , m_name(std::move(name))
-    , m_shown(m_reader->shown())
+    , m_waitsForWalk(m_reader->waitsForWalk())
 {
 }
 
@@ -171,8 +177,7 @@ ReadAhead::~ReadAhead()
 
 bool ReadAhead::next(Contact &contact)
 {
-    if (!m_started)
-        start();
+    start();
     while (true) {
         if (m_given < m_part.contacts.size()) {
             while (!m_part.subBooks.empty() && m_part.subBooks.front().first <= m_given) {
@@ -194,6 +199,8 @@ bool ReadAhead::next(Contact &contact)
 
 void ReadAhead::start()
 {
+    if (m_started)
+        return;
     m_started = true;
     // A book smaller than a piece holds a few hundred cards at most.
     const std::uint64_t size = m_reader->size();
@@ -265,35 +272,62 @@ bool ReadAhead::submit(Job job)
     m_parts.emplace_back();
     m_jobsQueued.notify_one();
     // Room for the next job before the reader reads on for it.
-    if (m_shown == BookReader::Shown::AsRead)
+    if (m_waitsForWalk)
         m_room.wait(lock, [this] { return m_stopping || m_parts.size() < kJobsAhead; });
     return !m_stopping;
 }
 
-void ReadAhead::restart()
+void ReadAhead::showWhile(std::function<bool()> unchanged)
 {
     const std::lock_guard lock(m_mutex);
-    m_first += m_parts.size();
-    m_parts.clear();
-    m_queued.clear();
+    m_unchanged = std::move(unchanged);
+    m_shownOfCheckedRead = false;
+}
+
+bool ReadAhead::restart()
+{
+    bool again = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_first += m_parts.size();
+        m_parts.clear();
+        m_queued.clear();
+        again = !m_shownOfCheckedRead;
+    }
+    m_partReady.notify_all();
+    return again;
 }
 
 bool ReadAhead::takePart()
 {
     std::unique_lock lock(m_mutex);
-    const bool shown = m_shown == BookReader::Shown::AsRead;
-    m_partReady.wait(lock, [&] {
-        return (!m_parts.empty() && m_parts.front() && (shown || m_readerDone)) || (m_readerDone && m_parts.empty());
-    });
-    if (m_parts.empty())
-        return false;
-    m_part = std::move(*m_parts.front());
-    m_parts.pop_front();
-    ++m_first;
-    m_given = 0;
-    lock.unlock();
-    m_room.notify_one();
-    return true;
+    while (true) {
+        m_partReady.wait(
+            lock, [&] { return (!m_parts.empty() && m_parts.front()) || (m_readerDone && m_parts.empty()); });
+        if (m_parts.empty())
+            return false;
+        // What a read without locks put is shown while its book is as it
+        // was; once the read is over, what it left stands.
+        if (m_unchanged && !m_readerDone) {
+            const std::function<bool()> unchanged = m_unchanged;
+            lock.unlock();
+            const bool same = unchanged();
+            lock.lock();
+            if (!same && !m_readerDone) {
+                const std::size_t first = m_first;
+                m_partReady.wait(lock, [&] { return m_readerDone || m_first != first; });
+                continue;
+            }
+            m_shownOfCheckedRead = true;
+        }
+        m_part = std::move(*m_parts.front());
+        m_parts.pop_front();
+        ++m_first;
+        m_given = 0;
+        lock.unlock();
+        m_room.notify_one();
+        return true;
+    }
 }
 
 } // namespace quarrelby

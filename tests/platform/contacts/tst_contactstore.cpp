@@ -381,6 +381,33 @@ private slots:
         }
     }
 
+    // The click reads, from its check on, the books the check found: each
+    // row once, as an extraction on its own lists them.
+    void clickReadsWhatItsCheckFound_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::newRow("vCard folder") << kSamples;
+        QTest::newRow("Evolution book") << QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/data/eds/contacts.db");
+    }
+
+    void clickReadsWhatItsCheckFound()
+    {
+        QFETCH(QString, location);
+        const Extraction reference(location);
+        ScriptedShell shell;
+        ResultList list;
+        BusyState busy;
+        ContactStore books;
+        ActionContext context {shell, list, busy, [](int) { return 1; }};
+        for (const ContactField &f : fieldCatalogue())
+            list.addColumn(QLatin1String(f.caption));
+        extractContacts(context, books);
+        QCOMPARE(shell.texts(), QStringList {QStringLiteral("Done.")});
+        QCOMPARE(list.itemCount(), reference.list.itemCount());
+        for (int i = 1; i <= list.itemCount(); ++i)
+            QCOMPARE(list.cell(i, 1), reference.list.cell(i, 1));
+    }
+
     void folderOrderAndFilter()
     {
         QTemporaryDir dir;
