@@ -17,7 +17,8 @@ namespace {
 // A job is handed on once it holds this much text, or this many cards.
 constexpr std::size_t kJobBytes = 256 * 1024;
 constexpr std::size_t kJobCards = 256;
-// Jobs submitted and not yet taken by the walk, for a book read at its pace.
+// Jobs submitted and not yet taken by the walk, at most, for a book that
+// waits for it.
 constexpr std::size_t kJobsAhead = 3;
 
 // As many parsers as cores: the reader and the walk need little of one.

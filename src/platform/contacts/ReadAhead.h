@@ -52,6 +52,10 @@ namespace quarrelby {
 //   serve a few hundred contacts.
 // - A book smaller than a piece is read and parsed on the walk's own thread:
 //   a few cards start no thread at all.
+// - Plain threads, one mutex and one condition for each wait (the walk's for
+//   the job in front, the reader's for room, a parser's for a job) rather
+//   than QtConcurrent: futures would serve the walk's wait alone, and the
+//   other two would need a lock and semaphores beside them all the same.
 class ReadAhead {
 public:
     // name: the book's path, for the log.
