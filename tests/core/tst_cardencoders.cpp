@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,21 +58,29 @@ QByteArray encode(CardFormat format, const QList<QByteArray> &contacts, Omission
     return out;
 }
 
-// What read_back.py makes of each output, by its name: one Python process
-// for all of them.
-QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
+// What a Python script of tests/core makes of each output, by its name: one
+// process for all of them, started through wrapper when one is given; a
+// non-empty "missing" says what it could not find to run.
+QJsonObject runPython(QStringList wrapper, const QString &script, const QStringList &arguments,
+    const QMap<QString, QByteArray> &outputs,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QTemporaryDir dir;
-    QStringList arguments {QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/core/read_back.py"), QLatin1String(kind)};
+    QStringList command = wrapper << QStringLiteral("/usr/bin/python3")
+                                  << QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/core/") + script << arguments;
     for (auto it = outputs.begin(); it != outputs.end(); ++it) {
         QFile file(dir.filePath(it.key()));
         if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
             return {};
-        arguments << file.fileName();
+        command << file.fileName();
     }
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), arguments);
+    python.setProcessEnvironment(environment);
+    python.setWorkingDirectory(dir.path());
+    python.start(command.takeFirst(), command);
     python.waitForFinished(300000);
+    if (python.exitCode() == 3)
+        return {{QStringLiteral("missing"), QString::fromUtf8(python.readAllStandardError()).trimmed()}};
     if (python.exitCode() != 0)
         qWarning().noquote() << python.readAllStandardError();
     QJsonObject byName;
@@ -79,6 +88,32 @@ QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
     for (auto it = read.begin(); it != read.end(); ++it)
         byName.insert(QFileInfo(it.key()).fileName(), it.value());
     return byName;
+}
+
+QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
+{
+    return runPython({}, QStringLiteral("read_back.py"), {QLatin1String(kind)}, outputs);
+}
+
+// What a real Evolution Data Server book holds of each vCard output once
+// imported: its daemon on a session bus of its own, in a home of its own.
+QJsonObject importIntoEvolution(const QMap<QString, QByteArray> &outputs)
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QLatin1String(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QLatin1String(name), folder);
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-run-session")).isEmpty())
+        return {{QStringLiteral("missing"), QStringLiteral("dbus-run-session is not installed")}};
+    return runPython({QStringLiteral("dbus-run-session"), QStringLiteral("--")}, QStringLiteral("eds_import.py"), {},
+        outputs, environment);
 }
 
 QString normalized(std::string_view utf8)
@@ -262,6 +297,23 @@ bool brokenBase64(const QList<QList<Source>> &cards)
     return false;
 }
 
+bool isList(const QList<Source> &card)
+{
+    return std::any_of(card.begin(), card.end(), [](const Source &s) {
+        return s.name.endsWith(QLatin1String("KIND")) || s.name == QLatin1String("X-EVOLUTION-LIST");
+    });
+}
+
+// A value as importers are compared on it: line breaks as LF, no tel:
+// scheme, no empty components at the end of a structured value.
+QString comparable(QString value)
+{
+    value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    value.remove(QRegularExpression(QStringLiteral("^tel:")));
+    value.remove(QRegularExpression(QStringLiteral(";+$")));
+    return value.trimmed();
+}
+
 QStringList corpusFiles()
 {
     const QString folder = corpusFolder("vcard");
@@ -286,6 +338,7 @@ class TestCardEncoders : public QObject {
     QMap<QString, QByteArray> m_outputs;
     QMap<QString, Omissions> m_omitted;
     QJsonObject m_read;
+    QJsonObject m_evolution; // the vCard outputs as a real Evolution book took them
 
     static QString key(const QString &path, CardFormat format)
     {
@@ -310,6 +363,8 @@ private slots:
                     m_omitted[key(path, format)] = omitted;
                 }
             }
+            if (QLatin1String(kind) == QLatin1String("vcard"))
+                m_evolution = importIntoEvolution(outputs);
             const QJsonObject read = readBack(kind, outputs);
             for (auto it = read.begin(); it != read.end(); ++it)
                 m_read.insert(it.key(), it.value());
@@ -362,6 +417,50 @@ private slots:
                                    .arg(next)
                                    .arg(s.group.isEmpty() ? QString() : s.group + QLatin1Char('.'), s.name,
                                        s.value.left(60), missing)));
+            }
+        }
+    }
+
+    // Evolution's own parser and book keep every name, e-mail address,
+    // telephone and postal address of our vCards as the source had them.
+    void importedByEvolution_data() { everyPropertyInTheVCard_data(); }
+
+    void importedByEvolution()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, v4);
+        const QString missing = m_evolution[QLatin1String("missing")].toString();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        const QJsonArray cards
+            = m_evolution[key(path, v4 ? CardFormat::VCard4 : CardFormat::VCard3)][QLatin1String("cards")].toArray();
+        int lists = 0;
+        const QList<QList<Source>> sources = sourceCards(readFile(path), lists);
+        QCOMPARE(cards.size(), v4 ? sources.size() : sources.size() - lists);
+        qsizetype next = 0;
+        for (const QList<Source> &card : sources) {
+            if (isList(card) && lists > 0 && !v4)
+                continue;
+            const QJsonObject imported = cards[next++].toObject();
+            QVERIFY2(
+                !imported.contains(QLatin1String("error")), qPrintable(imported[QLatin1String("error")].toString()));
+            QStringList held; // NAME:value of each attribute the book holds
+            for (const QJsonValue &a : imported[QLatin1String("attributes")].toArray()) {
+                QStringList values;
+                for (const QJsonValue &v : a[QLatin1String("values")].toArray())
+                    values << v.toString();
+                held << a[QLatin1String("name")].toString() + QLatin1Char(':')
+                        + comparable(values.join(QLatin1Char(';')));
+            }
+            for (const Source &s : card) {
+                static const QStringList kept {QStringLiteral("FN"), QStringLiteral("N"), QStringLiteral("EMAIL"),
+                    QStringLiteral("TEL"), QStringLiteral("ADR")};
+                if (!kept.contains(s.name) || s.value.trimmed().isEmpty())
+                    continue;
+                const QString line = s.name + QLatin1Char(':') + comparable(s.value);
+                QVERIFY2(held.contains(line),
+                    qPrintable(
+                        QStringLiteral("card %1: %2 not in %3").arg(next).arg(line, held.join(QLatin1String(" | ")))));
             }
         }
     }
