@@ -1,5 +1,6 @@
 #include "platform/contacts/OutlookDataFile.h"
 
+#include "format/Utf8.h"
 #include "format/outlook/OutlookCard.h"
 #include "format/outlook/OutlookItem.h"
 #include "platform/Failure.h"
@@ -187,7 +188,8 @@ private:
     libpff_record_entry_t *find(PropertyKey key, std::uint32_t &valueType);
     void damaged(PropertyKey key, const PffError &error);
     void damaged(const QString &reason);
-    bool multiValue(libpff_record_entry_t *entry, PropertyKey key, bool text, std::vector<std::string> &out);
+    bool multiValue(
+        libpff_record_entry_t *entry, PropertyKey key, std::uint32_t valueType, std::vector<std::string> &out);
     bool attachmentPhoto(libpff_item_t *attachment, std::string &out);
 
     libpff_item_t *m_message;
@@ -322,41 +324,65 @@ bool MessageProperties::rtfBody(std::string &out)
     return true;
 }
 
+// The values of a multi-valued property, read from its data as the file
+// lays it out (a count, the offset of each value, the values): libpff
+// 20180714 counts no value in some of them, a list's member entries among
+// them. Strings come as UTF-8; 8-bit ones that are not are taken as Latin-1.
 bool MessageProperties::multiValue(
-    libpff_record_entry_t *entry, PropertyKey key, bool text, std::vector<std::string> &out)
+    libpff_record_entry_t *entry, PropertyKey key, std::uint32_t valueType, std::vector<std::string> &out)
 {
     out.clear();
     PffError error;
-    libpff_multi_value_t *values = nullptr;
-    int count = 0;
-    if (libpff_record_entry_get_multi_value(entry, &values, error.out()) != 1
-        || libpff_multi_value_get_number_of_values(values, &count, error.out()) != 1) {
-        if (values != nullptr)
-            libpff_multi_value_free(&values, nullptr);
-        damaged(key, error);
+    size_t size = 0;
+    std::string data;
+    if (libpff_record_entry_get_data_size(entry, &size, error.out()) == 1 && size > 0) {
+        data.resize(size);
+        if (libpff_record_entry_get_data(entry, reinterpret_cast<std::uint8_t *>(data.data()), size, error.out())
+            != 1) {
+            damaged(key, error);
+            return false;
+        }
+    }
+    const auto word = [&data](size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<unsigned char>(data[at + static_cast<size_t>(i)]);
+        return value;
+    };
+    const size_t count = data.size() >= 4 ? word(0) : 0;
+    if (count > (data.size() - 4) / 4) {
+        damaged(QStringLiteral("property %1: its values run past its data").arg(key, 4, 16, QLatin1Char('0')));
         return false;
     }
-    std::string value;
-    for (int i = 0; i < count; ++i) {
-        size_t size = 0;
-        const int sized = text ? libpff_multi_value_get_value_utf8_string_size(values, i, &size, error.out())
-                               : libpff_multi_value_get_value_binary_data_size(values, i, &size, error.out());
-        value.assign(size, '\0');
-        auto *data = reinterpret_cast<std::uint8_t *>(value.data());
-        if (sized != 1
-            || (size > 0
-                && (text ? libpff_multi_value_get_value_utf8_string(values, i, data, size, error.out())
-                         : libpff_multi_value_get_value_binary_data(values, i, data, size, error.out()))
-                    != 1)) {
-            damaged(key, error);
-            error.clear();
-            continue;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t begin = word(4 + 4 * i);
+        const size_t end = i + 1 < count ? word(4 + 4 * (i + 1)) : data.size();
+        if (begin < 4 + 4 * count || begin > end || end > data.size()) {
+            damaged(QStringLiteral("property %1: its values run past its data").arg(key, 4, 16, QLatin1Char('0')));
+            return false;
         }
-        if (text)
-            value.resize(std::strlen(value.c_str()));
-        out.push_back(value);
+        std::string_view value = std::string_view(data).substr(begin, end - begin);
+        std::string &text = out.emplace_back();
+        if (valueType == kTypeMultiUnicode) {
+            QString unicode;
+            for (size_t c = 0; c + 1 < value.size(); c += 2) {
+                const auto unit = static_cast<char16_t>(
+                    static_cast<unsigned char>(value[c]) | static_cast<unsigned char>(value[c + 1]) << 8);
+                if (unit == 0)
+                    break;
+                unicode.append(QChar(unit));
+            }
+            appendUtf8(text, unicode);
+        } else if (valueType == kTypeMultiString8) {
+            value = value.substr(0, value.find('\0'));
+            if (QByteArrayView(value.data(), static_cast<qsizetype>(value.size())).isValidUtf8())
+                text.assign(value);
+            else
+                appendUtf8(text, QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
+        } else {
+            text.assign(value);
+        }
     }
-    libpff_multi_value_free(&values, nullptr);
     return true;
 }
 
@@ -366,7 +392,7 @@ bool MessageProperties::textList(PropertyKey key, std::vector<std::string> &out)
     std::uint32_t valueType = 0;
     libpff_record_entry_t *entry = find(key, valueType);
     return entry != nullptr && (valueType == kTypeMultiUnicode || valueType == kTypeMultiString8)
-        && multiValue(entry, key, true, out);
+        && multiValue(entry, key, valueType, out);
 }
 
 bool MessageProperties::binaries(PropertyKey key, std::vector<std::string> &out)
@@ -374,7 +400,7 @@ bool MessageProperties::binaries(PropertyKey key, std::vector<std::string> &out)
     out.clear();
     std::uint32_t valueType = 0;
     libpff_record_entry_t *entry = find(key, valueType);
-    return entry != nullptr && valueType == kTypeMultiBinary && multiValue(entry, key, false, out);
+    return entry != nullptr && valueType == kTypeMultiBinary && multiValue(entry, key, valueType, out);
 }
 
 bool MessageProperties::categories(std::vector<std::string> &out)
@@ -383,7 +409,7 @@ bool MessageProperties::categories(std::vector<std::string> &out)
     std::uint32_t valueType = 0;
     return m_keywords != nullptr && libpff_record_entry_get_value_type(m_keywords, &valueType, nullptr) == 1
         && (valueType == kTypeMultiUnicode || valueType == kTypeMultiString8)
-        && multiValue(m_keywords, kKeywordsKey, true, out);
+        && multiValue(m_keywords, kKeywordsKey, valueType, out);
 }
 
 bool MessageProperties::photo(std::string &out)
