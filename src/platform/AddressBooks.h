@@ -4,6 +4,7 @@
 #include "platform/Failure.h"
 
 #include <memory>
+#include <string_view>
 
 namespace quarrelby {
 
@@ -15,6 +16,14 @@ public:
     // (Failure) reports what could not be read at its place; the
     // walk has then moved past it, and the next call goes on.
     [[nodiscard]] virtual bool next(Contact &contact) = 0;
+    // The same, and the contact whole as vCard text, valid until the next
+    // call: the card as its book stores it, or the one built of what the
+    // book holds. Empty from a walk not opened whole.
+    [[nodiscard]] virtual bool nextWhole(Contact &contact, std::string_view &card)
+    {
+        card = {};
+        return next(contact);
+    }
 };
 
 // The user's address books.
@@ -31,6 +40,10 @@ public:
     // since the last open(), of those found now. Throws NoAddressBookError
     // when there is none, Failure when the books cannot be opened.
     [[nodiscard]] virtual std::unique_ptr<ContactWalk> open() = 0;
+    // The same walk, handing each contact whole (ContactWalk::nextWhole),
+    // for an output that loses nothing. It reads afresh, whatever
+    // readAhead() began.
+    [[nodiscard]] virtual std::unique_ptr<ContactWalk> openWhole() { return open(); }
 };
 
 // The user has no address book at all. The description is a paragraph

@@ -358,21 +358,27 @@ bool Reader::next(Card &card)
     while (true) {
         const size_t lineStart = m_pos;
         std::string_view line;
-        if (!logicalLine(card, line))
+        if (!logicalLine(card, line)) {
+            m_cardEnd = m_pos;
             return inCard;
+        }
         if (isBegin(line)) {
             if (inCard) {
                 // A BEGIN inside a card: the card lacked its END, or holds an
                 // agent's card. Either way no card is lost if it ends here.
                 m_pos = lineStart;
+                m_cardEnd = lineStart;
                 return true;
             }
             inCard = true;
+            m_cardBegin = lineStart;
             continue;
         }
         if (isEnd(line)) {
-            if (inCard)
+            if (inCard) {
+                m_cardEnd = m_pos;
                 return true;
+            }
             continue;
         }
         Property property;
@@ -386,6 +392,7 @@ bool Reader::next(Card &card)
                 continue;
             }
             inCard = true;
+            m_cardBegin = lineStart;
         }
         if (equalsIgnoreCase(property.name, "VERSION")) {
             const std::string_view v = trimmed(property.value);

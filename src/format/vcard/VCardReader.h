@@ -81,6 +81,9 @@ public:
 
     // Reads the next card; false when the input holds no further card.
     bool next(Card &card);
+    // The text of the card last read, as the input holds it: from its first
+    // line to the end of its last, blank lines and lines it skipped within.
+    [[nodiscard]] std::string_view cardText() const { return m_data.substr(m_cardBegin, m_cardEnd - m_cardBegin); }
 
 private:
     bool physicalLine(std::string_view &line);
@@ -89,6 +92,8 @@ private:
 
     std::string_view m_data;
     size_t m_pos = 0;
+    size_t m_cardBegin = 0;
+    size_t m_cardEnd = 0;
     NextNewline m_newlines;
     // The line last looked ahead at: every line is looked at before it is read.
     size_t m_peekedPos = std::string_view::npos;

@@ -20,8 +20,14 @@ public:
     // rowUid stands in for the UID of a card that has none (a database's own
     // id of the row).
     virtual bool cards(std::string_view text, std::string_view rowUid = {}) = 0;
-    // A contact the reader made itself, from a book that keeps no vCards.
-    virtual bool contact(Contact contact) = 0;
+    // A contact the reader made itself, from a book that keeps no vCards,
+    // and, when wholeContacts(), the vCard made of everything the book holds
+    // of it (empty when the reader can make none).
+    virtual bool contact(Contact contact, std::string_view card = {}) = 0;
+    // Whether the walk hands each contact whole: a reader that makes its
+    // contacts builds their vCards only then, and the table's walk, which
+    // asks for none, costs nothing more.
+    [[nodiscard]] virtual bool wholeContacts() const = 0;
     // What could not be read at this place; the reader goes on after it.
     virtual bool failure(Failure failure) = 0;
     // What is put from now on comes from sub-book `index` of the book,
@@ -45,24 +51,12 @@ public:
 // thread that calls read(). The walk reads it through ReadAhead, which
 // decides on which thread and how far ahead.
 //
-// A contact whole, for an output that loses nothing (vCard, import-ready
-// CSV): the walk is to hand each contact, when asked, beside the parsed one:
-//
-//   struct WholeContact {
-//       std::string card; // its vCard text as the book stores it
-//       // or, from a book that keeps no vCard, what it holds of the contact
-//       std::vector<std::pair<std::string, std::string>> properties;
-//   };
-//   ContactStore::open(found, Keep::WholeContacts) -> a walk whose
-//   next(Contact &, WholeContact *) fills both.
-//
-// The readers put what that needs already: cards() gives each card's text
-// as stored (a vCard file's pieces, a row of Evolution or Thunderbird), and
-// ReadAhead will keep each parsed card's span of its job's text (where
-// vcard::Reader began and ended it) only for a walk that asks; Thunderbird's
-// cards kept before it stored vCards, and Outlook items, will put their rows
-// or MAPI properties through a properties() call beside the card or contact
-// made of them. The table's walk asks for none of it and keeps none of it.
+// A contact travels whole, for an output that loses nothing, as vCard text:
+// cards() gives each card as its book stores it (a vCard file's pieces, a
+// row of Evolution or Thunderbird, or the vCard Thunderbird's older cards
+// are turned into), and a walk opened whole hands each contact beside the
+// span of that text its card took; a book that keeps no vCards puts the one
+// it builds beside each contact(). The table's walk keeps none of it.
 class BookReader {
 public:
     virtual ~BookReader() = default;

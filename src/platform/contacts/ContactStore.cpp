@@ -67,9 +67,10 @@ private:
 // contact.
 class BooksWalk : public ContactWalk {
 public:
-    explicit BooksWalk(FoundBooks found)
+    BooksWalk(FoundBooks found, bool whole)
         : m_books(std::move(found.books))
         , m_fallback(std::move(found.fallback))
+        , m_whole(whole)
     {
     }
 
@@ -80,14 +81,19 @@ public:
             m_source->start();
     }
 
-    bool next(Contact &contact) override
+    bool next(Contact &contact) override { return take(contact, nullptr); }
+
+    bool nextWhole(Contact &contact, std::string_view &card) override { return take(contact, &card); }
+
+private:
+    bool take(Contact &contact, std::string_view *card)
     {
         if (!m_reports.empty()) {
             const std::exception_ptr report = m_reports.front();
             m_reports.pop_front();
             std::rethrow_exception(report);
         }
-        while (fetch(contact)) {
+        while (fetch(contact, card)) {
             if (const size_t subBook = m_source->subBook(); subBook != m_subBook) {
                 m_subBook = subBook;
                 m_listedBefore.merge(m_listedHere);
@@ -108,22 +114,24 @@ public:
         return false;
     }
 
-private:
     // The next contact. Failures go on to the next contact or the end of
     // the walk, gathered; their reports are then thrown, one per call, and
     // the contact found after them is kept for the call after the last.
-    bool fetch(Contact &contact)
+    bool fetch(Contact &contact, std::string_view *card)
     {
+        // Its card is still the one the book gave last.
         if (m_waiting) {
             contact = std::move(*m_waiting);
             m_waiting.reset();
+            if (card != nullptr)
+                *card = m_waitingCard;
             return true;
         }
         FailureRun failures;
         bool found = false;
         while (true) {
             try {
-                found = nextContact(contact);
+                found = nextContact(contact, card);
                 break;
             } catch (const Failure &error) {
                 failures.add(error);
@@ -131,8 +139,11 @@ private:
         }
         if (failures.empty())
             return found;
-        if (found)
+        if (found) {
             m_waiting = std::move(contact);
+            if (card != nullptr)
+                m_waitingCard = *card;
+        }
         m_reports = failures.reports();
         const std::exception_ptr first = m_reports.front();
         m_reports.pop_front();
@@ -141,10 +152,10 @@ private:
 
     // A failure of the current book passes to the caller; the book has
     // then moved past what failed, and the next call goes on with it.
-    bool nextContact(Contact &contact)
+    bool nextContact(Contact &contact, std::string_view *card)
     {
         while (true) {
-            if (m_source && m_source->next(contact))
+            if (m_source && m_source->next(contact, card))
                 return true;
             m_source.reset();
             m_listedBefore.merge(m_listedHere);
@@ -164,7 +175,7 @@ private:
         if (m_next == m_books.size())
             return false;
         const FoundBook &book = m_books[m_next++];
-        m_source = std::make_unique<ReadAhead>(openBook(book), book.path);
+        m_source = std::make_unique<ReadAhead>(openBook(book), book.path, m_whole);
         m_subBooks = book.folders.size() > 1;
         m_subBook = 0;
         return true;
@@ -172,11 +183,13 @@ private:
 
     std::vector<FoundBook> m_books;
     std::vector<FoundBook> m_fallback;
+    const bool m_whole;
     size_t m_next = 0;
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
     std::unique_ptr<ReadAhead> m_source;
     std::optional<Contact> m_waiting; // found after failures still to be told
+    std::string_view m_waitingCard;
     std::deque<std::exception_ptr> m_reports; // failures still to be told
     // The current book has sub-books; the one its last contact came from.
     bool m_subBooks = false;
@@ -211,16 +224,16 @@ void ContactStore::readAhead()
 {
     if (!m_found)
         return;
-    m_ahead = std::make_unique<BooksWalk>(std::move(*m_found));
+    m_ahead = std::make_unique<BooksWalk>(std::move(*m_found), false);
     m_found.reset();
     m_ahead->readAhead();
 }
 
-std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found)
+std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found, bool whole)
 {
     if (found.empty())
         throw NoAddressBookError(searchedPlacesText(found));
-    return std::make_unique<BooksWalk>(std::move(found));
+    return std::make_unique<BooksWalk>(std::move(found), whole);
 }
 
 FoundBooks ContactStore::find() const
@@ -236,6 +249,13 @@ std::unique_ptr<ContactWalk> ContactStore::open()
         return std::move(m_ahead);
     std::optional<FoundBooks> found = std::exchange(m_found, std::nullopt);
     return open(found ? std::move(*found) : find());
+}
+
+std::unique_ptr<ContactWalk> ContactStore::openWhole()
+{
+    m_ahead.reset();
+    std::optional<FoundBooks> found = std::exchange(m_found, std::nullopt);
+    return open(found ? std::move(*found) : find(), true);
 }
 
 } // namespace quarrelby

@@ -42,11 +42,13 @@ public:
     // Throws NoAddressBookError, naming the places searched, when nothing
     // was found.
     [[nodiscard]] std::unique_ptr<ContactWalk> open() override;
+    [[nodiscard]] std::unique_ptr<ContactWalk> openWhole() override;
 
     // The books that open() would walk now, found afresh.
     [[nodiscard]] FoundBooks find() const;
-    // A walk of these books alone, such as one book of find()'s.
-    [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found);
+    // A walk of these books alone, such as one book of find()'s; whole: one
+    // that hands each contact whole.
+    [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found, bool whole = false);
 
 private:
     std::optional<QString> m_location;

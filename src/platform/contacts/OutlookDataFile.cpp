@@ -1,5 +1,6 @@
 #include "platform/contacts/OutlookDataFile.h"
 
+#include "format/outlook/OutlookCard.h"
 #include "format/outlook/OutlookItem.h"
 #include "platform/Failure.h"
 #include "platform/contacts/RegularFile.h"
@@ -293,16 +294,18 @@ public:
     {
         open();
         Contact contact;
+        std::string card;
+        std::string *const whole = sink.wholeContacts() ? &card : nullptr;
         while (true) {
             try {
-                if (!next(contact))
+                if (!next(contact, whole))
                     return;
             } catch (const Failure &failure) {
                 if (!sink.failure(failure))
                     return;
                 continue;
             }
-            if (!sink.contact(std::exchange(contact, Contact())))
+            if (!sink.contact(std::exchange(contact, Contact()), card))
                 return;
         }
     }
@@ -318,9 +321,10 @@ private:
 
     void open();
     // The next contact; false after the last. Throws Failure for an item
-    // that cannot be read, after which it goes on with the next.
-    bool next(Contact &contact);
-    bool readMessage(Folder &folder, Contact &contact);
+    // that cannot be read, after which it goes on with the next. card, when
+    // given, receives the contact whole, as vCard text.
+    bool next(Contact &contact, std::string *card);
+    bool readMessage(Folder &folder, Contact &contact, std::string *card);
     void enterSubfolder(Folder &folder);
     [[nodiscard]] Failure itemError(const QString &reason) const
     {
@@ -360,7 +364,7 @@ void OutlookDataFile::open()
     m_folders.push_back(Folder {ItemPtr(root)});
 }
 
-bool OutlookDataFile::next(Contact &contact)
+bool OutlookDataFile::next(Contact &contact, std::string *card)
 {
     if (!m_deferred.isEmpty())
         throw itemError(std::exchange(m_deferred, QString()));
@@ -375,7 +379,7 @@ bool OutlookDataFile::next(Contact &contact)
             }
         }
         if (folder.nextMessage < folder.messages) {
-            if (readMessage(folder, contact))
+            if (readMessage(folder, contact, card))
                 return true;
             continue;
         }
@@ -395,7 +399,7 @@ bool OutlookDataFile::next(Contact &contact)
     return false;
 }
 
-bool OutlookDataFile::readMessage(Folder &folder, Contact &contact)
+bool OutlookDataFile::readMessage(Folder &folder, Contact &contact, std::string *card)
 {
     PffError error;
     libpff_item_t *raw = nullptr;
@@ -404,6 +408,11 @@ bool OutlookDataFile::readMessage(Folder &folder, Contact &contact)
     const ItemPtr message(raw);
     MessageProperties properties(message.get(), m_names);
     const bool listed = m_mapper.read(properties, contact);
+    // The whole contact is everything the item's properties answer: what the
+    // table shows, and what only a lossless output asks for (the bag's
+    // textList, binaries, categories and photo).
+    if (listed && card != nullptr)
+        *card = outlook::itemVCard(properties);
     if (!properties.damage().isEmpty()) {
         // Damage in an item that is no contact does not matter, unless it
         // hides what the item is.

@@ -39,6 +39,11 @@ Failure asFailure(const std::exception &error)
 // Turns jobs into parts, keeping its buffers from job to job.
 class ReadAhead::Parser {
 public:
+    explicit Parser(bool whole)
+        : m_whole(whole)
+    {
+    }
+
     Part parse(Job &job)
     {
         Part part;
@@ -46,6 +51,12 @@ public:
         if (!part.contacts.empty())
             part.subBooks.emplace_back(0, job.subBook);
         const std::size_t made = part.contacts.size();
+        if (m_whole) {
+            std::size_t begin = 0;
+            for (const std::size_t end : job.cardEnds)
+                part.cards.emplace_back(begin, end - std::exchange(begin, end));
+            part.cards.resize(made);
+        }
         try {
             const std::string_view bytes = job.bytes;
             std::size_t start = 0;
@@ -59,6 +70,10 @@ public:
                     part.contacts.push_back(m_contacts.read(m_card, m_texts));
                     if (part.contacts.back().uid.empty())
                         part.contacts.back().uid = uid;
+                    if (m_whole) {
+                        const std::string_view card = reader.cardText();
+                        part.cards.emplace_back(static_cast<std::size_t>(card.data() - bytes.data()), card.size());
+                    }
                 }
             }
         } catch (const std::exception &error) {
@@ -72,10 +87,15 @@ public:
             part.contacts[i].texts = m_texts;
         m_texts = QString();
         m_texts.reserve(m_lastTexts + m_lastTexts / 8);
+        if (m_whole) {
+            part.cards.resize(part.contacts.size());
+            part.bytes = std::move(job.bytes);
+        }
         return part;
     }
 
 private:
+    const bool m_whole;
     vcard::Card m_card;
     vcard::ContactReader m_contacts;
     QString m_texts;
@@ -101,13 +121,17 @@ public:
         return (m_job.bytes.size() < kJobBytes && m_job.texts.size() < kJobCards) || flush();
     }
 
-    bool contact(Contact contact) override
+    bool contact(Contact contact, std::string_view card) override
     {
         if (!m_job.texts.empty() && !flush())
             return false;
         m_job.subBook = m_subBook;
         m_job.contacts.push_back(std::move(contact));
-        return m_job.contacts.size() < kJobCards || flush();
+        if (m_owner.m_whole) {
+            m_job.bytes += card;
+            m_job.cardEnds.push_back(m_job.bytes.size());
+        }
+        return (m_job.contacts.size() < kJobCards && m_job.bytes.size() < kJobBytes) || flush();
     }
 
     bool failure(Failure failure) override
@@ -121,6 +145,8 @@ public:
         m_subBook = index;
         return m_job.contacts.empty() || flush();
     }
+
+    bool wholeContacts() const override { return m_owner.m_whole; }
 
     bool wanted() const override
     {
@@ -157,10 +183,11 @@ private:
     std::size_t m_subBook = 0;
 };
 
-ReadAhead::ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name)
+ReadAhead::ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole)
     : m_reader(std::move(reader))
     , m_name(std::move(name))
     , m_waitsForWalk(m_reader->waitsForWalk())
+    , m_whole(whole)
 {
 }
 
@@ -176,7 +203,7 @@ ReadAhead::~ReadAhead()
         thread.join();
 }
 
-bool ReadAhead::next(Contact &contact)
+bool ReadAhead::next(Contact &contact, std::string_view *card)
 {
     start();
     while (true) {
@@ -184,6 +211,13 @@ bool ReadAhead::next(Contact &contact)
             while (!m_part.subBooks.empty() && m_part.subBooks.front().first <= m_given) {
                 m_subBook = m_part.subBooks.front().second;
                 m_part.subBooks.erase(m_part.subBooks.begin());
+            }
+            if (card != nullptr) {
+                *card = {};
+                if (m_given < m_part.cards.size()) {
+                    const auto [begin, size] = m_part.cards[m_given];
+                    *card = std::string_view(m_part.bytes).substr(begin, size);
+                }
             }
             contact = std::move(m_part.contacts[m_given++]);
             return true;
@@ -207,12 +241,12 @@ void ReadAhead::start()
     const std::uint64_t size = m_reader->size();
     m_inline = size > 0 && size <= vcard::Cutter::kPieceBytes;
     if (m_inline) {
-        m_inlineParser = std::make_unique<Parser>();
+        m_inlineParser = std::make_unique<Parser>(m_whole);
         readBook();
         return;
     }
     for (std::size_t i = 0; i < parserCount(); ++i) {
-        m_parsers.push_back(std::make_unique<Parser>());
+        m_parsers.push_back(std::make_unique<Parser>(m_whole));
         m_threads.emplace_back([this, parser = m_parsers.back().get()] { parseJobs(*parser); });
     }
     m_threads.emplace_back([this] { readBook(); });

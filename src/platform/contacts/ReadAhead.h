@@ -52,14 +52,18 @@ namespace quarrelby {
 //   serve a few hundred contacts.
 // - A book smaller than a piece is read and parsed on the walk's own thread:
 //   a few cards start no thread at all.
+// - A walk that hands contacts whole keeps each part's text until its last
+//   contact is given, and each contact's span of it: no copy per card, and
+//   nothing more for the table's walk, which keeps none of it.
 // - Plain threads, one mutex and one condition for each wait (the walk's for
 //   the job in front, the reader's for room, a parser's for a job) rather
 //   than QtConcurrent: futures would serve the walk's wait alone, and the
 //   other two would need a lock and semaphores beside them all the same.
 class ReadAhead {
 public:
-    // name: the book's path, for the log.
-    ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name);
+    // name: the book's path, for the log. whole: next() hands each contact's
+    // whole vCard text too.
+    ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole = false);
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
@@ -68,7 +72,9 @@ public:
     void start();
     // The next contact; false after the last. Throws Failure for what could
     // not be read, at its place; the next call goes on after it.
-    bool next(Contact &contact);
+    // card, when given, is the contact's whole vCard text (for a ReadAhead
+    // made whole), valid until the next call.
+    bool next(Contact &contact, std::string_view *card = nullptr);
     // The sub-book the contact last given comes from (BookSink::subBook).
     [[nodiscard]] std::size_t subBook() const { return m_subBook; }
 
@@ -84,6 +90,8 @@ private:
         std::string bytes;
         std::vector<Text> texts;
         std::vector<Contact> contacts;
+        // The vCards made beside contacts, in bytes, each ending here.
+        std::vector<std::size_t> cardEnds;
         std::size_t subBook = 0; // of contacts
         std::optional<Failure> failure;
     };
@@ -92,6 +100,10 @@ private:
         // From contact first on, the contacts come from sub-book second.
         std::vector<std::pair<std::size_t, std::size_t>> subBooks;
         std::optional<Failure> failure;
+        // Kept whole: the job's text, and where in it each contact's card
+        // begins and how long it is.
+        std::string bytes;
+        std::vector<std::pair<std::size_t, std::size_t>> cards;
     };
     class Gatherer;
     class Parser;
@@ -108,6 +120,7 @@ private:
     std::unique_ptr<BookReader> m_reader;
     const QByteArray m_name;
     const bool m_waitsForWalk;
+    const bool m_whole;
     bool m_started = false;
     bool m_inline = false; // read on the walk's thread
     std::unique_ptr<Parser> m_inlineParser;

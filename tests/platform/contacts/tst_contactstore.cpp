@@ -857,6 +857,53 @@ private slots:
     // The window starts the store when it opens; a card edited in place
     // (same size, so only its times tell) before the click must show as it
     // is at the click, however soon after.
+    // A walk opened whole hands each contact's card as the book holds it:
+    // read alone, it gives the same contact, and the cards follow each other
+    // through the book's text. The table's walk hands none.
+    void wholeCards_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("files");
+        QTest::newRow("few cards, read on the walk's thread") << QList<QByteArray> {variedBook(40, 7)};
+        QTest::newRow("large file, read on threads") << QList<QByteArray> {variedBook(6000, 8)};
+        QTest::newRow("folder") << QList<QByteArray> {variedBook(30, 9), smallCards(3), variedBook(30, 10)};
+    }
+
+    void wholeCards()
+    {
+        QFETCH(QList<QByteArray>, files);
+        QTemporaryDir dir;
+        QByteArray all;
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            writeFile(dir.filePath(QStringLiteral("%1.vcf").arg(i)), files[i]);
+            all += files[i];
+        }
+        const QString location = files.size() == 1 ? dir.filePath(QStringLiteral("0.vcf")) : dir.path();
+        const std::unique_ptr<ContactWalk> walk = ContactStore(location).openWhole();
+        Contact contact;
+        std::string_view card;
+        qsizetype at = 0;
+        int count = 0;
+        vcard::ContactReader reader;
+        while (walk->nextWhole(contact, card)) {
+            const QByteArray text(card.data(), static_cast<qsizetype>(card.size()));
+            const qsizetype found = all.indexOf(text, at);
+            QVERIFY2(!text.isEmpty() && found >= at, qPrintable(QStringLiteral("card %1 not in order").arg(count)));
+            at = found + text.size();
+            const std::vector<Contact> alone = vcard::readContacts(card, reader);
+            QCOMPARE(alone.size(), size_t(1));
+            QVERIFY2(sameContact(alone[0], contact), qPrintable(QString::fromUtf8(text)));
+            ++count;
+        }
+        std::vector<Contact> expected;
+        for (const QByteArray &file : files)
+            readWhole(file, expected);
+        QCOMPARE(size_t(count), expected.size());
+
+        const std::unique_ptr<ContactWalk> table = ContactStore(location).open();
+        QVERIFY(table->nextWhole(contact, card));
+        QVERIFY(card.empty());
+    }
+
     void bookEditedAfterStart_data()
     {
         QTest::addColumn<QString>("kind");

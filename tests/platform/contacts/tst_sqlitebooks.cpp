@@ -2,9 +2,12 @@
 // library (tests/data/eds), Thunderbird books built from its schema
 // (tests/data/thunderbird/abook.sql), read through the real sources.
 
+#include "ContactFields.h"
 #include "format/Contact.h"
+#include "format/vcard/VCardContact.h"
 #include "platform/Failure.h"
 #include "platform/contacts/BookKinds.h"
+#include "platform/contacts/ContactStore.h"
 #include "platform/contacts/ReadAhead.h"
 #include "platform/contacts/SqliteConnection.h"
 
@@ -365,6 +368,32 @@ private slots:
         QTemporaryDir dir;
         const QString path = source(kind, dir.path());
         QCOMPARE(summary(readAll(*openerFor(kind)(local(path)))), expected);
+    }
+
+    // Opened whole, each contact comes with its card: the book's own vCard,
+    // or the one made of an old Thunderbird card's properties, which reads
+    // as the contact listed.
+    void wholeCards_data() { bookContents_data(); }
+
+    void wholeCards()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const std::unique_ptr<ContactWalk> walk = ContactStore(source(kind, dir.path())).openWhole();
+        Contact contact;
+        std::string_view card;
+        vcard::ContactReader reader;
+        QStringList listed;
+        while (walk->nextWhole(contact, card)) {
+            std::vector<Contact> alone = vcard::readContacts(card, reader);
+            QCOMPARE(alone.size(), size_t(1));
+            if (alone[0].uid.empty())
+                alone[0].uid = contact.uid;
+            QCOMPARE(contactFields(alone[0]), contactFields(contact));
+            listed += summary(alone);
+        }
+        QCOMPARE(listed, expected);
     }
 
     // A card's rows need not lie together: the cards come in the order of
