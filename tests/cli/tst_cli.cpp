@@ -108,19 +108,6 @@ QJsonObject readBack(const char *kind, const QString &path)
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object().value(path).toObject();
 }
 
-// Standard error without the one line that tells what the table had no
-// room for; that line must end it when it is there.
-QByteArray withoutTableWarning(const QByteArray &err)
-{
-    const qsizetype start = err.lastIndexOf("quarrelby: ", err.size() - 2);
-    if (start < 0
-        || (!err.endsWith("; --export vcard keeps every field\n")
-            && !err.endsWith("; --export vcard4 keeps every field and list\n")))
-        return err;
-    const QByteArray line = err.mid(start);
-    return line.contains(" not in the table; ") ? err.left(start) : err;
-}
-
 } // namespace
 
 class TestCli : public QObject {
