@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/BookList.h"
+#include "cli/CardExport.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "cli/TableExport.h"
@@ -20,6 +21,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quarrelby {
@@ -31,8 +33,10 @@ struct Options {
         QStringLiteral("List the address books found, one per line in the order they are read: kind, number of "
                        "contacts, path.")};
     QCommandLineOption format {QStringLiteral("export"),
-        QStringLiteral("Write the table of every contact as <format>: text (aligned columns), csv (comma-delimited) "
-                       "or xlsx (a workbook; needs --output)."),
+        QStringLiteral("Write every contact as <format>. The table of 33 columns: text (aligned columns), csv "
+                       "(comma-delimited) or xlsx (a workbook; needs --output). Every field: vcard (vCard 3.0, "
+                       "without distribution lists), vcard4 (vCard 4.0), outlook-csv or google-csv (the CSV files "
+                       "Outlook and Google Contacts import)."),
         QStringLiteral("format")};
     QCommandLineOption output {{QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to <file>, replacing it once it is complete. Without it, or with -, text and csv go "
@@ -72,6 +76,7 @@ Options of the window (Qt's own; given alone, they start the window):
 struct Request {
     bool listBooks = false;
     TableFormat format = TableFormat::Csv;
+    std::optional<CardFormat> cards; // instead of the table
     QByteArray output; // empty: standard output
     std::vector<QByteArray> books; // none: discovery or QUARRELBY_CONTACTS
 };
@@ -139,15 +144,26 @@ QByteArray argumentBytes(const QString &text)
     return bytes;
 }
 
-std::optional<TableFormat> formatNamed(const QString &name)
+// The format named, into request; false for a name that is none.
+bool formatNamed(const QString &name, Request &request)
 {
-    if (name == QLatin1String("text"))
-        return TableFormat::Text;
-    if (name == QLatin1String("csv"))
-        return TableFormat::Csv;
-    if (name == QLatin1String("xlsx"))
-        return TableFormat::Xlsx;
-    return std::nullopt;
+    constexpr std::pair<const char *, TableFormat> tables[]
+        = {{"text", TableFormat::Text}, {"csv", TableFormat::Csv}, {"xlsx", TableFormat::Xlsx}};
+    constexpr std::pair<const char *, CardFormat> cards[] = {{"vcard", CardFormat::VCard3},
+        {"vcard4", CardFormat::VCard4}, {"outlook-csv", CardFormat::OutlookCsv}, {"google-csv", CardFormat::GoogleCsv}};
+    for (const auto &[text, format] : tables) {
+        if (name == QLatin1String(text)) {
+            request.format = format;
+            return true;
+        }
+    }
+    for (const auto &[text, format] : cards) {
+        if (name == QLatin1String(text)) {
+            request.cards = format;
+            return true;
+        }
+    }
+    return false;
 }
 
 // The request, or the exit status of a usage error.
@@ -171,15 +187,15 @@ std::optional<int> readRequest(const QCommandLineParser &parser, const Options &
     }
     if (request.listBooks)
         return std::nullopt;
-    const std::optional<TableFormat> format = formatNamed(formats.first());
-    if (!format)
-        return usageError(QStringLiteral("Unknown format \"%1\": use text, csv or xlsx.").arg(formats.first()));
-    request.format = *format;
+    if (!formatNamed(formats.first(), request))
+        return usageError(
+            QStringLiteral("Unknown format \"%1\": use text, csv, xlsx, vcard, vcard4, outlook-csv or google-csv.")
+                .arg(formats.first()));
     if (outputs.size() == 1 && outputs.first().isEmpty())
         return usageError(QStringLiteral("--output needs a file name, or - for standard output."));
     request.output
         = outputs.isEmpty() || outputs.first() == QLatin1String("-") ? QByteArray() : argumentBytes(outputs.first());
-    if (request.format == TableFormat::Xlsx && request.output.isEmpty())
+    if (!request.cards && request.format == TableFormat::Xlsx && request.output.isEmpty())
         return usageError(QStringLiteral("xlsx needs --output FILE: a workbook does not go to standard output."));
     return std::nullopt;
 }
@@ -238,13 +254,15 @@ int run(const Request &request)
         const bool exists = ::stat(output->file().constData(), &outputFile) == 0;
         const bool isBook = exists && ::stat(book.constData(), &bookFile) == 0 && S_ISREG(bookFile.st_mode)
             && bookFile.st_ino == outputFile.st_ino && bookFile.st_dev == outputFile.st_dev;
-        const QString text = isBook ? QStringLiteral("%1 is the address book %2; the table is not written over it.")
-            : exists
-            ? QStringLiteral("%1 is read as part of the address book %2; the table is not written over it.")
-            : QStringLiteral("%1 would be read as part of the address book %2; the table is not written there.");
-        tell(text.arg(output->shown(), QFile::decodeName(book)));
+        const QString what = request.cards ? QStringLiteral("the contacts are") : QStringLiteral("the table is");
+        const QString text = isBook ? QStringLiteral("%1 is the address book %2; %3 not written over it.")
+            : exists ? QStringLiteral("%1 is read as part of the address book %2; %3 not written over it.")
+                     : QStringLiteral("%1 would be read as part of the address book %2; %3 not written there.");
+        tell(text.arg(output->shown(), QFile::decodeName(book), what));
         return kExitFailed;
     }
+    if (request.cards)
+        return exportCards(*store, std::move(found), *request.cards, *output);
     return exportTable(*store, std::move(found), request.format, *output);
 }
 
@@ -282,7 +300,8 @@ int runCommandLine(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Lists the address books of this computer, or writes the contacts of all of them as a table.\n"
+        QStringLiteral("Lists the address books of this computer, or writes the contacts of all of them as a table, "
+                       "or whole as vCards or CSV files to import elsewhere.\n"
                        "Without any argument, Quarrelby opens its window."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();

@@ -1,6 +1,7 @@
 #include "cli/TableExport.h"
 
 #include "cli/Console.h"
+#include "cli/ContactWalking.h"
 #include "cli/Output.h"
 #include "core/ContactRows.h"
 #include "core/FieldCatalogue.h"
@@ -34,32 +35,24 @@ std::vector<QString> columnHeaders()
 }
 
 // Hands every contact of the walk that is no distribution list to take, in
-// order. A failure of the walk is told and the walk goes on; returns false
-// when there was any.
-bool forEachContact(ContactWalk &walk, const std::function<void(const Contact &)> &take)
+// order, and counts in omitted what the table has no room for: the lists,
+// and the fields of a contact past its columns. Returns false when a
+// failure was told.
+bool forEachContact(ContactWalk &walk, Omissions &omitted, const std::function<void(const Contact &)> &take)
 {
-    bool allRead = true;
-    Contact contact;
-    while (true) {
-        stopIfInterrupted();
-        try {
-            if (!walk.next(contact))
-                break;
-        } catch (const Failure &error) {
-            if (!interrupted())
-                tell(error.description());
-            allRead = false;
-            continue;
+    return forEachContact(walk, [&](const Contact &contact, std::string_view) {
+        if (contact.distributionList) {
+            omitted.add(Omission::DistributionList);
+            return;
         }
-        if (!contact.distributionList)
-            take(contact);
-    }
-    return allRead;
+        omitted += contact.omitted;
+        take(contact);
+    });
 }
 
 // The aligned text needs every row before the first line: its column widths
 // are those of the longest cell of the whole list.
-bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, Output &out)
+bool writeAlignedText(ContactWalk &walk, Omissions &omitted, ConsoleSystem &system, Output &out)
 {
     ResultList list;
     for (const QString &header : columnHeaders())
@@ -67,7 +60,7 @@ bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, Output &out)
     bool allRead = true;
     {
         ResultList::Batch batch(list);
-        allRead = forEachContact(walk, [&](const Contact &contact) { addContactRow(list, contact); });
+        allRead = forEachContact(walk, omitted, [&](const Contact &contact) { addContactRow(list, contact); });
     }
     list.setCheckedRange(0, list.itemCount() - 1, true);
     const std::vector<int> widths = measureColumnWidths(list, system, CountHeaders::Yes);
@@ -76,12 +69,12 @@ bool writeAlignedText(ContactWalk &walk, ConsoleSystem &system, Output &out)
 }
 
 // Row by row as the contacts come: a large book never lies in memory whole.
-bool writeCommaDelimited(ContactWalk &walk, Output &out)
+bool writeCommaDelimited(ContactWalk &walk, Omissions &omitted, Output &out)
 {
     CommaDelimitedLines lines([&](QByteArrayView bytes) { out.write(bytes); });
     lines.header(columnHeaders());
     ContactCells cells;
-    const bool allRead = forEachContact(walk, [&](const Contact &contact) {
+    const bool allRead = forEachContact(walk, omitted, [&](const Contact &contact) {
         cells.fill(contact);
         lines.row(cells.views());
     });
@@ -102,7 +95,7 @@ public:
         }
     }
 
-    bool write(ContactWalk &walk, Output &output)
+    bool write(ContactWalk &walk, Omissions &omitted, Output &output)
     {
         const QString shown = output.shown();
         WorkbookFile sheet(m_path);
@@ -129,7 +122,7 @@ public:
 
         addRow(columnHeaders());
         ContactCells cells;
-        const bool allRead = forEachContact(walk, [&](const Contact &contact) {
+        const bool allRead = forEachContact(walk, omitted, [&](const Contact &contact) {
             cells.fill(contact);
             addRow(cells.views());
         });
@@ -179,13 +172,17 @@ int exportTable(ContactStore &store, FoundBooks books, TableFormat format, Outpu
         output.open();
         const std::unique_ptr<ContactWalk> walk = store.open(std::move(books));
         bool allRead = true;
+        Omissions omitted;
         if (workbook)
-            allRead = workbook->write(*walk, output);
+            allRead = workbook->write(*walk, omitted, output);
         else if (format == TableFormat::Text)
-            allRead = writeAlignedText(*walk, system, output);
+            allRead = writeAlignedText(*walk, omitted, system, output);
         else
-            allRead = writeCommaDelimited(*walk, output);
+            allRead = writeCommaDelimited(*walk, omitted, output);
         output.commit();
+        // The table is the window's; what it could not hold is told, and the
+        // status is the export's.
+        tellOmissions(omitted, QStringLiteral("the table"));
         return allRead ? kExitOk : kExitFailed;
     } catch (const Failure &error) {
         // A signal says for itself why the program ends.

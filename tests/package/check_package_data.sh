@@ -40,7 +40,8 @@ expect() {
   got=$(complete_line "$1")
   [ "$got" = "$2" ] || fail "completion of '$1': '$got', expected '$2'"
 }
-expect 'quarrelby --export ' 'csv text xlsx'
+expect 'quarrelby --export ' 'csv google-csv outlook-csv text vcard vcard4 xlsx'
+expect 'quarrelby --export vc' 'vcard vcard4'
 expect 'quarrelby --export x' 'xlsx'
 expect 'quarrelby --books --book cont' 'contacts'
 expect 'quarrelby --export csv -o sk' 'skin'
@@ -60,7 +61,7 @@ expect 'quarrelby -' "$accepted"
 
 # zsh and fish offer the same options (read from their files: neither shell
 # is needed for the build).
-zsh=$(grep "^  '" "$data/completion/_quarrelby" | grep -oE -- "--?[a-z]+(-[a-z]+)*" | sort -u | xargs)
+zsh=$(grep "^  '" "$data/completion/_quarrelby" | sed 's/\[.*//' | grep -oE -- "--?[a-z]+(-[a-z]+)*" | sort -u | xargs)
 [ "$zsh" = "$accepted" ] || fail "the zsh completion offers '$zsh', quarrelby --help '$accepted'"
 fish=$(grep -oE -- ' -[ls] [a-z-]+' "$data/completion/quarrelby.fish" |
   sed -E 's/ -l /--/; s/ -s /-/' | sort -u | xargs)

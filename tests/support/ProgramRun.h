@@ -33,4 +33,8 @@ struct Run {
 // comma-delimited file quotes, and distribution lists.
 [[nodiscard]] QByteArray generatedBook(int cards);
 
+// Standard error without the one line a table export ends with when the
+// table had no room for some of the books' fields; err as it is otherwise.
+[[nodiscard]] QByteArray withoutTableWarning(const QByteArray &err);
+
 } // namespace quarrelby::test
