@@ -162,6 +162,10 @@ private slots:
             << "clear"
             << QStringList {"Are you sure",
                    "The list changed while it was being saved; the file was not saved.\r\n" + report + "106"};
+        QTest::newRow("extraction meanwhile")
+            << "extract"
+            << QStringList {"Are you sure",
+                   "The list changed while it was being saved; the file was not saved.\r\n" + report + "106"};
         QTest::newRow("disk full") << "full" << QStringList {"Are you sure", report + "106"};
         QTest::newRow("every ticked contact gone")
             << "gone"
@@ -186,6 +190,13 @@ private slots:
             h.shell.answers = {MessageAnswer::No};
         if (how == QLatin1String("clear") || how == QLatin1String("full"))
             QCOMPARE(arrangeFailedSave(h, how, 2, m_out), m_out);
+        if (how == QLatin1String("extract")) {
+            // A second walk of the same books while the first is under way.
+            h.shell.onYield = [&](int n) {
+                if (n == 2)
+                    readAddressBooks(h.context, *m_store);
+            };
+        }
         if (how == QLatin1String("gone"))
             writeFile(m_book, kCleo);
         if (how == QLatin1String("no book"))
