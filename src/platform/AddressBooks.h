@@ -31,7 +31,9 @@ public:
 // What a walk that hands contacts whole does with each card where it is
 // parsed, on a reading thread: turns it into the bytes of an output (out),
 // counting what the output has no room for. The walk then hands those bytes
-// in place of the card, and those counts as the contact's omitted.
+// in place of the card, and those counts as the contact's omitted; of a
+// contact read from vCard text it fills only the uid and whether it is a
+// distribution list, all the walk needs to list each contact once.
 class CardTransform {
 public:
     virtual ~CardTransform() = default;

@@ -68,7 +68,10 @@ public:
                 vcard::Reader reader(bytes.substr(start, text.end - start));
                 start = text.uidEnd;
                 while (reader.next(m_card)) {
-                    part.contacts.push_back(m_contacts.read(m_card, m_texts));
+                    // A walk that wants each card made into something else
+                    // needs of the contact only what tells it from others.
+                    part.contacts.push_back(
+                        m_transform ? m_contacts.identify(m_card) : m_contacts.read(m_card, m_texts));
                     if (part.contacts.back().uid.empty())
                         part.contacts.back().uid = uid;
                     if (m_whole) {
