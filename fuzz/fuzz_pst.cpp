@@ -1,7 +1,9 @@
 // Walks damaged Outlook data files the way the contact store does: libpff
 // opens the file, every folder and item is read, every failure must come
-// back as an Failure. libpff reads from a path, so each input is
-// written to a file first (in $TMPDIR, /dev/shm by default).
+// back as an Failure. The walk is whole: each item's vCard is built too,
+// with its lists of values, categories and photo. libpff reads from a path,
+// so each input is written to a file first (in $TMPDIR, /dev/shm by
+// default).
 
 #include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
@@ -29,12 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::fclose(file);
 
     const QByteArray name = QByteArray::fromStdString(path);
-    const auto source = std::make_unique<ReadAhead>(outlookDataFile(name), name);
+    const auto source = std::make_unique<ReadAhead>(outlookDataFile(name), name, true);
     Contact contact;
+    std::string_view card;
     // A walk that keeps failing without getting anywhere never ends.
     for (size_t calls = 0; calls < 100000; ++calls) {
         try {
-            if (!source->next(contact))
+            if (!source->next(contact, &card))
                 break;
             for (int i = 0; i < kContactPropertyCount; ++i)
                 (void)contact.value(i).toString();

@@ -11,6 +11,10 @@
 # the metadata, manual page and completion that the package installs.
 # python3-pyatspi, at-spi2-core, dbus-daemon: the test that drives the window
 # as a screen reader does.
+# evolution-data-server, gir1.2-ebook-1.2, python3-gi: the test that
+# imports our vCards into a real Evolution book through its daemon.
+# pff-tools: the test that holds the vCards of Outlook items against
+# libpff's own export.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
 # is not installed here. clang, libclang-rt-14-dev: the fuzz targets, which
 # the test script builds; clang-tidy: the static checks it runs.
@@ -27,6 +31,7 @@ packages=(
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion
   python3-pyatspi at-spi2-core dbus-daemon
+  evolution-data-server gir1.2-ebook-1.2 python3-gi pff-tools
   clang libclang-rt-14-dev clang-tidy
 )
 

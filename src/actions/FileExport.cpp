@@ -15,9 +15,20 @@ QString askForFileName(DialogService &shell, Steps &steps)
     // name typed without one is used as typed.
     const SaveDialogSettings dialog {
         QStringLiteral("Save"), {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")}};
+    return askForFileName(shell, steps, dialog, reports::askFileName::showDialog);
+}
+
+QString askForFileName(DialogService &shell, Steps &steps, const SaveDialogSettings &dialog, int line)
+{
     QString path;
-    steps(reports::askFileName::showDialog, [&] { path = shell.showSave(dialog); });
+    steps(line, [&] { path = shell.showSave(dialog); });
     return path;
+}
+
+void requireUnchanged(const ResultList &list, quint64 revision)
+{
+    if (list.rowsRevision() != revision)
+        throw Failure(QStringLiteral("The list changed while it was being saved; the file was not saved."));
 }
 
 QString overwriteQuestion(const QString &path)
@@ -30,8 +41,7 @@ void saveEncoded(TextFileWriter &files, const ResultList &list, quint64 revision
 {
     auto file = files.create(path);
     encode([&file](QByteArrayView bytes) { file->write(bytes); });
-    if (list.rowsRevision() != revision)
-        throw Failure(QStringLiteral("The list changed while it was being saved; the file was not saved."));
+    requireUnchanged(list, revision);
     file->commit();
 }
 

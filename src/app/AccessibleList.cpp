@@ -207,7 +207,8 @@ public:
             ticked += model->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
         return QStringLiteral("%1 contacts, %2 ticked. Space ticks or unticks the selected rows, which the text file, "
                               "Excel and clipboard exports take. Delete removes the current row. Shift+F10 opens the "
-                              "menu to tick all. F2 shows the whole text of the current cell.")
+                              "menu to tick all or to save the ticked contacts with every field as a vCard or CSV "
+                              "file. F2 shows the whole text of the current cell.")
             .arg(model->rowCount())
             .arg(ticked);
     }

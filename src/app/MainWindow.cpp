@@ -6,6 +6,7 @@
 #include "actions/ExtractContacts.h"
 #include "actions/SaveAsCommaDelimited.h"
 #include "actions/SaveAsTextFile.h"
+#include "actions/SaveTickedContacts.h"
 #include "actions/ShowHelp.h"
 #include "app/FormColours.h"
 #include "app/FormStyle.h"
@@ -17,6 +18,7 @@
 #include "platform/Shell.h"
 #include "platform/qt/WindowFrame.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -159,6 +161,7 @@ void MainWindow::wireActions()
     connect(clipboardButton, &QPushButton::clicked, this, [this] { copyToClipboard(m_context); });
     connect(clearButton, &QPushButton::clicked, this, [this] { clearList(m_context); });
     connect(helpButton, &QPushButton::clicked, this, [this] { showHelp(m_shell); });
+    addCardActions();
     connect(m_listView, &ResultView::removeRequested, this, [this](int row) {
         // Nothing may escape into the event loop; the routine checks its
         // bounds, so a failure here would be the list changing under it.
@@ -167,6 +170,28 @@ void MainWindow::wireActions()
         } catch (const Failure &) {
         }
     });
+}
+
+void MainWindow::addCardActions()
+{
+    // Below the list's ticking entries: the ticked rows with every field,
+    // for another address book. Their shortcuts work from any control, as
+    // the buttons' do, and the menu shows them.
+    auto *separator = new QAction(m_listView);
+    separator->setSeparator(true);
+    m_listView->addAction(separator);
+    const std::tuple<const char *, CardFormat, QKeyCombination> entries[]
+        = {{"Save Ticked As vCard File", CardFormat::VCard3, Qt::ALT | Qt::Key_V},
+            {"Save Ticked As vCard 4.0 File", CardFormat::VCard4, Qt::ALT | Qt::SHIFT | Qt::Key_V},
+            {"Save Ticked As Outlook CSV File", CardFormat::OutlookCsv, Qt::ALT | Qt::Key_U},
+            {"Save Ticked As Google CSV File", CardFormat::GoogleCsv, Qt::ALT | Qt::Key_G}};
+    for (const auto &[text, format, key] : entries) {
+        auto *action = new QAction(QString::fromLatin1(text), m_listView);
+        action->setShortcut(QKeySequence(key));
+        connect(action, &QAction::triggered, this,
+            [this, format = format] { saveTickedContacts(m_context, m_books, m_files, format); });
+        m_listView->addAction(action);
+    }
 }
 
 void MainWindow::setUpTabOrder()

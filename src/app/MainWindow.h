@@ -65,6 +65,7 @@ protected:
 private:
     void buildControls();
     void wireActions();
+    void addCardActions();
     void setUpTabOrder();
     void addShortcuts();
 

@@ -85,6 +85,7 @@ int addContactRow(ResultList &list, const Contact &contact)
     const int row = list.addRow({});
     for (int n = 0; n < kFieldCount; ++n)
         list.setCell(row, n, cells.views()[static_cast<size_t>(n)]);
+    list.setUid(row, contact.uid);
     return row;
 }
 

@@ -47,6 +47,11 @@ namespace copyToClipboard {
 inline constexpr char place[] = "Form1.PushButton3_Click";
 inline constexpr int copy = 106, tellUser = 108;
 } // namespace copyToClipboard
+// The list's menu: the ticked rows' contacts whole into a vCard or CSV file.
+namespace saveTickedContacts {
+inline constexpr char place[] = "Form1.saveTickedContacts";
+inline constexpr int showDialog = 100, askOverwrite = 102, open = 104, save = 106, readContact = 108, tellUser = 110;
+} // namespace saveTickedContacts
 namespace showHelp {
 inline constexpr char place[] = "Form1.PushButton13_Click";
 inline constexpr int show = 112;

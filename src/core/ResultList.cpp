@@ -3,6 +3,7 @@
 #include "platform/Failure.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace quarrelby {
 
@@ -80,6 +81,8 @@ void ResultList::clearRows()
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_texts.clear();
+    m_uids.clear();
+    m_uids.shrink_to_fit();
     m_filledLength = 0;
     m_filledRows = 0;
     m_shownRows = 0;
@@ -202,6 +205,27 @@ QStringView ResultList::cellView(int row, int column) const
     const auto c = static_cast<size_t>(column);
     const quint32 start = c == 0 ? 0 : r.ends[c - 1];
     return QStringView(r.text + start, r.ends[c] - start);
+}
+
+void ResultList::setUid(int row, std::string_view uid)
+{
+    checkRow(row);
+    Row &r = m_rows[static_cast<size_t>(row)];
+    // Past 4 GiB of uids a row keeps none, and is then found by its cells.
+    if (uid.size() > std::numeric_limits<quint32>::max() - m_uids.size()) {
+        r.uidLength = 0;
+        return;
+    }
+    r.uidBegin = static_cast<quint32>(m_uids.size());
+    r.uidLength = static_cast<quint32>(uid.size());
+    m_uids.append(uid);
+}
+
+std::string_view ResultList::uid(int row) const
+{
+    checkRow(row);
+    const Row &r = m_rows[static_cast<size_t>(row)];
+    return std::string_view(m_uids).substr(r.uidBegin, r.uidLength);
 }
 
 bool ResultList::checked(int row) const

@@ -6,6 +6,8 @@
 
 #include "core/TextArena.h"
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarrelby {
@@ -43,6 +45,11 @@ public:
     // Ticks or unticks rows first to last (inclusive), telling the views once.
     void setCheckedRange(int first, int last, bool checked);
     void removeRow(int row);
+    // The uid of the contact the row shows (its vCard UID, or its book's own
+    // id of it; empty when it has none): what finds the row's contact whole
+    // when its books are read again.
+    void setUid(int row, std::string_view uid);
+    [[nodiscard]] std::string_view uid(int row) const;
     // Counts the changes that remove or replace rows (Clear List, a new
     // extraction, a removed row). A reader that yields compares it before and
     // after, since the row it would read next may no longer be the one it
@@ -98,6 +105,9 @@ private:
         // Units after the text that the row may still grow into (the row
         // being filled has some).
         quint32 room = 0;
+        // The uid's place in m_uids.
+        quint32 uidBegin = 0;
+        quint32 uidLength = 0;
         bool checked = false;
     };
 
@@ -112,6 +122,8 @@ private:
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
     TextArena m_texts;
+    // Every row's uid, back to back: no allocation a row.
+    std::string m_uids;
     int m_batchDepth = 0;
     // Rows the views know of; less than m_rows.size() only inside a batch.
     int m_shownRows = 0;

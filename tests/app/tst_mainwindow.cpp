@@ -7,6 +7,7 @@
 #include "app/PointerFeedback.h"
 #include "app/ResultView.h"
 #include "app/Startup.h"
+#include "platform/contacts/ContactStore.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/SaveFileWriter.h"
 #include "platform/workbook/ShownWorkbook.h"
@@ -160,6 +161,8 @@ private slots:
     void contextMenuTicks_data();
     void contextMenuTicks();
     void shiftF10OpensTheListMenu();
+    void menuSavesTheTickedContacts_data();
+    void menuSavesTheTickedContacts();
     void exportsTakeTheRowsTickedInTheView();
     void toolTips();
     void currentCellByKeyboard();
@@ -751,7 +754,9 @@ void TestMainWindow::contextMenuTicks()
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
     QApplication::sendEvent(view->viewport(), &event);
 
-    QCOMPARE(offered, QStringList({"Tick All", "Untick All", "Tick Selected", "Untick Selected"}));
+    QCOMPARE(offered,
+        QStringList({"Tick All", "Untick All", "Tick Selected", "Untick Selected", "", "Save Ticked As vCard File",
+            "Save Ticked As vCard 4.0 File", "Save Ticked As Outlook CSV File", "Save Ticked As Google CSV File"}));
     QCOMPARE(ticks(window.list()), expected);
     // Ticking leaves the rows and the selection alone.
     QCOMPARE(window.list().itemCount(), 5);
@@ -776,7 +781,64 @@ void TestMainWindow::shiftF10OpensTheListMenu()
         menu->close();
     });
     QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
-    QCOMPARE(offered.size(), 4);
+    QCOMPARE(offered.size(), 9);
+}
+
+void TestMainWindow::menuSavesTheTickedContacts_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("starts");
+    // The last entry, chosen by keys in the menu Shift+F10 opens.
+    QTest::newRow("menu by keys") << "menu" << QByteArray("Name Prefix,First Name,");
+    QTest::newRow("Alt+V from Extract") << "Alt+V" << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\n");
+}
+
+// A real contact store under the real window: extracted, one row ticked,
+// saved whole from the list's menu or its shortcut.
+void TestMainWindow::menuSavesTheTickedContacts()
+{
+    QFETCH(QString, how);
+    QFETCH(QByteArray, starts);
+    QTemporaryDir dir;
+    QFile book(dir.filePath(QStringLiteral("cards.vcf")));
+    QVERIFY(book.open(QIODevice::WriteOnly));
+    book.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\nEND:VCARD\r\n"
+               "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bo Chen\r\nN:Chen;Bo;;;\r\nNICKNAME:Bobo\r\nEND:VCARD\r\n");
+    book.close();
+    test::TestWindow t;
+    ContactStore store(book.fileName());
+    MainWindow window(t.shell, store, t.spreadsheets);
+    loadMainWindow(window, [] { return 0.5; });
+    showCentred(window);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::setActiveWindow(&window);
+    window.extractButton->click();
+    QCOMPARE(t.shell.texts(), QStringList {"Done."});
+    window.list().setChecked(1, true);
+    const QString out = dir.filePath(QStringLiteral("out"));
+    t.shell.saveNames = {out};
+
+    if (how == QLatin1String("menu")) {
+        window.listView()->setFocus();
+        QTimer::singleShot(0, &window, [] {
+            if (QWidget *menu = QApplication::activePopupWidget()) {
+                QTest::keyClick(menu, Qt::Key_Up);
+                QTest::keyClick(menu, Qt::Key_Return);
+            }
+        });
+        QTest::keyClick(window.listView(), Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+        window.extractButton->setFocus();
+        QTest::keyClick(window.extractButton, Qt::Key_V, Qt::AltModifier);
+    }
+    QTRY_COMPARE(t.shell.texts().size(), 2);
+    QVERIFY2(t.shell.texts().last().startsWith("1 contact has been saved to " + out + '.'),
+        qPrintable(t.shell.texts().last()));
+    QFile written(out);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray text = written.readAll();
+    QVERIFY2(text.startsWith(starts), text.constData());
+    QVERIFY(text.contains("Bo") && !text.contains("Ann"));
 }
 
 void TestMainWindow::exportsTakeTheRowsTickedInTheView()

@@ -4,16 +4,20 @@
 // leaves out.
 
 #include "Corpus.h"
+#include "ProgramRun.h"
 #include "core/CardEncoders.h"
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
+#include "platform/contacts/BookKinds.h"
+#include "platform/contacts/ReadAhead.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,21 +61,29 @@ QByteArray encode(CardFormat format, const QList<QByteArray> &contacts, Omission
     return out;
 }
 
-// What read_back.py makes of each output, by its name: one Python process
-// for all of them.
-QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
+// What a Python script of tests/core makes of each output, by its name: one
+// process for all of them, started through wrapper when one is given; a
+// non-empty "missing" says what it could not find to run.
+QJsonObject runPython(QStringList wrapper, const QString &script, const QStringList &arguments,
+    const QMap<QString, QByteArray> &outputs,
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QTemporaryDir dir;
-    QStringList arguments {QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/core/read_back.py"), QLatin1String(kind)};
+    QStringList command = wrapper << QStringLiteral("/usr/bin/python3")
+                                  << QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/core/") + script << arguments;
     for (auto it = outputs.begin(); it != outputs.end(); ++it) {
         QFile file(dir.filePath(it.key()));
         if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
             return {};
-        arguments << file.fileName();
+        command << file.fileName();
     }
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), arguments);
+    python.setProcessEnvironment(environment);
+    python.setWorkingDirectory(dir.path());
+    python.start(command.takeFirst(), command);
     python.waitForFinished(300000);
+    if (python.exitCode() == 3)
+        return {{QStringLiteral("missing"), QString::fromUtf8(python.readAllStandardError()).trimmed()}};
     if (python.exitCode() != 0)
         qWarning().noquote() << python.readAllStandardError();
     QJsonObject byName;
@@ -79,6 +91,32 @@ QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
     for (auto it = read.begin(); it != read.end(); ++it)
         byName.insert(QFileInfo(it.key()).fileName(), it.value());
     return byName;
+}
+
+QJsonObject readBack(const char *kind, const QMap<QString, QByteArray> &outputs)
+{
+    return runPython({}, QStringLiteral("read_back.py"), {QLatin1String(kind)}, outputs);
+}
+
+// What a real Evolution Data Server book holds of each vCard output once
+// imported: its daemon on a session bus of its own, in a home of its own.
+QJsonObject importIntoEvolution(const QMap<QString, QByteArray> &outputs)
+{
+    QTemporaryDir home;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QLatin1String(name));
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QLatin1String(name), folder);
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-run-session")).isEmpty())
+        return {{QStringLiteral("missing"), QStringLiteral("dbus-run-session is not installed")}};
+    return runPython({QStringLiteral("dbus-run-session"), QStringLiteral("--")}, QStringLiteral("eds_import.py"), {},
+        outputs, environment);
 }
 
 QString normalized(std::string_view utf8)
@@ -240,7 +278,16 @@ QString findProperty(const Source &s, const QJsonArray &lines, bool v4)
         if (s.pref && !pref)
             missing << QStringLiteral("pref");
         for (const auto &[name, v] : s.parameters) {
-            if (!parameter(line, name.toLatin1().constData()).contains(caretDecoded(v)))
+            const QStringList written = parameter(line, name.toLatin1().constData());
+            // A list of values (5550100,"+1") as vobject splits it.
+            QStringList values;
+            for (const QString &one : v.split(QLatin1Char(',')))
+                values << (one.size() > 1 && one.startsWith(QLatin1Char('"')) && one.endsWith(QLatin1Char('"'))
+                        ? one.mid(1, one.size() - 2)
+                        : one);
+            if (!written.contains(caretDecoded(v))
+                && !std::all_of(values.begin(), values.end(),
+                    [&](const QString &one) { return written.contains(caretDecoded(one)); }))
                 missing << name + QLatin1Char('=') + v;
         }
         if (missing.isEmpty())
@@ -262,19 +309,57 @@ bool brokenBase64(const QList<QList<Source>> &cards)
     return false;
 }
 
-QStringList corpusFiles()
+bool isList(const QList<Source> &card)
 {
-    const QString folder = corpusFolder("vcard");
-    QStringList files;
-    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name))
-        files << folder + QLatin1Char('/') + name;
-    return files;
+    return std::any_of(card.begin(), card.end(), [](const Source &s) {
+        return s.name.endsWith(QLatin1String("KIND")) || s.name == QLatin1String("X-EVOLUTION-LIST");
+    });
 }
 
-QByteArray readFile(const QString &path)
+// A value as importers are compared on it: line breaks as LF, no tel:
+// scheme, no empty components at the end of a structured value.
+QString comparable(QString value)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    value.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    value.remove(QRegularExpression(QStringLiteral("^tel:")));
+    value.remove(QRegularExpression(QStringLiteral(";+$")));
+    return value.trimmed();
+}
+
+// The books of tests/data that Evolution's and Thunderbird's own code
+// wrote, by a name of their own: Thunderbird's made from its SQL text into
+// folder.
+QMap<QString, QString> realProgramBooks(const QString &folder)
+{
+    const QString data = QStringLiteral(QUARRELBY_SOURCE_DIR "/tests/data/");
+    QMap<QString, QString> books {{QStringLiteral("eds-contacts.db"), data + QStringLiteral("eds/contacts.db")},
+        {QStringLiteral("eds-cache.db"), data + QStringLiteral("eds/cache.db")}};
+    for (const char *sql : {"abook", "abook-v1"}) {
+        const QString path = folder + QStringLiteral("/thunderbird-") + QLatin1String(sql) + QStringLiteral(".sqlite");
+        QProcess::execute(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+                QStringLiteral("import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); "
+                               "c.executescript(open(sys.argv[2]).read()); c.close()"),
+                path, data + QStringLiteral("thunderbird/") + QLatin1String(sql) + QStringLiteral(".sql")});
+        books.insert(QFileInfo(path).fileName(), path);
+    }
+    return books;
+}
+
+// Every contact of a book whole, as its reader hands it on.
+QByteArray wholeCards(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ReadAhead source(openBook(FoundBook {BookKind::Unknown, name}), name, true);
+    Contact contact;
+    std::string_view card;
+    QByteArray cards;
+    while (source.next(contact, &card)) {
+        cards.append(card.data(), qsizetype(card.size()));
+        if (!cards.endsWith('\n'))
+            cards.append("\r\n");
+    }
+    return cards;
 }
 
 } // namespace
@@ -282,10 +367,15 @@ QByteArray readFile(const QString &path)
 class TestCardEncoders : public QObject {
     Q_OBJECT
 
-    // Every corpus file in every format, and what Python read of it.
+    // The corpus files and the books the real programs wrote, by name; each
+    // in every format, and what Python and Evolution read of it.
+    QTemporaryDir m_dir;
+    QMap<QString, QString> m_books; // the real programs', by name
+    QMap<QString, QByteArray> m_sources;
     QMap<QString, QByteArray> m_outputs;
     QMap<QString, Omissions> m_omitted;
     QJsonObject m_read;
+    QJsonObject m_evolution; // the vCard outputs as a real Evolution book took them
 
     static QString key(const QString &path, CardFormat format)
     {
@@ -295,21 +385,30 @@ class TestCardEncoders : public QObject {
 private slots:
     void initTestCase()
     {
-        if (corpusFolder("vcard").isEmpty())
-            return;
+        const QString corpus = corpusFolder("vcard");
+        if (!corpus.isEmpty()) {
+            for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name))
+                m_sources.insert(name, test::readFile(corpus + QLatin1Char('/') + name));
+        }
+        m_books = realProgramBooks(m_dir.path());
+        for (auto it = m_books.begin(); it != m_books.end(); ++it)
+            m_sources.insert(it.key(), wholeCards(it.value()));
         const std::pair<const char *, std::array<CardFormat, 2>> kinds[] {
             {"vcard", {CardFormat::VCard3, CardFormat::VCard4}},
             {"csv", {CardFormat::OutlookCsv, CardFormat::GoogleCsv}},
         };
         for (const auto &[kind, formats] : kinds) {
             QMap<QString, QByteArray> outputs;
-            for (const QString &path : corpusFiles()) {
+            for (auto source = m_sources.begin(); source != m_sources.end(); ++source) {
+                const QString &path = source.key();
                 for (const CardFormat format : formats) {
                     Omissions omitted;
-                    outputs[key(path, format)] = encode(format, {readFile(path)}, &omitted);
+                    outputs[key(path, format)] = encode(format, {source.value()}, &omitted);
                     m_omitted[key(path, format)] = omitted;
                 }
             }
+            if (QLatin1String(kind) == QLatin1String("vcard"))
+                m_evolution = importIntoEvolution(outputs);
             const QJsonObject read = readBack(kind, outputs);
             for (auto it = read.begin(); it != read.end(); ++it)
                 m_read.insert(it.key(), it.value());
@@ -321,10 +420,9 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("v4");
-        QUARRELBY_REQUIRE_CORPUS(folder, "vcard");
-        for (const QString &path : corpusFiles()) {
+        for (const QString &path : m_sources.keys()) {
             for (const bool v4 : {false, true})
-                QTest::newRow(qPrintable(QFileInfo(path).fileName() + (v4 ? " 4.0" : " 3.0"))) << path << v4;
+                QTest::newRow(qPrintable(path + (v4 ? " 4.0" : " 3.0"))) << path << v4;
         }
     }
 
@@ -332,7 +430,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(bool, v4);
-        const QByteArray source = readFile(path);
+        const QByteArray source = m_sources[path];
         const QString name = key(path, v4 ? CardFormat::VCard4 : CardFormat::VCard3);
         const Omissions omitted = m_omitted[name];
         for (const QByteArray &line : m_outputs[name].split('\n'))
@@ -366,15 +464,86 @@ private slots:
         }
     }
 
+    // Evolution's own parser and book keep every name, e-mail address,
+    // telephone and postal address of our vCards as the source had them.
+    void importedByEvolution_data() { everyPropertyInTheVCard_data(); }
+
+    void importedByEvolution()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, v4);
+        const QString missing = m_evolution[QLatin1String("missing")].toString();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        const QJsonArray cards
+            = m_evolution[key(path, v4 ? CardFormat::VCard4 : CardFormat::VCard3)][QLatin1String("cards")].toArray();
+        int lists = 0;
+        const QList<QList<Source>> sources = sourceCards(m_sources[path], lists);
+        QCOMPARE(cards.size(), v4 ? sources.size() : sources.size() - lists);
+        qsizetype next = 0;
+        for (const QList<Source> &card : sources) {
+            if (isList(card) && lists > 0 && !v4)
+                continue;
+            const QJsonObject imported = cards[next++].toObject();
+            QVERIFY2(
+                !imported.contains(QLatin1String("error")), qPrintable(imported[QLatin1String("error")].toString()));
+            QStringList held; // NAME:value of each attribute the book holds
+            for (const QJsonValue &a : imported[QLatin1String("attributes")].toArray()) {
+                QStringList values;
+                for (const QJsonValue &v : a[QLatin1String("values")].toArray())
+                    values << v.toString();
+                held << a[QLatin1String("name")].toString() + QLatin1Char(':')
+                        + comparable(values.join(QLatin1Char(';')));
+            }
+            for (const Source &s : card) {
+                static const QStringList kept {QStringLiteral("FN"), QStringLiteral("N"), QStringLiteral("EMAIL"),
+                    QStringLiteral("TEL"), QStringLiteral("ADR")};
+                if (!kept.contains(s.name) || s.value.trimmed().isEmpty())
+                    continue;
+                const QString line = s.name + QLatin1Char(':') + comparable(s.value);
+                QVERIFY2(held.contains(line),
+                    qPrintable(
+                        QStringLiteral("card %1: %2 not in %3").arg(next).arg(line, held.join(QLatin1String(" | ")))));
+            }
+        }
+    }
+
+    // The command line writes the books of the real programs as the
+    // encoders do.
+    void realProgramBooksFromTheCommandLine_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("encoded");
+        for (const QString &book : m_books.keys()) {
+            const std::pair<const char *, CardFormat> formats[] {{"vcard", CardFormat::VCard3},
+                {"vcard4", CardFormat::VCard4}, {"outlook-csv", CardFormat::OutlookCsv},
+                {"google-csv", CardFormat::GoogleCsv}};
+            for (const auto &[format, encoded] : formats)
+                QTest::newRow(qPrintable(book + QLatin1Char(' ') + QLatin1String(format)))
+                    << book << QString::fromLatin1(format) << int(encoded);
+        }
+    }
+    void realProgramBooksFromTheCommandLine()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, format);
+        QFETCH(int, encoded);
+        QTemporaryDir home;
+        const test::Run run = test::runProgram({QStringLiteral("--export"), format, QStringLiteral("--book"),
+                                                   m_books[book], QStringLiteral("-o"), QStringLiteral("-")},
+            home.path());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, m_outputs[key(book, CardFormat(encoded))]);
+    }
+
     void csvImportFiles_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("google");
-        QUARRELBY_REQUIRE_CORPUS(folder, "vcard");
-        for (const QString &path : corpusFiles()) {
+        for (const QString &path : m_sources.keys()) {
             for (const bool google : {false, true})
-                QTest::newRow(qPrintable(QFileInfo(path).fileName() + (google ? " Google" : " Outlook")))
-                    << path << google;
+                QTest::newRow(qPrintable(path + (google ? " Google" : " Outlook"))) << path << google;
         }
     }
 
@@ -382,7 +551,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(bool, google);
-        const QByteArray source = readFile(path);
+        const QByteArray source = m_sources[path];
         const QString name = key(path, google ? CardFormat::GoogleCsv : CardFormat::OutlookCsv);
         const Omissions omitted = m_omitted[name];
         const QJsonObject read = m_read[name].toObject();

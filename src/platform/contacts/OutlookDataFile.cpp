@@ -1,5 +1,6 @@
 #include "platform/contacts/OutlookDataFile.h"
 
+#include "format/Utf8.h"
 #include "format/outlook/OutlookCard.h"
 #include "format/outlook/OutlookItem.h"
 #include "platform/Failure.h"
@@ -25,10 +26,26 @@ using outlook::PropertyKey;
 constexpr std::uint32_t kTypeString8 = 0x001E;
 constexpr std::uint32_t kTypeUnicode = 0x001F;
 constexpr std::uint32_t kTypeFiletime = 0x0040;
+constexpr std::uint32_t kTypeBoolean = 0x000B;
+constexpr std::uint32_t kTypeMultiString8 = 0x101E;
+constexpr std::uint32_t kTypeMultiUnicode = 0x101F;
+constexpr std::uint32_t kTypeMultiBinary = 0x1102;
+
+constexpr PropertyKey kHasPicture = 0x8015; // PidLidHasPicture
+// The categories have no key of their own; their damage is told under this.
+constexpr PropertyKey kKeywordsKey = 0;
+constexpr std::uint32_t kAttachmentContactPhoto = 0x7FFF; // PidTagAttachmentContactPhoto
+// Outlook scales a contact's picture down to a few kilobytes; a larger
+// attachment claimed by a damaged file is not read into memory.
+constexpr std::uint64_t kMaxPhotoBytes = 16 * 1024 * 1024;
 
 // {00062004-0000-0000-C000-000000000046} as stored.
 constexpr std::uint8_t kPsetidAddress[16]
     = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+// PS_PUBLIC_STRINGS, {00020329-0000-0000-C000-000000000046}, whose
+// "Keywords" are an item's categories.
+constexpr std::uint8_t kPsPublicStrings[16]
+    = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 // Owns a libpff error and turns it into a short reason: the innermost
 // message of its backtrace, without the function name.
@@ -69,9 +86,10 @@ struct ItemDeleter {
 };
 using ItemPtr = std::unique_ptr<libpff_item_t, ItemDeleter>;
 
-// Named properties of the PSETID_Address set by their LID, other named
-// properties not at all. The map from an entry's local id to its name is the
-// same for every item of a file, so each id is resolved once.
+// Named properties of the PSETID_Address set by their LID, the categories
+// apart, other named properties not at all. The map from an entry's local id
+// to its name is the same for every item of a file, so each id is resolved
+// once.
 class NamedProperties {
 public:
     NamedProperties()
@@ -88,14 +106,20 @@ public:
         std::uint32_t &known = m_keys[entryType - 0x8000];
         if (known == kUnresolved)
             known = resolve(entry);
-        if (known == kNone)
+        if (known == kNone || known == kKeywords)
             return std::nullopt;
         return static_cast<PropertyKey>(known);
+    }
+    // After key() gave none for it: whether the entry holds the categories.
+    [[nodiscard]] bool keywords(std::uint32_t entryType) const
+    {
+        return entryType >= 0x8000 && entryType <= 0xFFFF && m_keys[entryType - 0x8000] == kKeywords;
     }
 
 private:
     static constexpr std::uint32_t kUnresolved = 0xFFFFFFFF;
     static constexpr std::uint32_t kNone = 0;
+    static constexpr std::uint32_t kKeywords = 0x10000;
 
     static std::uint32_t resolve(libpff_record_entry_t *entry)
     {
@@ -107,12 +131,24 @@ private:
         std::uint8_t guid[16] = {};
         std::uint32_t number = 0;
         if (libpff_name_to_id_map_entry_get_type(name, &type, error.out()) != 1
-            || type != LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC
-            || libpff_name_to_id_map_entry_get_guid(name, guid, sizeof guid, error.out()) != 1
-            || std::memcmp(guid, kPsetidAddress, sizeof guid) != 0
+            || libpff_name_to_id_map_entry_get_guid(name, guid, sizeof guid, error.out()) != 1)
+            return kNone;
+        if (type == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING)
+            return std::memcmp(guid, kPsPublicStrings, sizeof guid) == 0 && isKeywords(name) ? kKeywords : kNone;
+        if (type != LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC || std::memcmp(guid, kPsetidAddress, sizeof guid) != 0
             || libpff_name_to_id_map_entry_get_number(name, &number, error.out()) != 1)
             return kNone;
         return number >= 0x8000 && number <= 0xFFFF ? number : kNone;
+    }
+
+    static bool isKeywords(libpff_name_to_id_map_entry_t *name)
+    {
+        static constexpr char kName[] = "Keywords";
+        std::uint8_t text[sizeof kName] = {};
+        size_t size = 0;
+        return libpff_name_to_id_map_entry_get_utf8_string_size(name, &size, nullptr) == 1 && size == sizeof kName
+            && libpff_name_to_id_map_entry_get_utf8_string(name, text, sizeof text, nullptr) == 1
+            && std::memcmp(text, kName, sizeof kName) == 0;
     }
 
     std::vector<std::uint32_t> m_keys;
@@ -128,6 +164,8 @@ public:
     {
         for (auto &[key, entry] : m_entries)
             libpff_record_entry_free(&entry, nullptr);
+        if (m_keywords != nullptr)
+            libpff_record_entry_free(&m_keywords, nullptr);
     }
     MessageProperties(const MessageProperties &) = delete;
     MessageProperties &operator=(const MessageProperties &) = delete;
@@ -135,6 +173,10 @@ public:
     bool text(PropertyKey key, std::string &out) override;
     bool filetime(PropertyKey key, std::uint64_t &out) override;
     bool rtfBody(std::string &out) override;
+    bool textList(PropertyKey key, std::vector<std::string> &out) override;
+    bool binaries(PropertyKey key, std::vector<std::string> &out) override;
+    bool categories(std::vector<std::string> &out) override;
+    bool photo(std::string &out) override;
 
     [[nodiscard]] const QString &damage() const { return m_damage; }
     [[nodiscard]] bool has(PropertyKey key) const
@@ -145,9 +187,14 @@ public:
 private:
     libpff_record_entry_t *find(PropertyKey key, std::uint32_t &valueType);
     void damaged(PropertyKey key, const PffError &error);
+    void damaged(const QString &reason);
+    bool multiValue(
+        libpff_record_entry_t *entry, PropertyKey key, std::uint32_t valueType, std::vector<std::string> &out);
+    bool attachmentPhoto(libpff_item_t *attachment, std::string &out);
 
     libpff_item_t *m_message;
     std::vector<std::pair<PropertyKey, libpff_record_entry_t *>> m_entries;
+    libpff_record_entry_t *m_keywords = nullptr;
     QString m_damage;
 };
 
@@ -176,6 +223,9 @@ MessageProperties::MessageProperties(libpff_item_t *message, NamedProperties &na
         } else if (const auto key = names.key(entry, entryType)) {
             m_entries.emplace_back(*key, entry);
             continue;
+        } else if (m_keywords == nullptr && names.keywords(entryType)) {
+            m_keywords = entry;
+            continue;
         }
         if (entry != nullptr)
             libpff_record_entry_free(&entry, nullptr);
@@ -194,8 +244,15 @@ libpff_record_entry_t *MessageProperties::find(PropertyKey key, std::uint32_t &v
 
 void MessageProperties::damaged(PropertyKey key, const PffError &error)
 {
+    damaged(key == kKeywordsKey
+            ? QStringLiteral("its categories: %1").arg(error.reason())
+            : QStringLiteral("property %1: %2").arg(key, 4, 16, QLatin1Char('0')).arg(error.reason()));
+}
+
+void MessageProperties::damaged(const QString &reason)
+{
     if (m_damage.isEmpty())
-        m_damage = QStringLiteral("property %1: %2").arg(key, 4, 16, QLatin1Char('0')).arg(error.reason());
+        m_damage = reason;
 }
 
 bool MessageProperties::text(PropertyKey key, std::string &out)
@@ -264,6 +321,166 @@ bool MessageProperties::rtfBody(std::string &out)
         return false;
     }
     out.resize(std::strlen(out.c_str()));
+    return true;
+}
+
+// The values of a multi-valued property, read from its data as the file
+// lays it out (a count, the offset of each value, the values): libpff
+// 20180714 counts no value in some of them, a list's member entries among
+// them. Strings come as UTF-8; 8-bit ones that are not are taken as Latin-1.
+bool MessageProperties::multiValue(
+    libpff_record_entry_t *entry, PropertyKey key, std::uint32_t valueType, std::vector<std::string> &out)
+{
+    out.clear();
+    PffError error;
+    size_t size = 0;
+    std::string data;
+    if (libpff_record_entry_get_data_size(entry, &size, error.out()) == 1 && size > 0) {
+        data.resize(size);
+        if (libpff_record_entry_get_data(entry, reinterpret_cast<std::uint8_t *>(data.data()), size, error.out())
+            != 1) {
+            damaged(key, error);
+            return false;
+        }
+    }
+    const auto word = [&data](size_t at) {
+        std::uint32_t value = 0;
+        for (int i = 3; i >= 0; --i)
+            value = value << 8 | static_cast<unsigned char>(data[at + static_cast<size_t>(i)]);
+        return value;
+    };
+    const size_t count = data.size() >= 4 ? word(0) : 0;
+    if (count > (data.size() - 4) / 4) {
+        damaged(QStringLiteral("property %1: its values run past its data").arg(key, 4, 16, QLatin1Char('0')));
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const size_t begin = word(4 + 4 * i);
+        const size_t end = i + 1 < count ? word(4 + 4 * (i + 1)) : data.size();
+        if (begin < 4 + 4 * count || begin > end || end > data.size()) {
+            damaged(QStringLiteral("property %1: its values run past its data").arg(key, 4, 16, QLatin1Char('0')));
+            return false;
+        }
+        std::string_view value = std::string_view(data).substr(begin, end - begin);
+        std::string &text = out.emplace_back();
+        if (valueType == kTypeMultiUnicode) {
+            QString unicode;
+            for (size_t c = 0; c + 1 < value.size(); c += 2) {
+                const auto unit = static_cast<char16_t>(
+                    static_cast<unsigned char>(value[c]) | static_cast<unsigned char>(value[c + 1]) << 8);
+                if (unit == 0)
+                    break;
+                unicode.append(QChar(unit));
+            }
+            appendUtf8(text, unicode);
+        } else if (valueType == kTypeMultiString8) {
+            value = value.substr(0, value.find('\0'));
+            if (QByteArrayView(value.data(), static_cast<qsizetype>(value.size())).isValidUtf8())
+                text.assign(value);
+            else
+                appendUtf8(text, QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
+        } else {
+            text.assign(value);
+        }
+    }
+    return true;
+}
+
+bool MessageProperties::textList(PropertyKey key, std::vector<std::string> &out)
+{
+    out.clear();
+    std::uint32_t valueType = 0;
+    libpff_record_entry_t *entry = find(key, valueType);
+    return entry != nullptr && (valueType == kTypeMultiUnicode || valueType == kTypeMultiString8)
+        && multiValue(entry, key, valueType, out);
+}
+
+bool MessageProperties::binaries(PropertyKey key, std::vector<std::string> &out)
+{
+    out.clear();
+    std::uint32_t valueType = 0;
+    libpff_record_entry_t *entry = find(key, valueType);
+    return entry != nullptr && valueType == kTypeMultiBinary && multiValue(entry, key, valueType, out);
+}
+
+bool MessageProperties::categories(std::vector<std::string> &out)
+{
+    out.clear();
+    std::uint32_t valueType = 0;
+    return m_keywords != nullptr && libpff_record_entry_get_value_type(m_keywords, &valueType, nullptr) == 1
+        && (valueType == kTypeMultiUnicode || valueType == kTypeMultiString8)
+        && multiValue(m_keywords, kKeywordsKey, valueType, out);
+}
+
+bool MessageProperties::photo(std::string &out)
+{
+    out.clear();
+    // Only a contact that says it has a picture is looked at: reading the
+    // attachments of every item would cost every item.
+    std::uint32_t valueType = 0;
+    libpff_record_entry_t *flag = find(kHasPicture, valueType);
+    std::uint8_t hasPicture = 0;
+    if (flag == nullptr || valueType != kTypeBoolean
+        || libpff_record_entry_get_data_as_boolean(flag, &hasPicture, nullptr) != 1 || hasPicture == 0)
+        return false;
+    PffError error;
+    int count = 0;
+    if (libpff_message_get_number_of_attachments(m_message, &count, error.out()) != 1) {
+        damaged(kHasPicture, error);
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t *raw = nullptr;
+        if (libpff_message_get_attachment(m_message, i, &raw, error.out()) != 1) {
+            damaged(kHasPicture, error);
+            return false;
+        }
+        const ItemPtr attachment(raw);
+        if (attachmentPhoto(attachment.get(), out))
+            return true;
+    }
+    return false;
+}
+
+// The bytes of the attachment when it is the contact's photo.
+bool MessageProperties::attachmentPhoto(libpff_item_t *attachment, std::string &out)
+{
+    PffError error;
+    libpff_record_set_t *set = nullptr;
+    libpff_record_entry_t *entry = nullptr;
+    std::uint8_t isPhoto = 0;
+    if (libpff_item_get_record_set_by_index(attachment, 0, &set, nullptr) == 1
+        && libpff_record_set_get_entry_by_type(set, kAttachmentContactPhoto, kTypeBoolean, &entry, 0, nullptr) == 1)
+        libpff_record_entry_get_data_as_boolean(entry, &isPhoto, nullptr);
+    if (entry != nullptr)
+        libpff_record_entry_free(&entry, nullptr);
+    if (set != nullptr)
+        libpff_record_set_free(&set, nullptr);
+    int type = 0;
+    if (isPhoto == 0 || libpff_attachment_get_type(attachment, &type, nullptr) != 1
+        || type != LIBPFF_ATTACHMENT_TYPE_DATA)
+        return false;
+    size64_t size = 0;
+    if (libpff_attachment_get_data_size(attachment, &size, error.out()) != 1) {
+        damaged(kHasPicture, error);
+        return false;
+    }
+    if (size > kMaxPhotoBytes) {
+        damaged(QStringLiteral("its photo is larger than %1 MB").arg(kMaxPhotoBytes >> 20));
+        return false;
+    }
+    out.resize(size);
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t read = libpff_attachment_data_read_buffer(
+            attachment, reinterpret_cast<std::uint8_t *>(out.data()) + done, out.size() - done, error.out());
+        if (read <= 0) {
+            damaged(kHasPicture, error);
+            out.clear();
+            return false;
+        }
+        done += static_cast<size_t>(read);
+    }
     return true;
 }
 

@@ -54,8 +54,12 @@ public:
         const std::size_t made = part.contacts.size();
         if (m_whole) {
             std::size_t begin = 0;
-            for (const std::size_t end : job.cardEnds)
-                part.cards.emplace_back(begin, end - std::exchange(begin, end));
+            for (const std::size_t end : job.cardEnds) {
+                // Two statements: the order in which arguments are
+                // evaluated is the compiler's.
+                part.cards.emplace_back(begin, end - begin);
+                begin = end;
+            }
             part.cards.resize(made);
         }
         try {

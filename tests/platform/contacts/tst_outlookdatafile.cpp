@@ -1,11 +1,16 @@
 #include "Corpus.h"
+#include "format/vcard/VCardReader.h"
+#include "format/vcard/VCardText.h"
 #include "platform/Failure.h"
 #include "platform/contacts/OutlookDataFile.h"
 #include "platform/contacts/ReadAhead.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +66,87 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Each contact of a file whole, as "NAME:value" lines, by its full name.
+QMap<QString, QStringList> wholeCards(const QString &path)
+{
+    QMap<QString, QStringList> byName;
+    ReadAhead source(outlookDataFile(QFile::encodeName(path)), QFile::encodeName(path), true);
+    Contact contact;
+    std::string_view text;
+    while (source.next(contact, &text)) {
+        vcard::Reader reader(text);
+        vcard::Card card;
+        vcard::TextDecoder decoder;
+        vcard::ValueReader values(decoder);
+        QStringList lines;
+        while (reader.next(card)) {
+            values.setCard(card);
+            for (const vcard::Property &p : card.properties()) {
+                const std::string_view value = values.utf8(p);
+                lines << QString::fromUtf8(p.name.data(), qsizetype(p.name.size())) + QLatin1Char(':')
+                        + QString::fromUtf8(value.data(), qsizetype(value.size()));
+            }
+        }
+        byName.insert(contact.text(FullName), lines);
+    }
+    return byName;
+}
+
+// The components of a structured value as written in a vCard, escapes
+// resolved.
+QStringList components(const QString &written)
+{
+    QStringList parts {QString()};
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const QChar c = written[i];
+        if (c == QLatin1Char('\\') && i + 1 < written.size()) {
+            const QChar next = written[++i];
+            parts.last() += next == QLatin1Char('n') || next == QLatin1Char('N') ? QChar(QLatin1Char('\n')) : next;
+        } else if (c == QLatin1Char(';')) {
+            parts << QString();
+        } else {
+            parts.last() += c;
+        }
+    }
+    return parts;
+}
+
+// What pffexport shows of each contact and list of a file: its label and
+// value pairs of the item's own section, by the item's display name.
+QMap<QString, QList<QPair<QString, QString>>> pffexportItems(const QString &path, const QString &folder)
+{
+    QProcess pffexport;
+    pffexport.start(
+        QStringLiteral("pffexport"), {QStringLiteral("-q"), QStringLiteral("-t"), folder + QStringLiteral("/x"), path});
+    pffexport.waitForFinished(60000);
+    QMap<QString, QList<QPair<QString, QString>>> items;
+    QDirIterator it(folder, {QStringLiteral("Contact.txt"), QStringLiteral("DistributionList.txt")}, QDir::Files,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QString displayName;
+        QList<QPair<QString, QString>> fields;
+        bool own = false; // past the Message: section
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (line == QLatin1String("Contact:") || line == QLatin1String("Distribution list:"))
+                own = true;
+            const qsizetype colon = line.indexOf(QLatin1String(":\t"));
+            if (colon < 0)
+                continue;
+            const QString label = line.left(colon);
+            const QString value = line.mid(colon + 1).trimmed();
+            if (label == QLatin1String("Display name"))
+                displayName = value;
+            else if (own && !value.isEmpty())
+                fields.append({label, value});
+        }
+        items.insert(displayName, fields);
+    }
+    return items;
 }
 
 const QStringList kAsposeNames = {QStringLiteral("Sebastian Wright"), QStringLiteral("Wichert Kroos"),
@@ -198,6 +284,73 @@ private slots:
         ::unlink(nonUtf8.constData()); // a name QTemporaryDir cannot remove
         const auto lazy = outlookDataFile(QFile::encodeName(dir.filePath(QStringLiteral("missing.pst"))));
         QVERIFY(lazy != nullptr);
+    }
+
+    // The vCard of each item holds everything libpff's own export shows of
+    // it: the name and its parts, every e-mail address and telephone number,
+    // the parts of its address, company and title; a list's members.
+    void wholeItemsAsPffexportShowsThem_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("members");
+        QTest::newRow("contacts") << QStringLiteral("aspose-samplecontacts-6contacts-unicode.pst") << QStringList();
+        const QStringList members {QStringLiteral("MEMBER:mailto:contact1@rjohnson.id.au"),
+            QStringLiteral("MEMBER:mailto:dist1@rjohnson.id.au"), QStringLiteral("MEMBER:mailto:dist2@rjohnson.id.au")};
+        QTest::newRow("a list") << QStringLiteral("javalibpst-distlist-contact-unicode.pst") << members;
+        QTest::newRow("password") << QStringLiteral("javalibpst-password-protected-unicode.pst") << members;
+    }
+    void wholeItemsAsPffexportShowsThem()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, members);
+        CORPUS_FILE(path, file.toLatin1().constData());
+        if (QStandardPaths::findExecutable(QStringLiteral("pffexport")).isEmpty())
+            QSKIP("pffexport (pff-tools) is not installed");
+        QTemporaryDir dir;
+        const auto items = pffexportItems(path, dir.path());
+        const QMap<QString, QStringList> cards = wholeCards(path);
+        QCOMPARE(cards.keys(), items.keys());
+        // Where each label's value is: a property, and the component of it.
+        static const QMap<QString, QPair<QString, int>> kWhere {
+            {QStringLiteral("File under"), {QStringLiteral("X-EVOLUTION-FILE-AS"), 0}},
+            {QStringLiteral("Surname"), {QStringLiteral("N"), 0}},
+            {QStringLiteral("Given name"), {QStringLiteral("N"), 1}},
+            {QStringLiteral("Generational abbreviation"), {QStringLiteral("N"), 4}},
+            {QStringLiteral("Company name"), {QStringLiteral("ORG"), 0}},
+            {QStringLiteral("Department name"), {QStringLiteral("ORG"), 1}},
+            {QStringLiteral("Job title"), {QStringLiteral("TITLE"), 0}},
+            {QStringLiteral("Locality"), {QStringLiteral("ADR"), 3}},
+            {QStringLiteral("Country"), {QStringLiteral("ADR"), 6}},
+            {QStringLiteral("Name"), {QStringLiteral("FN"), 0}}, // a list's
+        };
+        for (auto item = items.begin(); item != items.end(); ++item) {
+            const QStringList &card = cards[item.key()];
+            for (const auto &[label, value] : item.value()) {
+                // Outlook's initials have no place in a vCard.
+                if (label == QLatin1String("Initials"))
+                    continue;
+                QString name;
+                int component = 0;
+                if (label.startsWith(QLatin1String("Email address")))
+                    name = QStringLiteral("EMAIL");
+                else if (label.contains(QLatin1String("phone number")) || label.contains(QLatin1String("fax")))
+                    name = QStringLiteral("TEL");
+                else if (kWhere.contains(label))
+                    std::tie(name, component) = kWhere[label];
+                QVERIFY2(!name.isEmpty(), qPrintable(QStringLiteral("pffexport shows \"%1\"").arg(label)));
+                const bool found = std::any_of(card.begin(), card.end(), [&](const QString &line) {
+                    return line.section(QLatin1Char(':'), 0, 0) == name
+                        && components(line.section(QLatin1Char(':'), 1)).value(component) == value;
+                });
+                QVERIFY2(found,
+                    qPrintable(item.key() + QStringLiteral(": ") + label + QStringLiteral(" ") + value
+                        + card.join(QLatin1Char(0x7c))));
+            }
+            if (card.contains(QStringLiteral("KIND:group"))) {
+                QStringList listed = card.filter(QRegularExpression(QStringLiteral("^MEMBER:")));
+                QCOMPARE(listed, members);
+            }
+        }
     }
 
     // A damaged item is reported in its place, naming the file, and the
