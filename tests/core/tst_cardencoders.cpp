@@ -695,6 +695,43 @@ private slots:
         QCOMPARE(omissionWarning(omitted, u"the Outlook CSV", u"--export vcard keeps every field"),
             outlook.isEmpty() ? outlook : outlook + remedy);
     }
+
+    // Cards made into pieces on several threads' encoders and put together
+    // give the file that adding them gives, and the same counts.
+    void piecesAsAdded_data()
+    {
+        QTest::addColumn<CardFormat>("format");
+        QTest::newRow("vCard 3.0") << CardFormat::VCard3;
+        QTest::newRow("vCard 4.0") << CardFormat::VCard4;
+        QTest::newRow("Outlook CSV") << CardFormat::OutlookCsv;
+        QTest::newRow("Google CSV") << CardFormat::GoogleCsv;
+    }
+
+    void piecesAsAdded()
+    {
+        QFETCH(CardFormat, format);
+        QList<QByteArray> cards = m_sources.values();
+        const QDir samples(QStringLiteral(QUARRELBY_SOURCE_DIR "/samples/contacts"));
+        for (const QString &name : samples.entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name))
+            cards << test::readFile(samples.filePath(name));
+        QVERIFY(cards.size() > 10);
+        Omissions added;
+        const QByteArray expected = encode(format, cards, &added);
+
+        QByteArray out;
+        CardEncoder encoder(format, [&](QByteArrayView bytes) { out.append(bytes); });
+        std::array<CardPieces, 2> threads {CardPieces(format), CardPieces(format)};
+        for (qsizetype i = 0; i < cards.size(); ++i) {
+            std::string piece;
+            Omissions counted;
+            threads[size_t(i % 2)].transform(
+                std::string_view(cards[i].constData(), size_t(cards[i].size())), piece, counted);
+            encoder.addPiece(piece, counted);
+        }
+        encoder.finish();
+        QCOMPARE(out, expected);
+        QCOMPARE(encoder.omitted().counts, added.counts);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCardEncoders)
