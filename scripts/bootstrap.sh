@@ -11,8 +11,8 @@
 # the metadata, manual page and completion that the package installs.
 # python3-pyatspi, at-spi2-core, dbus-daemon: the test that drives the window
 # as a screen reader does.
-# evolution-data-server, gir1.2-ebook-1.2, python3-gi: the test that
-# imports our vCards into a real Evolution book through its daemon.
+# evolution-data-server, gir1.2-ebook-1.2, python3-gi, thunderbird: the
+# test that imports our vCards into real Evolution and Thunderbird books.
 # pff-tools: the test that holds the vCards of Outlook items against
 # libpff's own export.
 # ImageMagick, which data/icons/draw.sh uses to redraw the committed icons,
@@ -31,7 +31,7 @@ packages=(
   python3-vobject x11-utils
   appstream desktop-file-utils groff-base bash-completion
   python3-pyatspi at-spi2-core dbus-daemon
-  evolution-data-server gir1.2-ebook-1.2 python3-gi pff-tools
+  evolution-data-server gir1.2-ebook-1.2 python3-gi thunderbird pff-tools
   clang libclang-rt-14-dev clang-tidy
 )
 

@@ -33,14 +33,17 @@ int exportCards(ContactStore &store, FoundBooks books, CardFormat format, Output
 {
     try {
         output.open();
-        const std::unique_ptr<ContactWalk> walk = store.open(std::move(books), true);
+        // Each card is encoded where it is read, on the reading threads;
+        // here its piece is put in the file.
+        const std::unique_ptr<ContactWalk> walk
+            = store.open(std::move(books), true, [format] { return std::make_unique<CardPieces>(format); });
         CardEncoder encoder(format, [&](QByteArrayView bytes) { output.write(bytes); });
         int unwritten = 0;
-        const bool allRead = forEachContact(*walk, [&](const Contact & /*contact*/, std::string_view card) {
-            if (card.empty())
+        const bool allRead = forEachContact(*walk, [&](const Contact &contact, std::string_view piece) {
+            if (piece.empty() && contact.omitted[Omission::DistributionList] == 0)
                 ++unwritten;
             else
-                encoder.add(card);
+                encoder.addPiece(piece, contact.omitted);
         });
         encoder.finish();
         output.commit();

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -94,10 +95,26 @@ public:
 
     void add(std::string_view text)
     {
-        const std::string_view data = vcard::utf8Text(text, m_utf8);
-        vcard::Reader reader(data);
-        while (reader.next(m_card))
-            addCard(m_card);
+        addCards(text);
+        if (m_out.size() >= kBlockSize)
+            flush();
+    }
+
+    // What add() writes for text, into out and counted instead, without
+    // what starts the file: a piece for addPiece().
+    void makePiece(std::string_view text, std::string &out, Omissions &counted)
+    {
+        m_out.clear();
+        omitted = {};
+        addCards(text);
+        endPiece();
+        out += m_out;
+        counted += omitted;
+    }
+
+    virtual void addPiece(std::string_view piece)
+    {
+        m_out += piece;
         if (m_out.size() >= kBlockSize)
             flush();
     }
@@ -108,6 +125,8 @@ public:
 
 protected:
     virtual void addCard(const vcard::Card &card) = 0;
+    // A piece is complete: what waits for the end goes into m_out.
+    virtual void endPiece() { }
 
     void flush()
     {
@@ -120,6 +139,14 @@ protected:
     std::string m_out;
 
 private:
+    void addCards(std::string_view text)
+    {
+        const std::string_view data = vcard::utf8Text(text, m_utf8);
+        vcard::Reader reader(data);
+        while (reader.next(m_card))
+            addCard(m_card);
+    }
+
     ByteSink m_sink;
     std::string m_utf8;
     vcard::Card m_card;
@@ -482,14 +509,17 @@ public:
     using CsvFile::CsvFile;
 
     void finish() override;
+    void addPiece(std::string_view piece) override;
 
 private:
+    // Its ends counted from the row's start in a piece.
     struct Row {
         std::array<size_t, kGoogleSegments> ends {};
         std::array<quint32, kGoogleSegments> counts {};
     };
 
     void addRow(const CardFields &f) override;
+    void endPiece() override;
     void cell(std::string_view value)
     {
         m_rows += ',';
@@ -582,6 +612,40 @@ void GoogleCsv::addRow(const CardFields &f)
     omitted.add(Omission::Photo, f.embeddedPhotos + static_cast<quint32>(f.photoUris.size()));
 }
 
+// Each row as its Row, then its text.
+void GoogleCsv::endPiece()
+{
+    size_t begin = 0;
+    for (Row row : m_index) {
+        const size_t end = row.ends.back();
+        for (size_t &e : row.ends)
+            e -= begin;
+        m_out.append(reinterpret_cast<const char *>(&row), sizeof row);
+        m_out.append(m_rows, begin, end - begin);
+        begin = end;
+    }
+    m_rows.clear();
+    m_index.clear();
+}
+
+void GoogleCsv::addPiece(std::string_view piece)
+{
+    while (piece.size() >= sizeof(Row)) {
+        Row row;
+        std::memcpy(&row, piece.data(), sizeof row);
+        piece.remove_prefix(sizeof row);
+        const size_t length = std::min(row.ends.back(), piece.size());
+        const size_t base = m_rows.size();
+        m_rows.append(piece.substr(0, length));
+        piece.remove_prefix(length);
+        for (size_t s = 0; s < kGoogleSegments; ++s) {
+            row.ends[s] = base + std::min(row.ends[s], length);
+            m_most[s] = std::max(m_most[s], row.counts[s]);
+        }
+        m_index.push_back(row);
+    }
+}
+
 void GoogleCsv::finish()
 {
     const auto &layout = googleLayout();
@@ -655,27 +719,47 @@ constexpr Wording kWordings[] = {
 };
 static_assert(std::size(kWordings) == static_cast<size_t>(Omission::Count));
 
-} // namespace
-
-CardEncoder::CardEncoder(CardFormat format, ByteSink sink)
+std::unique_ptr<CardEncoder::Format> makeFormat(CardFormat format, ByteSink sink)
 {
     switch (format) {
     case CardFormat::VCard3:
-        m_format = std::make_unique<VCardFile>(vcard::Version::V30, std::move(sink));
-        break;
+        return std::make_unique<VCardFile>(vcard::Version::V30, std::move(sink));
     case CardFormat::VCard4:
-        m_format = std::make_unique<VCardFile>(vcard::Version::V40, std::move(sink));
-        break;
+        return std::make_unique<VCardFile>(vcard::Version::V40, std::move(sink));
     case CardFormat::OutlookCsv:
-        m_format = std::make_unique<OutlookCsv>(std::move(sink));
-        break;
+        return std::make_unique<OutlookCsv>(std::move(sink));
     case CardFormat::GoogleCsv:
-        m_format = std::make_unique<GoogleCsv>(std::move(sink));
         break;
     }
+    return std::make_unique<GoogleCsv>(std::move(sink));
+}
+
+} // namespace
+
+CardEncoder::CardEncoder(CardFormat format, ByteSink sink)
+    : m_format(makeFormat(format, std::move(sink)))
+{
 }
 
 CardEncoder::~CardEncoder() = default;
+
+void CardEncoder::addPiece(std::string_view piece, const Omissions &omitted)
+{
+    m_format->addPiece(piece);
+    m_format->omitted += omitted;
+}
+
+CardPieces::CardPieces(CardFormat format)
+    : m_format(makeFormat(format, [](QByteArrayView) {}))
+{
+}
+
+CardPieces::~CardPieces() = default;
+
+void CardPieces::transform(std::string_view card, std::string &out, Omissions &omitted)
+{
+    m_format->makePiece(card, out, omitted);
+}
 
 void CardEncoder::add(std::string_view card)
 {

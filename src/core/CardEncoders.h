@@ -2,6 +2,7 @@
 
 #include "core/TableEncoders.h"
 #include "format/Omissions.h"
+#include "platform/AddressBooks.h"
 
 #include <QString>
 #include <QStringView>
@@ -39,6 +40,9 @@ public:
     // One contact whole: the vCard text its book keeps (any version, UTF-16
     // too), or the one made of the book's properties.
     void add(std::string_view card);
+    // The same, made into a piece by a CardPieces of this format, on any
+    // thread; omitted is what that counted.
+    void addPiece(std::string_view piece, const Omissions &omitted);
     // Hands over the rest. The Google CSV, whose header counts the groups of
     // every contact, is written only here.
     void finish();
@@ -50,6 +54,21 @@ public:
 
 private:
     std::unique_ptr<Format> m_format;
+};
+
+// The work of CardEncoder::add() for one contact, for a thread of its own:
+// the piece CardEncoder::addPiece() puts in the file. One per thread.
+class CardPieces : public CardTransform {
+public:
+    explicit CardPieces(CardFormat format);
+    ~CardPieces() override;
+    CardPieces(const CardPieces &) = delete;
+    CardPieces &operator=(const CardPieces &) = delete;
+
+    void transform(std::string_view card, std::string &out, Omissions &omitted) override;
+
+private:
+    std::unique_ptr<CardEncoder::Format> m_format;
 };
 
 // What was left out, worded for the user: "412 e-mail addresses past the

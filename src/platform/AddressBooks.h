@@ -3,7 +3,9 @@
 #include "format/Contact.h"
 #include "platform/Failure.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace quarrelby {
@@ -25,6 +27,20 @@ public:
         return next(contact);
     }
 };
+
+// What a walk that hands contacts whole does with each card where it is
+// parsed, on a reading thread: turns it into the bytes of an output (out),
+// counting what the output has no room for. The walk then hands those bytes
+// in place of the card, and those counts as the contact's omitted; of a
+// contact read from vCard text it fills only the uid and whether it is a
+// distribution list, all the walk needs to list each contact once.
+class CardTransform {
+public:
+    virtual ~CardTransform() = default;
+    virtual void transform(std::string_view card, std::string &out, Omissions &omitted) = 0;
+};
+// Makes a CardTransform for each thread that reads.
+using CardTransforms = std::function<std::unique_ptr<CardTransform>()>;
 
 // The user's address books.
 class AddressBooks {

@@ -240,6 +240,7 @@ public:
     }
 
     Contact build(const Card &card, QString *sharedTexts);
+    Contact identify(const Card &card);
 
 private:
     enum Slot { WorkSlot, HomeSlot, OtherSlot, Untyped };
@@ -585,6 +586,20 @@ Contact ContactBuilder::pack(QString *sharedTexts)
     return contact;
 }
 
+Contact ContactBuilder::identify(const Card &card)
+{
+    reset(card);
+    for (const Property &p : card.properties()) {
+        const Kind kind = kindOf(p.name);
+        if (kind == Kind::Uid || kind == Kind::GroupKind || kind == Kind::EvolutionList)
+            add(kind, p);
+    }
+    Contact contact;
+    contact.distributionList = m_distributionList;
+    contact.uid = m_uid;
+    return contact;
+}
+
 Contact ContactBuilder::build(const Card &card, QString *sharedTexts)
 {
     reset(card);
@@ -861,6 +876,11 @@ Contact ContactReader::read(const Card &card)
 Contact ContactReader::read(const Card &card, QString &sharedTexts)
 {
     return m_builder->build(card, &sharedTexts);
+}
+
+Contact ContactReader::identify(const Card &card)
+{
+    return m_builder->identify(card);
 }
 
 } // namespace quarrelby::vcard

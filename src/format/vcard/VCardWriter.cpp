@@ -191,6 +191,7 @@ enum class Name : unsigned char {
     SortString,
     Telephone,
     Geo,
+    TimeZone,
     Address,
     Email,
     Member,
@@ -206,7 +207,7 @@ Name nameOf(std::string_view name)
     case 1:
         return is("N"sv) ? Name::N : Name::Other;
     case 2:
-        return is("FN"sv) ? Name::FullName : Name::Other;
+        return is("FN"sv) ? Name::FullName : is("TZ"sv) ? Name::TimeZone : Name::Other;
     case 3:
         return is("TEL"sv) ? Name::Telephone
             : is("ADR"sv)  ? Name::Address
@@ -300,6 +301,16 @@ bool isEncodingToken(std::string_view token)
 {
     static constexpr std::string_view tokens[] {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"};
     return isOneOf(token, tokens);
+}
+
+// "+01:00", "-0500", "Z": what a time zone of 3.0 holds without VALUE=text.
+bool isUtcOffset(std::string_view value)
+{
+    if (value == "Z")
+        return true;
+    if (value.size() < 3 || (value[0] != '+' && value[0] != '-'))
+        return false;
+    return std::all_of(value.begin() + 1, value.end(), [](char c) { return (c >= '0' && c <= '9') || c == ':'; });
 }
 
 } // namespace
@@ -857,7 +868,15 @@ void CardWriter::Conversion::writeProperty(size_t index, std::string &out)
                 = m_value.substr(4, m_value.find(';') == std::string::npos ? std::string::npos : m_value.find(';') - 4);
             std::replace(pair.begin(), pair.end(), ',', ';');
             m_value = pair;
+        } else if (m_target == Version::V30 && m_value.find(';') == std::string::npos) {
+            // 2.1 writes "lat,lon"; 3.0 reads a comma as part of the latitude.
+            std::replace(m_value.begin(), m_value.end(), ',', ';');
         }
+    } else if (kind == Name::TimeZone && m_target == Version::V30 && !isUtcOffset(m_value)
+        && m_p.kept.find(";VALUE=") == std::string::npos && !m_p.uri) {
+        // A zone's name ("Europe/London"): 3.0 reads the value as an offset
+        // unless told it is text.
+        m_p.kept += ";VALUE=text";
     }
 
     endWithoutLoneBackslash(m_value);

@@ -54,9 +54,10 @@ public:
 // A contact travels whole, for an output that loses nothing, as vCard text:
 // cards() gives each card as its book stores it (a vCard file's pieces, a
 // row of Evolution or Thunderbird, or the vCard Thunderbird's older cards
-// are turned into), and a walk opened whole hands each contact beside the
-// span of that text its card took; a book that keeps no vCards puts the one
-// it builds beside each contact(). The table's walk keeps none of it.
+// and its mailing lists are turned into), and a walk opened whole hands
+// each contact beside the span of that text its card took; a book that
+// keeps no vCards puts the one it builds beside each contact(). The table's
+// walk keeps none of it.
 class BookReader {
 public:
     virtual ~BookReader() = default;

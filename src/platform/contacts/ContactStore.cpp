@@ -67,10 +67,11 @@ private:
 // contact.
 class BooksWalk : public ContactWalk {
 public:
-    BooksWalk(FoundBooks found, bool whole)
+    BooksWalk(FoundBooks found, bool whole, CardTransforms transforms)
         : m_books(std::move(found.books))
         , m_fallback(std::move(found.fallback))
         , m_whole(whole)
+        , m_transforms(std::move(transforms))
     {
     }
 
@@ -175,7 +176,7 @@ private:
         if (m_next == m_books.size())
             return false;
         const FoundBook &book = m_books[m_next++];
-        m_source = std::make_unique<ReadAhead>(openBook(book), book.path, m_whole);
+        m_source = std::make_unique<ReadAhead>(openBook(book), book.path, m_whole, m_transforms);
         m_subBooks = book.folders.size() > 1;
         m_subBook = 0;
         return true;
@@ -184,6 +185,7 @@ private:
     std::vector<FoundBook> m_books;
     std::vector<FoundBook> m_fallback;
     const bool m_whole;
+    const CardTransforms m_transforms;
     size_t m_next = 0;
     bool m_heldContact = false;
     bool m_fallbackTaken = false;
@@ -224,16 +226,16 @@ void ContactStore::readAhead()
 {
     if (!m_found)
         return;
-    m_ahead = std::make_unique<BooksWalk>(std::move(*m_found), false);
+    m_ahead = std::make_unique<BooksWalk>(std::move(*m_found), false, CardTransforms());
     m_found.reset();
     m_ahead->readAhead();
 }
 
-std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found, bool whole)
+std::unique_ptr<ContactWalk> ContactStore::open(FoundBooks found, bool whole, CardTransforms transforms)
 {
     if (found.empty())
         throw NoAddressBookError(searchedPlacesText(found));
-    return std::make_unique<BooksWalk>(std::move(found), whole);
+    return std::make_unique<BooksWalk>(std::move(found), whole, std::move(transforms));
 }
 
 FoundBooks ContactStore::find() const

@@ -47,8 +47,10 @@ public:
     // The books that open() would walk now, found afresh.
     [[nodiscard]] FoundBooks find() const;
     // A walk of these books alone, such as one book of find()'s; whole: one
-    // that hands each contact whole.
-    [[nodiscard]] std::unique_ptr<ContactWalk> open(FoundBooks found, bool whole = false);
+    // that hands each contact whole, or, given transforms, each card as they
+    // turn it, on the reading threads.
+    [[nodiscard]] std::unique_ptr<ContactWalk> open(
+        FoundBooks found, bool whole = false, CardTransforms transforms = {});
 
 private:
     std::optional<QString> m_location;

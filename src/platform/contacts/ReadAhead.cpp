@@ -39,8 +39,9 @@ Failure asFailure(const std::exception &error)
 // Turns jobs into parts, keeping its buffers from job to job.
 class ReadAhead::Parser {
 public:
-    explicit Parser(bool whole)
+    Parser(bool whole, std::unique_ptr<CardTransform> transform)
         : m_whole(whole)
+        , m_transform(std::move(transform))
     {
     }
 
@@ -71,7 +72,10 @@ public:
                 vcard::Reader reader(bytes.substr(start, text.end - start));
                 start = text.uidEnd;
                 while (reader.next(m_card)) {
-                    part.contacts.push_back(m_contacts.read(m_card, m_texts));
+                    // A walk that wants each card made into something else
+                    // needs of the contact only what tells it from others.
+                    part.contacts.push_back(
+                        m_transform ? m_contacts.identify(m_card) : m_contacts.read(m_card, m_texts));
                     if (part.contacts.back().uid.empty())
                         part.contacts.back().uid = uid;
                     if (m_whole) {
@@ -94,12 +98,31 @@ public:
         if (m_whole) {
             part.cards.resize(part.contacts.size());
             part.bytes = std::move(job.bytes);
+            if (m_transform)
+                transform(part);
         }
         return part;
     }
 
 private:
+    // Each card as the transform makes it; the contact's omissions those of
+    // what it made.
+    void transform(Part &part)
+    {
+        std::string made;
+        made.reserve(part.bytes.size() + part.bytes.size() / 4);
+        for (std::size_t i = 0; i < part.contacts.size(); ++i) {
+            const auto [begin, size] = part.cards[i];
+            const std::size_t at = made.size();
+            part.contacts[i].omitted = {};
+            m_transform->transform(std::string_view(part.bytes).substr(begin, size), made, part.contacts[i].omitted);
+            part.cards[i] = {at, made.size() - at};
+        }
+        part.bytes = std::move(made);
+    }
+
     const bool m_whole;
+    const std::unique_ptr<CardTransform> m_transform;
     vcard::Card m_card;
     vcard::ContactReader m_contacts;
     QString m_texts;
@@ -187,11 +210,12 @@ private:
     std::size_t m_subBook = 0;
 };
 
-ReadAhead::ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole)
+ReadAhead::ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole, CardTransforms transforms)
     : m_reader(std::move(reader))
     , m_name(std::move(name))
     , m_waitsForWalk(m_reader->waitsForWalk())
-    , m_whole(whole)
+    , m_whole(whole || transforms)
+    , m_transforms(std::move(transforms))
 {
 }
 
@@ -245,12 +269,12 @@ void ReadAhead::start()
     const std::uint64_t size = m_reader->size();
     m_inline = size > 0 && size <= vcard::Cutter::kPieceBytes;
     if (m_inline) {
-        m_inlineParser = std::make_unique<Parser>(m_whole);
+        m_inlineParser = std::make_unique<Parser>(m_whole, m_transforms ? m_transforms() : nullptr);
         readBook();
         return;
     }
     for (std::size_t i = 0; i < parserCount(); ++i) {
-        m_parsers.push_back(std::make_unique<Parser>(m_whole));
+        m_parsers.push_back(std::make_unique<Parser>(m_whole, m_transforms ? m_transforms() : nullptr));
         m_threads.emplace_back([this, parser = m_parsers.back().get()] { parseJobs(*parser); });
     }
     m_threads.emplace_back([this] { readBook(); });

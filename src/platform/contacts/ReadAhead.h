@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AddressBooks.h"
 #include "platform/contacts/BookReader.h"
 
 #include <QByteArray>
@@ -54,7 +55,9 @@ namespace quarrelby {
 //   a few cards start no thread at all.
 // - A walk that hands contacts whole keeps each part's text until its last
 //   contact is given, and each contact's span of it: no copy per card, and
-//   nothing more for the table's walk, which keeps none of it.
+//   nothing more for the table's walk, which keeps none of it. What such a
+//   walk makes of each card (an output's bytes) is made by the parsers too:
+//   on one thread it took longer than the whole read of the book.
 // - Plain threads, one mutex and one condition for each wait (the walk's for
 //   the job in front, the reader's for room, a parser's for a job) rather
 //   than QtConcurrent: futures would serve the walk's wait alone, and the
@@ -62,8 +65,8 @@ namespace quarrelby {
 class ReadAhead {
 public:
     // name: the book's path, for the log. whole: next() hands each contact's
-    // whole vCard text too.
-    ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole = false);
+    // whole vCard text too, or, given transforms, what they make of it.
+    ReadAhead(std::unique_ptr<BookReader> reader, QByteArray name, bool whole = false, CardTransforms transforms = {});
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
@@ -121,6 +124,7 @@ private:
     const QByteArray m_name;
     const bool m_waitsForWalk;
     const bool m_whole;
+    const CardTransforms m_transforms;
     bool m_started = false;
     bool m_inline = false; // read on the walk's thread
     std::unique_ptr<Parser> m_inlineParser;

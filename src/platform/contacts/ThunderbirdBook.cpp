@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <limits>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,8 @@ constexpr const char *kProbe = "SELECT card, name, value FROM properties";
 // The mailing lists, which books of old versions (a `cards` table,
 // user_version 1) keep as cards too: a card whose id is a list's is left out.
 constexpr const char *kLists = "SELECT uid FROM lists WHERE uid IS NOT NULL";
+constexpr const char *kListDetails = "SELECT uid, name, nickName, description FROM lists WHERE uid IS NOT NULL";
+constexpr const char *kListMembers = "SELECT list, card FROM list_cards WHERE list IS NOT NULL AND card IS NOT NULL";
 
 // Card ids and their places in one open-addressed table, the ids in one
 // buffer: each card is looked up once and added once, and a map of strings
@@ -219,6 +223,28 @@ template <class Row> bool eachRow(Connection &db, Row row)
     return true;
 }
 
+// The mailing lists as vCard groups with their members, after the cards: a
+// walk that hands contacts whole carries them, the table has none.
+void putLists(Connection &db, BookSink &sink)
+{
+    if (!sink.wanted() || !db.hasTable("lists") || !db.prepares(kListDetails))
+        return;
+    std::unordered_map<std::string, std::vector<std::string>> members;
+    if (db.hasTable("list_cards") && db.prepares(kListMembers)) {
+        Statement rows(db, kListMembers);
+        while (rows.step())
+            members[std::string(rows.text(0))].emplace_back(rows.text(1));
+    }
+    Statement lists(db, kListDetails);
+    while (lists.step()) {
+        const auto found = members.find(std::string(lists.text(0)));
+        const std::span<const std::string> of
+            = found == members.end() ? std::span<const std::string>() : std::span<const std::string>(found->second);
+        if (!sink.cards(thunderbird::listVCard(lists.text(1), lists.text(2), lists.text(3), of), lists.text(0)))
+            return;
+    }
+}
+
 } // namespace
 
 // Only real tables are read: a view of that name could be a query without
@@ -248,6 +274,8 @@ void readThunderbirdBook(Connection &db, BookSink &sink)
         }))
         return;
     cards.putRest(sink);
+    if (sink.wholeContacts())
+        putLists(db, sink);
 }
 
 } // namespace quarrelby

@@ -16,7 +16,9 @@ class Connection;
 // table properties, in the order the cards were first written: a card's
 // _vCard property, or for a card without one (last saved before Thunderbird
 // kept vCards) the vCard its separate properties make. Mailing lists are not
-// contacts. The card's id stands in for a card without UID.
+// contacts: only a walk that hands contacts whole gets them, after the cards,
+// as vCard groups of their members. The card's id stands in for a card
+// without UID.
 void readThunderbirdBook(sqlitebook::Connection &db, BookSink &sink);
 
 } // namespace quarrelby

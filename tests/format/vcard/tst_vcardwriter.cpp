@@ -133,6 +133,28 @@ private slots:
                           "PHOTO:data:image/png;base64,iVBORw0K\r\n"
                           "LOGO:http://x.org/l.png\r\n"
                           "END:VCARD\r\n");
+        QTest::newRow("2.1 GEO with a comma, a zone by its name") << QByteArray("BEGIN:VCARD\r\n"
+                                                                                "VERSION:2.1\r\n"
+                                                                                "FN:Ada\r\n"
+                                                                                "GEO:35.65,139.69\r\n"
+                                                                                "TZ:Europe/London\r\n"
+                                                                                "TZ:-05:00\r\n"
+                                                                                "END:VCARD\r\n")
+                                                                  << QByteArray("BEGIN:VCARD\r\n"
+                                                                                "VERSION:3.0\r\n"
+                                                                                "N:;;;;\r\n"
+                                                                                "FN:Ada\r\n"
+                                                                                "GEO:35.65;139.69\r\n"
+                                                                                "TZ;VALUE=text:Europe/London\r\n"
+                                                                                "TZ:-05:00\r\n"
+                                                                                "END:VCARD\r\n")
+                                                                  << QByteArray("BEGIN:VCARD\r\n"
+                                                                                "VERSION:4.0\r\n"
+                                                                                "FN:Ada\r\n"
+                                                                                "GEO:geo:35.65,139.69\r\n"
+                                                                                "TZ:Europe/London\r\n"
+                                                                                "TZ:-05:00\r\n"
+                                                                                "END:VCARD\r\n");
         QTest::newRow("Evolution's list: none in 3.0, a group in 4.0")
             << QByteArray("BEGIN:VCARD\r\n"
                           "VERSION:3.0\r\n"

@@ -372,7 +372,8 @@ private slots:
 
     // Opened whole, each contact comes with its card: the book's own vCard,
     // or the one made of an old Thunderbird card's properties, which reads
-    // as the contact listed.
+    // as the contact listed; Thunderbird's lists come last, as groups of
+    // their members.
     void wholeCards_data() { bookContents_data(); }
 
     void wholeCards()
@@ -392,7 +393,14 @@ private slots:
                 alone[0].uid = contact.uid;
             QCOMPARE(contactFields(alone[0]), contactFields(contact));
             listed += summary(alone);
+            if (contact.distributionList && kind == QLatin1String("thunderbird"))
+                QVERIFY(card.find("MEMBER:urn:uuid:9a8b7c6d-0003-4000-8000-plain\r\n") != std::string_view::npos);
         }
+        if (kind == QLatin1String("thunderbird"))
+            expected << QStringLiteral("list-0001 (list) Book Club");
+        if (kind == QLatin1String("thunderbird-v1"))
+            expected << QStringLiteral("v1-list-outer (list) Outer List")
+                     << QStringLiteral("v1-list-inner (list) Inner List");
         QCOMPARE(listed, expected);
     }
 
