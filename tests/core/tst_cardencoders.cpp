@@ -183,9 +183,11 @@ QList<QList<Source>> sourceCards(const QByteArray &bytes, int &lists)
                     value = value.mid(1, value.size() - 2);
                 if (name.isEmpty() || name == QLatin1String("TYPE")) {
                     for (const QString &t : value.toLower().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                        // Encodings, and 2.1's values (INLINE, URL) written
+                        // without their names: no types.
                         static const QStringList encodings {QStringLiteral("quoted-printable"),
                             QStringLiteral("base64"), QStringLiteral("b"), QStringLiteral("8bit"),
-                            QStringLiteral("7bit")};
+                            QStringLiteral("7bit"), QStringLiteral("inline"), QStringLiteral("url")};
                         if (t == QLatin1String("pref"))
                             s.pref = true;
                         else if (!encodings.contains(t.trimmed()))

@@ -707,7 +707,9 @@ void CardWriter::Conversion::readParameters(const Property &p)
                 m_p.encoding = Encoding::QuotedPrintable;
             else if (same(value, "BASE64") || same(value, "B"))
                 m_p.encoding = Encoding::Binary;
-            else if (!isEncodingToken(value))
+            else if (same(value, "URL"))
+                m_p.uri = true; // 2.1's VALUE=URL without its name
+            else if (!isEncodingToken(value) && !same(value, "INLINE"))
                 addTypes(value);
             continue;
         }
