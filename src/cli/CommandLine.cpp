@@ -39,8 +39,8 @@ struct Options {
                        "Outlook and Google Contacts import)."),
         QStringLiteral("format")};
     QCommandLineOption output {{QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Write to <file>, replacing it once it is complete. Without it, or with -, text and csv go "
-                       "to standard output."),
+        QStringLiteral("Write to <file>, replacing it once it is complete. Without it, or with -, every format "
+                       "but xlsx goes to standard output."),
         QStringLiteral("file")};
     QCommandLineOption book {{QStringLiteral("b"), QStringLiteral("book")},
         QStringLiteral("Read the address book at <path> (a file or folder, recognised by its content) instead of "

@@ -879,12 +879,30 @@ private slots:
         }
         const QString location = files.size() == 1 ? dir.filePath(QStringLiteral("0.vcf")) : dir.path();
         const std::unique_ptr<ContactWalk> walk = ContactStore(location).openWhole();
+        // The same walk with each card made into something else where it
+        // is parsed: what was made comes in the card's place, with the uid.
+        struct Bracket : CardTransform {
+            void transform(std::string_view text, std::string &out, Omissions &omitted) override
+            {
+                out.append("[").append(text).append("]");
+                omitted.add(Omission::Photo);
+            }
+        };
+        ContactStore store(location);
+        const std::unique_ptr<ContactWalk> made
+            = store.open(store.find(), true, [] { return std::make_unique<Bracket>(); });
         Contact contact;
+        Contact madeContact;
         std::string_view card;
+        std::string_view madeCard;
         qsizetype at = 0;
         int count = 0;
         vcard::ContactReader reader;
         while (walk->nextWhole(contact, card)) {
+            QVERIFY(made->nextWhole(madeContact, madeCard));
+            QCOMPARE(madeCard, "[" + std::string(card) + "]");
+            QCOMPARE(madeContact.uid, contact.uid);
+            QCOMPARE(madeContact.omitted[Omission::Photo], 1u);
             const QByteArray text(card.data(), static_cast<qsizetype>(card.size()));
             const qsizetype found = all.indexOf(text, at);
             QVERIFY2(!text.isEmpty() && found >= at, qPrintable(QStringLiteral("card %1 not in order").arg(count)));
@@ -898,6 +916,7 @@ private slots:
         for (const QByteArray &file : files)
             readWhole(file, expected);
         QCOMPARE(size_t(count), expected.size());
+        QVERIFY(!made->nextWhole(madeContact, madeCard));
 
         const std::unique_ptr<ContactWalk> table = ContactStore(location).open();
         QVERIFY(table->nextWhole(contact, card));
