@@ -540,8 +540,12 @@ private:
 
 void GoogleCsv::addRow(const CardFields &f)
 {
-    for (const std::string *text :
-        {&f.prefix, &f.given, &f.middle, &f.family, &f.suffix, &f.phoneticGiven, &f.phoneticMiddle, &f.phoneticFamily})
+    // As in the Outlook CSV: a card with no name parts has only its full
+    // name to give, which Google's columns have no other place for.
+    const bool nameParts
+        = !(f.prefix.empty() && f.given.empty() && f.middle.empty() && f.family.empty() && f.suffix.empty());
+    for (const std::string *text : {&f.prefix, nameParts ? &f.given : &f.fullName, &f.middle, &f.family, &f.suffix,
+             &f.phoneticGiven, &f.phoneticMiddle, &f.phoneticFamily})
         cell(*text);
     cell(joined(f.nicknames, " ::: "));
     cell(f.fileAs);

@@ -379,6 +379,7 @@ class TestCardEncoders : public QObject {
     QJsonObject m_read;
     // The vCard outputs as real Evolution and Thunderbird books took them.
     QMap<QString, QJsonObject> m_imported;
+    QJsonObject m_thunderbirdCsv; // the CSV outputs as Thunderbird's importer took them
 
     static QString key(const QString &path, CardFormat format)
     {
@@ -413,7 +414,10 @@ private slots:
             if (QLatin1String(kind) == QLatin1String("vcard")) {
                 m_imported[QStringLiteral("Evolution")] = importIntoEvolution(outputs);
                 m_imported[QStringLiteral("Thunderbird")]
-                    = runPython({}, QStringLiteral("thunderbird_import.py"), {}, outputs);
+                    = runPython({}, QStringLiteral("thunderbird_import.py"), {QStringLiteral("vcard")}, outputs);
+            } else {
+                m_thunderbirdCsv
+                    = runPython({}, QStringLiteral("thunderbird_import.py"), {QStringLiteral("csv")}, outputs);
             }
             const QJsonObject read = readBack(kind, outputs);
             for (auto it = read.begin(); it != read.end(); ++it)
@@ -563,6 +567,37 @@ private slots:
         QCOMPARE(run.out, m_outputs[key(book, CardFormat(encoded))]);
     }
 
+    // Thunderbird's CSV importer, its columns mapped by their meaning as its
+    // wizard asks, reads the names, e-mail addresses and telephones of each
+    // row as Python's csv module does.
+    void csvImportedByThunderbird_data() { csvImportFiles_data(); }
+    void csvImportedByThunderbird()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, google);
+        const QString missing = m_thunderbirdCsv[QLatin1String("missing")].toString();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        const QString name = key(path, google ? CardFormat::GoogleCsv : CardFormat::OutlookCsv);
+        const QJsonObject file = m_thunderbirdCsv[name].toObject();
+        QVERIFY2(!file.contains(QLatin1String("error")), qPrintable(file[QLatin1String("error")].toString()));
+        const QJsonArray cards = file[QLatin1String("cards")].toArray();
+        const QJsonArray records = m_read[name][QLatin1String("records")].toArray();
+        QCOMPARE(cards.size(), records.size() - 1);
+        const QJsonArray header = records[0].toArray();
+        for (qsizetype row = 0; row < cards.size(); ++row) {
+            const QJsonObject kept = cards[row][QLatin1String("kept")].toObject();
+            QVERIFY(!kept.isEmpty());
+            for (auto it = kept.begin(); it != kept.end(); ++it) {
+                const QString cell = records[row + 1][header.toVariantList().indexOf(it.key())].toString();
+                QVERIFY2(it.value().toString() == cell,
+                    qPrintable(QStringLiteral("row %1, %2: %3 for %4")
+                                   .arg(row + 1)
+                                   .arg(it.key(), it.value().toString(), cell)));
+            }
+        }
+    }
+
     void csvImportFiles_data()
     {
         QTest::addColumn<QString>("path");
@@ -618,6 +653,17 @@ private slots:
             for (const QJsonValue &v : records[row++].toArray())
                 cells << v.toString().replace(QLatin1String("\r\n"), QLatin1String("\n"));
             QCOMPARE(cells.size(), header.size());
+            // A card with a full name and no name parts keeps the full name.
+            const auto property = [&](const char *wanted) -> QString {
+                for (const Source &s : card) {
+                    if (s.name == QLatin1String(wanted))
+                        return s.value;
+                }
+                return {};
+            };
+            if (QString parts = property("N");
+                parts.remove(QLatin1Char(';')).trimmed().isEmpty() && !property("FN").trimmed().isEmpty())
+                QCOMPARE(cells[header.indexOf(QLatin1String("First Name"))], property("FN"));
             int emails = 0;
             for (const Source &s : card) {
                 if (s.name == QLatin1String("N")) {
