@@ -413,6 +413,17 @@ private slots:
             << "vcard4" << QStringList {thunderbird} << 4 << "Grete Legacy" << QString();
         QTest::newRow("vcard, samples") << "vcard" << QStringList {kSamples} << 23 << "Nordvik Kemi AB;Research"
                                         << "2 distribution lists are not in the vCard 3.0 file" + lists;
+        QTest::newRow("vcard4, samples") << "vcard4" << QStringList {kSamples} << 25 << "Nordvik Kemi AB;Research"
+                                         << QString();
+        QTest::newRow("outlook-csv, samples")
+            << "outlook-csv" << QStringList {kSamples} << 23 << "Research"
+            << "1 e-mail address past the third, 1 telephone number with no column of its kind left, 6 IM "
+               "addresses, 2 web pages past the first, 1 photo, 2 distribution lists and 3 other fields are not in "
+               "the Outlook CSV file"
+                + lists;
+        QTest::newRow("google-csv, samples")
+            << "google-csv" << QStringList {kSamples} << 23 << "Research"
+            << "1 photo, 2 distribution lists and 1 other field are not in the Google CSV file" + lists;
     }
 
     void wholeExports()
