@@ -9,6 +9,7 @@
 #include "format/vcard/VCardContact.h"
 #include "format/vcard/VCardReader.h"
 #include "format/vcard/VCardText.h"
+#include "platform/Failure.h"
 #include "platform/contacts/BookKinds.h"
 #include "platform/contacts/ReadAhead.h"
 
@@ -356,12 +357,17 @@ QByteArray wholeCards(const QString &path)
     Contact contact;
     std::string_view card;
     QByteArray cards;
-    while (source.next(contact, &card)) {
+    for (;;) {
+        try {
+            if (!source.next(contact, &card))
+                return cards;
+        } catch (const Failure &) {
+            continue; // a damaged file: what could be read
+        }
         cards.append(card.data(), qsizetype(card.size()));
         if (!cards.endsWith('\n'))
             cards.append("\r\n");
     }
-    return cards;
 }
 
 } // namespace
@@ -394,6 +400,10 @@ private slots:
             for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name))
                 m_sources.insert(name, test::readFile(corpus + QLatin1Char('/') + name));
         }
+        // Outlook's items, as the vCards made of them.
+        const QString outlook = corpusFolder("pst");
+        for (const QString &name : QDir(outlook).entryList({QStringLiteral("*.pst")}, QDir::Files, QDir::Name))
+            m_sources.insert(name, wholeCards(outlook + QLatin1Char('/') + name));
         m_books = realProgramBooks(m_dir.path());
         for (auto it = m_books.begin(); it != m_books.end(); ++it)
             m_sources.insert(it.key(), wholeCards(it.value()));
