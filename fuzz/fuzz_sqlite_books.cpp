@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 using namespace quarrelby;
@@ -59,11 +60,14 @@ qsizetype logStart(QByteArrayView bytes)
 
 void walk(DatabaseRead read, const QByteArray &path)
 {
-    const auto source
-        = std::make_unique<ReadAhead>(databaseBook(path, [read](sqlitebook::Connection &) { return read; }), path);
+    // Whole, so that what only a lossless export reads (Thunderbird's
+    // lists) is read too.
+    const auto source = std::make_unique<ReadAhead>(
+        databaseBook(path, [read](sqlitebook::Connection &) { return read; }), path, true);
     Contact contact;
+    std::string_view card;
     try {
-        for (int i = 0; i < 100000 && source->next(contact); ++i)
+        for (int i = 0; i < 100000 && source->next(contact, &card); ++i)
             (void)contact.value(FullName);
     } catch (const Failure &error) {
         if (!error.description().contains(QFile::decodeName(path)))
