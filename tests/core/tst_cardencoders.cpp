@@ -379,6 +379,7 @@ class TestCardEncoders : public QObject {
     // in every format, and what Python and Evolution read of it.
     QTemporaryDir m_dir;
     QMap<QString, QString> m_books; // the real programs', by name
+    QMap<QString, QString> m_paths; // every source's book, by name
     QMap<QString, QByteArray> m_sources;
     QMap<QString, QByteArray> m_outputs;
     QMap<QString, Omissions> m_omitted;
@@ -397,16 +398,21 @@ private slots:
     {
         const QString corpus = corpusFolder("vcard");
         if (!corpus.isEmpty()) {
-            for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name))
-                m_sources.insert(name, test::readFile(corpus + QLatin1Char('/') + name));
+            for (const QString &name : QDir(corpus).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name)) {
+                m_paths.insert(name, corpus + QLatin1Char('/') + name);
+                m_sources.insert(name, test::readFile(m_paths[name]));
+            }
         }
         // Outlook's items, as the vCards made of them.
         const QString outlook = corpusFolder("pst");
         for (const QString &name : QDir(outlook).entryList({QStringLiteral("*.pst")}, QDir::Files, QDir::Name))
-            m_sources.insert(name, wholeCards(outlook + QLatin1Char('/') + name));
+            m_paths.insert(name, outlook + QLatin1Char('/') + name);
         m_books = realProgramBooks(m_dir.path());
-        for (auto it = m_books.begin(); it != m_books.end(); ++it)
-            m_sources.insert(it.key(), wholeCards(it.value()));
+        m_paths.insert(m_books);
+        for (auto it = m_paths.begin(); it != m_paths.end(); ++it) {
+            if (!m_sources.contains(it.key()))
+                m_sources.insert(it.key(), wholeCards(it.value()));
+        }
         const std::pair<const char *, std::array<CardFormat, 2>> kinds[] {
             {"vcard", {CardFormat::VCard3, CardFormat::VCard4}},
             {"csv", {CardFormat::OutlookCsv, CardFormat::GoogleCsv}},
@@ -548,32 +554,38 @@ private slots:
         }
     }
 
-    // The command line writes the books of the real programs as the
-    // encoders do.
-    void realProgramBooksFromTheCommandLine_data()
+    // The command line writes every book as the encoders do, so that what
+    // the other cases hold of the encoders holds of it.
+    void commandLineWritesWhatTheEncodersWrite_data()
     {
         QTest::addColumn<QString>("book");
         QTest::addColumn<QString>("format");
         QTest::addColumn<int>("encoded");
-        for (const QString &book : m_books.keys()) {
+        for (const QString &book : m_paths.keys()) {
             const std::pair<const char *, CardFormat> formats[] {{"vcard", CardFormat::VCard3},
                 {"vcard4", CardFormat::VCard4}, {"outlook-csv", CardFormat::OutlookCsv},
                 {"google-csv", CardFormat::GoogleCsv}};
-            for (const auto &[format, encoded] : formats)
+            for (const auto &[format, encoded] : formats) {
+                // Of the corpus, the two that convert and count most: the
+                // cases take a process each.
+                if (!m_books.contains(book) && encoded != CardFormat::VCard4 && encoded != CardFormat::GoogleCsv)
+                    continue;
                 QTest::newRow(qPrintable(book + QLatin1Char(' ') + QLatin1String(format)))
                     << book << QString::fromLatin1(format) << int(encoded);
+            }
         }
     }
-    void realProgramBooksFromTheCommandLine()
+    void commandLineWritesWhatTheEncodersWrite()
     {
         QFETCH(QString, book);
         QFETCH(QString, format);
         QFETCH(int, encoded);
         QTemporaryDir home;
         const test::Run run = test::runProgram({QStringLiteral("--export"), format, QStringLiteral("--book"),
-                                                   m_books[book], QStringLiteral("-o"), QStringLiteral("-")},
+                                                   m_paths[book], QStringLiteral("-o"), QStringLiteral("-")},
             home.path());
-        QCOMPARE(run.status, 0);
+        if (m_books.contains(book)) // a damaged corpus file is read in part: status 1
+            QCOMPARE(run.status, 0);
         QCOMPARE(run.out, m_outputs[key(book, CardFormat(encoded))]);
     }
 
