@@ -17,8 +17,10 @@ user would map them in the wizard, by their meaning (HEADERS). Exit status
 3, with the reason on standard error, when Thunderbird is not installed.
 """
 
+import ctypes
 import json
 import os
+import signal
 from csv import reader
 import shutil
 import socket
@@ -99,6 +101,12 @@ const { AddrBookFileImporter } = ChromeUtils.importESModule("resource:///modules
 '''
 
 
+def end_with_this_process():
+    """In Thunderbird before it starts: it ends when this script ends, also
+    when the test that started the script kills it."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
 class Marionette:
     """The few calls of Marionette's protocol this needs: messages are
     "length:JSON", a command [0, id, name, parameters], its answer
@@ -145,7 +153,7 @@ def main():
         [THUNDERBIRD, '--headless', '--marionette', '--remote-allow-system-access', '--no-remote',
          '--profile', profile],
         env=dict(os.environ, HOME=home, MOZ_CRASHREPORTER_DISABLE='1'),
-        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=end_with_this_process)
     try:
         port_file = os.path.join(profile, 'MarionetteActivePort')
         for _ in range(600):
