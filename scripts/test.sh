@@ -8,17 +8,13 @@
 #
 # Some tests read real-world contact files: public sample files of other
 # projects' test data, listed with their sources in the corpus's SOURCES.md.
-# They are not in this repository; the project keeps them beside the clone
-# as ../shared/corpus, or QUARRELBY_TEST_CORPUS names their folder. Without
+# They are not in this repository: QUARRELBY_TEST_CORPUS names their folder
+# (.ci/run sets it when the project keeps them beside the clone). Without
 # them those tests are skipped, and this script lists every skipped test.
 
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
-if [ -z "${QUARRELBY_TEST_CORPUS:-}" ] && [ -d ../shared/corpus ]; then
-  QUARRELBY_TEST_CORPUS="$(cd ../shared/corpus && pwd)"
-  export QUARRELBY_TEST_CORPUS
-fi
 
 # The test cases a run skipped, and why; ctest counts a test with skipped
 # cases as passed.
@@ -32,7 +28,7 @@ report_skips() {
   echo "test.sh: $(wc -l <<<"$skipped") test cases were skipped in $1:"
   echo "$skipped"
   if [ -z "${QUARRELBY_TEST_CORPUS:-}" ]; then
-    echo "test.sh: the real-world contact files were not found (../shared/corpus, or set QUARRELBY_TEST_CORPUS)"
+    echo "test.sh: the real-world contact files were not found (set QUARRELBY_TEST_CORPUS to their folder)"
   fi
 }
 
